@@ -1,0 +1,83 @@
+// Every constant of the correlations and thresholds, in one place. Decimal
+// constants carry the single-precision value of the decimal widened to
+// double (0.065 enters as 0.06499999761581421); exact ones are written as
+// plain doubles.
+#pragma once
+
+namespace hxrate {
+
+// The single-precision value of a decimal constant, widened to double.
+constexpr double sp(float value) { return static_cast<double>(value); }
+
+namespace k {
+
+// pi as the single-precision value of 4*atan(1): 3.1415927410125732.
+inline constexpr double pi = sp(3.14159265358979f);
+
+// Tolerance of the friction-factor and both shooting iterations (strict <).
+inline constexpr double convergenceTolerance = sp(1e-5f);
+
+// Pipe flow: laminar Graetz form and the turbulent Gnielinski form.
+inline constexpr double laminarLimitReynolds = 2300.0;
+inline constexpr double turbulentMaxReynolds = 5000000.0;
+inline constexpr double laminarNusseltBase = sp(3.66f);
+inline constexpr double graetzFactor = sp(0.065f);
+inline constexpr double graetzDenominatorFactor = sp(0.04f);
+inline constexpr double graetzExponent = sp(0.667f);
+inline constexpr double gnielinskiFactor = sp(12.7f);
+inline constexpr double gnielinskiPrandtlExponent = sp(0.6667f);
+inline constexpr int frictionIterationLimit = 1000;
+
+// Colebrook friction factor and its Swamee-Jain start value.
+inline constexpr double swameeJainFactor = sp(5.74f);
+inline constexpr double swameeJainExponent = sp(0.9f);
+inline constexpr double roughnessDivisor = sp(3.7f);
+inline constexpr double colebrookFactor = sp(2.51f);
+
+// Shell-side flow checks.
+inline constexpr double stagnantReynolds = sp(1e-5f);
+inline constexpr double minimumPeclet = sp(0.2f);
+
+// Single cylinder in cross flow (Churchill-Bernstein form).
+inline constexpr double cylinderBase = sp(0.3f);
+inline constexpr double cylinderFactor = sp(0.62f);
+inline constexpr double cylinderPrandtlExponent = sp(0.3334f);
+inline constexpr double cylinderPrandtlRatio = sp(0.4f);
+inline constexpr double cylinderRatioExponent = sp(0.6667f);
+inline constexpr double cylinderReynoldsScale = 282000.0;
+inline constexpr double cylinderFullFormReynolds = 400000.0;
+inline constexpr double cylinderMiddleFormReynolds = 10000.0;
+inline constexpr double cylinderOuterExponent = sp(0.8f);
+
+// Tube bank in cross flow (Zukauskas form): c, m, n and the pitch exponent p.
+inline constexpr double bankPrandtlExponent = sp(0.36f);
+inline constexpr double inlineHighPrandtlExponent = sp(0.4f);
+inline constexpr double staggeredPitchExponent = sp(0.2f);
+inline constexpr double inlineC1 = sp(0.9f), inlineM1 = sp(0.4f);
+inline constexpr double inlineC2 = sp(0.52f), inlineM2 = 0.5;
+inline constexpr double inlineC3 = sp(0.27f), inlineM3 = sp(0.63f);
+inline constexpr double inlineC4 = sp(0.033f), inlineM4 = sp(0.8f);
+inline constexpr double staggeredC1 = sp(1.04f), staggeredM1 = sp(0.4f);
+inline constexpr double staggeredC2 = sp(0.71f), staggeredM2 = 0.5;
+inline constexpr double staggeredC3 = sp(0.35f), staggeredM3 = sp(0.6f);
+inline constexpr double staggeredC4 = sp(0.031f), staggeredM4 = sp(0.8f);
+
+// Axial flow along the bundle.
+inline constexpr double axialMFactor = sp(1.013f);
+inline constexpr double axialMExponentFactor = sp(0.067f);
+inline constexpr double axialCFactor = sp(0.003f);
+inline constexpr double axialCExponent = sp(1.86f);
+inline constexpr double axialCubic = sp(0.063f);
+inline constexpr double axialQuadratic = sp(0.674f);
+inline constexpr double axialLinear = sp(2.225f);
+inline constexpr double axialConstant = sp(1.157f);
+inline constexpr double axialPrandtlExponent = sp(0.3333f);
+inline constexpr double sparseBundleLimit = sp(3.2f);
+inline constexpr double sparseBundleFactor = sp(0.86f);
+inline constexpr double sparseBundleExponent = sp(0.16f);
+
+// Shooting of the counter-current types.
+inline constexpr int shootingPassLimit = 10000;
+
+}  // namespace k
+}  // namespace hxrate

@@ -1,0 +1,22 @@
+// Shell-side Nusselt number (single cylinder, tube bank, axial bundle), film
+// coefficient and film term.
+#pragma once
+
+#include "model/records.h"
+
+namespace hxrate {
+
+void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm);
+
+// The three correlations, exposed for their worked values.
+double singleCylinderNusselt(double Re, double Pr);
+double tubeBankNusselt(std::int32_t arrangement, double ST, double SL, double Re, double Pr);
+
+struct AxialBundle {
+    double bundleParameter;  // x
+    double m;                // m_ax
+    double c;                // c_ax
+};
+AxialBundle axialBundleCoefficients(double Ds, double Do, std::int32_t Nt);
+
+}  // namespace hxrate

@@ -1,0 +1,97 @@
+#include "run/driver.h"
+
+#include <ostream>
+#include <unistd.h>
+
+#include "io/case_reader.h"
+#include "io/results_report.h"
+#include "model/geometry.h"
+#include "model/messages.h"
+#include "model/resistance.h"
+#include "model/shell_flow.h"
+#include "model/shell_heat_transfer.h"
+#include "model/tube_side.h"
+#include "run/arithmetic.h"
+#include "run/failures.h"
+#include "run/text_output_file.h"
+#include "solver/temperature_profile.h"
+
+namespace hxrate {
+namespace {
+
+// The profile may take half of this machine's memory: a larger grid is
+// refused before anything is marched, instead of the process being killed.
+std::uint64_t profileStorageLimit() {
+    long pages = ::sysconf(_SC_PHYS_PAGES);
+    long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return std::uint64_t{1} << 30;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
+}
+
+}  // namespace
+
+void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
+    clearArithmeticFlags();
+    CaseInput& in = r.input;
+    for (int line = 1; line <= 5; ++line) readCaseLine(reader, line, in);
+    computeElementGrid(in, r.geometry, r.profile, limits.profileStorageBytes);
+    for (int line = 6; line <= 10; ++line) readCaseLine(reader, line, in);
+    computeDiagonalPitch(in, r.geometry);
+    readCaseLine(reader, 11, in);
+    computeBaffleCompartments(in, r.geometry);
+    readCaseLine(reader, 12, in);
+    readCaseLine(reader, 13, in);
+    computeWallGeometry(in, r.geometry);
+    readCaseLine(reader, 14, in);
+    readCaseLine(reader, 15, in);
+    computeTubeSide(in, r.model);
+    for (int line = 16; line <= caseLineCount; ++line) readCaseLine(reader, line, in);
+    reader.close();
+
+    computeShellFlow(in, r.geometry, r.model);
+    computeShellHeatTransfer(in, r.geometry, r.model);
+    computeResistancePerLength(in, r.geometry, r.model);
+    solveTemperatureProfile(in, r.geometry, r.model, r.profile, limits.shootingPassLimit);
+}
+
+int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
+    TextOutputFile log(runLogName);
+    try {
+        try {
+            log.open();
+            FreeFormReader reader(caseFileName, openCaseFile(caseFileName));
+            CaseRecords records;
+            rateCase(reader, records, RunLimits{profileStorageLimit()});
+
+            ReportValues values = prepareResultsReport(records.input, records.geometry, records.model,
+                                                       records.profile);
+            TextOutputFile results(resultsFileName);
+            results.open();
+            writeResultsReport(results, records.input, records.geometry, records.model, records.profile,
+                               values);
+            results.close();
+
+            writeFreeFormLine(log, messages::calculationSucceeded);
+            log.close();
+            return 0;
+        } catch (const CaseRejected& rejected) {
+            writeFreeFormLine(log, rejected.message);
+            writeFreeFormLine(log, messages::calculationTerminated);
+            log.close();
+            out << "Stop - Program terminated.\n" << std::flush;
+            return 0;
+        }
+    } catch (const InputFailure& failure) {
+        log.closeQuietly();
+        err << failure.diagnostic << '\n' << std::flush;
+    } catch (const ArithmeticFailure& failure) {
+        log.closeQuietly();
+        err << failure.diagnostic << '\n' << std::flush;
+    } catch (const ResourceFailure& failure) {
+        log.closeQuietly();
+        err << failure.diagnostic << '\n' << std::flush;
+    }
+    return 1;
+}
+
+}  // namespace hxrate

@@ -1,0 +1,38 @@
+// The run: read the case, rate the exchanger, solve the temperature profile,
+// report; and the one place that turns every kind of early end into files,
+// console lines and an exit status.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+
+#include "io/free_form_reader.h"
+#include "model/constants.h"
+#include "model/records.h"
+
+namespace hxrate {
+
+inline constexpr const char* runLogName = "Log file.txt";
+
+// The records the run owns, filled in the order of the run.
+struct CaseRecords {
+    CaseInput input;
+    DerivedGeometry geometry;
+    ThermalModel model;
+    TemperatureProfile profile;
+};
+
+struct RunLimits {
+    std::uint64_t profileStorageBytes;  // largest temperature profile
+    std::int32_t shootingPassLimit = k::shootingPassLimit;
+};
+
+// Reads the 21 case lines with the model steps between them, closes the case
+// file, then models the shell side and solves the profile. Throws
+// CaseRejected, InputFailure, ArithmeticFailure or ResourceFailure.
+void rateCase(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
+
+// The whole program in the working directory: returns the exit status.
+int runInWorkingDirectory(std::ostream& out, std::ostream& err);
+
+}  // namespace hxrate

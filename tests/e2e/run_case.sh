@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs hxrate once on a case folder and compares every observable result.
+#
+#   run_case.sh HXRATE CASE_DIR
+#
+# CASE_DIR holds the case file (absent for a missing-case run), an optional
+# setup/ folder of files that lie in the working directory beforehand, and
+# expected/: exit_status, stdout, stderr_nonempty (1 or 0), and the run log
+# and results file as they must be afterwards (absent = must not exist).
+# Every other file must stay as it was, and no file may appear.
+# On a mismatch the output is written beside the expected file as
+# *.received and a unified diff is printed.
+set -u
+exe=$1
+case_dir=$2
+CASE=48230007640350000606.txt
+RES=48230007650350000606.txt
+LOG="Log file.txt"
+
+work=$(mktemp -d)
+capture=$(mktemp -d)
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work" "$capture"' EXIT
+
+[ -f "$case_dir/$CASE" ] && cp "$case_dir/$CASE" "$work/"
+[ -d "$case_dir/setup" ] && cp -R "$case_dir/setup/." "$work/"
+chmod -R u+w "$work"
+(cd "$work" && find . -type f -exec sha256sum {} + | sort -k2) >"$capture/before"
+
+status=0
+(cd "$work" && timeout 120 "$exe" </dev/null >"$capture/stdout" 2>"$capture/stderr") || status=$?
+
+failed=0
+report() { echo "MISMATCH: $*"; failed=1; }
+compare_file() { # expected received label
+    if ! cmp -s "$1" "$2"; then
+        report "$3"
+        cp "$2" "$1.received" 2>/dev/null
+        diff -u --label "expected $3" --label "received $3" "$1" "$2" | head -n 60
+    fi
+}
+
+expected_status=$(cat "$case_dir/expected/exit_status")
+[ "$status" = "$expected_status" ] || report "exit status $status, expected $expected_status"
+compare_file "$case_dir/expected/stdout" "$capture/stdout" "standard output"
+nonempty=0
+[ -s "$capture/stderr" ] && nonempty=1
+[ "$nonempty" = "$(cat "$case_dir/expected/stderr_nonempty")" ] ||
+    report "standard error nonempty=$nonempty: $(head -c 300 "$capture/stderr")"
+
+for f in "$LOG" "$RES"; do
+    if [ -f "$case_dir/expected/$f" ]; then
+        if [ -f "$work/$f" ]; then
+            compare_file "$case_dir/expected/$f" "$work/$f" "$f"
+        else
+            report "$f was not written"
+        fi
+    elif [ -e "$work/$f" ]; then
+        report "$f must not exist"
+    fi
+done
+
+# Every other file as before; a missing case file is created empty.
+(cd "$work" && find . -type f -exec sha256sum {} + | sort -k2) >"$capture/after"
+grep -v -e " ./$LOG\$" -e " ./$RES\$" "$capture/before" >"$capture/before.rest"
+grep -v -e " ./$LOG\$" -e " ./$RES\$" "$capture/after" >"$capture/after.rest"
+if [ ! -f "$case_dir/$CASE" ] && ! grep -q " ./$CASE\$" "$capture/before.rest"; then
+    empty=$(sha256sum </dev/null | cut -d' ' -f1)
+    grep -v -e "^$empty  ./$CASE\$" "$capture/after.rest" >"$capture/after.tmp"
+    mv "$capture/after.tmp" "$capture/after.rest"
+fi
+if ! cmp -s "$capture/before.rest" "$capture/after.rest"; then
+    report "other files changed or appeared"
+    diff "$capture/before.rest" "$capture/after.rest"
+fi
+if [ -n "$(cd "$work" && find . -mindepth 1 -not -type f)" ]; then
+    report "a directory or special file appeared"
+fi
+
+if [ "$failed" = 0 ]; then echo "ok: $(cat "$case_dir/about.txt" 2>/dev/null)"; fi
+exit "$failed"
