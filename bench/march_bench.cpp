@@ -1,0 +1,147 @@
+// Nanoseconds per element of the temperature march, against a bare loop of
+// the same arithmetic with no bookkeeping at all. The project's march should
+// stay within 1.15 times the bare loop.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "model/geometry.h"
+#include "run/arithmetic.h"
+#include "run/failures.h"
+#include "solver/temperature_profile.h"
+
+namespace hxrate {
+namespace {
+
+constexpr std::int32_t elements = 1000;
+constexpr std::int32_t passes = 200;
+
+struct Records {
+    CaseInput in;
+    DerivedGeometry geo;
+    ThermalModel tm;
+    TemperatureProfile profile;
+};
+
+// A counter-current case whose correction factor 0 makes every pass repeat:
+// the solver marches exactly `passes` passes, then stops the run.
+Records counterCurrentCase(std::int32_t type, std::int32_t Nb) {
+    Records r;
+    r.in.exchangerType = type;
+    r.in.tubeLength = 1.0;
+    r.in.elementLength = 1.0 / elements;
+    r.in.baffleCount = Nb;
+    r.in.tubeCount = 37;
+    r.in.tubeFluid.heatCapacity = 4180;
+    r.in.shellFluid.heatCapacity = 2000;
+    r.in.tubeInletTemperature = 20;
+    r.in.shellInletTemperature = 90;
+    r.in.correctionFactor = 0;
+    r.tm.resistancePerLength = 0.05;
+    r.tm.conductancePerLength = 20;
+    r.tm.tubeMassFlow = 2;
+    r.tm.shellMassFlow = 2.6;
+    clearArithmeticFlags();
+    computeElementGrid(r.in, r.geo, r.profile, std::uint64_t{1} << 30);
+    computeBaffleCompartments(r.in, r.geo);
+    return r;
+}
+
+void solveAll(Records& r) {
+    try {
+        solveTemperatureProfile(r.in, r.geo, r.tm, r.profile, passes);
+    } catch (const CaseRejected&) {
+        // The pass limit was reached, as intended.
+    }
+}
+
+void AxialCounterCurrentMarch(benchmark::State& state) {
+    Records r = counterCurrentCase(ExchangerType::CounterCurrent, 0);
+    for (auto _ : state) {
+        solveAll(r);
+        benchmark::DoNotOptimize(r.profile.shellTemperature[elements]);
+    }
+    state.counters["ns_per_element"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * passes * elements,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// The same passes as plain arithmetic over two arrays.
+void AxialBareLoop(benchmark::State& state) {
+    Records r = counterCurrentCase(ExchangerType::CounterCurrent, 0);
+    MarchCoefficients c = marchCoefficients(r.in, r.tm, -1);
+    std::vector<double> Tt(elements + 1), Ts(elements + 1);
+    for (auto _ : state) {
+        Tt[0] = r.in.tubeInletTemperature;
+        Ts[0] = r.in.shellInletTemperature;
+        for (int pass = 0; pass < passes; ++pass) {
+            double tt = Tt[0], ts = Ts[0];
+            for (int i = 1; i <= elements; ++i) {
+                double next = tt - (tt - ts) * c.tubeCount / c.elementCapacity;
+                ts = ts - (next - tt) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow / c.shellCapacityRate;
+                tt = next;
+                Tt[i] = tt;
+                Ts[i] = ts;
+            }
+            benchmark::DoNotOptimize(Ts[elements]);
+        }
+    }
+    state.counters["ns_per_element"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * passes * elements,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void CrossFlowCounterCurrentMarch(benchmark::State& state) {
+    Records r = counterCurrentCase(ExchangerType::CrossFlowCounterCurrent, 9);
+    for (auto _ : state) {
+        solveAll(r);
+        benchmark::DoNotOptimize(r.profile.shellPassInletTemperature[elements]);
+    }
+    state.counters["ns_per_element"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * passes * elements,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Ten compartments of 100 elements, each at one shell temperature, with the
+// compartment balance and the pass-inlet record, as plain arithmetic.
+void CrossFlowBareLoop(benchmark::State& state) {
+    Records r = counterCurrentCase(ExchangerType::CrossFlowCounterCurrent, 9);
+    MarchCoefficients c = marchCoefficients(r.in, r.tm, -1);
+    const int perCompartment = elements / 10;
+    std::vector<double> Tt(elements + 1), Ts(elements + 1), Tsp(elements + 1);
+    for (auto _ : state) {
+        Tt[0] = r.in.tubeInletTemperature;
+        for (int pass = 0; pass < passes; ++pass) {
+            double Tsc = r.in.shellInletTemperature;
+            for (int k0 = 0; k0 < elements; k0 += perCompartment) {
+                int k1 = k0 + perCompartment;
+                double tt = Tt[k0];
+                for (int i = k0 + 1; i <= k1; ++i) {
+                    Ts[i - 1] = Tsc;
+                    tt = tt - (tt - Tsc) * c.tubeCount / c.elementCapacity;
+                    Tt[i] = tt;
+                }
+                Ts[k1] = Tsc;
+                Tsc = Tsc - (Tt[k1] - Tt[k0]) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow /
+                                c.shellCapacityRate;
+                for (int i = k0; i <= k1; ++i) Tsp[i] = Tsc;
+            }
+            benchmark::DoNotOptimize(Tsp[elements]);
+        }
+    }
+    state.counters["ns_per_element"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * passes * elements,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(AxialCounterCurrentMarch)->Unit(benchmark::kMillisecond);
+BENCHMARK(AxialBareLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK(CrossFlowCounterCurrentMarch)->Unit(benchmark::kMillisecond);
+BENCHMARK(CrossFlowBareLoop)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace hxrate
+
+BENCHMARK_MAIN();
