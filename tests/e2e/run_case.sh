@@ -7,7 +7,9 @@
 # setup/ folder of files that lie in the working directory beforehand, and
 # expected/: exit_status, stdout, stderr_nonempty (1 or 0), and the run log
 # and results file as they must be afterwards (absent = must not exist).
-# Every other file must stay as it was, and no file may appear.
+# Every other file must stay as it was, and no file may appear. A file named
+# readonly in CASE_DIR makes the working directory read-only (its files stay
+# writable) and runs the program as an unprivileged user when run as root.
 # On a mismatch the output is written beside the expected file as
 # *.received and a unified diff is printed.
 set -u
@@ -30,8 +32,19 @@ snapshot() { # every file's digest, and every other entry by type
 }
 snapshot >"$capture/before"
 
+as_user=()
+if [ -f "$case_dir/readonly" ]; then
+    # The program is copied where the unprivileged user can reach it.
+    chmod 755 "$capture"
+    cp "$exe" "$capture/hxrate"
+    exe="$capture/hxrate"
+    find "$work" -mindepth 1 -maxdepth 1 -type f -exec chmod 666 {} +
+    chmod 555 "$work"
+    [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+
 status=0
-(cd "$work" && timeout 120 "$exe" </dev/null >"$capture/stdout" 2>"$capture/stderr") || status=$?
+(cd "$work" && timeout 120 "${as_user[@]}" "$exe" </dev/null >"$capture/stdout" 2>"$capture/stderr") || status=$?
 
 failed=0
 report() { echo "MISMATCH: $*"; failed=1; }
