@@ -63,9 +63,9 @@ void AxialCounterCurrentMarch(benchmark::State& state) {
         solveAll(r);
         benchmark::DoNotOptimize(r.profile.shellTemperature[elements]);
     }
-    state.counters["ns_per_element"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * passes * elements,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // The same passes as plain arithmetic over two arrays.
@@ -80,7 +80,8 @@ void AxialBareLoop(benchmark::State& state) {
             double tt = Tt[0], ts = Ts[0];
             for (int i = 1; i <= elements; ++i) {
                 double next = tt - (tt - ts) * c.tubeCount / c.elementCapacity;
-                ts = ts - (next - tt) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow / c.shellCapacityRate;
+                ts = ts - (next - tt) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow /
+                              c.shellCapacityRate;
                 tt = next;
                 Tt[i] = tt;
                 Ts[i] = ts;
@@ -88,9 +89,9 @@ void AxialBareLoop(benchmark::State& state) {
             benchmark::DoNotOptimize(Ts[elements]);
         }
     }
-    state.counters["ns_per_element"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * passes * elements,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void CrossFlowCounterCurrentMarch(benchmark::State& state) {
@@ -99,9 +100,9 @@ void CrossFlowCounterCurrentMarch(benchmark::State& state) {
         solveAll(r);
         benchmark::DoNotOptimize(r.profile.shellPassInletTemperature[elements]);
     }
-    state.counters["ns_per_element"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * passes * elements,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // Ten compartments of 100 elements, each at one shell temperature, with the
@@ -131,9 +132,9 @@ void CrossFlowBareLoop(benchmark::State& state) {
             benchmark::DoNotOptimize(Tsp[elements]);
         }
     }
-    state.counters["ns_per_element"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * passes * elements,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(AxialCounterCurrentMarch)->Unit(benchmark::kMillisecond);

@@ -4,4 +4,6 @@
 
 #include "run/driver.h"
 
-int main() { return hxrate::runInWorkingDirectory(std::cout, std::cerr); }
+int main() {
+    return hxrate::runInWorkingDirectory(std::cout, std::cerr);
+}

@@ -1,11 +1,11 @@
 #include "io/case_reader.h"
 
-#include <array>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "run/failures.h"
@@ -41,11 +41,11 @@ void readCaseLine(FreeFormReader& reader, int caseLine, CaseInput& in) {
     std::int32_t label = 0;  // read and thrown away
     std::vector<ReadItem> items{{&label, "label"}};
     using Names = std::array<std::string_view, 6>;
-    static constexpr Names tubeNames{"tube fluid name", "tube fluid density",
-                                     "tube fluid viscosity", "tube fluid conductivity",
+    static constexpr Names tubeNames{"tube fluid name",          "tube fluid density",
+                                     "tube fluid viscosity",     "tube fluid conductivity",
                                      "tube fluid heat capacity", "tube fluid volumetric flow"};
-    static constexpr Names shellNames{"shell fluid name", "shell fluid density",
-                                      "shell fluid viscosity", "shell fluid conductivity",
+    static constexpr Names shellNames{"shell fluid name",          "shell fluid density",
+                                      "shell fluid viscosity",     "shell fluid conductivity",
                                       "shell fluid heat capacity", "shell fluid volumetric flow"};
     auto fluid = [&items](FluidProperties& f, const Names& names) {
         items.push_back({&f.name, names[0]});
@@ -56,28 +56,61 @@ void readCaseLine(FreeFormReader& reader, int caseLine, CaseInput& in) {
         items.push_back({&f.volumetricFlow, names[5]});
     };
     switch (caseLine) {
-        case 1: items.push_back({&in.exchangerType, "exchanger type"}); break;
-        case 2: items.push_back({&in.tubeInnerDiameter, "tube inner diameter"}); break;
-        case 3: items.push_back({&in.innerRoughness, "inner roughness"}); break;
-        case 4: items.push_back({&in.tubeLength, "tube length"}); break;
-        case 5: items.push_back({&in.elementLength, "element length"}); break;
-        case 6: items.push_back({&in.shellInnerDiameter, "shell inner diameter"}); break;
-        case 7: items.push_back({&in.bundleArrangement, "bundle arrangement"}); break;
-        case 8: items.push_back({&in.tubeCount, "tube count"}); break;
-        case 9: items.push_back({&in.longitudinalPitch, "longitudinal pitch"}); break;
-        case 10: items.push_back({&in.transversePitch, "transverse pitch"}); break;
-        case 11: items.push_back({&in.baffleCount, "baffle count"}); break;
+        case 1:
+            items.push_back({&in.exchangerType, "exchanger type"});
+            break;
+        case 2:
+            items.push_back({&in.tubeInnerDiameter, "tube inner diameter"});
+            break;
+        case 3:
+            items.push_back({&in.innerRoughness, "inner roughness"});
+            break;
+        case 4:
+            items.push_back({&in.tubeLength, "tube length"});
+            break;
+        case 5:
+            items.push_back({&in.elementLength, "element length"});
+            break;
+        case 6:
+            items.push_back({&in.shellInnerDiameter, "shell inner diameter"});
+            break;
+        case 7:
+            items.push_back({&in.bundleArrangement, "bundle arrangement"});
+            break;
+        case 8:
+            items.push_back({&in.tubeCount, "tube count"});
+            break;
+        case 9:
+            items.push_back({&in.longitudinalPitch, "longitudinal pitch"});
+            break;
+        case 10:
+            items.push_back({&in.transversePitch, "transverse pitch"});
+            break;
+        case 11:
+            items.push_back({&in.baffleCount, "baffle count"});
+            break;
         case 13:
             items.push_back({&in.wallMaterial, "wall material"});
             items.push_back({&in.wallConductivity, "wall conductivity"});
             items.push_back({&in.wallThickness, "wall thickness"});
             break;
-        case 15: fluid(in.tubeFluid, tubeNames); break;
-        case 16: fluid(in.shellFluid, shellNames); break;
-        case 18: items.push_back({&in.tubeInletTemperature, "tube inlet temperature"}); break;
-        case 19: items.push_back({&in.shellInletTemperature, "shell inlet temperature"}); break;
-        case 21: items.push_back({&in.correctionFactor, "correction factor"}); break;
-        default: break;  // lines 12, 14, 17 and 20 carry only their label
+        case 15:
+            fluid(in.tubeFluid, tubeNames);
+            break;
+        case 16:
+            fluid(in.shellFluid, shellNames);
+            break;
+        case 18:
+            items.push_back({&in.tubeInletTemperature, "tube inlet temperature"});
+            break;
+        case 19:
+            items.push_back({&in.shellInletTemperature, "shell inlet temperature"});
+            break;
+        case 21:
+            items.push_back({&in.correctionFactor, "correction factor"});
+            break;
+        default:
+            break;  // lines 12, 14, 17 and 20 carry only their label
     }
     reader.read(caseLine, items);
 }

@@ -20,7 +20,7 @@ struct ReadItem {
 };
 
 class FreeFormReader {
-public:
+  public:
     // Reads the bytes of an open file descriptor, which the reader owns.
     FreeFormReader(std::string fileName, int fd);
     // Reads bytes held in memory (tests, fuzzing); the bytes must outlive it.
@@ -38,7 +38,7 @@ public:
     // Releases the file; no further reads.
     void close();
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };

@@ -30,9 +30,9 @@ std::string formatScientific(double value, int width, int decimals);
 struct LayoutElement {
     enum class Kind { Skip, Text, Fixed, Scientific, Literal };
     Kind kind;
-    int count = 0;      // Skip: number of blanks
-    int width = 0;      // Fixed, Scientific
-    int decimals = 0;   // Fixed, Scientific
+    int count = 0;        // Skip: number of blanks
+    int width = 0;        // Fixed, Scientific
+    int decimals = 0;     // Fixed, Scientific
     std::string literal;  // Literal
 };
 
@@ -47,6 +47,7 @@ using LayoutItem = std::variant<std::string_view, double>;
 
 // The characters of one laid-out line, without its line end.
 std::string layOutLine(const Layout& layout, std::span<const LayoutItem> items);
-void writeLaidOutLine(TextOutputFile& file, const Layout& layout, std::span<const LayoutItem> items);
+void writeLaidOutLine(TextOutputFile& file, const Layout& layout,
+                      std::span<const LayoutItem> items);
 
 }  // namespace hxrate

@@ -12,10 +12,14 @@ namespace {
 
 std::string_view titleOf(std::int32_t type) {
     switch (type) {
-        case ExchangerType::CoCurrent: return "Co-current Single-pass Heat Exchanger";
-        case ExchangerType::CounterCurrent: return "Counter-current Single-pass Heat Exchanger";
-        case ExchangerType::CrossFlowCoCurrent: return "Cross Flow Co-current Single-pass Heat Exchanger";
-        default: return "Cross Flow Counter-current Single-pass Heat Exchanger";
+        case ExchangerType::CoCurrent:
+            return "Co-current Single-pass Heat Exchanger";
+        case ExchangerType::CounterCurrent:
+            return "Counter-current Single-pass Heat Exchanger";
+        case ExchangerType::CrossFlowCoCurrent:
+            return "Cross Flow Co-current Single-pass Heat Exchanger";
+        default:
+            return "Cross Flow Counter-current Single-pass Heat Exchanger";
     }
 }
 
@@ -38,7 +42,8 @@ ReportValues prepareResultsReport(const CaseInput& in, const DerivedGeometry& ge
                                   const ThermalModel& tm, const TemperatureProfile& profile) {
     ReportValues v;
     double Do = geo.outerDiameter;
-    v.overallCoefficient = checked(tm.conductancePerLength / (k::pi * Do), "overall heat transfer coefficient");
+    v.overallCoefficient =
+        checked(tm.conductancePerLength / (k::pi * Do), "overall heat transfer coefficient");
     v.heatTransferArea = checked(static_cast<double>(in.tubeCount) * k::pi * in.tubeLength * Do,
                                  "heat transfer area");
     v.shellExitTemperature = in.exchangerType == ExchangerType::CrossFlowCounterCurrent
@@ -57,25 +62,29 @@ void writeResultsReport(TextOutputFile& file, const CaseInput& in, const Derived
     writeFreeFormLine(file, titleOf(type));
     writeFreeFormLine(file, "");
     writeLaidOutLine(file, L.textValue,
-                     std::array<LayoutItem, 2>{"Overall Heat Transfer Coefficient =", values.overallCoefficient});
-    writeLaidOutLine(file, L.textValue,
-                     std::array<LayoutItem, 2>{"Exchanger Heat Transfer Area =", values.heatTransferArea});
+                     std::array<LayoutItem, 2>{"Overall Heat Transfer Coefficient =",
+                                               values.overallCoefficient});
+    writeLaidOutLine(
+        file, L.textValue,
+        std::array<LayoutItem, 2>{"Exchanger Heat Transfer Area =", values.heatTransferArea});
     writeLaidOutLine(file, L.twoTextsValue,
-                     std::array<LayoutItem, 3>{"Tube Inner Surface Convective Heat Transfer", "Coefficient =",
-                                               tm.tubeFilmCoefficient});
+                     std::array<LayoutItem, 3>{"Tube Inner Surface Convective Heat Transfer",
+                                               "Coefficient =", tm.tubeFilmCoefficient});
     writeLaidOutLine(file, L.massFlows,
-                     std::array<LayoutItem, 3>{"Internal & External Mass Flow Rate =", tm.tubeMassFlow,
-                                               tm.shellMassFlow});
+                     std::array<LayoutItem, 3>{"Internal & External Mass Flow Rate =",
+                                               tm.tubeMassFlow, tm.shellMassFlow});
     writeFreeFormLine(file, "");
 
     const double* third = profile.shellTemperature.get();
     std::string_view thirdTitle = "Shell Fluid Temperature";
     if (isCrossFlow(type)) {
-        writeLaidOutLine(file, L.textValue,
-                         std::array<LayoutItem, 2>{"Shell Exit Temperature =", values.shellExitTemperature});
+        writeLaidOutLine(
+            file, L.textValue,
+            std::array<LayoutItem, 2>{"Shell Exit Temperature =", values.shellExitTemperature});
         writeFreeFormLine(file, "");
         thirdTitle = "Shell-pass Inlet Temperature";
-        if (type == ExchangerType::CrossFlowCounterCurrent) third = profile.shellPassInletTemperature.get();
+        if (type == ExchangerType::CrossFlowCounterCurrent)
+            third = profile.shellPassInletTemperature.get();
     }
     writeLaidOutLine(file, L.columnTitles,
                      std::array<LayoutItem, 3>{"Location", "Tube Fluid Temperature", thirdTitle});

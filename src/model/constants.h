@@ -7,7 +7,9 @@
 namespace hxrate {
 
 // The single-precision value of a decimal constant, widened to double.
-constexpr double sp(float value) { return static_cast<double>(value); }
+constexpr double sp(float value) {
+    return static_cast<double>(value);
+}
 
 namespace k {
 

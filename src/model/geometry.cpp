@@ -16,7 +16,8 @@ constexpr std::int64_t arraysPerProfile = 3;
 
 std::unique_ptr<double[]> allocateNodes(std::int64_t nodeCount) {
     // Default-initialised: the pages are touched only when marched.
-    return std::unique_ptr<double[]>(new (std::nothrow) double[static_cast<std::size_t>(nodeCount)]);
+    return std::unique_ptr<double[]>(
+        new (std::nothrow) double[static_cast<std::size_t>(nodeCount)]);
 }
 
 [[noreturn]] void refuseStorage(std::int64_t nodeCount, std::uint64_t limit) {
@@ -69,8 +70,10 @@ void computeBaffleCompartments(const CaseInput& in, DerivedGeometry& geo) {
     // overflow; only INT_MIN / -1 leaves the 32-bit range.
     std::int64_t compartments = std::int64_t{Nb} + 1;
     std::int64_t Npc = std::int64_t{Nel} / compartments;
-    geo.elementsPerCompartment = truncateToInt32(static_cast<double>(Npc), "elements per compartment");
-    geo.baffleSpacing = checked(in.tubeLength / static_cast<double>(compartments), "baffle spacing");
+    geo.elementsPerCompartment =
+        truncateToInt32(static_cast<double>(Npc), "elements per compartment");
+    geo.baffleSpacing =
+        checked(in.tubeLength / static_cast<double>(compartments), "baffle spacing");
 }
 
 void computeWallGeometry(const CaseInput& in, DerivedGeometry& geo) {

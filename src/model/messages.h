@@ -17,7 +17,8 @@ inline constexpr std::string_view pecletRange = "Peclet Number < 0.2, Out of thi
 inline constexpr std::string_view externalFrictionDivergence =
     "Divergence in external friction factor.            \t\t\t\t\tCheck shell surface parameters";
 inline constexpr std::string_view reduceCorrectionFactor = "Reduce correction factor";
-inline constexpr std::string_view shellProfileDivergence = "Divergence in shell temperature profile";
+inline constexpr std::string_view shellProfileDivergence =
+    "Divergence in shell temperature profile";
 inline constexpr std::string_view exchangerSelection = "Please insert correct exchanger selection";
 // Refusals of grids the march cannot hold.
 inline constexpr std::string_view baffleCountMinusOne = "Baffle count of -1 is not allowed";

@@ -15,7 +15,8 @@ double colebrookFriction(double Re, double eps, double D, std::string_view diver
     // Relative roughness term, the same in the start value and every step.
     double roughness = checked((eps / D) / k::roughnessDivisor, "relative roughness eps/D");
 
-    double t0 = 2 * std::log10(k::swameeJainFactor / std::pow(Re, k::swameeJainExponent) + roughness);
+    double t0 =
+        2 * std::log10(k::swameeJainFactor / std::pow(Re, k::swameeJainExponent) + roughness);
     double f0 = checked(1 / (t0 * t0), "Swamee-Jain friction factor");
     double smoothTerm = k::colebrookFactor / Re;
     while (true) {

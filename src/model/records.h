@@ -31,7 +31,9 @@ constexpr std::int32_t Staggered = 1;
 
 // A name of the case file: always exactly ten characters, blank-filled.
 using Text10 = std::string;
-inline Text10 blankText10() { return Text10(10, ' '); }
+inline Text10 blankText10() {
+    return Text10(10, ' ');
+}
 
 struct FluidProperties {
     Text10 name = blankText10();
@@ -45,25 +47,25 @@ struct FluidProperties {
 // Every value of the case file, in case-line order. Fields start at zero or
 // blanks so that a value left unset by a null value or a slash is defined.
 struct CaseInput {
-    std::int32_t exchangerType = 0;      // type, line 1
-    double tubeInnerDiameter = 0;        // Di, line 2
-    double innerRoughness = 0;           // eps, line 3
-    double tubeLength = 0;               // L, line 4
-    double elementLength = 0;            // dL, line 5
-    double shellInnerDiameter = 0;       // Ds, line 6
-    std::int32_t bundleArrangement = 0;  // arr, line 7
-    std::int32_t tubeCount = 0;          // Nt, line 8
-    double longitudinalPitch = 0;        // SL, line 9
-    double transversePitch = 0;          // ST, line 10
-    std::int32_t baffleCount = 0;        // Nb, line 11
+    std::int32_t exchangerType = 0;       // type, line 1
+    double tubeInnerDiameter = 0;         // Di, line 2
+    double innerRoughness = 0;            // eps, line 3
+    double tubeLength = 0;                // L, line 4
+    double elementLength = 0;             // dL, line 5
+    double shellInnerDiameter = 0;        // Ds, line 6
+    std::int32_t bundleArrangement = 0;   // arr, line 7
+    std::int32_t tubeCount = 0;           // Nt, line 8
+    double longitudinalPitch = 0;         // SL, line 9
+    double transversePitch = 0;           // ST, line 10
+    std::int32_t baffleCount = 0;         // Nb, line 11
     Text10 wallMaterial = blankText10();  // line 13
-    double wallConductivity = 0;         // kw, line 13
-    double wallThickness = 0;            // tw, line 13
-    FluidProperties tubeFluid;           // _i, line 15
-    FluidProperties shellFluid;          // _o, line 16
-    double tubeInletTemperature = 0;     // Tt_in, line 18
-    double shellInletTemperature = 0;    // Ts_in, line 19
-    double correctionFactor = 0;         // corr, line 21
+    double wallConductivity = 0;          // kw, line 13
+    double wallThickness = 0;             // tw, line 13
+    FluidProperties tubeFluid;            // _i, line 15
+    FluidProperties shellFluid;           // _o, line 16
+    double tubeInletTemperature = 0;      // Tt_in, line 18
+    double shellInletTemperature = 0;     // Ts_in, line 19
+    double correctionFactor = 0;          // corr, line 21
 };
 
 struct DerivedGeometry {
@@ -104,7 +106,7 @@ struct ThermalModel {
 // allocated without being filled (a large grid must not touch every page
 // before it is marched); the solver writes every node it reports.
 struct TemperatureProfile {
-    std::int64_t nodeCount = 0;  // Nel + 1, and at least 1
+    std::int64_t nodeCount = 0;                           // Nel + 1, and at least 1
     std::unique_ptr<double[]> tubeTemperature;            // Tt
     std::unique_ptr<double[]> shellTemperature;           // Ts
     std::unique_ptr<double[]> shellPassInletTemperature;  // Tsp

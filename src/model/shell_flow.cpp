@@ -54,7 +54,8 @@ void computeCrossFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalMo
     tm.shellFlowArea = A_o;
     tm.shellCharacteristicLength = Dh_o;
     tm.shellVelocity = V_o;
-    tm.shellReynolds = checked(f.density * V_o * Dh_o / f.viscosity, "cross-flow shell Reynolds number");
+    tm.shellReynolds =
+        checked(f.density * V_o * Dh_o / f.viscosity, "cross-flow shell Reynolds number");
 }
 
 }  // namespace
@@ -69,7 +70,8 @@ void computeShellFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalMo
 
     if (tm.shellReynolds < k::stagnantReynolds) terminateRun(messages::stagnantFlow);
     const FluidProperties& f = in.shellFluid;
-    tm.shellPrandtl = checked(f.heatCapacity * f.viscosity / f.conductivity, "shell-side Prandtl number");
+    tm.shellPrandtl =
+        checked(f.heatCapacity * f.viscosity / f.conductivity, "shell-side Prandtl number");
     if (crossFlow) {
         double peclet = checked(tm.shellPrandtl * tm.shellReynolds, "shell-side Peclet number");
         if (peclet < k::minimumPeclet) terminateRun(messages::pecletRange);

@@ -62,12 +62,15 @@ double tubeBankNusselt(std::int32_t arrangement, double ST, double SL, double Re
 
 AxialBundle axialBundleCoefficients(double Ds, double Do, std::int32_t Nt) {
     // Shell diameter over the diameter of a circle as large as all tube sections.
-    double x = checked(std::sqrt(Ds * Ds / (Do * Do * static_cast<double>(Nt))), "bundle parameter");
-    double m = checked(k::axialMFactor * std::exp(-k::axialMExponentFactor * x), "axial exponent m_ax");
+    double x =
+        checked(std::sqrt(Ds * Ds / (Do * Do * static_cast<double>(Nt))), "bundle parameter");
+    double m =
+        checked(k::axialMFactor * std::exp(-k::axialMExponentFactor * x), "axial exponent m_ax");
     double x2 = x * x;
     double x3 = x2 * x;
-    double c = k::axialCFactor * std::pow(x, k::axialCExponent) /
-               (k::axialCubic * x3 - k::axialQuadratic * x2 + k::axialLinear * x - k::axialConstant);
+    double c =
+        k::axialCFactor * std::pow(x, k::axialCExponent) /
+        (k::axialCubic * x3 - k::axialQuadratic * x2 + k::axialLinear * x - k::axialConstant);
     return {x, m, checked(c, "axial coefficient c_ax")};
 }
 
@@ -94,14 +97,17 @@ void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, T
             double pipe = pipeFlowNusselt(Re, Pr, Dh_o, in.tubeLength, in.innerRoughness,
                                           messages::externalFrictionDivergence)
                               .nusselt;
-            Nu = k::sparseBundleFactor * std::pow(ax.bundleParameter, k::sparseBundleExponent) * pipe;
+            Nu = k::sparseBundleFactor * std::pow(ax.bundleParameter, k::sparseBundleExponent) *
+                 pipe;
         }
         checked(Nu, "axial-bundle Nusselt number");
     }
     tm.shellNusselt = Nu;
-    tm.shellFilmCoefficient = checked(Nu * in.shellFluid.conductivity / Dh_o, "shell-side film coefficient");
+    tm.shellFilmCoefficient =
+        checked(Nu * in.shellFluid.conductivity / Dh_o, "shell-side film coefficient");
     // 1/(h_o*r_o) with the outer radius Do/2.
-    tm.shellFilmResistance = checked(1 / (tm.shellFilmCoefficient * Do * 0.5), "shell-side film term");
+    tm.shellFilmResistance =
+        checked(1 / (tm.shellFilmCoefficient * Do * 0.5), "shell-side film term");
 }
 
 }  // namespace hxrate

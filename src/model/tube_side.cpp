@@ -12,14 +12,16 @@ void computeTubeSide(const CaseInput& in, ThermalModel& tm) {
     double Nt = in.tubeCount;
     double Di = in.tubeInnerDiameter;
 
-    tm.tubePrandtl = checked(f.heatCapacity * f.viscosity / f.conductivity, "tube-side Prandtl number");
+    tm.tubePrandtl =
+        checked(f.heatCapacity * f.viscosity / f.conductivity, "tube-side Prandtl number");
     // The stream is shared equally by the Nt tubes: rho*V*Di/mu of one tube.
     tm.tubeReynolds = checked(f.density * f.volumetricFlow * 4 / (Nt * f.viscosity * k::pi * Di),
                               "tube-side Reynolds number");
     tm.tubeNusselt = pipeFlowNusselt(tm.tubeReynolds, tm.tubePrandtl, Di, in.tubeLength,
                                      in.innerRoughness, messages::internalFrictionDivergence)
                          .nusselt;
-    tm.tubeFilmCoefficient = checked(f.conductivity * tm.tubeNusselt / Di, "tube-side film coefficient");
+    tm.tubeFilmCoefficient =
+        checked(f.conductivity * tm.tubeNusselt / Di, "tube-side film coefficient");
     // 1/(h_i*r_i) with the inner radius Di/2.
     tm.tubeFilmResistance = checked(1 / (tm.tubeFilmCoefficient * Di * 0.5), "tube-side film term");
 }

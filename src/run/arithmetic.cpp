@@ -12,13 +12,15 @@ constexpr int faultFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
 
 [[noreturn]] void fail(int number, const char* reason, const char* what) {
     std::feclearexcept(faultFlags);
-    throw ArithmeticFailure{number, "run-time error " + std::to_string(number) + ": " + reason +
-                                        " in " + what};
+    throw ArithmeticFailure{
+        number, "run-time error " + std::to_string(number) + ": " + reason + " in " + what};
 }
 
 }  // namespace
 
-void clearArithmeticFlags() { std::feclearexcept(faultFlags); }
+void clearArithmeticFlags() {
+    std::feclearexcept(faultFlags);
+}
 
 [[gnu::noinline]] double checked(double value, const char* what) {
     checkArithmetic(what);
@@ -28,8 +30,10 @@ void clearArithmeticFlags() { std::feclearexcept(faultFlags); }
 [[gnu::noinline]] void checkArithmetic(const char* what) {
     int raised = std::fetestexcept(faultFlags);
     if (raised == 0) return;
-    if (raised & FE_INVALID) fail(errorNumber::invalidOperation, "invalid floating-point operation", what);
-    if (raised & FE_DIVBYZERO) fail(errorNumber::divisionByZero, "floating-point division by zero", what);
+    if (raised & FE_INVALID)
+        fail(errorNumber::invalidOperation, "invalid floating-point operation", what);
+    if (raised & FE_DIVBYZERO)
+        fail(errorNumber::divisionByZero, "floating-point division by zero", what);
     fail(errorNumber::overflow, "floating-point overflow", what);
 }
 

@@ -1,7 +1,7 @@
 #include "run/driver.h"
 
-#include <ostream>
 #include <unistd.h>
+#include <ostream>
 
 #include "io/case_reader.h"
 #include "io/results_report.h"
@@ -63,12 +63,12 @@ int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
             CaseRecords records;
             rateCase(reader, records, RunLimits{profileStorageLimit()});
 
-            ReportValues values = prepareResultsReport(records.input, records.geometry, records.model,
-                                                       records.profile);
+            ReportValues values = prepareResultsReport(records.input, records.geometry,
+                                                       records.model, records.profile);
             TextOutputFile results(resultsFileName);
             results.open();
-            writeResultsReport(results, records.input, records.geometry, records.model, records.profile,
-                               values);
+            writeResultsReport(results, records.input, records.geometry, records.model,
+                               records.profile, values);
             results.close();
 
             writeFreeFormLine(log, messages::calculationSucceeded);

@@ -52,6 +52,8 @@ struct ResourceFailure {
 };
 
 // Rejects the case with one of the run log messages; never returns.
-[[noreturn]] inline void terminateRun(std::string_view message) { throw CaseRejected{message}; }
+[[noreturn]] inline void terminateRun(std::string_view message) {
+    throw CaseRejected{message};
+}
 
 }  // namespace hxrate

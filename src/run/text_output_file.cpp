@@ -1,9 +1,9 @@
 #include "run/text_output_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "run/failures.h"
@@ -39,7 +39,9 @@ TextOutputFile::TextOutputFile(TextOutputFile&& other) noexcept
       buffer_(std::move(other.buffer_)),
       memory_(std::move(other.memory_)) {}
 
-TextOutputFile::~TextOutputFile() { closeQuietly(); }
+TextOutputFile::~TextOutputFile() {
+    closeQuietly();
+}
 
 void TextOutputFile::open() {
     truncated_ = false;

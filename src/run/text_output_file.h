@@ -8,7 +8,7 @@
 namespace hxrate {
 
 class TextOutputFile {
-public:
+  public:
     // An output file in the working directory. Nothing is opened yet.
     explicit TextOutputFile(std::string name);
     // An output that collects its bytes in memory (tests, fuzzing).
@@ -34,7 +34,7 @@ public:
     // The bytes written so far, for an in-memory output.
     const std::string& contents() const { return memory_; }
 
-private:
+  private:
     void flush();
 
     std::string name_;

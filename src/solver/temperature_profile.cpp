@@ -8,7 +8,8 @@
 
 namespace hxrate {
 
-MarchCoefficients marchCoefficients(const CaseInput& in, const ThermalModel& tm, std::int32_t sign) {
+MarchCoefficients marchCoefficients(const CaseInput& in, const ThermalModel& tm,
+                                    std::int32_t sign) {
     MarchCoefficients c;
     c.tubeCount = static_cast<double>(in.tubeCount);
     c.elementCapacity =
@@ -67,13 +68,15 @@ void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalMo
         marchAxialPass(c, Nel, Tt, Ts);
         double err = checked(Ts_in - Ts[Nel], "shooting mismatch");
         if (std::fabs(err) < k::convergenceTolerance) return;
-        Ts[0] = checked(err * in.correctionFactor / tm.conductancePerLength + Ts[0], "shooting correction");
+        Ts[0] = checked(err * in.correctionFactor / tm.conductancePerLength + Ts[0],
+                        "shooting correction");
         checkShootingProgress(shooting, std::fabs(err));
     }
 }
 
 void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
-                    const MarchCoefficients& c, TemperatureProfile& profile, std::int32_t passLimit) {
+                    const MarchCoefficients& c, TemperatureProfile& profile,
+                    std::int32_t passLimit) {
     double Ts_in = in.shellInletTemperature;
     if (in.exchangerType == ExchangerType::CrossFlowCoCurrent) {
         profile.finalShellTemperature = marchCompartments(in, geo, c, profile, Ts_in);
@@ -90,16 +93,17 @@ void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const Therm
             profile.finalShellTemperature = Tend;
             return;
         }
-        Tsc = checked(err * in.correctionFactor / tm.conductancePerLength + profile.shellTemperature[0],
-                      "shooting correction");
+        Tsc = checked(
+            err * in.correctionFactor / tm.conductancePerLength + profile.shellTemperature[0],
+            "shooting correction");
         checkShootingProgress(shooting, std::fabs(err));
     }
 }
 
 }  // namespace
 
-double marchCompartments(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
-                         TemperatureProfile& profile, double Tsc) {
+double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
+                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc) {
     const std::int32_t Nel = geo.elementCount;
     const std::int64_t compartmentCount = std::int64_t{in.baffleCount} + 1;
     const std::int32_t Npc = geo.elementsPerCompartment;
@@ -111,7 +115,9 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo, const 
     double* Tsp = profile.shellPassInletTemperature.get();
 
     // A compartment end never passes the last node, whatever the rounding.
-    auto endAt = [Nel](std::int64_t node) { return node > Nel ? Nel : static_cast<std::int32_t>(node); };
+    auto endAt = [Nel](std::int64_t node) {
+        return node > Nel ? Nel : static_cast<std::int32_t>(node);
+    };
 
     std::int32_t k0 = 0;
     std::int32_t k1 = endAt(Npc);
@@ -130,8 +136,9 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo, const 
             marched = k1;
             Ts[k1] = Tsc;
             // Whole elements between node k1 and the baffle at j*B.
-            std::int32_t extra = truncateToInt32(
-                (static_cast<double>(j) * B - static_cast<double>(k1) * dL) / dL, "compartment surplus");
+            std::int32_t extra =
+                truncateToInt32((static_cast<double>(j) * B - static_cast<double>(k1) * dL) / dL,
+                                "compartment surplus");
             if (k1 != Nel && j == compartmentCount) {
                 k1 = Nel;
             } else if (extra >= 1 && std::int64_t{k1} + extra <= Nel) {
@@ -150,8 +157,9 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo, const 
     return Tsc;
 }
 
-void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
-                             TemperatureProfile& profile, std::int32_t passLimit) {
+void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
+                             const ThermalModel& tm, TemperatureProfile& profile,
+                             std::int32_t passLimit) {
     profile.tubeTemperature[0] = in.tubeInletTemperature;
     std::int32_t sign = +1;
     if (in.exchangerType == ExchangerType::CounterCurrent ||

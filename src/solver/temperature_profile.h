@@ -32,7 +32,8 @@ inline double advanceTubeElement(const MarchCoefficients& c, double TtPrev, doub
 // what the tube stream loses, the shell stream gains.
 inline double balanceShellTemperature(const MarchCoefficients& c, double TsPrev, double TtFrom,
                                       double TtTo) {
-    return TsPrev - (TtTo - TtFrom) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow / c.shellCapacityRate;
+    return TsPrev -
+           (TtTo - TtFrom) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow / c.shellCapacityRate;
 }
 
 // Progress of a shooting iteration: the number of corrections applied and
@@ -48,12 +49,13 @@ void checkShootingProgress(ShootingState& state, double absErr);
 
 // Fills the profile for the case's exchanger type; rejects an invalid type.
 // `passLimit` bounds the shooting (the program uses 10000).
-void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
-                             TemperatureProfile& profile, std::int32_t passLimit = k::shootingPassLimit);
+void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
+                             const ThermalModel& tm, TemperatureProfile& profile,
+                             std::int32_t passLimit = k::shootingPassLimit);
 
 // One pass over all baffle compartments from the shell temperature Tsc of
 // the first; returns the shell temperature after the last.
-double marchCompartments(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
-                         TemperatureProfile& profile, double Tsc);
+double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
+                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc);
 
 }  // namespace hxrate

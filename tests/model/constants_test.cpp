@@ -72,7 +72,8 @@ TEST(Constants, CarryTheirSinglePrecisionValues) {
         {k::cylinderReynoldsScale, 282000.0, "282000 exact"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(row.value), std::bit_cast<std::uint64_t>(row.expected))
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(row.value),
+                  std::bit_cast<std::uint64_t>(row.expected))
             << row.name << ": " << row.value;
     }
 }

@@ -110,7 +110,8 @@ TEST(BaffleCompartments, CheckAndCompartmentSizes) {
         in.tubeLength = 1.0;
         DerivedGeometry geo;
         geo.elementCount = row.Nel;
-        EXPECT_EQ(rejectionOf([&] { computeBaffleCompartments(in, geo); }), row.rejection) << row.why;
+        EXPECT_EQ(rejectionOf([&] { computeBaffleCompartments(in, geo); }), row.rejection)
+            << row.why;
         if (row.rejection.empty()) {
             EXPECT_EQ(geo.elementsPerCompartment, row.Npc) << row.why;
             EXPECT_EQ(geo.baffleSpacing, row.B) << row.why;
@@ -268,15 +269,17 @@ TEST(ShellHeatTransfer, BankTableBoundariesBelongToTheUpperRange) {
         {1, 500, 0.7099999785423279, 0.5, 0.36000001430511475, 0, "staggered 500"},
         {1, 1000, 0.3499999940395355, 0.6000000238418579, 0.36000001430511475, 0.20000000298023224,
          "staggered 1000"},
-        {1, 200000, 0.03099999949336052, 0.800000011920929, 0.36000001430511475, 0.20000000298023224,
-         "staggered 2e5"},
+        {1, 200000, 0.03099999949336052, 0.800000011920929, 0.36000001430511475,
+         0.20000000298023224, "staggered 2e5"},
     };
     const double ST = 3, SL = 2;
     for (const Row& row : rows) {
-        double expected = std::pow(ST / SL, row.p) * std::pow(row.Re, row.m) * std::pow(Pr, row.n) * row.c;
+        double expected =
+            std::pow(ST / SL, row.p) * std::pow(row.Re, row.m) * std::pow(Pr, row.n) * row.c;
         EXPECT_EQ(tubeBankNusselt(row.arr, ST, SL, row.Re, Pr), expected) << row.why;
     }
-    EXPECT_EQ(rejectionOf([] { tubeBankNusselt(2, 3, 2, 1000, 0.7); }), messages::bundleArrangement);
+    EXPECT_EQ(rejectionOf([] { tubeBankNusselt(2, 3, 2, 1000, 0.7); }),
+              messages::bundleArrangement);
     EXPECT_TRUE(failsArithmetic([] { tubeBankNusselt(1, 3, -2, 1000, 0.7); }))
         << "a negative pitch ratio raised to 0.2";
     EXPECT_FALSE(failsArithmetic([] { tubeBankNusselt(1, 3, -2, 999, 0.7); }))
@@ -286,9 +289,11 @@ TEST(ShellHeatTransfer, BankTableBoundariesBelongToTheUpperRange) {
 TEST(ShellHeatTransfer, CylinderRangesSwitchAtTheirBoundaries) {
     // The forms do not join: a boundary value that took the lower form
     // would lie next to its neighbour just below.
-    EXPECT_GT(std::fabs(singleCylinderNusselt(10000, 0.7) - singleCylinderNusselt(9999.999, 0.7)), 5)
+    EXPECT_GT(std::fabs(singleCylinderNusselt(10000, 0.7) - singleCylinderNusselt(9999.999, 0.7)),
+              5)
         << "Re = 10000 takes the middle form";
-    EXPECT_GT(std::fabs(singleCylinderNusselt(400000, 0.7) - singleCylinderNusselt(399999.99, 0.7)), 10)
+    EXPECT_GT(std::fabs(singleCylinderNusselt(400000, 0.7) - singleCylinderNusselt(399999.99, 0.7)),
+              10)
         << "Re = 400000 takes the full form";
 }
 
@@ -327,8 +332,10 @@ TEST(ShellFlow, ChecksInTheirOrder) {
          "cross flow through a bank needs a known arrangement"},
         {2, [](ShellCase& s) { s.in.bundleArrangement = 5, s.in.tubeCount = 2; }, "",
          "two tubes are no bank: the arrangement is not examined"},
-        {2, [](ShellCase& s) { s.in.shellFluid.volumetricFlow = 0; }, messages::stagnantFlow, "no flow"},
-        {0, [](ShellCase& s) { s.in.shellFluid.density = 0; }, messages::stagnantFlow, "every type"},
+        {2, [](ShellCase& s) { s.in.shellFluid.volumetricFlow = 0; }, messages::stagnantFlow,
+         "no flow"},
+        {0, [](ShellCase& s) { s.in.shellFluid.density = 0; }, messages::stagnantFlow,
+         "every type"},
         {2, [](ShellCase& s) { s.in.shellFluid.volumetricFlow = 1e-9; }, messages::pecletRange,
          "Peclet below 0.2 in cross flow"},
         {1, [](ShellCase& s) { s.in.shellFluid.volumetricFlow = 1e-9; }, "",
@@ -337,7 +344,8 @@ TEST(ShellFlow, ChecksInTheirOrder) {
     for (const Row& row : rows) {
         ShellCase s = crossFlowCase(row.type);
         row.change(s);
-        EXPECT_EQ(rejectionOf([&] { computeShellFlow(s.in, s.geo, s.tm); }), row.rejection) << row.why;
+        EXPECT_EQ(rejectionOf([&] { computeShellFlow(s.in, s.geo, s.tm); }), row.rejection)
+            << row.why;
     }
 }
 

@@ -27,8 +27,10 @@ TEST(FreeFormLine, SplitsIntoPiecesOf79Characters) {
         const char* why;
     } rows[] = {
         {"", " \r\n", "an empty text is a line holding one blank"},
-        {"Calculation processed successfully", " Calculation processed successfully\r\n", "short text"},
-        {std::string(78, 'x'), " " + std::string(78, 'x') + "\r\n", "78 characters stay on one line"},
+        {"Calculation processed successfully", " Calculation processed successfully\r\n",
+         "short text"},
+        {std::string(78, 'x'), " " + std::string(78, 'x') + "\r\n",
+         "78 characters stay on one line"},
         {s79, " " + s79 + "\r\n \r\n", "79 characters leave an empty last piece"},
         {s79 + s79, " " + s79 + "\r\n " + s79 + "\r\n \r\n", "158 characters give three lines"},
         {s89, " " + std::string(79, 'b') + "\r\n cccccccccc\r\n", "89 characters: 79 then 10"},
@@ -38,11 +40,11 @@ TEST(FreeFormLine, SplitsIntoPiecesOf79Characters) {
 }
 
 class OutputFileOnDisk : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("hxrate-out-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("hxrate-out-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "out.txt").string();
     }

@@ -62,7 +62,8 @@ struct Solve {
 
 void expectNear(const std::vector<double>& got, const std::vector<double>& want, const char* what) {
     ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-12) << what << " node " << i;
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], 1e-12) << what << " node " << i;
 }
 
 TEST(AxialMarch, WorkedPasses) {
@@ -141,7 +142,8 @@ TEST(ShootingProgress, EqualErrorsPassGrowingOnesStopTheRun) {
         checkShootingProgress(both, 2.0);
         FAIL();
     } catch (const CaseRejected& r) {
-        EXPECT_EQ(r.message, messages::reduceCorrectionFactor) << "the growth is tested before the count";
+        EXPECT_EQ(r.message, messages::reduceCorrectionFactor)
+            << "the growth is tested before the count";
     }
 }
 
@@ -201,7 +203,8 @@ TEST(CrossFlow, CompartmentLayouts) {
         {5.8, 0.48, 3, {0, 3, 6, 9}, "Nel = 12 in four even compartments"},
     };
     for (const Row& row : rows) {
-        for (std::int32_t type : {ExchangerType::CrossFlowCoCurrent, ExchangerType::CrossFlowCounterCurrent}) {
+        for (std::int32_t type :
+             {ExchangerType::CrossFlowCoCurrent, ExchangerType::CrossFlowCounterCurrent}) {
             Solve s(type, row.L, row.Nb, row.dL);
             s.in.correctionFactor = 0;
             s.run(1);
