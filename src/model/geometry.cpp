@@ -89,9 +89,9 @@ void computeWallGeometry(const CaseInput& in, DerivedGeometry& geo) {
     geo.bundleCellSize = cell;
 
     double Ds = in.shellInnerDiameter;
-    double shellArea = Ds * Ds;
-    double bundleArea = cell * cell * static_cast<double>(in.tubeCount);
-    checkArithmetic("tube-fit check Ds^2 > cell^2*Nt");
+    double shellArea = checked(Ds * Ds, "tube-fit check Ds^2");
+    double bundleArea =
+        checked(cell * cell * static_cast<double>(in.tubeCount), "tube-fit check cell^2*Nt");
     if (!(shellArea > bundleArea)) terminateRun(messages::tubingDoesNotFit);
 
     geo.wallResistance = checked(std::log(Do / Di) / in.wallConductivity, "wall term ln(Do/Di)/kw");

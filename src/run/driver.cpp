@@ -75,6 +75,8 @@ int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
             log.close();
             return 0;
         } catch (const CaseRejected& rejected) {
+            // A fault raised before the check that rejected the case decides.
+            checkArithmetic("the values of the check that rejected the case");
             writeFreeFormLine(log, rejected.message);
             writeFreeFormLine(log, messages::calculationTerminated);
             log.close();

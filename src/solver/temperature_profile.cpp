@@ -178,7 +178,8 @@ void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
     // The march forms these products at its first element step; a grid
     // without elements never forms them, so their faults do not count then.
     if (geo.elementCount >= 1) {
-        checkArithmetic("element step coefficients");
+        checked(c.elementCapacity, "element capacity (Rp/dL)*cp_i*mdot_i");
+        checked(c.shellCapacityRate, "shell capacity rate cp_o*mdot_o");
     } else {
         clearArithmeticFlags();
     }

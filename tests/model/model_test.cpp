@@ -413,6 +413,35 @@ TEST(ShellHeatTransfer, AxialBundleWorkedValue) {
     EXPECT_NEAR(s.tm.shellNusselt, 3.99, 0.005);
 }
 
+TEST(ShellHeatTransfer, BundleParameterOfExactly3Point2UsesTheCorrelation) {
+    // With Do = 1 and Nt = 1, x = sqrt(Ds*Ds) = Ds exactly.
+    const double limit = 3.200000047683716;
+    struct Row {
+        double Ds;
+        bool correlation;
+        const char* why;
+    } rows[] = {
+        {limit, true, "x equal to the single-precision 3.2"},
+        {std::nextafter(limit, 10.0), false, "any larger x takes the pipe-flow form"},
+        {3.2, true, "the double nearest 3.2 lies below the limit"},
+    };
+    for (const Row& row : rows) {
+        ShellCase s = crossFlowCase(0);
+        s.in.shellInnerDiameter = row.Ds;
+        s.in.tubeCount = 1;
+        s.geo.outerDiameter = 1;
+        s.tm.shellReynolds = 1000;
+        s.tm.shellPrandtl = 0.7;
+        s.tm.shellCharacteristicLength = 1;
+        clearArithmeticFlags();
+        computeShellHeatTransfer(s.in, s.geo, s.tm);
+        AxialBundle ax = axialBundleCoefficients(row.Ds, 1, 1);
+        EXPECT_EQ(ax.bundleParameter, row.Ds);
+        double correlation = ax.c * std::pow(1000.0, ax.m) * std::pow(0.7, 0.33329999446868896);
+        EXPECT_EQ(s.tm.shellNusselt == correlation, row.correlation) << row.why;
+    }
+}
+
 TEST(Resistance, ThreeTermsOfPiGiveOneAndAHalf) {
     CaseInput in;
     DerivedGeometry geo;

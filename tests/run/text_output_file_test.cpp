@@ -1,5 +1,7 @@
 #include "run/text_output_file.h"
 
+#include "run/failures.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -103,6 +105,20 @@ TEST_F(OutputFileOnDisk, LargeOutputCrossesTheBufferIntact) {
     }
     file.close();
     EXPECT_EQ(read(), expected);
+}
+
+TEST(OutputFileFailures, AFullDeviceOrAMissingFolderIsAResourceFailure) {
+    TextOutputFile full("/dev/full");
+    full.open();
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 100000; ++i) full.writeLine("a line that cannot reach the disk");
+            full.close();
+        },
+        ResourceFailure);
+
+    TextOutputFile nowhere("/nonexistent-folder/out.txt");
+    EXPECT_THROW(nowhere.open(), ResourceFailure);
 }
 
 }  // namespace
