@@ -14,9 +14,8 @@ namespace hxrate {
 namespace {
 
 [[noreturn]] void unreadable(const std::string& name, const std::string& reason) {
-    throw InputFailure{errorNumber::caseFileUnreadable,
-                       "run-time error " + std::to_string(errorNumber::caseFileUnreadable) +
-                           ": cannot read the case file \"" + name + "\": " + reason};
+    raise<InputFailure>(errorNumber::caseFileUnreadable,
+                        "cannot read the case file \"" + name + "\": " + reason);
 }
 
 }  // namespace

@@ -433,8 +433,7 @@ struct FreeFormReader::Impl {
         return itemIndex < items.size() ? std::string(items[itemIndex].what) : std::string();
     }
     [[noreturn]] void failOnToken(int code, const std::string& reason, const Token& token) const {
-        throw InputFailure{code, "run-time error " + std::to_string(code) + ": " + reason +
-                                     where(token.start) + ": \"" + shownText(token) + "\""};
+        raise<InputFailure>(code, reason + where(token.start) + ": \"" + shownText(token) + "\"");
     }
     [[noreturn]] void failEndOfFile() const {
         const std::size_t missing = items.size() - itemIndex;
@@ -443,18 +442,16 @@ struct FreeFormReader::Impl {
             if (!names.empty()) names += ", ";
             names += items[i].what;
         }
-        throw InputFailure{errorNumber::endOfFile,
-                           "run-time error " + std::to_string(errorNumber::endOfFile) +
-                               ": end of file while case line " + std::to_string(caseLine) +
-                               " still needs " + std::to_string(missing) +
-                               (missing == 1 ? " item (" : " items (") + names + ")" +
-                               where(position)};
+        raise<InputFailure>(errorNumber::endOfFile, "end of file while case line " +
+                                                        std::to_string(caseLine) + " still needs " +
+                                                        std::to_string(missing) +
+                                                        (missing == 1 ? " item (" : " items (") +
+                                                        names + ")" + where(position));
     }
     [[noreturn]] void failUnreadable() const {
-        throw InputFailure{errorNumber::caseFileUnreadable,
-                           "run-time error " + std::to_string(errorNumber::caseFileUnreadable) +
-                               ": the case file could not be read (" +
-                               std::strerror(source.readError()) + ")" + where(position)};
+        raise<InputFailure>(errorNumber::caseFileUnreadable,
+                            std::string("the case file could not be read (") +
+                                std::strerror(source.readError()) + ")" + where(position));
     }
     [[noreturn]] void failTooLong(const Token& token) const {
         failOnToken(errorNumber::valueTooLong,

@@ -21,13 +21,12 @@ std::unique_ptr<double[]> allocateNodes(std::int64_t nodeCount) {
 }
 
 [[noreturn]] void refuseStorage(std::int64_t nodeCount, std::uint64_t limit) {
-    throw ResourceFailure{
+    raise<ResourceFailure>(
         errorNumber::storageRefused,
-        "run-time error " + std::to_string(errorNumber::storageRefused) +
-            ": the temperature profile of " + std::to_string(nodeCount) + " nodes needs " +
+        "the temperature profile of " + std::to_string(nodeCount) + " nodes needs " +
             std::to_string(nodeCount * arraysPerProfile * 8 / (1024 * 1024)) +
             " MiB, more than the " + std::to_string(limit / (1024 * 1024)) +
-            " MiB this machine can give it (element length too small for the tube length)"};
+            " MiB this machine can give it (element length too small for the tube length)");
 }
 
 }  // namespace

@@ -12,8 +12,7 @@ constexpr int faultFlags = FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW;
 
 [[noreturn]] void fail(int number, const char* reason, const char* what) {
     std::feclearexcept(faultFlags);
-    throw ArithmeticFailure{
-        number, "run-time error " + std::to_string(number) + ": " + reason + " in " + what};
+    raise<ArithmeticFailure>(number, std::string(reason) + " in " + what);
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include "model/tube_side.h"
 #include "run/arithmetic.h"
 #include "run/failures.h"
-#include "run/text_output_file.h"
 #include "solver/temperature_profile.h"
 
 namespace hxrate {
@@ -54,46 +53,49 @@ void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
     solveTemperatureProfile(in, r.geometry, r.model, r.profile, limits.shootingPassLimit);
 }
 
-int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
-    TextOutputFile log(runLogName);
+RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
+    TextOutputFile& log = files.log;
     try {
         try {
             log.open();
-            FreeFormReader reader(caseFileName, openCaseFile(caseFileName));
-            CaseRecords records;
-            rateCase(reader, records, RunLimits{profileStorageLimit()});
+            std::optional<FreeFormReader> reader;
+            if (files.caseBytes) {
+                reader.emplace(caseFileName, *files.caseBytes);
+            } else {
+                reader.emplace(caseFileName, openCaseFile(caseFileName));
+            }
+            CaseRecords r;
+            rateCase(*reader, r, limits);
 
-            ReportValues values = prepareResultsReport(records.input, records.geometry,
-                                                       records.model, records.profile);
-            TextOutputFile results(resultsFileName);
-            results.open();
-            writeResultsReport(results, records.input, records.geometry, records.model,
-                               records.profile, values);
-            results.close();
+            ReportValues values = prepareResultsReport(r.input, r.geometry, r.model, r.profile);
+            files.results.open();
+            writeResultsReport(files.results, r.input, r.geometry, r.model, r.profile, values);
+            files.results.close();
 
             writeFreeFormLine(log, messages::calculationSucceeded);
             log.close();
-            return 0;
+            return {0, "", ""};
         } catch (const CaseRejected& rejected) {
             // A fault raised before the check that rejected the case decides.
             checkArithmetic("the values of the check that rejected the case");
             writeFreeFormLine(log, rejected.message);
             writeFreeFormLine(log, messages::calculationTerminated);
             log.close();
-            out << "Stop - Program terminated.\n" << std::flush;
-            return 0;
+            return {0, "Stop - Program terminated.\n", ""};
         }
-    } catch (const InputFailure& failure) {
+    } catch (const RunFailure& failure) {
         log.closeQuietly();
-        err << failure.diagnostic << '\n' << std::flush;
-    } catch (const ArithmeticFailure& failure) {
-        log.closeQuietly();
-        err << failure.diagnostic << '\n' << std::flush;
-    } catch (const ResourceFailure& failure) {
-        log.closeQuietly();
-        err << failure.diagnostic << '\n' << std::flush;
+        files.results.closeQuietly();
+        return {1, "", failure.diagnostic + "\n"};
     }
-    return 1;
+}
+
+int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
+    RunFiles files{TextOutputFile(runLogName), TextOutputFile(resultsFileName), std::nullopt};
+    RunOutcome outcome = runCase(files, RunLimits{profileStorageLimit()});
+    out << outcome.standardOutput << std::flush;
+    err << outcome.standardError << std::flush;
+    return outcome.exitStatus;
 }
 
 }  // namespace hxrate

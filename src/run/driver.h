@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "io/free_form_reader.h"
 #include "model/constants.h"
 #include "model/records.h"
+#include "run/text_output_file.h"
 
 namespace hxrate {
 
@@ -32,7 +36,26 @@ struct RunLimits {
 // CaseRejected, InputFailure, ArithmeticFailure or ResourceFailure.
 void rateCase(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
 
-// The whole program in the working directory: returns the exit status.
+// The files of one run. Without `caseBytes` the case file is opened in the
+// working directory; with them (tests, fuzzing) the case is read from memory.
+struct RunFiles {
+    TextOutputFile log;
+    TextOutputFile results;
+    std::optional<std::string_view> caseBytes;
+};
+
+// What a run shows outside its files.
+struct RunOutcome {
+    int exitStatus;
+    std::string standardOutput;
+    std::string standardError;
+};
+
+// One whole run: reads the case, rates it, writes the report and the run
+// log, and turns every early end into its files, console text and status.
+RunOutcome runCase(RunFiles& files, const RunLimits& limits);
+
+// The program in the working directory: returns the exit status.
 int runInWorkingDirectory(std::ostream& out, std::ostream& err);
 
 }  // namespace hxrate

@@ -30,26 +30,30 @@ struct CaseRejected {
     std::string_view message;
 };
 
+// A run that cannot go on: the diagnostic goes to standard error and the
+// exit status is 1. The kinds below are caught as one.
+struct RunFailure {
+    int code;
+    std::string diagnostic;  // "run-time error N: ..." and the details
+};
+
 // The case file could not be read as a case: it ended early or held a value
 // that is not of its item's kind.
-struct InputFailure {
-    int code;
-    std::string diagnostic;  // file, case line, position, text and reason
-};
+struct InputFailure : RunFailure {};
 
 // A floating-point division by zero, invalid operation or overflow, a domain
 // error of a mathematical function, or a real that does not fit an integer.
-struct ArithmeticFailure {
-    int code;
-    std::string diagnostic;
-};
+struct ArithmeticFailure : RunFailure {};
 
 // The machine refused something the run needs: memory for the grid, a file
 // that cannot be created or written.
-struct ResourceFailure {
-    int code;
-    std::string diagnostic;
-};
+struct ResourceFailure : RunFailure {};
+
+// Raises a failure of kind F with the diagnostic "run-time error N: text".
+template <class F>
+[[noreturn]] void raise(int number, const std::string& text) {
+    throw F{{number, "run-time error " + std::to_string(number) + ": " + text}};
+}
 
 // Rejects the case with one of the run log messages; never returns.
 [[noreturn]] inline void terminateRun(std::string_view message) {

@@ -15,9 +15,8 @@ namespace {
 constexpr std::size_t bufferLimit = 64 * 1024;
 
 [[noreturn]] void failWrite(const std::string& name, const char* what, int error) {
-    throw ResourceFailure{errorNumber::fileNotWritable,
-                          "run-time error " + std::to_string(errorNumber::fileNotWritable) +
-                              ": cannot " + what + " \"" + name + "\": " + std::strerror(error)};
+    raise<ResourceFailure>(errorNumber::fileNotWritable, std::string("cannot ") + what + " \"" +
+                                                             name + "\": " + std::strerror(error));
 }
 
 }  // namespace
