@@ -16,10 +16,7 @@
 #include "solver/temperature_profile.h"
 
 namespace hxrate {
-namespace {
 
-// The profile may take half of this machine's memory: a larger grid is
-// refused before anything is marched, instead of the process being killed.
 std::uint64_t profileStorageLimit() {
     long pages = ::sysconf(_SC_PHYS_PAGES);
     long pageSize = ::sysconf(_SC_PAGE_SIZE);
@@ -27,9 +24,7 @@ std::uint64_t profileStorageLimit() {
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
 }
 
-}  // namespace
-
-void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
+void rateExchanger(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
     clearArithmeticFlags();
     CaseInput& in = r.input;
     for (int line = 1; line <= 5; ++line) readCaseLine(reader, line, in);
@@ -50,7 +45,11 @@ void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
     computeShellFlow(in, r.geometry, r.model);
     computeShellHeatTransfer(in, r.geometry, r.model);
     computeResistancePerLength(in, r.geometry, r.model);
-    solveTemperatureProfile(in, r.geometry, r.model, r.profile, limits.shootingPassLimit);
+}
+
+void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
+    rateExchanger(reader, r, limits);
+    solveTemperatureProfile(r.input, r.geometry, r.model, r.profile, limits.shootingPassLimit);
 }
 
 RunOutcome runCase(RunFiles& files, const RunLimits& limits) {

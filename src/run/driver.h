@@ -32,9 +32,16 @@ struct RunLimits {
 };
 
 // Reads the 21 case lines with the model steps between them, closes the case
-// file, then models the shell side and solves the profile. Throws
-// CaseRejected, InputFailure, ArithmeticFailure or ResourceFailure.
+// file, then models the shell side and the resistance: the exchanger is
+// rated, its profile not yet solved. Throws CaseRejected or a RunFailure.
+void rateExchanger(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
+
+// rateExchanger, then the temperature solver.
 void rateCase(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
+
+// The largest profile this machine should hold: half of its memory, so that
+// a larger grid is refused before anything is marched.
+std::uint64_t profileStorageLimit();
 
 // The files of one run. Without `caseBytes` the case file is opened in the
 // working directory; with them (tests, fuzzing) the case is read from memory.

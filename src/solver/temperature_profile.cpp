@@ -33,9 +33,6 @@ void checkShootingProgress(ShootingState& state, double absErr) {
     if (state.corrections >= state.passLimit) terminateRun(messages::shellProfileDivergence);
 }
 
-namespace {
-
-// One axial pass from node 0 to node Nel.
 void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts) {
     // The node values travel in registers; the arrays only receive them.
     double tt = Tt[0];
@@ -49,6 +46,8 @@ void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, do
     }
     checkArithmetic("axial march");
 }
+
+namespace {
 
 void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
                 const MarchCoefficients& c, TemperatureProfile& profile, std::int32_t passLimit) {

@@ -53,6 +53,9 @@ void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
                              const ThermalModel& tm, TemperatureProfile& profile,
                              std::int32_t passLimit = k::shootingPassLimit);
 
+// One axial pass from node 0 to node Nel, from Tt[0] and Ts[0].
+void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts);
+
 // One pass over all baffle compartments from the shell temperature Tsc of
 // the first; returns the shell temperature after the last.
 double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,

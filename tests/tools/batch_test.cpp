@@ -1,0 +1,222 @@
+#include "batch.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tool_test_support.h"
+
+namespace hxrate::tools {
+namespace {
+
+using namespace testing;
+
+std::vector<std::string> csvLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Splits one CSV record (quoted fields may hold commas and doubled quotes).
+std::vector<std::string> csvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+const std::string successReport =
+    readFile(sampleCase("success-branch_t1_007") + "/expected/" + resultsName);
+
+struct RunAndVerdict {
+    const char* what;
+    int waitStatus;
+    std::string out, err;
+    std::optional<std::string> log, results;
+    Outcome outcome;
+    std::string message;
+};
+
+TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
+    const RunAndVerdict table[] = {
+        {"success", W_EXITCODE(0, 0), "", "", " Calculation processed successfully\r\n",
+         successReport, Outcome::Success, ""},
+        {"rejection", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
+         " Reduce correction factor\r\n Calculation Terminated !!!\r\n", successReport,
+         Outcome::Rejected, "Reduce correction factor"},
+        {"rejection over two log lines", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
+         " Divergence in external friction factor.            \t\t\t\t\tCheck shell surface par\r\n"
+         " ameters\r\n Calculation Terminated !!!\r\n",
+         std::nullopt, Outcome::Rejected,
+         "Divergence in external friction factor.            \t\t\t\t\tCheck shell surface "
+         "parameters"},
+        {"division by zero", W_EXITCODE(1, 0), "",
+         "run-time error 20: floating-point division by zero in x\n", std::nullopt, std::nullopt,
+         Outcome::ArithmeticFailure, "run-time error 20: floating-point division by zero in x"},
+        {"integer conversion", W_EXITCODE(1, 0), "", "run-time error 23: real value\nsecond line\n",
+         "", std::nullopt, Outcome::ArithmeticFailure, "run-time error 23: real value"},
+        {"end of file", W_EXITCODE(1, 0), "", "run-time error 11: end of file\n", std::nullopt,
+         std::nullopt, Outcome::InputFailure, "run-time error 11: end of file"},
+        {"storage refused", W_EXITCODE(1, 0), "", "run-time error 30: the temperature profile\n",
+         std::nullopt, std::nullopt, Outcome::InputFailure,
+         "run-time error 30: the temperature profile"},
+        {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::Crashed,
+         "killed by signal 11"},
+        {"an unknown exit status", W_EXITCODE(3, 0), "", "oops\n", std::nullopt, std::nullopt,
+         Outcome::Crashed, "exit status 3: oops"},
+        {"success line without a report", W_EXITCODE(0, 0), "", "",
+         " Calculation processed successfully\r\n", std::nullopt, Outcome::Crashed,
+         "the results file cannot be read"},
+        {"success line with a broken report", W_EXITCODE(0, 0), "", "",
+         " Calculation processed successfully\r\n", successReport.substr(0, 100), Outcome::Crashed,
+         "truncated"},
+    };
+    for (const RunAndVerdict& row : table) {
+        SCOPED_TRACE(row.what);
+        CaseSummary s =
+            summariseRun("f", "1", {row.waitStatus, row.out, row.err, row.log, row.results});
+        EXPECT_EQ(outcomeName(s.outcome), outcomeName(row.outcome));
+        EXPECT_NE(s.message.find(row.message), std::string::npos) << s.message;
+        EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::Success);
+    }
+}
+
+TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
+    const std::pair<const char*, const char*> table[] = {
+        {"plain text", "plain text"},         {"a, b", "\"a, b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""}, {"two\nlines", "\"two\nlines\""},
+        {"tab\there", "tab\there"},           {"", ""},
+    };
+    for (auto [text, field] : table) EXPECT_EQ(csvField(text), field) << text;
+}
+
+TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
+    const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
+    EXPECT_EQ(columns, 13u);
+    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport)};
+    std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
+    ASSERT_EQ(f.size(), columns);
+    const std::vector<std::string> expected = {
+        "run 1, hot", "1",        "success", "",       "2.936", "1.247", "438.3",
+        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12"};
+    EXPECT_EQ(f, expected);
+    CaseSummary rejected = notRun("x", "no such folder");
+    EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
+}
+
+TEST(BatchProgress, ShowsCountsTimesAndWhatIsLeft) {
+    EXPECT_EQ(progressLine(0, 10, 0, 0.2), "0/10 done, 0 failed, 0:00 elapsed");
+    EXPECT_EQ(progressLine(3, 10, 1, 6.0), "3/10 done, 1 failed, 0:06 elapsed, ~0:14 left");
+    EXPECT_EQ(progressLine(10, 10, 2, 125.0), "10/10 done, 2 failed, 2:05 elapsed");
+}
+
+// The sample cases of every outcome, run by the real program.
+const std::pair<const char*, const char*> sampleOutcomes[] = {
+    {"success-branch_t1_007", "success"},
+    {"success-branch_t2_006", "success"},
+    {"success-branch_t3_055", "success"},
+    {"success-axial_nb_001", "success"},
+    {"terminations-t12_reduce_005", "rejected"},
+    {"terminations-t04_tube_friction_008", "rejected"},
+    {"inputfail-truncated_049", "input failure"},
+    {"arith-zero_dL_001", "arithmetic failure"},
+};
+
+TEST(BatchProgram, RunsEveryFolderAndSummarisesInTheGivenOrder) {
+    ScratchFolder work;
+    std::vector<std::string> arguments = {"-j", "3", "-o", "out.csv"};
+    for (auto [name, outcome] : sampleOutcomes) {
+        copyCase(sampleCase(name), work.path(), name);
+        arguments.push_back(name);
+    }
+    arguments.push_back(sampleOutcomes[0].first);  // a folder given twice is run once
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    // Not a terminal: the summary line alone.
+    EXPECT_EQ(csvLines(run.standardOutput).size(), 1u);
+    EXPECT_NE(run.standardOutput.find("9 cases"), std::string::npos) << run.standardOutput;
+
+    std::vector<std::string> lines = csvLines(readFile(work / "out.csv"));
+    ASSERT_EQ(lines.size(), std::size(sampleOutcomes) + 2);
+    EXPECT_EQ(lines[0] + "\n", csvHeader());
+    EXPECT_EQ(lines.back(), lines[1]);
+    for (std::size_t i = 0; i < std::size(sampleOutcomes); ++i) {
+        auto [name, outcome] = sampleOutcomes[i];
+        SCOPED_TRACE(name);
+        std::vector<std::string> f = csvFields(lines[i + 1]);
+        EXPECT_EQ(f[0], name);
+        EXPECT_EQ(f[2], outcome);
+        // Each run leaves the files that hxrate alone leaves.
+        std::string expected = sampleCase(name) + "/expected/";
+        for (const char* file : {logName, resultsName}) {
+            EXPECT_EQ(exists(expected + file), exists(work / name + "/" + file)) << file;
+            if (exists(expected + file)) {
+                EXPECT_EQ(readFile(expected + file), readFile(work / name + "/" + file));
+            }
+        }
+        if (f[2] == "success") {
+            ResultsReport r = parseResultsReport(readFile(expected + resultsName));
+            EXPECT_EQ(f[4], shortestDecimal(r.overallCoefficient.value));
+            EXPECT_EQ(f[12], std::to_string(r.rows.size() - 1));
+        }
+    }
+}
+
+TEST(BatchProgram, ReportsFoldersItCannotRun) {
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "good");
+    std::filesystem::create_directory(work / "empty");
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, {"good", "empty", "missing"}, work.path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.standardError.find("empty: the folder holds no case file"), std::string::npos);
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(csvFields(lines[1])[2], "success");
+    EXPECT_EQ(csvFields(lines[2])[2], "not run");
+    EXPECT_EQ(csvFields(lines[3])[2], "not run");
+    // hxrate would have created an empty case file there.
+    EXPECT_TRUE(listFolder(work / "empty").empty());
+}
+
+TEST(BatchProgram, RefusesAProgramThatCannotRun) {
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "good");
+    ProgramRun run =
+        runProgram(HXRATE_BATCH_EXE, {"--hxrate", work / "nothing", "good"}, work.path());
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_FALSE(exists(work / "summary.csv"));
+    EXPECT_FALSE(exists(work / "good/" + logName));
+}
+
+TEST(BatchProgram, ShowsProgressOnATerminal) {
+    ScratchFolder work;
+    for (auto [name, outcome] : sampleOutcomes) copyCase(sampleCase(name), work.path(), name);
+    // The two failures first, so that the progress line counts them.
+    std::vector<std::string> arguments = {"-j", "2"};
+    for (auto it = std::rbegin(sampleOutcomes); it != std::rend(sampleOutcomes); ++it)
+        arguments.push_back(it->first);
+    ProgramRun run = runOnTerminal(HXRATE_BATCH_EXE, arguments, work.path());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_NE(run.standardOutput.find("\r0/8 done, 0 failed"), std::string::npos)
+        << run.standardOutput;
+    EXPECT_NE(run.standardOutput.find("2 failed"), std::string::npos) << run.standardOutput;
+    EXPECT_NE(run.standardOutput.find("8 cases in"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace hxrate::tools

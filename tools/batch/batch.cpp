@@ -1,0 +1,215 @@
+#include "batch.h"
+
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "io/case_reader.h"
+#include "io/free_form_reader.h"
+#include "model/records.h"
+#include "run/failures.h"
+
+namespace hxrate::tools {
+namespace {
+
+constexpr std::string_view stopLine = "Stop - Program terminated.";
+constexpr std::string_view successLine = " Calculation processed successfully";
+constexpr std::string_view terminatedLine = " Calculation Terminated !!!";
+constexpr int firstArithmeticError = 20;
+constexpr int lastArithmeticError = 23;
+
+std::string firstLine(std::string_view text) {
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return std::string(line);
+}
+
+// The number N of a "run-time error N: ..." diagnostic, or -1.
+int errorNumberOf(std::string_view diagnostic) {
+    constexpr std::string_view lead = "run-time error ";
+    if (!diagnostic.starts_with(lead)) return -1;
+    int n = 0;
+    std::size_t i = lead.size();
+    if (i >= diagnostic.size() || diagnostic[i] < '0' || diagnostic[i] > '9') return -1;
+    for (; i < diagnostic.size() && diagnostic[i] >= '0' && diagnostic[i] <= '9' && n < 1000; ++i) {
+        n = n * 10 + (diagnostic[i] - '0');
+    }
+    return n;
+}
+
+std::string minutesAndSeconds(double seconds) {
+    long s = std::lround(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+std::string printed(const PrintedValue& v) {
+    return csvField(shortestDecimal(v.value));
+}
+
+}  // namespace
+
+std::string_view outcomeName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Success:
+            return "success";
+        case Outcome::Rejected:
+            return "rejected";
+        case Outcome::InputFailure:
+            return "input failure";
+        case Outcome::ArithmeticFailure:
+            return "arithmetic failure";
+        case Outcome::Crashed:
+            return "crashed";
+        case Outcome::NotRun:
+            return "not run";
+    }
+    return "not run";
+}
+
+bool isFailure(Outcome outcome) {
+    return outcome != Outcome::Success && outcome != Outcome::Rejected;
+}
+
+std::string rejectionMessage(std::string_view runLog) {
+    std::string message;
+    while (!runLog.empty()) {
+        std::string line = firstLine(runLog);
+        std::size_t end = runLog.find('\n');
+        runLog.remove_prefix(end == std::string_view::npos ? runLog.size() : end + 1);
+        if (line == terminatedLine) break;
+        message += line.starts_with(' ') ? line.substr(1) : line;
+    }
+    return message;
+}
+
+CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
+    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::Crashed, {}, std::nullopt};
+    if (WIFSIGNALED(run.waitStatus)) {
+        int signal = WTERMSIG(run.waitStatus);
+        s.message = "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+        return s;
+    }
+    int status = WEXITSTATUS(run.waitStatus);
+    std::string diagnostic = firstLine(run.standardError);
+    if (status == 1) {
+        int n = errorNumberOf(diagnostic);
+        bool arithmetic = n >= firstArithmeticError && n <= lastArithmeticError;
+        s.outcome = arithmetic ? Outcome::ArithmeticFailure : Outcome::InputFailure;
+        s.message = diagnostic;
+        return s;
+    }
+    if (status != 0) {
+        s.message =
+            "exit status " + std::to_string(status) + (diagnostic.empty() ? "" : ": " + diagnostic);
+        return s;
+    }
+    if (firstLine(run.standardOutput) == stopLine) {
+        s.outcome = Outcome::Rejected;
+        s.message = run.runLog ? rejectionMessage(*run.runLog) : "(the run log cannot be read)";
+        return s;
+    }
+    if (!run.runLog || firstLine(*run.runLog) != successLine) {
+        s.message = "exit status 0 without the success line in the run log";
+        return s;
+    }
+    if (!run.resultsFile) {
+        s.message = "the results file cannot be read";
+        return s;
+    }
+    try {
+        s.report = parseResultsReport(*run.resultsFile);
+        s.outcome = Outcome::Success;
+    } catch (const ResultsFileError& e) {
+        s.message = e.message;
+    }
+    return s;
+}
+
+CaseSummary notRun(std::string folder, std::string reason) {
+    return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt};
+}
+
+std::string caseExchangerType(const std::string& path) {
+    std::optional<std::string> bytes = readWholeFile(path);
+    if (!bytes) return {};
+    try {
+        FreeFormReader reader(path, std::string_view(*bytes));
+        CaseInput in;
+        readCaseLine(reader, 1, in);
+        return std::to_string(in.exchangerType);
+    } catch (const InputFailure&) {
+        return {};
+    }
+}
+
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string csvHeader() {
+    return "folder,exchanger type,outcome,message,"
+           "overall heat transfer coefficient,heat transfer area,"
+           "tube-side heat transfer coefficient,tube-side mass flow rate,shell-side mass flow rate,"
+           "tube fluid outlet temperature,shell fluid outlet temperature,shell exit temperature,"
+           "element count\n";
+}
+
+std::string csvRow(const CaseSummary& s) {
+    std::string row = csvField(s.folder) + ',' + csvField(s.exchangerType) + ',' +
+                      csvField(outcomeName(s.outcome)) + ',' + csvField(s.message);
+    if (!s.report) return row + ",,,,,,,,,\n";
+    const ResultsReport& r = *s.report;
+    OutletTemperatures out = outletTemperatures(r);
+    row += ',' + printed(r.overallCoefficient) + ',' + printed(r.heatTransferArea) + ',' +
+           printed(r.tubeFilmCoefficient) + ',' + printed(r.tubeMassFlow) + ',' +
+           printed(r.shellMassFlow) + ',' + printed(out.tubeOutlet) + ',' +
+           printed(out.shellOutlet) + ',' +
+           (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
+           std::to_string(r.rows.size() - 1);
+    return row + '\n';
+}
+
+std::string progressLine(std::size_t done, std::size_t total, std::size_t failed,
+                         double elapsedSeconds) {
+    std::string line = std::to_string(done) + '/' + std::to_string(total) + " done, " +
+                       std::to_string(failed) + " failed, " + minutesAndSeconds(elapsedSeconds) +
+                       " elapsed";
+    if (done > 0 && done < total) {
+        double left =
+            elapsedSeconds / static_cast<double>(done) * static_cast<double>(total - done);
+        line += ", ~" + minutesAndSeconds(left) + " left";
+    }
+    return line;
+}
+
+std::string summaryLine(const std::vector<CaseSummary>& cases, double elapsedSeconds) {
+    constexpr Outcome order[] = {Outcome::Success,      Outcome::Rejected,
+                                 Outcome::InputFailure, Outcome::ArithmeticFailure,
+                                 Outcome::Crashed,      Outcome::NotRun};
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", elapsedSeconds);
+    std::string line = std::to_string(cases.size()) + (cases.size() == 1 ? " case" : " cases") +
+                       " in " + seconds + " s";
+    const char* separator = ": ";
+    for (Outcome o : order) {
+        std::size_t n = 0;
+        for (const CaseSummary& c : cases) n += c.outcome == o;
+        if (n == 0) continue;
+        line += separator + std::to_string(n) + ' ' + std::string(outcomeName(o));
+        separator = ", ";
+    }
+    return line;
+}
+
+}  // namespace hxrate::tools
