@@ -143,6 +143,8 @@ CASES = [
     ("arith-shell_viscosity_zero", "type 0: shell viscosity 0 divides the Reynolds number by zero", text(AXIAL, {1: "0", 16: "EngineOil 870.0 0 0.14 2000.0 0.003"}), "arith", {}),
     ("arith-shell_negative_prandtl_axial", "type 1: negative shell conductivity along the tubes", text(AXIAL, {16: "EngineOil 870.0 0.08 -0.14 2000.0 0.003"}), "arith", {}),
     ("arith-shell_zero_prandtl_axial", "type 0: shell cp = 0 gives Pr = 0 along the tubes", text(AXIAL, {1: "0", 16: "EngineOil 870.0 0.08 0.14 0 0.003"}), "arith", {}),
+    ("arith-axial_negative_sl", "type 0: the cross-flow value is formed first, so a staggered bank with SL < 0 at Re >= 1000 fails on (ST/SL)^0.2", text(AXIAL, {1: "0", 9: "-0.025", 16: "Water 998.0 0.001 0.6 4180.0 0.05"}), "arith", {}),
+    ("success-axial_negative_sl_low_re", "type 0: the same bank at Re < 1000 has p = 0, so the pitch factor is 1 and the run succeeds", text(AXIAL, {1: "0", 9: "-0.025"}), "success", {}),
     ("arith-area_overflow", "type 0, no heat passes, but Nt*pi*L*Do overflows: the earlier report stays", text(AXIAL, {1: "0", 4: "1e307", 5: "1e306", 6: "0.6", 8: "400", 18: "50", 19: "50"}), "arith", {RES: EARLIER_RES}),
     ("arith-march_overflow", "type 0 with a huge element length: the element step overflows", text(AXIAL, {1: "0", 4: "1e307", 5: "1e306"}), "arith", {RES: EARLIER_RES}),
     # --- resources ---------------------------------------------------------
