@@ -57,6 +57,13 @@ void solveAll(Records& r) {
     }
 }
 
+// Seconds per element, shown in nanoseconds.
+void reportNanosecondsPerElement(benchmark::State& state) {
+    state.counters["ns_per_element"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 void AxialCounterCurrentMarch(benchmark::State& state) {
     Records r = counterCurrentCase(ExchangerType::CounterCurrent, 0);
     for (auto _ : state) {

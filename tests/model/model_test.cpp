@@ -399,10 +399,11 @@ TEST(ShellHeatTransfer, AxialTypesStillFormTheCrossFlowValueFirst) {
         << "SL = 0: no bank, the arrangement is not examined";
 }
 
-TEST(ShellHeatTransfer, AxialBundleWorkedValue) {
-    // x = 2, Re = 1000, Pr = 0.7: Nu about 3.99.
+// Type 0, one tube of Do = 1 in a shell of Ds (so x = Ds), Re = 1000 and
+// Pr = 0.7, with the shell heat transfer computed.
+ShellCase axialShellAt(double Ds) {
     ShellCase s = crossFlowCase(0);
-    s.in.shellInnerDiameter = 2;
+    s.in.shellInnerDiameter = Ds;
     s.in.tubeCount = 1;
     s.geo.outerDiameter = 1;
     s.tm.shellReynolds = 1000;
@@ -410,6 +411,12 @@ TEST(ShellHeatTransfer, AxialBundleWorkedValue) {
     s.tm.shellCharacteristicLength = 1;
     clearArithmeticFlags();
     computeShellHeatTransfer(s.in, s.geo, s.tm);
+    return s;
+}
+
+TEST(ShellHeatTransfer, AxialBundleWorkedValue) {
+    // x = 2, Re = 1000, Pr = 0.7: Nu about 3.99.
+    ShellCase s = axialShellAt(2);
     EXPECT_NEAR(s.tm.shellNusselt, 3.99, 0.005);
 }
 
@@ -426,15 +433,7 @@ TEST(ShellHeatTransfer, BundleParameterOfExactly3Point2UsesTheCorrelation) {
         {3.2, true, "the double nearest 3.2 lies below the limit"},
     };
     for (const Row& row : rows) {
-        ShellCase s = crossFlowCase(0);
-        s.in.shellInnerDiameter = row.Ds;
-        s.in.tubeCount = 1;
-        s.geo.outerDiameter = 1;
-        s.tm.shellReynolds = 1000;
-        s.tm.shellPrandtl = 0.7;
-        s.tm.shellCharacteristicLength = 1;
-        clearArithmeticFlags();
-        computeShellHeatTransfer(s.in, s.geo, s.tm);
+        ShellCase s = axialShellAt(row.Ds);
         AxialBundle ax = axialBundleCoefficients(row.Ds, 1, 1);
         EXPECT_EQ(ax.bundleParameter, row.Ds);
         double correlation = ax.c * std::pow(1000.0, ax.m) * std::pow(0.7, 0.33329999446868896);
