@@ -70,9 +70,7 @@ void AxialCounterCurrentMarch(benchmark::State& state) {
         solveAll(r);
         benchmark::DoNotOptimize(r.profile.shellTemperature[elements]);
     }
-    state.counters["ns_per_element"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    reportNanosecondsPerElement(state);
 }
 
 // The same passes as plain arithmetic over two arrays.
@@ -96,9 +94,7 @@ void AxialBareLoop(benchmark::State& state) {
             benchmark::DoNotOptimize(Ts[elements]);
         }
     }
-    state.counters["ns_per_element"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    reportNanosecondsPerElement(state);
 }
 
 void CrossFlowCounterCurrentMarch(benchmark::State& state) {
@@ -107,9 +103,7 @@ void CrossFlowCounterCurrentMarch(benchmark::State& state) {
         solveAll(r);
         benchmark::DoNotOptimize(r.profile.shellPassInletTemperature[elements]);
     }
-    state.counters["ns_per_element"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    reportNanosecondsPerElement(state);
 }
 
 // Ten compartments of 100 elements, each at one shell temperature, with the
@@ -139,9 +133,7 @@ void CrossFlowBareLoop(benchmark::State& state) {
             benchmark::DoNotOptimize(Tsp[elements]);
         }
     }
-    state.counters["ns_per_element"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * passes * elements,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    reportNanosecondsPerElement(state);
 }
 
 BENCHMARK(AxialCounterCurrentMarch)->Unit(benchmark::kMillisecond);
