@@ -5,8 +5,10 @@
 #
 #   determinism.sh [-c CASES_DIR]... [-i INPUTS_DIR]... HXRATE HXRATE [HXRATE...]
 #
-# -c CASES_DIR: a folder of case folders as in tests/cases/ (case file and
-#    optional setup/); default tests/cases/ beside this script.
+# -c CASES_DIR: a folder of case folders as in tests/cases/ (case file,
+#    optional setup/, optional readonly marker: a read-only working directory
+#    and, under root, an unprivileged user, as run_case.sh does); default
+#    tests/cases/ beside this script.
 # -i INPUTS_DIR: a folder of bare case files (a fuzzing corpus, say), each
 #    run as the case file in an otherwise empty working directory.
 # A sanitizer build's reports go to standard error, so they count as a
@@ -41,19 +43,31 @@ fi
 scratch=$(mktemp -d)
 trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 
-# run_one INDEX CASE_FILE SETUP_DIR: runs build INDEX in a fresh folder and
-# leaves what it observed in $scratch/out.INDEX/.
+# run_one INDEX CASE_FILE SETUP_DIR READONLY: runs build INDEX in a fresh
+# folder and leaves what it observed in $scratch/out.INDEX/.
 run_one() {
-    local i=$1 case_file=$2 setup=$3
-    local work=$scratch/work.$i out=$scratch/out.$i
+    local i=$1 case_file=$2 setup=$3 readonly=$4
+    local work=$scratch/work.$i out=$scratch/out.$i exe=${exes[$i]}
     chmod -R u+w "$work" 2>/dev/null
     rm -rf "$work" "$out"
     mkdir -p "$work" "$out"
     [ -n "$case_file" ] && [ -f "$case_file" ] && cp "$case_file" "$work/$CASE"
     [ -n "$setup" ] && [ -d "$setup" ] && cp -R "$setup/." "$work/"
     chmod -R u+w "$work"
+    local as_user=()
+    if [ "$readonly" = 1 ]; then
+        # The program is copied where the unprivileged user can reach it.
+        mkdir -p "$scratch/bin.$i"
+        cp "$exe" "$scratch/bin.$i/hxrate"
+        exe=$scratch/bin.$i/hxrate
+        chmod 755 "$scratch" "$scratch/bin.$i"
+        find "$work" -mindepth 1 -maxdepth 1 -type f -exec chmod 666 {} +
+        chmod 555 "$work"
+        [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    fi
     local status=0
-    (cd "$work" && timeout 120 "${exes[$i]}" </dev/null >"$out/stdout" 2>"$out/stderr") || status=$?
+    (cd "$work" && timeout 120 "${as_user[@]}" "$exe" </dev/null >"$out/stdout" 2>"$out/stderr") ||
+        status=$?
     echo "$status" >"$out/exit_status"
     for f in "$LOG" "$RES"; do
         if [ -f "$work/$f" ]; then cp "$work/$f" "$out/$f"; fi
@@ -62,10 +76,10 @@ run_one() {
 
 runs=0
 differing=0
-# check NAME CASE_FILE SETUP_DIR
+# check NAME CASE_FILE SETUP_DIR READONLY
 check() {
-    local name=$1 case_file=$2 setup=$3 i f same=1
-    for i in "${!exes[@]}"; do run_one "$i" "$case_file" "$setup"; done
+    local name=$1 case_file=$2 setup=$3 readonly=$4 i f same=1
+    for i in "${!exes[@]}"; do run_one "$i" "$case_file" "$setup" "$readonly"; done
     for i in "${!exes[@]}"; do
         [ "$i" = 0 ] && continue
         for f in exit_status stdout stderr "$LOG" "$RES"; do
@@ -90,13 +104,15 @@ for root in "${case_roots[@]+"${case_roots[@]}"}"; do
     for dir in "$root"/*/; do
         dir=${dir%/}
         [ -d "$dir" ] || continue
-        check "$(basename "$dir")" "$dir/$CASE" "$dir/setup"
+        readonly=0
+        [ -f "$dir/readonly" ] && readonly=1
+        check "$(basename "$dir")" "$dir/$CASE" "$dir/setup" "$readonly"
     done
 done
 for root in "${input_roots[@]+"${input_roots[@]}"}"; do
     for file in "$root"/*; do
         [ -f "$file" ] || continue
-        check "$(basename "$file")" "$file" ""
+        check "$(basename "$file")" "$file" "" 0
     done
 done
 
