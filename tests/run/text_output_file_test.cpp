@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace hxrate {
 namespace {
@@ -105,6 +110,30 @@ TEST_F(OutputFileOnDisk, LargeOutputCrossesTheBufferIntact) {
     }
     file.close();
     EXPECT_EQ(read(), expected);
+}
+
+TEST_F(OutputFileOnDisk, AWriteThatFailsIsAResourceFailure) {
+    // In a child process, a file size limit makes write() itself fail, as a
+    // full disk does.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        TextOutputFile file(path_);
+        file.open();
+        try {
+            for (int i = 0; i < 10000; ++i) file.writeLine("a line that does not fit the limit");
+            file.close();
+        } catch (const ResourceFailure& f) {
+            ::_exit(f.diagnostic.find("cannot write") != std::string::npos ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST(OutputFileFailures, AFullDeviceOrAMissingFolderIsAResourceFailure) {
