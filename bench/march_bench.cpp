@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/geometry.h"
-#include "run/arithmetic.h"
-#include "run/failures.h"
-#include "solver/temperature_profile.h"
+#include "core/arithmetic.h"
+#include "core/failures.h"
+#include "core/geometry.h"
+#include "core/temperature_profile.h"
 
 namespace hxrate {
 namespace {
@@ -51,7 +51,7 @@ Records counterCurrentCase(std::int32_t type, std::int32_t Nb) {
 
 void solveAll(Records& r) {
     try {
-        solveTemperatureProfile(r.in, r.geo, r.tm, r.profile, passes);
+        solveTemperatureProfile(r.in, r.geo, r.tm, r.profile, SolveOptions{.passLimit = passes});
     } catch (const CaseRejected&) {
         // The pass limit was reached, as intended.
     }

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "io/results_report.h"
-#include "model/messages.h"
-#include "run/driver.h"
-#include "run/text_output_file.h"
+#include "cli/driver.h"
+#include "cli/text_output_file.h"
+#include "core/messages.h"
+#include "format/results_report.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/messages.h"
+#include "core/failures.h"
+#include "core/messages.h"
+#include "core/temperature_profile.h"
 #include "results_file.h"
-#include "run/failures.h"
-#include "solver/temperature_profile.h"
 #include "tool_test_support.h"
 
 namespace hxrate::tools {
@@ -117,7 +117,7 @@ TEST(AdviseCases, ForecastMarchAndSolverAgree) {
             solveTemperatureProfile(records.input, records.geometry, records.model,
                                     records.profile);
         } catch (const CaseRejected& rejected) {
-            solverMessage = rejected.message;
+            solverMessage = rejected.message();
         }
         std::string_view expected = c.verdict == ShootingVerdict::Finishes ? std::string_view{}
                                     : c.verdict == ShootingVerdict::ReduceFactor

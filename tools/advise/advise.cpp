@@ -10,11 +10,11 @@
 #include <cstring>
 #include <limits>
 
-#include "model/geometry.h"
-#include "model/messages.h"
-#include "run/arithmetic.h"
-#include "run/failures.h"
-#include "solver/temperature_profile.h"
+#include "core/arithmetic.h"
+#include "core/failures.h"
+#include "core/geometry.h"
+#include "core/messages.h"
+#include "core/temperature_profile.h"
 
 namespace hxrate::tools {
 namespace {
@@ -46,8 +46,8 @@ double marchPass(CaseRecords& r, const MarchCoefficients& c, double start) {
 void prepareCase(const std::string& path, CaseRecords& records) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        raise<InputFailure>(errorNumber::caseFileUnreadable,
-                            "cannot read the case file " + path + ": " + std::strerror(errno));
+        throw InputError(errorNumber::caseFileUnreadable,
+                         "cannot read the case file " + path + ": " + std::strerror(errno), path);
     }
     FreeFormReader reader(path, fd);
     rateExchanger(reader, records, RunLimits{profileStorageLimit()});
@@ -119,7 +119,7 @@ ShootingForecast shoot(CaseRecords& r, double factor, std::int32_t passLimit) {
         try {
             checkShootingProgress(state, std::fabs(err));
         } catch (const CaseRejected& stop) {
-            bool reduce = stop.message == messages::reduceCorrectionFactor;
+            bool reduce = stop.check() == Check::shootingGrows;
             return {reduce ? ShootingVerdict::ReduceFactor : ShootingVerdict::Diverges, passes};
         }
     }
@@ -176,9 +176,9 @@ std::optional<GridSolution> solveOnGrid(const CaseRecords& base, int divisor) {
         solveTemperatureProfile(r.input, r.geometry, r.model, r.profile);
     } catch (const CaseRejected&) {
         return std::nullopt;
-    } catch (const ArithmeticFailure&) {
+    } catch (const ArithmeticError&) {
         return std::nullopt;
-    } catch (const ResourceFailure&) {
+    } catch (const ResourceError&) {
         return std::nullopt;
     }
     return GridSolution{r.input.elementLength, r.geometry.elementCount, outletsOf(r)};

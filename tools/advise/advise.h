@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "run/driver.h"
+#include "cli/driver.h"
 
 namespace hxrate::tools {
 

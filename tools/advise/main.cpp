@@ -6,10 +6,11 @@
 #include <string>
 
 #include "advise.h"
-#include "io/case_reader.h"
-#include "model/messages.h"
+#include "core/failures.h"
+#include "core/messages.h"
+#include "format/case_reader.h"
+#include "hxrate/files.h"
 #include "results_file.h"
-#include "run/failures.h"
 
 namespace {
 
@@ -182,13 +183,10 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const CaseRejected& rejected) {
         std::cerr << "hxrate-advise: hxrate rejects this case before its temperature profile: "
-                  << rejected.message << '\n';
-    } catch (const InputFailure& failure) {
-        std::cerr << "hxrate-advise: " << failure.diagnostic << '\n';
-    } catch (const ArithmeticFailure& failure) {
-        std::cerr << "hxrate-advise: " << failure.diagnostic << '\n';
-    } catch (const ResourceFailure& failure) {
-        std::cerr << "hxrate-advise: " << failure.diagnostic << '\n';
+                  << rejected.message() << '\n';
+    } catch (const Error& failure) {
+        std::cerr << "hxrate-advise: run-time error " << failure.code() << ": " << failure.what()
+                  << '\n';
     }
     return 1;
 }

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <utility>
 
-#include "io/case_reader.h"
-#include "io/free_form_reader.h"
-#include "model/records.h"
-#include "run/failures.h"
+#include "core/failures.h"
+#include "core/records.h"
+#include "format/case_reader.h"
+#include "format/free_form_reader.h"
 
 namespace hxrate::tools {
 namespace {
@@ -59,9 +59,9 @@ std::string_view outcomeName(Outcome outcome) {
             return "success";
         case Outcome::Rejected:
             return "rejected";
-        case Outcome::InputFailure:
+        case Outcome::InputError:
             return "input failure";
-        case Outcome::ArithmeticFailure:
+        case Outcome::ArithmeticError:
             return "arithmetic failure";
         case Outcome::Crashed:
             return "crashed";
@@ -99,7 +99,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     if (status == 1) {
         int n = errorNumberOf(diagnostic);
         bool arithmetic = n >= firstArithmeticError && n <= lastArithmeticError;
-        s.outcome = arithmetic ? Outcome::ArithmeticFailure : Outcome::InputFailure;
+        s.outcome = arithmetic ? Outcome::ArithmeticError : Outcome::InputError;
         s.message = diagnostic;
         return s;
     }
@@ -142,7 +142,7 @@ std::string caseExchangerType(const std::string& path) {
         CaseInput in;
         readCaseLine(reader, 1, in);
         return std::to_string(in.exchangerType);
-    } catch (const InputFailure&) {
+    } catch (const InputError&) {
         return {};
     }
 }
@@ -194,9 +194,8 @@ std::string progressLine(std::size_t done, std::size_t total, std::size_t failed
 }
 
 std::string summaryLine(const std::vector<CaseSummary>& cases, double elapsedSeconds) {
-    constexpr Outcome order[] = {Outcome::Success,      Outcome::Rejected,
-                                 Outcome::InputFailure, Outcome::ArithmeticFailure,
-                                 Outcome::Crashed,      Outcome::NotRun};
+    constexpr Outcome order[] = {Outcome::Success,         Outcome::Rejected, Outcome::InputError,
+                                 Outcome::ArithmeticError, Outcome::Crashed,  Outcome::NotRun};
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", elapsedSeconds);
     std::string line = std::to_string(cases.size()) + (cases.size() == 1 ? " case" : " cases") +

@@ -11,7 +11,7 @@
 
 namespace hxrate::tools {
 
-enum class Outcome { Success, Rejected, InputFailure, ArithmeticFailure, Crashed, NotRun };
+enum class Outcome { Success, Rejected, InputError, ArithmeticError, Crashed, NotRun };
 
 std::string_view outcomeName(Outcome outcome);
 

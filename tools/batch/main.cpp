@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "batch.h"
-#include "io/case_reader.h"
-#include "io/results_report.h"
-#include "run/driver.h"
+#include "cli/driver.h"
+#include "format/case_reader.h"
+#include "hxrate/files.h"
 
 namespace {
 

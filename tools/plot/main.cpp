@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string>
 
-#include "io/case_reader.h"
-#include "io/results_report.h"
+#include "format/case_reader.h"
+#include "hxrate/files.h"
 #include "plot.h"
 
 int main(int argc, char** argv) {

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <limits>
 
-#include "io/case_reader.h"
-#include "io/free_form_reader.h"
-#include "model/records.h"
-#include "run/failures.h"
+#include "core/failures.h"
+#include "core/records.h"
+#include "format/case_reader.h"
+#include "format/free_form_reader.h"
 
 namespace hxrate::tools {
 namespace {
@@ -200,7 +200,7 @@ std::optional<CaseGrid> caseGrid(const std::string& path) {
         double count = std::trunc(in.tubeLength / in.elementLength);
         if (!std::isfinite(count) || std::fabs(count) > 2147483647.0) return std::nullopt;
         return CaseGrid{in.exchangerType, static_cast<std::int64_t>(count)};
-    } catch (const InputFailure&) {
+    } catch (const InputError&) {
         return std::nullopt;
     }
 }

@@ -1,0 +1,111 @@
+// hxrate/errors.h: the ways a rating ends without a result. Every error
+// derives from hxrate::Error, and what() reads well on its own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace hxrate {
+
+struct Rating;
+
+// Base of every error; code() is the number the program prints as
+// "run-time error N" (0 for a rejected case, which is not an error of a run).
+class Error : public std::runtime_error {
+  public:
+    Error(int code, const std::string& what) : std::runtime_error(what), code_(code) {}
+    int code() const { return code_; }
+
+  private:
+    int code_;
+};
+
+// The checks that can reject a case, in the order a rating can meet them.
+enum class Check {
+    reduceBaffles,            // cross flow: Nel/2 not greater than the baffle count
+    baffleCountMinusOne,      // a baffle count of -1
+    tubingFit,                // the bundle does not fit into the shell
+    tubeFlowParameters,       // tube-side Reynolds number not above 0
+    tubeFrictionDivergence,   // tube-side friction factor did not converge
+    tubeNusseltRange,         // tube-side Reynolds number above 5e6
+    crossFlowArrangement,     // cross flow: arrangement neither inline nor staggered
+    stagnantFlow,             // shell-side Reynolds number below 1e-5
+    pecletRange,              // cross flow: shell-side Peclet number below 0.2
+    bankArrangement,          // tube bank: arrangement neither inline nor staggered
+    shellFrictionDivergence,  // shell-side (duct) friction factor did not converge
+    shellNusseltRange,        // shell-side (duct) Reynolds number above 5e6
+    shootingGrows,            // the shooting mismatch grew: reduce the correction factor
+    shootingLimit,            // the shooting used up its passes
+    exchangerSelection,       // exchanger type outside 0..3
+    negativeElementCount,     // the element length gives a negative element count
+    negativeBaffleCount,      // cross flow with a negative baffle count
+};
+
+// A short stable name of a check ("tube-nusselt-range"), for JSON and logs.
+std::string_view checkName(Check check);
+// The run-log message of a check, exactly as the program writes it.
+std::string_view checkMessage(Check check);
+
+// A check rejected the case. message() is the run-log text exactly.
+class CaseRejected : public Error {
+  public:
+    CaseRejected(Check check, std::shared_ptr<const Rating> partial = nullptr);
+    Check check() const { return check_; }
+    std::string_view message() const { return checkMessage(check_); }
+    // What was computed before the check, when the rating got that far
+    // (rate() always provides it); null otherwise.
+    const Rating* partial() const { return partial_.get(); }
+    std::shared_ptr<const Rating> sharedPartial() const { return partial_; }
+
+  private:
+    Check check_;
+    std::shared_ptr<const Rating> partial_;
+};
+
+// The case text could not be read as a case. what() gives the reason and
+// the place, as the program's diagnostic does.
+class InputError : public Error {
+  public:
+    InputError(int code, std::string reason, std::string file, int caseLine = 0,
+               std::uint64_t line = 0, std::uint64_t column = 0, std::string text = {},
+               bool hasText = false);
+    const std::string& reason() const { return reason_; }  // what is wrong
+    const std::string& file() const { return file_; }      // the file or source name
+    int caseLine() const { return caseLine_; }             // 1..21; 0 before any line
+    std::uint64_t line() const { return line_; }           // physical line, from 1; 0 unknown
+    std::uint64_t column() const { return column_; }       // column, from 1; 0 unknown
+    const std::string& text() const { return text_; }      // the offending text, if any
+
+  private:
+    std::string reason_, file_;
+    int caseLine_;
+    std::uint64_t line_, column_;
+    std::string text_;
+};
+
+// The kind of a floating-point fault.
+enum class Fault { divisionByZero, invalidOperation, overflow, integerConversion };
+
+// A formula raised a floating-point fault (or a real did not fit an
+// integer); no infinity or NaN is ever carried on.
+class ArithmeticError : public Error {
+  public:
+    ArithmeticError(Fault fault, std::string quantity);
+    Fault fault() const { return fault_; }
+    const std::string& quantity() const { return quantity_; }  // the formula that faulted
+
+  private:
+    Fault fault_;
+    std::string quantity_;
+};
+
+// The machine refused what the rating needs: memory for the grid, a file.
+class ResourceError : public Error {
+  public:
+    ResourceError(int code, const std::string& what) : Error(code, what) {}
+};
+
+}  // namespace hxrate

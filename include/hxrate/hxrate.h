@@ -1,0 +1,9 @@
+// hxrate/hxrate.h: the whole public API of the hxrate rating engine: the
+// case, reading it, rating it, the results report and the errors.
+#pragma once
+
+#include "hxrate/case.h"
+#include "hxrate/errors.h"
+#include "hxrate/files.h"
+#include "hxrate/rating.h"
+#include "hxrate/report.h"

@@ -1,0 +1,23 @@
+// hxrate/report.h: the results report exactly as the program writes it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "hxrate/case.h"
+#include "hxrate/rating.h"
+
+namespace hxrate {
+
+// The bytes of the results file for a rated case (lines end in CR LF).
+// Throws std::invalid_argument for a rating that was not solved.
+std::string resultsReportText(const Case& c, const Rating& rating);
+
+// The report's title of an exchanger type; empty for a type outside 0..3.
+std::string_view exchangerTitle(std::int32_t type);
+
+// The library's version, "MAJOR.MINOR.PATCH".
+const char* version();
+
+}  // namespace hxrate

@@ -1,0 +1,63 @@
+// The program's run: read the case, rate the exchanger, solve the
+// temperature profile, report; and the one place that turns every kind of
+// early end into files, console lines and an exit status.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/text_output_file.h"
+#include "core/constants.h"
+#include "core/rate.h"
+#include "format/free_form_reader.h"
+#include "hxrate/errors.h"
+#include "hxrate/files.h"
+
+namespace hxrate {
+
+struct RunLimits {
+    std::uint64_t profileStorageBytes;  // largest temperature profile
+    std::int32_t shootingPassLimit = k::shootingPassLimit;
+};
+
+// Reads the 21 case lines with the model steps between them, closes the case
+// file, then models the shell side and the resistance: the exchanger is
+// rated, its profile not yet solved. Throws CaseRejected or another Error.
+void rateExchanger(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
+
+// rateExchanger, then the temperature solver.
+void rateCase(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
+
+// The largest profile this machine should hold: half of its memory, so that
+// a larger grid is refused before anything is marched.
+std::uint64_t profileStorageLimit();
+
+// The files of one run. Without `caseBytes` the case file is opened in the
+// working directory; with them (tests, fuzzing) the case is read from memory.
+struct RunFiles {
+    TextOutputFile log;
+    TextOutputFile results;
+    std::optional<std::string_view> caseBytes;
+};
+
+// What a run shows outside its files.
+struct RunOutcome {
+    int exitStatus;
+    std::string standardOutput;
+    std::string standardError;
+};
+
+// The diagnostic of a failed run: "run-time error N: " and what went wrong.
+std::string diagnosticOf(const Error& failure);
+
+// One whole run: reads the case, rates it, writes the report and the run
+// log, and turns every early end into its files, console text and status.
+RunOutcome runCase(RunFiles& files, const RunLimits& limits);
+
+// The program in the working directory: returns the exit status.
+int runInWorkingDirectory(std::ostream& out, std::ostream& err);
+
+}  // namespace hxrate

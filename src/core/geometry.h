@@ -1,0 +1,25 @@
+// The element grid, the baffle compartments and the tube geometry, each
+// computed as soon as the case lines it needs have been read.
+#pragma once
+
+#include <cstdint>
+
+#include "core/records.h"
+
+namespace hxrate {
+
+// Nel = trunc(L/dL) and storage for nodes 0..Nel (node 0 at least). Storage
+// beyond `storageLimitBytes` is refused with a ResourceError.
+void computeElementGrid(const CaseInput& in, DerivedGeometry& geo, TemperatureProfile& profile,
+                        std::uint64_t storageLimitBytes);
+
+// SD = sqrt((ST*0.5)^2 + SL^2).
+void computeDiagonalPitch(const CaseInput& in, DerivedGeometry& geo);
+
+// The baffle check of the cross-flow types, then Npc and B.
+void computeBaffleCompartments(const CaseInput& in, DerivedGeometry& geo);
+
+// Do, the bundle cell size, the tube-fit check, then Rw = ln(Do/Di)/kw.
+void computeWallGeometry(const CaseInput& in, DerivedGeometry& geo);
+
+}  // namespace hxrate

@@ -1,0 +1,81 @@
+#include "core/shell_flow.h"
+
+#include "core/arithmetic.h"
+#include "core/constants.h"
+#include "core/failures.h"
+#include "core/messages.h"
+
+namespace hxrate {
+namespace {
+
+// The shell fluid flows along the tubes, between the shell and the bundle.
+void computeAxialFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+    const FluidProperties& f = in.shellFluid;
+    double Ds = in.shellInnerDiameter;
+    double Do = geo.outerDiameter;
+    double Nt = in.tubeCount;
+
+    double A_o = checked((Ds * Ds - Nt * (Do * Do)) * (k::pi * 0.25), "axial shell flow area");
+    // Four times the free area over the wetted perimeter (shell and tubes).
+    double Dh_o = checked(4 * A_o / ((Nt * Do + Ds) * k::pi), "axial shell characteristic length");
+    tm.shellFlowArea = A_o;
+    tm.shellCharacteristicLength = Dh_o;
+    tm.shellReynolds = checked(f.volumetricFlow * f.density * Dh_o / (f.viscosity * A_o),
+                               "axial shell Reynolds number");
+}
+
+// The shell fluid crosses the tube bank inside one baffle compartment.
+void computeCrossFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+    const FluidProperties& f = in.shellFluid;
+    double Do = geo.outerDiameter;
+    double ST = in.transversePitch;
+    double SD = geo.diagonalPitch;
+    double compartments = static_cast<double>(std::int64_t{in.baffleCount} + 1);
+
+    double A_o = checked(in.tubeLength * in.shellInnerDiameter / compartments, "cross-flow area");
+    double Dh_o = Do;
+    double V_o = checked(f.volumetricFlow / A_o, "cross-flow approach velocity");
+    // In a bank the fluid speeds up through the narrowest gap.
+    if (in.tubeCount > 2 && ST > Do) {
+        if (in.bundleArrangement == BundleArrangement::Inline) {
+            V_o = V_o * ST / (ST - Do);
+        } else if (in.bundleArrangement == BundleArrangement::Staggered) {
+            double halfSum = checked((ST + Do) / 2, "staggered transverse gap");
+            if (halfSum < SD) {
+                V_o = V_o * ST / (ST - Do);
+            } else {
+                V_o = V_o * ST * 0.5 / (SD - Do);
+            }
+        } else {
+            terminateRun(Check::crossFlowArrangement);
+        }
+        V_o = checked(V_o, "cross-flow velocity in the narrowest gap");
+    }
+    tm.shellFlowArea = A_o;
+    tm.shellCharacteristicLength = Dh_o;
+    tm.shellVelocity = V_o;
+    tm.shellReynolds =
+        checked(f.density * V_o * Dh_o / f.viscosity, "cross-flow shell Reynolds number");
+}
+
+}  // namespace
+
+void computeShellFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+    bool crossFlow = isCrossFlow(in.exchangerType);
+    if (crossFlow) {
+        computeCrossFlow(in, geo, tm);
+    } else {
+        computeAxialFlow(in, geo, tm);
+    }
+
+    if (tm.shellReynolds < k::stagnantReynolds) terminateRun(Check::stagnantFlow);
+    const FluidProperties& f = in.shellFluid;
+    tm.shellPrandtl =
+        checked(f.heatCapacity * f.viscosity / f.conductivity, "shell-side Prandtl number");
+    if (crossFlow) {
+        double peclet = checked(tm.shellPrandtl * tm.shellReynolds, "shell-side Peclet number");
+        if (peclet < k::minimumPeclet) terminateRun(Check::pecletRange);
+    }
+}
+
+}  // namespace hxrate

@@ -1,0 +1,76 @@
+// Marching the tube-fluid and shell-fluid temperatures over the element grid,
+// with a shooting iteration on the unknown shell outlet temperature of the
+// counter-current types.
+#pragma once
+
+#include <cstdint>
+
+#include "core/constants.h"
+#include "core/records.h"
+
+namespace hxrate {
+
+// What one element step and one heat balance need, formed once per solve.
+struct MarchCoefficients {
+    double tubeCount;          // Nt
+    double elementCapacity;    // (Rp/dL)*cp_i*mdot_i
+    double sign;               // flowDirectionSign: +1, or -1 against the tube fluid
+    double tubeHeatCapacity;   // cp_i
+    double tubeMassFlow;       // mdot_i
+    double shellCapacityRate;  // cp_o*mdot_o
+};
+
+MarchCoefficients marchCoefficients(const CaseInput& in, const ThermalModel& tm, std::int32_t sign);
+
+// Tube-fluid temperature at the next node: the heat all tubes pass over one
+// element, from the upstream node's temperatures (explicit step).
+inline double advanceTubeElement(const MarchCoefficients& c, double TtPrev, double TsPrev) {
+    return TtPrev - (TtPrev - TsPrev) * c.tubeCount / c.elementCapacity;
+}
+
+// Shell-fluid temperature after the tube fluid went from TtFrom to TtTo:
+// what the tube stream loses, the shell stream gains.
+inline double balanceShellTemperature(const MarchCoefficients& c, double TsPrev, double TtFrom,
+                                      double TtTo) {
+    return TsPrev -
+           (TtTo - TtFrom) * c.sign * c.tubeHeatCapacity * c.tubeMassFlow / c.shellCapacityRate;
+}
+
+// Progress of a shooting iteration: the number of corrections applied and
+// the absolute error of the pass before.
+struct ShootingState {
+    std::int32_t corrections = 0;
+    double previousError = 0;
+    std::int32_t passLimit = k::shootingPassLimit;
+};
+
+// Called once per correction: rejects a growing error, then counts.
+void checkShootingProgress(ShootingState& state, double absErr);
+
+struct SolveOptions {
+    std::int32_t passLimit = k::shootingPassLimit;  // bound of the shooting
+    ShootingMethod shooting = ShootingMethod::caseFactor;
+};
+
+// Fills the profile for the case's exchanger type and counts its passes in
+// profile.shootingPasses; rejects an invalid type.
+void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
+                             const ThermalModel& tm, TemperatureProfile& profile,
+                             const SolveOptions& options = {});
+
+// One axial pass from node 0 to node Nel, from Tt[0] and Ts[0].
+void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts);
+
+// One pass over all baffle compartments from the shell temperature Tsc of
+// the first; returns the shell temperature after the last.
+double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
+                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc);
+
+// One pass of the case's march (axial or over the compartments) from the
+// shell temperature `start` at the tube inlet end; returns the shell
+// temperature it reaches at the other end. Node 0 of the tube fluid must hold
+// the tube inlet temperature.
+double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
+                      TemperatureProfile& profile, double start);
+
+}  // namespace hxrate

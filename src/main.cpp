@@ -1,9 +1,0 @@
-// hxrate: rates the single-pass shell-and-tube heat exchanger described by
-// the case file in the working directory. Takes no arguments.
-#include <iostream>
-
-#include "run/driver.h"
-
-int main() {
-    return hxrate::runInWorkingDirectory(std::cout, std::cerr);
-}
