@@ -14,33 +14,25 @@
 #include "core/shell_flow.h"
 #include "core/shell_heat_transfer.h"
 #include "core/tube_side.h"
+#include "support/expect_error.h"
 
 namespace hxrate {
 namespace {
 
 constexpr std::uint64_t plentyOfStorage = std::uint64_t{1} << 30;
 
-// The message a step rejects with, or "" when it passes.
+// The message a step rejects with, or "" when it passes; each step starts
+// with clear fault flags.
 template <class Step>
-std::string_view rejectionOf(Step step) {
+std::string rejectionOf(Step step) {
     clearArithmeticFlags();
-    try {
-        step();
-    } catch (const CaseRejected& r) {
-        return r.message();
-    }
-    return "";
+    return testing::rejectionOf(step);
 }
 
 template <class Step>
 bool failsArithmetic(Step step) {
     clearArithmeticFlags();
-    try {
-        step();
-    } catch (const ArithmeticError&) {
-        return true;
-    }
-    return false;
+    return testing::failsArithmetic(step);
 }
 
 TEST(ElementGrid, TruncatesTheQuotientTowardZero) {

@@ -1,4 +1,5 @@
 #include "core/temperature_profile.h"
+#include "support/expect_error.h"
 
 #include <gtest/gtest.h>
 
@@ -45,14 +46,11 @@ struct Solve {
         computeBaffleCompartments(in, geo);
     }
     // The rejection message, or "" when the solve completes.
-    std::string_view run(std::int32_t passLimit = k::shootingPassLimit) {
+    std::string run(std::int32_t passLimit = k::shootingPassLimit) {
         clearArithmeticFlags();
-        try {
+        return testing::rejectionOf([&] {
             solveTemperatureProfile(in, geo, tm, profile, SolveOptions{.passLimit = passLimit});
-        } catch (const CaseRejected& r) {
-            return r.message();
-        }
-        return "";
+        });
     }
     std::vector<double> tube() const { return nodes(profile.tubeTemperature.get()); }
     std::vector<double> shell() const { return nodes(profile.shellTemperature.get()); }
@@ -119,32 +117,22 @@ TEST(ShootingProgress, EqualErrorsPassGrowingOnesStopTheRun) {
     checkShootingProgress(s, 5.0);  // equal is accepted
     checkShootingProgress(s, 4.0);
     EXPECT_EQ(s.previousError, 4.0);
-    try {
-        checkShootingProgress(s, 4.5);
-        FAIL() << "a growing error must stop the run";
-    } catch (const CaseRejected& r) {
-        EXPECT_EQ(r.message(), messages::reduceCorrectionFactor);
-    }
+    EXPECT_EQ(testing::rejectionOf([&] { checkShootingProgress(s, 4.5); }),
+              messages::reduceCorrectionFactor)
+        << "a growing error must stop the run";
 
     ShootingState limit;
     for (int i = 1; i < k::shootingPassLimit; ++i) checkShootingProgress(limit, 1.0);
     EXPECT_EQ(limit.corrections, k::shootingPassLimit - 1);
-    try {
-        checkShootingProgress(limit, 1.0);
-        FAIL() << "the 10000th correction ends the run";
-    } catch (const CaseRejected& r) {
-        EXPECT_EQ(r.message(), messages::shellProfileDivergence);
-    }
+    EXPECT_EQ(testing::rejectionOf([&] { checkShootingProgress(limit, 1.0); }),
+              messages::shellProfileDivergence)
+        << "the 10000th correction ends the run";
 
     ShootingState both;
     for (int i = 1; i < k::shootingPassLimit; ++i) checkShootingProgress(both, 1.0);
-    try {
-        checkShootingProgress(both, 2.0);
-        FAIL();
-    } catch (const CaseRejected& r) {
-        EXPECT_EQ(r.message(), messages::reduceCorrectionFactor)
-            << "the growth is tested before the count";
-    }
+    EXPECT_EQ(testing::rejectionOf([&] { checkShootingProgress(both, 2.0); }),
+              messages::reduceCorrectionFactor)
+        << "the growth is tested before the count";
 }
 
 TEST(AxialMarch, CorrectionFactorZeroDivergesAfterTheLastPass) {

@@ -1,5 +1,5 @@
 #include "format/case_reader.h"
-#include "cli/driver.h"
+#include "support/expect_error.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +27,9 @@ TEST(CaseFile, OnlyARegularFileCanBeRead) {
     std::string fifo = (dir / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& name : {folder, fifo}) {
-        try {
-            openCaseFile(name);
-            ADD_FAILURE() << name << " must not be read as a case file";
-        } catch (const InputError& f) {
-            EXPECT_EQ(f.code(), errorNumber::caseFileUnreadable) << diagnosticOf(f);
-        }
+        auto failure = testing::errorOf<InputError>([&] { openCaseFile(name); });
+        ASSERT_TRUE(failure) << name << " must not be read as a case file";
+        EXPECT_EQ(failure->code(), errorNumber::caseFileUnreadable) << failure->what();
     }
     std::filesystem::remove_all(dir);
 }

@@ -1,5 +1,4 @@
 #include "format/free_form_reader.h"
-#include "cli/driver.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/driver.h"
 #include "core/failures.h"
+#include "support/expect_error.h"
 
 namespace hxrate {
 namespace {
@@ -104,21 +105,15 @@ std::string readAll(const std::string& input, std::string_view reads) {
 
 // What the reads give, or the diagnostic of the failure they end with.
 std::string outcome(const std::string& input, std::string_view reads) {
-    try {
-        return readAll(input, reads);
-    } catch (const InputError& failure) {
-        return diagnosticOf(failure);
-    }
+    std::string values;
+    auto failure = testing::errorOf<InputError>([&] { values = readAll(input, reads); });
+    return failure ? diagnosticOf(*failure) : values;
 }
 
 // The failure that reading `input` ends with (code -1 when none).
 InputError failureOf(const std::string& input, std::string_view reads) {
-    try {
-        readAll(input, reads);
-    } catch (const InputError& failure) {
-        return failure;
-    }
-    return InputError(-1, "no failure", "");
+    auto failure = testing::errorOf<InputError>([&] { readAll(input, reads); });
+    return failure ? *failure : InputError(-1, "no failure", "");
 }
 
 struct ReadRow {
@@ -401,12 +396,9 @@ TEST(FreeFormReaderTest, DiagnosticNamesFileLinesColumnAndText) {
         std::int32_t label = 0;
         std::int32_t tubeCount = 0;
         const ReadItem items[] = {{&label, "label"}, {&tubeCount, "tube count"}};
-        try {
-            reader.read(8, items);
-            ADD_FAILURE() << row.why << ": no failure";
-        } catch (const InputError& failure) {
-            EXPECT_EQ(diagnosticOf(failure), row.expected) << row.why;
-        }
+        auto failure = testing::errorOf<InputError>([&] { reader.read(8, items); });
+        ASSERT_TRUE(failure) << row.why << ": no failure";
+        EXPECT_EQ(diagnosticOf(*failure), row.expected) << row.why;
     }
 }
 
@@ -419,14 +411,15 @@ TEST(FreeFormReaderTest, PositionsCountLinesAfterSkippedRemarksAndCrLf) {
     reader.read(1, first);
     reader.read(2, first);
     const ReadItem second[] = {{&a, "a"}, {&b, "b"}};
-    try {
-        reader.read(3, second);
-        FAIL() << "no failure";
-    } catch (const InputError& failure) {
-        EXPECT_NE(diagnosticOf(failure).find("case line 3, line 4, column 6: \"bad\""),
-                  std::string::npos)
-            << diagnosticOf(failure);
-    }
+    auto failure = testing::errorOf<InputError>([&] { reader.read(3, second); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_NE(std::string(failure->what()).find("case line 3, line 4, column 6: \"bad\""),
+              std::string::npos)
+        << failure->what();
+    EXPECT_EQ(failure->caseLine(), 3);
+    EXPECT_EQ(failure->line(), 4u);
+    EXPECT_EQ(failure->column(), 6u);
+    EXPECT_EQ(failure->text(), "bad");
 }
 
 TEST(FreeFormReaderTest, ParsingLeavesFloatingPointFlagsAsTheyWere) {
@@ -485,13 +478,10 @@ TEST(FreeFormReaderTest, StreamsFromFileAcrossChunkBoundaries) {
 TEST(FreeFormReaderTest, UnreadableDescriptorIsAnInputError) {
     FreeFormReader reader(kFileName, ::open("/tmp", O_RDONLY));
     Items items("i");
-    try {
-        reader.read(1, items.list());
-        FAIL() << "no failure";
-    } catch (const InputError& failure) {
-        EXPECT_EQ(failure.code(), errorNumber::caseFileUnreadable);
-        EXPECT_NE(diagnosticOf(failure).find("could not be read"), std::string::npos);
-    }
+    auto failure = testing::errorOf<InputError>([&] { reader.read(1, items.list()); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_EQ(failure->code(), errorNumber::caseFileUnreadable);
+    EXPECT_NE(std::string(failure->what()).find("could not be read"), std::string::npos);
 }
 
 TEST(FreeFormReaderTest, CloseReleasesTheDescriptorAndEndsTheFile) {
