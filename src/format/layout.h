@@ -1,5 +1,5 @@
 // Laid-out report lines: layout strings such as "(1X,A,1X,ES10.3)" and the
-// exact decimal rendering of doubles in fixed and scientific fields.
+// lines they lay out (the number fields are in decimal_fields.h).
 #pragma once
 
 #include <span>
@@ -8,22 +8,9 @@
 #include <variant>
 #include <vector>
 
+#include "format/decimal_fields.h"
+
 namespace hxrate {
-
-// The decimal form of a double shared by both number fields:
-// value = 0.d1d2d3... x 10^exponent, at most 17 digits, trailing zeros
-// dropped; zero (of either sign) is digits "0", exponent 0, not negative.
-struct DecimalDigits {
-    bool negative = false;
-    std::string digits;
-    int exponent = 0;
-};
-
-DecimalDigits toDecimalDigits(double value);
-
-// Fw.d and ESw.d fields, w characters wide (asterisks when too wide).
-std::string formatFixed(double value, int width, int decimals);
-std::string formatScientific(double value, int width, int decimals);
 
 struct LayoutElement {
     enum class Kind { Skip, Text, Fixed, Scientific, Literal };
