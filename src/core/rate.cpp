@@ -30,9 +30,7 @@ void fillProfile(const CaseRecords& r, Rating& out) {
     const TemperatureProfile& p = r.profile;
     const std::int64_t nodes = std::int64_t{r.geometry.elementCount} + 1;
     const double* Tt = p.tubeTemperature.get();
-    const double* third = r.input.exchangerType == ExchangerType::CrossFlowCounterCurrent
-                              ? p.shellPassInletTemperature.get()
-                              : p.shellTemperature.get();
+    const double* third = reportedShellColumn(r);
     out.profile.location.resize(static_cast<std::size_t>(nodes));
     out.profile.tube.assign(Tt, Tt + nodes);
     out.profile.shell.assign(third, third + nodes);
@@ -76,6 +74,11 @@ void computeShellSideSteps(CaseRecords& r) {
 void solveStep(CaseRecords& r, const SolveOptions& options) {
     solveTemperatureProfile(r.input, r.geometry, r.model, r.profile, options);
     r.stage = Stage::solved;
+}
+
+const double* reportedShellColumn(const CaseRecords& r) {
+    bool passInlet = isCrossFlow(r.input.exchangerType) && isCounterCurrent(r.input.exchangerType);
+    return passInlet ? r.profile.shellPassInletTemperature.get() : r.profile.shellTemperature.get();
 }
 
 OverallResults computeOverallResults(const CaseRecords& r) {

@@ -37,6 +37,10 @@ struct OverallResults {
 };
 OverallResults computeOverallResults(const CaseRecords& r);
 
+// The third column of the report's table: the shell-pass inlet temperature
+// of counter-current cross flow, the shell-fluid temperature otherwise.
+const double* reportedShellColumn(const CaseRecords& r);
+
 // The public view of the records; the profile and the outlets only once
 // solved. Never raises a fault of its own: a duty that does not fit is left
 // out.

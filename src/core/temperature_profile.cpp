@@ -115,7 +115,7 @@ void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalMo
                 const MarchCoefficients& c, TemperatureProfile& profile,
                 const SolveOptions& options) {
     auto pass = [&](double start) { return marchFromStart(in, geo, c, profile, start); };
-    if (in.exchangerType == ExchangerType::CoCurrent) {
+    if (!isCounterCurrent(in.exchangerType)) {
         pass(in.shellInletTemperature);
         profile.shootingPasses = 1;
         return;
@@ -128,7 +128,7 @@ void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const Therm
                     const MarchCoefficients& c, TemperatureProfile& profile,
                     const SolveOptions& options) {
     auto pass = [&](double start) { return marchFromStart(in, geo, c, profile, start); };
-    if (in.exchangerType == ExchangerType::CrossFlowCoCurrent) {
+    if (!isCounterCurrent(in.exchangerType)) {
         profile.finalShellTemperature = pass(in.shellInletTemperature);
         profile.shootingPasses = 1;
         return;
@@ -147,7 +147,7 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
     const std::int32_t Npc = geo.elementsPerCompartment;
     const double B = geo.baffleSpacing;
     const double dL = in.elementLength;
-    const bool recordPassInlet = in.exchangerType == ExchangerType::CrossFlowCounterCurrent;
+    const bool recordPassInlet = isCounterCurrent(in.exchangerType);
     double* Tt = profile.tubeTemperature.get();
     double* Ts = profile.shellTemperature.get();
     double* Tsp = profile.shellPassInletTemperature.get();
