@@ -1,0 +1,287 @@
+# Types of the hxrate extension module, for editors and type checkers.
+from os import PathLike
+from typing import Any, Literal, Optional, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+
+Correlation = Literal[
+    "laminar-duct",
+    "turbulent-duct",
+    "single-cylinder",
+    "inline-bank",
+    "staggered-bank",
+    "axial-bundle",
+    "sparse-laminar",
+    "sparse-turbulent",
+]
+Stage = Literal[
+    "started", "geometry", "tube-side", "shell-flow", "shell-heat-transfer", "resistance", "solved"
+]
+_Real = Union[float, int]
+
+class Error(RuntimeError):
+    """Base of every hxrate error."""
+
+    code: int
+
+class CaseRejected(Error):
+    """A check rejected the case."""
+
+    message: str
+    check: str
+    partial: Optional[Rating]
+
+class InputError(Error):
+    """The case text could not be read as a case."""
+
+    file: str
+    case_line: int
+    line: int
+    column: int
+    text: str
+    reason: str
+
+class ArithmeticFault(Error):
+    """A formula raised a floating-point fault."""
+
+    quantity: str
+    fault: Literal["division-by-zero", "invalid-operation", "overflow", "integer-conversion"]
+
+class ResourceError(Error):
+    """The machine refused what the rating needs."""
+
+class Fluid:
+    """One fluid stream, in the case's consistent units."""
+
+    name: str
+    density: float
+    viscosity: float
+    conductivity: float
+    heat_capacity: float
+    volumetric_flow: float
+    def __init__(
+        self,
+        *,
+        name: str = ...,
+        density: _Real = ...,
+        viscosity: _Real = ...,
+        conductivity: _Real = ...,
+        heat_capacity: _Real = ...,
+        volumetric_flow: _Real = ...,
+    ) -> None: ...
+    def replace(
+        self,
+        *,
+        name: str = ...,
+        density: _Real = ...,
+        viscosity: _Real = ...,
+        conductivity: _Real = ...,
+        heat_capacity: _Real = ...,
+        volumetric_flow: _Real = ...,
+    ) -> Fluid: ...
+    def to_dict(self) -> dict[str, Any]: ...
+    def __eq__(self, other: object) -> bool: ...
+
+class Case:
+    """Every value of the case file, in case-line order."""
+
+    exchanger_type: int
+    tube_inner_diameter: float
+    inner_roughness: float
+    tube_length: float
+    element_length: float
+    shell_inner_diameter: float
+    bundle_arrangement: int
+    tube_count: int
+    longitudinal_pitch: float
+    transverse_pitch: float
+    baffle_count: int
+    wall_material: str
+    wall_conductivity: float
+    wall_thickness: float
+    tube_fluid: Fluid
+    shell_fluid: Fluid
+    tube_inlet_temperature: float
+    shell_inlet_temperature: float
+    correction_factor: float
+    def __init__(
+        self,
+        *,
+        exchanger_type: int = ...,
+        tube_inner_diameter: _Real = ...,
+        inner_roughness: _Real = ...,
+        tube_length: _Real = ...,
+        element_length: _Real = ...,
+        shell_inner_diameter: _Real = ...,
+        bundle_arrangement: int = ...,
+        tube_count: int = ...,
+        longitudinal_pitch: _Real = ...,
+        transverse_pitch: _Real = ...,
+        baffle_count: int = ...,
+        wall_material: str = ...,
+        wall_conductivity: _Real = ...,
+        wall_thickness: _Real = ...,
+        tube_fluid: Fluid = ...,
+        shell_fluid: Fluid = ...,
+        tube_inlet_temperature: _Real = ...,
+        shell_inlet_temperature: _Real = ...,
+        correction_factor: _Real = ...,
+    ) -> None: ...
+    def replace(
+        self,
+        *,
+        exchanger_type: int = ...,
+        tube_inner_diameter: _Real = ...,
+        inner_roughness: _Real = ...,
+        tube_length: _Real = ...,
+        element_length: _Real = ...,
+        shell_inner_diameter: _Real = ...,
+        bundle_arrangement: int = ...,
+        tube_count: int = ...,
+        longitudinal_pitch: _Real = ...,
+        transverse_pitch: _Real = ...,
+        baffle_count: int = ...,
+        wall_material: str = ...,
+        wall_conductivity: _Real = ...,
+        wall_thickness: _Real = ...,
+        tube_fluid: Fluid = ...,
+        shell_fluid: Fluid = ...,
+        tube_inlet_temperature: _Real = ...,
+        shell_inlet_temperature: _Real = ...,
+        correction_factor: _Real = ...,
+    ) -> Case: ...
+    def to_dict(self) -> dict[str, Any]: ...
+    def __eq__(self, other: object) -> bool: ...
+
+class Geometry:
+    """Geometry derived from the case."""
+
+    @property
+    def outer_diameter(self) -> float: ...
+    @property
+    def element_count(self) -> int: ...
+    @property
+    def compartment_count(self) -> int: ...
+    @property
+    def elements_per_compartment(self) -> int: ...
+    @property
+    def baffle_spacing(self) -> float: ...
+    @property
+    def diagonal_pitch(self) -> float: ...
+    @property
+    def bundle_cell_size(self) -> float: ...
+    @property
+    def wall_resistance(self) -> float: ...
+
+class SideResult:
+    """One side's heat transfer."""
+
+    @property
+    def reynolds(self) -> float: ...
+    @property
+    def prandtl(self) -> float: ...
+    @property
+    def nusselt(self) -> float: ...
+    @property
+    def friction(self) -> Optional[float]: ...
+    @property
+    def film_coefficient(self) -> float: ...
+    @property
+    def film_resistance(self) -> float: ...
+    @property
+    def correlation(self) -> Optional[Correlation]: ...
+    @property
+    def bank_row(self) -> int: ...
+
+class ShellSideResult(SideResult):
+    """The shell side's heat transfer and flow quantities."""
+
+    @property
+    def flow_area(self) -> float: ...
+    @property
+    def characteristic_length(self) -> float: ...
+    @property
+    def velocity(self) -> float: ...
+
+class Profile:
+    """Node values as read-only numpy views of the rating's storage."""
+
+    @property
+    def location(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def tube(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def shell(self) -> npt.NDArray[np.float64]: ...
+    def __len__(self) -> int: ...
+
+class Rating:
+    """The result of rate()."""
+
+    @property
+    def stage(self) -> Stage: ...
+    @property
+    def case(self) -> Case: ...
+    @property
+    def geometry(self) -> Geometry: ...
+    @property
+    def tube(self) -> SideResult: ...
+    @property
+    def shell(self) -> ShellSideResult: ...
+    @property
+    def resistance_per_length(self) -> float: ...
+    @property
+    def conductance_per_length(self) -> float: ...
+    @property
+    def overall_coefficient(self) -> float: ...
+    @property
+    def area(self) -> float: ...
+    @property
+    def tube_mass_flow(self) -> float: ...
+    @property
+    def shell_mass_flow(self) -> float: ...
+    @property
+    def shooting_passes(self) -> int: ...
+    @property
+    def shell_exit_temperature(self) -> float: ...
+    @property
+    def tube_outlet_temperature(self) -> float: ...
+    @property
+    def shell_outlet_temperature(self) -> float: ...
+    @property
+    def tube_duty(self) -> Optional[float]: ...
+    @property
+    def shell_duty(self) -> Optional[float]: ...
+    @property
+    def profile(self) -> Profile: ...
+    def to_dict(self, *, profile: bool = False) -> dict[str, Any]: ...
+    def results_report(self) -> str: ...
+
+class ShootingMap:
+    """The shooting of a counter-current case as an affine map."""
+
+    @property
+    def first_mismatch(self) -> float: ...
+    @property
+    def slope(self) -> float: ...
+    @property
+    def conductance_per_length(self) -> float: ...
+
+def rate(
+    case: Case, *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
+) -> Rating:
+    """Rates a case; raises CaseRejected, ArithmeticFault or ResourceError."""
+
+def analyse_shooting(case: Case, *, pass_limit: int = 10000) -> ShootingMap:
+    """Two passes of a counter-current case's march, as an affine map."""
+
+def parse_case(text: Union[str, bytes], source_name: str = "case") -> Case:
+    """Reads a case from the text of a case file; raises InputError."""
+
+def read_case(path: Union[str, bytes, PathLike[str]]) -> Case:
+    """Reads the case file at path; raises InputError."""
+
+def exchanger_title(type: int) -> str:
+    """The report's title of an exchanger type; '' outside 0..3."""

@@ -1,0 +1,963 @@
+// The Python module _hxrate: Case and Fluid, reading a case, rate() with the
+// GIL released, the Rating with numpy views of its profile, and the library's
+// errors as Python exceptions with the same fields. A thin layer over
+// include/hxrate: every quantity comes from the library unchanged.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "hxrate/hxrate.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace {
+
+using hxrate::Case;
+using hxrate::Fluid;
+using hxrate::Rating;
+
+// ---- Values crossing the boundary -------------------------------------------
+
+std::string typeName(py::handle value) {
+    return Py_TYPE(value.ptr())->tp_name;
+}
+
+// Library texts are bytes as read from a case file; any byte survives the
+// round trip through Python (undecodable ones as surrogate escapes).
+py::str toPythonText(std::string_view text) {
+    PyObject* s =
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
+    if (!s) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(s);
+}
+
+std::string fromPythonText(py::handle value, const std::string& what) {
+    if (!PyUnicode_Check(value.ptr()))
+        throw py::type_error(what + " must be str, not " + typeName(value));
+    PyObject* bytes = PyUnicode_AsEncodedString(value.ptr(), "utf-8", "surrogateescape");
+    if (!bytes) throw py::error_already_set();
+    return std::string(py::reinterpret_steal<py::bytes>(bytes));
+}
+
+bool isText(py::handle value) {
+    return PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) ||
+           PyByteArray_Check(value.ptr());
+}
+
+// A real value: any number but bool and text; finite, since a case file
+// cannot hold an infinity or a NaN either.
+double toReal(py::handle value, const std::string& what) {
+    if (value.is_none() || PyBool_Check(value.ptr()) || isText(value))
+        throw py::type_error(what + " must be a real number, not " + typeName(value));
+    double x = PyFloat_AsDouble(value.ptr());
+    if (x == -1.0 && PyErr_Occurred()) {
+        if (PyErr_ExceptionMatches(PyExc_OverflowError)) {
+            PyErr_Clear();
+            throw py::value_error(what + " is too large for a double");
+        }
+        PyErr_Clear();
+        throw py::type_error(what + " must be a real number, not " + typeName(value));
+    }
+    if (!std::isfinite(x))
+        throw py::value_error(what + " must be finite, got " + std::to_string(x));
+    return x;
+}
+
+// A 32-bit integer: an int (or anything with __index__), or a real with no
+// fractional part, as a sweep over numpy floats gives.
+std::int32_t toInt32(py::handle value, const std::string& what) {
+    if (value.is_none() || PyBool_Check(value.ptr()) || isText(value))
+        throw py::type_error(what + " must be an integer, not " + typeName(value));
+    constexpr long long lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr long long highest = std::numeric_limits<std::int32_t>::max();
+    if (PyIndex_Check(value.ptr())) {
+        auto index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+        if (!index) throw py::error_already_set();
+        int overflow = 0;
+        long long n = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+        if (n == -1 && PyErr_Occurred()) throw py::error_already_set();
+        if (overflow != 0 || n < lowest || n > highest)
+            throw py::value_error(what +
+                                  " does not fit a 32-bit integer: " + std::string(py::str(value)));
+        return static_cast<std::int32_t>(n);
+    }
+    double x = PyFloat_AsDouble(value.ptr());
+    if (x == -1.0 && PyErr_Occurred()) {
+        PyErr_Clear();
+        throw py::type_error(what + " must be an integer, not " + typeName(value));
+    }
+    if (!std::isfinite(x) || std::trunc(x) != x)
+        throw py::value_error(what + " must be a whole number, got " +
+                              std::string(py::repr(value)));
+    if (x < static_cast<double>(lowest) || x > static_cast<double>(highest))
+        throw py::value_error(what +
+                              " does not fit a 32-bit integer: " + std::string(py::repr(value)));
+    return static_cast<std::int32_t>(x);
+}
+
+// ---- Case and Fluid: one table of fields drives keywords, attributes,
+// ---- repr, replace() and pickling -------------------------------------------
+
+template <class Record>
+struct Field {
+    std::string name;       // the Python keyword and attribute
+    std::string qualified;  // "Case.tube_count", for messages
+    std::string doc;
+    std::function<py::object(const Record&)> get;
+    std::function<void(Record&, py::handle)> set;
+    bool isRecord = false;  // a nested Fluid: its attribute is bound by reference
+};
+
+template <class Record>
+Field<Record> realField(const char* owner, const char* name, double Record::*member,
+                        const char* doc) {
+    std::string what = std::string(owner) + "." + name;
+    return {name, what, doc,
+            [member](const Record& r) { return py::object(py::float_(r.*member)); },
+            [member, what](Record& r, py::handle v) { r.*member = toReal(v, what); }};
+}
+
+template <class Record>
+Field<Record> integerField(const char* owner, const char* name, std::int32_t Record::*member,
+                           const char* doc) {
+    std::string what = std::string(owner) + "." + name;
+    return {name, what, doc, [member](const Record& r) { return py::object(py::int_(r.*member)); },
+            [member, what](Record& r, py::handle v) { r.*member = toInt32(v, what); }};
+}
+
+template <class Record>
+Field<Record> textField(const char* owner, const char* name, std::string Record::*member,
+                        const char* doc) {
+    std::string what = std::string(owner) + "." + name;
+    return {name, what, doc,
+            [member](const Record& r) { return py::object(toPythonText(r.*member)); },
+            [member, what](Record& r, py::handle v) { r.*member = fromPythonText(v, what); }};
+}
+
+Field<Case> fluidField(const char* name, Fluid Case::*member, const char* doc) {
+    std::string what = std::string("Case.") + name;
+    Field<Case> field{
+        name, what, doc, [member](const Case& c) { return py::cast(c.*member); },
+        [member, what](Case& c, py::handle v) {
+            if (!py::isinstance<Fluid>(v))
+                throw py::type_error(what + " must be a hxrate.Fluid, not " + typeName(v));
+            c.*member = v.cast<const Fluid&>();
+        }};
+    field.isRecord = true;
+    return field;
+}
+
+const std::vector<Field<Fluid>>& fluidFields() {
+    static const std::vector<Field<Fluid>> fields{
+        textField("Fluid", "name", &Fluid::name,
+                  "Name as read from the case file (ten characters, blank-filled)."),
+        realField("Fluid", "density", &Fluid::density, "Density rho, kg/m3."),
+        realField("Fluid", "viscosity", &Fluid::viscosity, "Dynamic viscosity mu, Pa s."),
+        realField("Fluid", "conductivity", &Fluid::conductivity,
+                  "Thermal conductivity k, W/(m K)."),
+        realField("Fluid", "heat_capacity", &Fluid::heatCapacity, "Heat capacity cp, J/(kg K)."),
+        realField("Fluid", "volumetric_flow", &Fluid::volumetricFlow,
+                  "Volumetric flow Q of the whole stream, m3/s."),
+    };
+    return fields;
+}
+
+const std::vector<Field<Case>>& caseFields() {
+    static const std::vector<Field<Case>> fields{
+        integerField("Case", "exchanger_type", &Case::exchangerType,
+                     "Case line 1: 0 co-current, 1 counter-current, 2 cross flow co-current, "
+                     "3 cross flow counter-current."),
+        realField("Case", "tube_inner_diameter", &Case::tubeInnerDiameter,
+                  "Case line 2: tube inner diameter Di, m."),
+        realField("Case", "inner_roughness", &Case::innerRoughness,
+                  "Case line 3: tube inner roughness eps, m."),
+        realField("Case", "tube_length", &Case::tubeLength, "Case line 4: tube length L, m."),
+        realField("Case", "element_length", &Case::elementLength,
+                  "Case line 5: element length dL of the march, m."),
+        realField("Case", "shell_inner_diameter", &Case::shellInnerDiameter,
+                  "Case line 6: shell inner diameter Ds, m."),
+        integerField("Case", "bundle_arrangement", &Case::bundleArrangement,
+                     "Case line 7: 0 inline, 1 staggered."),
+        integerField("Case", "tube_count", &Case::tubeCount, "Case line 8: number of tubes Nt."),
+        realField("Case", "longitudinal_pitch", &Case::longitudinalPitch,
+                  "Case line 9: longitudinal pitch SL, m."),
+        realField("Case", "transverse_pitch", &Case::transversePitch,
+                  "Case line 10: transverse pitch ST, m."),
+        integerField("Case", "baffle_count", &Case::baffleCount,
+                     "Case line 11: number of baffles Nb."),
+        textField("Case", "wall_material", &Case::wallMaterial,
+                  "Case line 13: wall material name (ten characters, blank-filled when read)."),
+        realField("Case", "wall_conductivity", &Case::wallConductivity,
+                  "Case line 13: wall conductivity kw, W/(m K)."),
+        realField("Case", "wall_thickness", &Case::wallThickness,
+                  "Case line 13: wall thickness tw, m."),
+        fluidField("tube_fluid", &Case::tubeFluid, "Case line 15: the tube-side Fluid."),
+        fluidField("shell_fluid", &Case::shellFluid, "Case line 16: the shell-side Fluid."),
+        realField("Case", "tube_inlet_temperature", &Case::tubeInletTemperature,
+                  "Case line 18: tube-fluid inlet temperature."),
+        realField("Case", "shell_inlet_temperature", &Case::shellInletTemperature,
+                  "Case line 19: shell-fluid inlet temperature."),
+        realField("Case", "correction_factor", &Case::correctionFactor,
+                  "Case line 21: correction factor of the shooting (types 1 and 3)."),
+    };
+    return fields;
+}
+
+template <class Record>
+void assignFields(Record& record, const py::dict& changes, const std::vector<Field<Record>>& fields,
+                  const char* call) {
+    for (auto [key, value] : changes) {
+        std::string name = py::str(key);
+        const Field<Record>* field = nullptr;
+        for (const auto& f : fields)
+            if (f.name == name) field = &f;
+        if (!field)
+            throw py::type_error(std::string(call) + "() got an unexpected keyword argument '" +
+                                 name + "'");
+        field->set(record, value);
+    }
+}
+
+template <class Record>
+py::dict fieldState(const Record& record, const std::vector<Field<Record>>& fields) {
+    py::dict state;
+    for (const auto& f : fields) state[py::str(f.name)] = f.get(record);
+    return state;
+}
+
+template <class Record>
+std::string fieldRepr(const char* owner, const Record& record,
+                      const std::vector<Field<Record>>& fields) {
+    std::string text = std::string(owner) + "(";
+    bool first = true;
+    for (const auto& f : fields) {
+        if (!first) text += ", ";
+        first = false;
+        text += f.name + "=" + std::string(py::repr(f.get(record)));
+    }
+    return text + ")";
+}
+
+template <class Record>
+void bindRecord(py::class_<Record>& cls, const char* owner,
+                const std::vector<Field<Record>>& fields) {
+    std::string replaceCall = std::string(owner) + ".replace";
+    cls.def(py::init([owner, &fields](const py::kwargs& values) {
+                Record record;
+                assignFields(record, values, fields, owner);
+                return record;
+            }),
+            (std::string("Builds a ") + owner +
+             " from keywords; a field not given keeps its default (0, or blanks for a name).\n"
+             "Raises TypeError for an unknown keyword or a value of the wrong type and "
+             "ValueError for an impossible one (a non-integer count, a non-finite real).")
+                .c_str());
+    cls.def(
+        "replace",
+        [replaceCall, &fields](const Record& record, const py::kwargs& changes) {
+            Record copy = record;
+            assignFields(copy, changes, fields, replaceCall.c_str());
+            return copy;
+        },
+        (std::string("Returns a copy of this ") + owner +
+         " with the given fields changed; the original is unchanged. Raises as the constructor "
+         "does.")
+            .c_str());
+    cls.def("__repr__",
+            [owner, &fields](const Record& record) { return fieldRepr(owner, record, fields); });
+    cls.def(
+        "__eq__",
+        [](const Record& record, py::object other) -> py::object {
+            if (!py::isinstance<Record>(other))
+                return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+            return py::bool_(record == other.cast<const Record&>());
+        },
+        py::is_operator());
+    cls.attr("__hash__") = py::none();
+    cls.def(
+        "to_dict", [&fields](const Record& record) { return fieldState(record, fields); },
+        "The fields as a dict of keyword to value (a nested Fluid stays a Fluid).");
+    cls.def(py::pickle([&fields](const Record& record) { return fieldState(record, fields); },
+                       [owner, &fields](const py::dict& state) {
+                           Record record;
+                           assignFields(record, state, fields, owner);
+                           return record;
+                       }));
+    for (const auto& f : fields) {
+        if (f.isRecord) continue;
+        cls.def_property(
+            f.name.c_str(), [get = f.get](const Record& r) { return get(r); },
+            [set = f.set](Record& r, py::handle v) { set(r, v); }, f.doc.c_str());
+    }
+}
+
+// ---- Rating -----------------------------------------------------------------
+
+// A rating with the case it rates, so that it can write its own report.
+struct RatingObject {
+    Case ratedCase;
+    std::shared_ptr<const Rating> rating;
+};
+
+// The node values as read-only numpy arrays over the rating's own storage.
+struct ProfileView {
+    py::array location, tube, shell;
+};
+
+py::array readOnlyView(const std::vector<double>& values, py::handle owner) {
+    py::array view(py::dtype::of<double>(), {static_cast<py::ssize_t>(values.size())},
+                   {static_cast<py::ssize_t>(sizeof(double))}, values.data(), owner);
+    py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return view;
+}
+
+const char* correlationName(hxrate::Correlation c) {
+    using hxrate::Correlation;
+    switch (c) {
+        case Correlation::laminarDuct:
+            return "laminar-duct";
+        case Correlation::turbulentDuct:
+            return "turbulent-duct";
+        case Correlation::singleCylinder:
+            return "single-cylinder";
+        case Correlation::inlineBank:
+            return "inline-bank";
+        case Correlation::staggeredBank:
+            return "staggered-bank";
+        case Correlation::axialBundle:
+            return "axial-bundle";
+        case Correlation::sparseLaminar:
+            return "sparse-laminar";
+        case Correlation::sparseTurbulent:
+            return "sparse-turbulent";
+        case Correlation::none:
+            break;
+    }
+    return nullptr;
+}
+
+constexpr hxrate::Correlation allCorrelations[] = {
+    hxrate::Correlation::laminarDuct,    hxrate::Correlation::turbulentDuct,
+    hxrate::Correlation::singleCylinder, hxrate::Correlation::inlineBank,
+    hxrate::Correlation::staggeredBank,  hxrate::Correlation::axialBundle,
+    hxrate::Correlation::sparseLaminar,  hxrate::Correlation::sparseTurbulent};
+
+py::object toPython(hxrate::Correlation c) {
+    const char* name = correlationName(c);
+    return name ? py::object(py::str(name)) : py::object(py::none());
+}
+
+hxrate::Correlation correlationFrom(py::handle value) {
+    if (value.is_none()) return hxrate::Correlation::none;
+    std::string name = py::str(value);
+    for (auto c : allCorrelations)
+        if (name == correlationName(c)) return c;
+    throw py::value_error("unknown correlation '" + name + "'");
+}
+
+constexpr const char* stageNames[] = {
+    "started",    "geometry", "tube-side", "shell-flow", "shell-heat-transfer",
+    "resistance", "solved"};
+
+py::object toPython(hxrate::Stage stage) {
+    return py::str(stageNames[static_cast<int>(stage)]);
+}
+
+hxrate::Stage stageFrom(py::handle value) {
+    std::string name = py::str(value);
+    for (int i = 0; i < static_cast<int>(std::size(stageNames)); ++i)
+        if (name == stageNames[i]) return static_cast<hxrate::Stage>(i);
+    throw py::value_error("unknown stage '" + name + "'");
+}
+
+// Every scalar of a Rating under its flat dict key; the same table writes
+// to_dict() and reads a pickled rating back.
+struct RatingField {
+    std::string key;
+    std::function<py::object(const Rating&)> get;
+    std::function<void(Rating&, py::handle)> set;
+};
+
+template <class Access>
+RatingField ratingField(std::string key, Access access) {
+    return {key, [access](const Rating& r) { return py::cast(access(r)); },
+            [access](Rating& r, py::handle v) {
+                using T = std::remove_cvref_t<decltype(access(r))>;
+                access(r) = v.cast<T>();
+            }};
+}
+
+template <class Access>
+RatingField correlationField(std::string key, Access access) {
+    return {key, [access](const Rating& r) { return toPython(access(r)); },
+            [access](Rating& r, py::handle v) { access(r) = correlationFrom(v); }};
+}
+
+// Both sides' common fields under "tube_" or "shell_"; `side` selects the
+// side's record of a Rating (const or not).
+template <class Side>
+void addSideFields(std::vector<RatingField>& fields, const std::string& prefix, Side side) {
+    fields.push_back(ratingField(
+        prefix + "reynolds", [side](auto& r) -> auto& { return side(r).reynolds; }));
+    fields.push_back(ratingField(
+        prefix + "prandtl", [side](auto& r) -> auto& { return side(r).prandtl; }));
+    fields.push_back(ratingField(
+        prefix + "nusselt", [side](auto& r) -> auto& { return side(r).nusselt; }));
+    fields.push_back(ratingField(
+        prefix + "friction", [side](auto& r) -> auto& { return side(r).friction; }));
+    fields.push_back(ratingField(
+        prefix + "film_coefficient", [side](auto& r) -> auto& { return side(r).filmCoefficient; }));
+    fields.push_back(ratingField(
+        prefix + "film_resistance", [side](auto& r) -> auto& { return side(r).filmResistance; }));
+    fields.push_back(correlationField(
+        prefix + "correlation", [side](auto& r) -> auto& { return side(r).correlation; }));
+    fields.push_back(ratingField(
+        prefix + "bank_row", [side](auto& r) -> auto& { return side(r).bankRow; }));
+}
+
+const std::vector<RatingField>& ratingFields() {
+    static const std::vector<RatingField> fields = [] {
+        std::vector<RatingField> f;
+        f.push_back({"stage", [](const Rating& r) { return toPython(r.stage); },
+                     [](Rating& r, py::handle v) { r.stage = stageFrom(v); }});
+        // Geometry keeps its own names: they are unique in the row.
+        f.push_back(ratingField(
+            "outer_diameter", [](auto& r) -> auto& { return r.geometry.outerDiameter; }));
+        f.push_back(ratingField(
+            "element_count", [](auto& r) -> auto& { return r.geometry.elementCount; }));
+        f.push_back(ratingField(
+            "compartment_count", [](auto& r) -> auto& { return r.geometry.compartmentCount; }));
+        f.push_back(ratingField(
+            "elements_per_compartment",
+            [](auto& r) -> auto& { return r.geometry.elementsPerCompartment; }));
+        f.push_back(ratingField(
+            "baffle_spacing", [](auto& r) -> auto& { return r.geometry.baffleSpacing; }));
+        f.push_back(ratingField(
+            "diagonal_pitch", [](auto& r) -> auto& { return r.geometry.diagonalPitch; }));
+        f.push_back(ratingField(
+            "bundle_cell_size", [](auto& r) -> auto& { return r.geometry.bundleCellSize; }));
+        f.push_back(ratingField(
+            "wall_resistance", [](auto& r) -> auto& { return r.geometry.wallResistance; }));
+        addSideFields(
+            f, "tube_", [](auto& r) -> auto& { return r.tube; });
+        addSideFields(
+            f, "shell_", [](auto& r) -> auto& { return r.shell; });
+        f.push_back(ratingField(
+            "shell_flow_area", [](auto& r) -> auto& { return r.shell.flowArea; }));
+        f.push_back(ratingField(
+            "shell_characteristic_length",
+            [](auto& r) -> auto& { return r.shell.characteristicLength; }));
+        f.push_back(ratingField(
+            "shell_velocity", [](auto& r) -> auto& { return r.shell.velocity; }));
+        f.push_back(ratingField(
+            "resistance_per_length", [](auto& r) -> auto& { return r.resistancePerLength; }));
+        f.push_back(ratingField(
+            "conductance_per_length", [](auto& r) -> auto& { return r.conductancePerLength; }));
+        f.push_back(ratingField(
+            "overall_coefficient", [](auto& r) -> auto& { return r.overallCoefficient; }));
+        f.push_back(ratingField(
+            "area", [](auto& r) -> auto& { return r.area; }));
+        f.push_back(ratingField(
+            "tube_mass_flow", [](auto& r) -> auto& { return r.tubeMassFlow; }));
+        f.push_back(ratingField(
+            "shell_mass_flow", [](auto& r) -> auto& { return r.shellMassFlow; }));
+        f.push_back(ratingField(
+            "shooting_passes", [](auto& r) -> auto& { return r.shootingPasses; }));
+        f.push_back(ratingField(
+            "shell_exit_temperature", [](auto& r) -> auto& { return r.shellExitTemperature; }));
+        f.push_back(ratingField(
+            "tube_outlet_temperature", [](auto& r) -> auto& { return r.tubeOutletTemperature; }));
+        f.push_back(ratingField(
+            "shell_outlet_temperature", [](auto& r) -> auto& { return r.shellOutletTemperature; }));
+        f.push_back(ratingField(
+            "tube_duty", [](auto& r) -> auto& { return r.tubeDuty; }));
+        f.push_back(ratingField(
+            "shell_duty", [](auto& r) -> auto& { return r.shellDuty; }));
+        return f;
+    }();
+    return fields;
+}
+
+py::dict ratingDict(const Rating& rating, bool withProfile) {
+    py::dict row;
+    for (const auto& f : ratingFields()) row[py::str(f.key)] = f.get(rating);
+    if (withProfile) {
+        row["location"] = py::cast(rating.profile.location);
+        row["tube"] = py::cast(rating.profile.tube);
+        row["shell"] = py::cast(rating.profile.shell);
+    }
+    return row;
+}
+
+std::shared_ptr<RatingObject> ratingFromState(const py::tuple& state) {
+    if (state.size() != 2) throw py::value_error("not a pickled hxrate.Rating");
+    auto object = std::make_shared<RatingObject>();
+    object->ratedCase = state[0].cast<const Case&>();
+    auto values = state[1].cast<py::dict>();
+    auto rating = std::make_shared<Rating>();
+    for (const auto& f : ratingFields()) f.set(*rating, values[py::str(f.key)]);
+    rating->profile.location = values["location"].cast<std::vector<double>>();
+    rating->profile.tube = values["tube"].cast<std::vector<double>>();
+    rating->profile.shell = values["shell"].cast<std::vector<double>>();
+    object->rating = std::move(rating);
+    return object;
+}
+
+// ---- Errors -----------------------------------------------------------------
+
+// The exception types live as long as the interpreter: references kept on
+// purpose, never released at exit.
+struct ErrorTypes {
+    PyObject* error = nullptr;
+    PyObject* caseRejected = nullptr;
+    PyObject* inputError = nullptr;
+    PyObject* arithmeticFault = nullptr;
+    PyObject* resourceError = nullptr;
+};
+ErrorTypes errorTypes;
+
+[[noreturn]] void raise(PyObject* type, const std::string& what,
+                        std::initializer_list<std::pair<const char*, py::object>> fields) {
+    auto message = toPythonText(what);
+    auto instance = py::reinterpret_steal<py::object>(PyObject_CallOneArg(type, message.ptr()));
+    if (!instance) throw py::error_already_set();
+    for (const auto& [name, value] : fields) instance.attr(name) = value;
+    PyErr_SetObject(type, instance.ptr());
+    throw py::error_already_set();
+}
+
+const char* faultName(hxrate::Fault fault) {
+    switch (fault) {
+        case hxrate::Fault::divisionByZero:
+            return "division-by-zero";
+        case hxrate::Fault::invalidOperation:
+            return "invalid-operation";
+        case hxrate::Fault::overflow:
+            return "overflow";
+        case hxrate::Fault::integerConversion:
+            break;
+    }
+    return "integer-conversion";
+}
+
+[[noreturn]] void raiseCaseRejected(const hxrate::CaseRejected& e, const Case& c) {
+    py::object partial = py::none();
+    if (auto shared = e.sharedPartial())
+        partial = py::cast(std::make_shared<RatingObject>(RatingObject{c, std::move(shared)}));
+    raise(errorTypes.caseRejected, e.what(),
+          {{"code", py::int_(0)},
+           {"message", toPythonText(e.message())},
+           {"check", toPythonText(hxrate::checkName(e.check()))},
+           {"partial", partial}});
+}
+
+void translateError(std::exception_ptr failure) {
+    try {
+        if (failure) std::rethrow_exception(failure);
+    } catch (const hxrate::CaseRejected& e) {
+        raiseCaseRejected(e, Case{});
+    } catch (const hxrate::InputError& e) {
+        raise(errorTypes.inputError, e.what(),
+              {{"code", py::int_(e.code())},
+               {"reason", toPythonText(e.reason())},
+               {"file", toPythonText(e.file())},
+               {"case_line", py::int_(e.caseLine())},
+               {"line", py::int_(e.line())},
+               {"column", py::int_(e.column())},
+               {"text", toPythonText(e.text())}});
+    } catch (const hxrate::ArithmeticError& e) {
+        raise(errorTypes.arithmeticFault, e.what(),
+              {{"code", py::int_(e.code())},
+               {"quantity", toPythonText(e.quantity())},
+               {"fault", py::str(faultName(e.fault()))}});
+    } catch (const hxrate::ResourceError& e) {
+        raise(errorTypes.resourceError, e.what(), {{"code", py::int_(e.code())}});
+    } catch (const hxrate::Error& e) {
+        raise(errorTypes.error, e.what(), {{"code", py::int_(e.code())}});
+    }
+}
+
+PyObject* addErrorType(py::module_& m, const char* name, const char* doc, PyObject* base) {
+    std::string qualified = std::string("hxrate.") + name;
+    PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
+    if (!type) throw py::error_already_set();
+    m.attr(name) = py::reinterpret_borrow<py::object>(type);
+    return type;
+}
+
+// ---- rate() and its relatives -----------------------------------------------
+
+hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimit) {
+    hxrate::RateOptions options;
+    if (shooting == "case")
+        options.shooting = hxrate::ShootingMethod::caseFactor;
+    else if (shooting == "exact")
+        options.shooting = hxrate::ShootingMethod::exact;
+    else
+        throw py::value_error("shooting must be \"case\" or \"exact\", not \"" + shooting + "\"");
+    options.passLimit = toInt32(passLimit, "pass_limit");
+    return options;
+}
+
+// Runs `work` on a copy of the case without the GIL; a rejection carries
+// its partial rating with that case.
+template <class Work>
+auto withoutGil(const Case& c, Work work) {
+    std::optional<hxrate::CaseRejected> rejected;
+    decltype(work(c)) result{};
+    {
+        py::gil_scoped_release release;
+        try {
+            result = work(c);
+        } catch (const hxrate::CaseRejected& e) {
+            rejected.emplace(e);
+        }
+    }
+    if (rejected) raiseCaseRejected(*rejected, c);
+    return result;
+}
+
+const char* const moduleDoc = R"(Rating of single-pass shell-and-tube heat exchangers.
+
+Read a case with read_case() or parse_case(), or build one with Case(...);
+rate() it to get a Rating with the film coefficients, the conductance, the
+temperature profile (numpy views) and the results report. A case that a check
+rejects raises CaseRejected; every error derives from hxrate.Error.)";
+
+const char* const rateDoc = R"(rate(case, *, shooting="case", pass_limit=10000) -> Rating
+
+Rates `case` with the same checks, formulas and order as the hxrate program,
+without holding the GIL (threads rate cases in parallel).
+
+shooting: "case" steers the shooting of the counter-current types (1, 3) with
+    the case's correction factor, so the report is byte for byte the
+    program's; "exact" finds the shell outlet from the affine pass map in a few
+    passes whatever the correction factor (the profile may differ in the last
+    printed digit).
+pass_limit: shooting passes before the case is rejected (check
+    "shooting-limit").
+
+Raises CaseRejected (with .partial), ArithmeticFault, ResourceError;
+TypeError for a `case` that is not a Case, ValueError for an unknown
+`shooting` or a pass_limit that is not a 32-bit integer.)";
+
+}  // namespace
+
+PYBIND11_MODULE(_hxrate, m) {
+    m.doc() = moduleDoc;
+    m.attr("__version__") = hxrate::version();
+
+    errorTypes.error =
+        addErrorType(m, "Error",
+                     "Base of every hxrate error. `.code` is the number the program prints as "
+                     "'run-time error N' (0 for a rejected case); str(error) reads well alone.",
+                     PyExc_RuntimeError);
+    errorTypes.caseRejected = addErrorType(
+        m, "CaseRejected",
+        "A check rejected the case. `.message` is the run-log text exactly, `.check` the "
+        "check's stable name (e.g. 'tube-nusselt-range'), `.partial` the Rating formed before "
+        "the check (stage tells how far it got) or None.",
+        errorTypes.error);
+    errorTypes.inputError = addErrorType(
+        m, "InputError",
+        "The case text could not be read as a case. `.reason` says what is wrong; `.file`, "
+        "`.case_line` (1..21, 0 before any), `.line` and `.column` (from 1, 0 when unknown) say "
+        "where; `.text` is the offending text ('' when none).",
+        errorTypes.error);
+    errorTypes.arithmeticFault = addErrorType(
+        m, "ArithmeticFault",
+        "A formula raised a floating-point fault. `.quantity` names the formula, `.fault` is "
+        "'division-by-zero', 'invalid-operation', 'overflow' or 'integer-conversion'.",
+        errorTypes.error);
+    errorTypes.resourceError = addErrorType(
+        m, "ResourceError",
+        "The machine refused what the rating needs (memory for the grid of a huge case).",
+        errorTypes.error);
+    py::register_exception_translator(translateError);
+
+    py::class_<Fluid> fluid(m, "Fluid",
+                            "One fluid stream, in the case's consistent units (SI in practice).\n"
+                            "Fluid(name=..., density=..., viscosity=..., conductivity=..., "
+                            "heat_capacity=..., volumetric_flow=...)");
+    bindRecord(fluid, "Fluid", fluidFields());
+
+    py::class_<Case> caseClass(m, "Case",
+                               "Every value of the case file, in case-line order; keyword "
+                               "construction, e.g. Case(exchanger_type=1, tube_count=40, ...).\n"
+                               "Use replace(**changes) for a modified copy in sweeps.");
+    bindRecord(caseClass, "Case", caseFields());
+    for (const auto& f : caseFields()) {
+        if (!f.isRecord) continue;
+        Fluid Case::*member = f.name == "tube_fluid" ? &Case::tubeFluid : &Case::shellFluid;
+        caseClass.def_property(
+            f.name.c_str(), [member](Case& c) -> Fluid& { return c.*member; },
+            [set = f.set](Case& c, py::handle v) { set(c, v); },
+            py::return_value_policy::reference_internal, f.doc.c_str());
+    }
+
+    py::class_<hxrate::Geometry>(m, "Geometry", "Geometry derived from the case.")
+        .def_readonly("outer_diameter", &hxrate::Geometry::outerDiameter,
+                      "Tube outer diameter Do = Di + 2 tw, m.")
+        .def_readonly("element_count", &hxrate::Geometry::elementCount,
+                      "Number of elements Nel = trunc(L/dL).")
+        .def_readonly("compartment_count", &hxrate::Geometry::compartmentCount,
+                      "Number of compartments between baffles, Nb + 1.")
+        .def_readonly("elements_per_compartment", &hxrate::Geometry::elementsPerCompartment,
+                      "Elements per compartment Npc.")
+        .def_readonly("baffle_spacing", &hxrate::Geometry::baffleSpacing, "Baffle spacing B, m.")
+        .def_readonly("diagonal_pitch", &hxrate::Geometry::diagonalPitch, "Diagonal pitch SD, m.")
+        .def_readonly("bundle_cell_size", &hxrate::Geometry::bundleCellSize,
+                      "Largest of Do, SL, ST, SD, m.")
+        .def_readonly("wall_resistance", &hxrate::Geometry::wallResistance,
+                      "Wall resistance ln(Do/Di)/kw, per unit length x 2 pi.")
+        .def("__repr__", [](const hxrate::Geometry& g) {
+            return "Geometry(outer_diameter=" + std::string(py::repr(py::float_(g.outerDiameter))) +
+                   ", element_count=" + std::to_string(g.elementCount) +
+                   ", compartment_count=" + std::to_string(g.compartmentCount) + ")";
+        });
+
+    py::class_<hxrate::SideResult>(m, "SideResult", "One side's heat transfer.")
+        .def_readonly("reynolds", &hxrate::SideResult::reynolds, "Reynolds number Re.")
+        .def_readonly("prandtl", &hxrate::SideResult::prandtl, "Prandtl number Pr.")
+        .def_readonly("nusselt", &hxrate::SideResult::nusselt, "Nusselt number Nu.")
+        .def_readonly("friction", &hxrate::SideResult::friction,
+                      "Darcy friction factor where a duct form used one, else None.")
+        .def_readonly("film_coefficient", &hxrate::SideResult::filmCoefficient,
+                      "Film coefficient h, W/(m2 K).")
+        .def_readonly("film_resistance", &hxrate::SideResult::filmResistance,
+                      "Film resistance 1/(h r), per unit length x 2 pi.")
+        .def_property_readonly(
+            "correlation", [](const hxrate::SideResult& s) { return toPython(s.correlation); },
+            "Which correlation gave Nu: 'laminar-duct', 'turbulent-duct', 'single-cylinder', "
+            "'inline-bank', 'staggered-bank', 'axial-bundle', 'sparse-laminar', "
+            "'sparse-turbulent', or None when not formed.")
+        .def_readonly("bank_row", &hxrate::SideResult::bankRow,
+                      "Tube bank: Reynolds-range row 1..4 of the table; else 0.")
+        .def("__repr__", [](const hxrate::SideResult& s) {
+            return "SideResult(reynolds=" + std::string(py::repr(py::float_(s.reynolds))) +
+                   ", nusselt=" + std::string(py::repr(py::float_(s.nusselt))) +
+                   ", film_coefficient=" + std::string(py::repr(py::float_(s.filmCoefficient))) +
+                   ", correlation=" + std::string(py::repr(toPython(s.correlation))) + ")";
+        });
+
+    py::class_<hxrate::ShellSideResult, hxrate::SideResult>(
+        m, "ShellSideResult", "The shell side's heat transfer and flow quantities.")
+        .def_readonly("flow_area", &hxrate::ShellSideResult::flowArea, "Flow area A_o, m2.")
+        .def_readonly("characteristic_length", &hxrate::ShellSideResult::characteristicLength,
+                      "Characteristic length Dh_o, m (Do in cross flow).")
+        .def_readonly("velocity", &hxrate::ShellSideResult::velocity,
+                      "Velocity V_o, m/s (cross flow only).");
+
+    py::class_<ProfileView>(m, "Profile",
+                            "Node values as read-only float64 numpy arrays sharing memory with "
+                            "the Rating (no copy): location from the tube inlet end, tube-fluid "
+                            "temperature, and shell-fluid temperature (types 0, 1, 2) or "
+                            "shell-pass inlet temperature (type 3), as the report shows them.")
+        .def_readonly("location", &ProfileView::location, "Node locations from the tube inlet, m.")
+        .def_readonly("tube", &ProfileView::tube, "Tube-fluid temperature at each node.")
+        .def_readonly("shell", &ProfileView::shell,
+                      "Shell-fluid (types 0-2) or shell-pass inlet (type 3) temperature.")
+        .def("__len__", [](const ProfileView& p) { return p.location.size(); })
+        .def("__repr__", [](const ProfileView& p) {
+            return "Profile(" + std::to_string(p.location.size()) + " nodes)";
+        });
+
+    using RatingPtr = std::shared_ptr<RatingObject>;
+    py::class_<RatingObject, RatingPtr> rating(
+        m, "Rating",
+        "The result of rate(): every quantity the model forms, the temperature profile and "
+        "the results report. Immutable.");
+    rating
+        .def_property_readonly(
+            "stage", [](const RatingObject& r) { return toPython(r.rating->stage); },
+            "How far the rating got: 'started', 'geometry', 'tube-side', 'shell-flow', "
+            "'shell-heat-transfer', 'resistance' or 'solved'.")
+        .def_property_readonly(
+            "case", [](const RatingObject& r) { return r.ratedCase; },
+            "A copy of the Case this rating rates.")
+        .def_property_readonly(
+            "geometry",
+            [](const RatingObject& r) -> const hxrate::Geometry& { return r.rating->geometry; },
+            py::return_value_policy::reference_internal, "Geometry derived from the case.")
+        .def_property_readonly(
+            "tube",
+            [](const RatingObject& r) -> const hxrate::SideResult& { return r.rating->tube; },
+            py::return_value_policy::reference_internal, "Tube-side heat transfer (SideResult).")
+        .def_property_readonly(
+            "shell",
+            [](const RatingObject& r) -> const hxrate::ShellSideResult& { return r.rating->shell; },
+            py::return_value_policy::reference_internal,
+            "Shell-side heat transfer and flow (ShellSideResult).")
+        .def_property_readonly(
+            "resistance_per_length",
+            [](const RatingObject& r) { return r.rating->resistancePerLength; },
+            "Rp, fluid to fluid, per unit tube length.")
+        .def_property_readonly(
+            "conductance_per_length",
+            [](const RatingObject& r) { return r.rating->conductancePerLength; },
+            "UAp = 1/Rp, W/(m K).")
+        .def_property_readonly(
+            "overall_coefficient",
+            [](const RatingObject& r) { return r.rating->overallCoefficient; },
+            "Overall heat transfer coefficient U on the outer surface, W/(m2 K).")
+        .def_property_readonly(
+            "area", [](const RatingObject& r) { return r.rating->area; },
+            "Heat transfer area Nt pi L Do, m2.")
+        .def_property_readonly(
+            "tube_mass_flow", [](const RatingObject& r) { return r.rating->tubeMassFlow; },
+            "Tube-side mass flow, kg/s.")
+        .def_property_readonly(
+            "shell_mass_flow", [](const RatingObject& r) { return r.rating->shellMassFlow; },
+            "Shell-side mass flow, kg/s.")
+        .def_property_readonly(
+            "shooting_passes", [](const RatingObject& r) { return r.rating->shootingPasses; },
+            "Marches made (1 for the co-current types).")
+        .def_property_readonly(
+            "shell_exit_temperature",
+            [](const RatingObject& r) { return r.rating->shellExitTemperature; },
+            "Shell exit temperature as the report prints it (cross flow).")
+        .def_property_readonly(
+            "tube_outlet_temperature",
+            [](const RatingObject& r) { return r.rating->tubeOutletTemperature; },
+            "Tube fluid at the last node.")
+        .def_property_readonly(
+            "shell_outlet_temperature",
+            [](const RatingObject& r) { return r.rating->shellOutletTemperature; },
+            "Shell fluid where it leaves the exchanger.")
+        .def_property_readonly(
+            "tube_duty", [](const RatingObject& r) { return r.rating->tubeDuty; },
+            "Heat given off by the tube stream, W; None when it does not fit a double.")
+        .def_property_readonly(
+            "shell_duty", [](const RatingObject& r) { return r.rating->shellDuty; },
+            "Heat taken up by the shell stream, W; None when it does not fit a double.")
+        .def_property_readonly(
+            "profile",
+            [](py::object self) {
+                const hxrate::Profile& p = self.cast<const RatingObject&>().rating->profile;
+                return ProfileView{readOnlyView(p.location, self), readOnlyView(p.tube, self),
+                                   readOnlyView(p.shell, self)};
+            },
+            "The node values (Profile): read-only numpy views of this rating's storage.")
+        .def(
+            "to_dict",
+            [](const RatingObject& r, bool profile) { return ratingDict(*r.rating, profile); },
+            py::kw_only(), "profile"_a = false,
+            "Every quantity as plain Python values (float, int, str, None) under flat keys: "
+            "geometry names as they are, side quantities as 'tube_...' and 'shell_...'. Ready "
+            "for json.dumps or a pandas row. profile=True adds the lists 'location', 'tube' and "
+            "'shell'.")
+        .def(
+            "results_report",
+            [](const RatingObject& r) {
+                if (r.rating->stage != hxrate::Stage::solved)
+                    throw py::value_error(
+                        "results_report() needs a solved rating; this one "
+                        "stopped at stage '" +
+                        std::string(py::str(toPython(r.rating->stage))) + "'");
+                return toPythonText(hxrate::resultsReportText(r.ratedCase, *r.rating));
+            },
+            "The results file's text exactly as the hxrate program writes it (lines end in "
+            "CR LF). Raises ValueError for a partial rating.")
+        .def("__repr__",
+             [](const RatingObject& r) {
+                 return "<hxrate.Rating stage=" + std::string(py::str(toPython(r.rating->stage))) +
+                        " U=" + std::string(py::repr(py::float_(r.rating->overallCoefficient))) +
+                        " passes=" + std::to_string(r.rating->shootingPasses) + ">";
+             })
+        .def(py::pickle(
+            [](const RatingObject& r) {
+                return py::make_tuple(r.ratedCase, ratingDict(*r.rating, true));
+            },
+            [](const py::tuple& state) { return ratingFromState(state); }));
+
+    py::class_<hxrate::ShootingMap>(
+        m, "ShootingMap",
+        "The shooting of a counter-current case as an affine map: a pass started from the "
+        "shell temperature T ends at Ts_in - first_mismatch + slope*(T - Ts_in).")
+        .def_readonly("first_mismatch", &hxrate::ShootingMap::firstMismatch,
+                      "Ts_in minus where a pass from Ts_in ends.")
+        .def_readonly("slope", &hxrate::ShootingMap::slope,
+                      "Change of the far-end temperature per unit of start.")
+        .def_readonly("conductance_per_length", &hxrate::ShootingMap::conductancePerLength,
+                      "UAp, the divisor of the case's correction, W/(m K).")
+        .def("__repr__", [](const hxrate::ShootingMap& s) {
+            return "ShootingMap(first_mismatch=" +
+                   std::string(py::repr(py::float_(s.firstMismatch))) +
+                   ", slope=" + std::string(py::repr(py::float_(s.slope))) +
+                   ", conductance_per_length=" +
+                   std::string(py::repr(py::float_(s.conductancePerLength))) + ")";
+        });
+
+    m.def(
+        "rate",
+        [](const Case& c, const std::string& shooting, py::handle passLimit) {
+            auto options = rateOptions(shooting, passLimit);
+            auto rating = withoutGil(c, [&](const Case& input) {
+                return std::make_shared<const Rating>(hxrate::rate(input, options));
+            });
+            return std::make_shared<RatingObject>(RatingObject{c, std::move(rating)});
+        },
+        "case"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000, rateDoc);
+
+    m.def(
+        "analyse_shooting",
+        [](const Case& c, py::handle passLimit) {
+            auto options = rateOptions("case", passLimit);
+            return withoutGil(
+                c, [&](const Case& input) { return hxrate::analyseShooting(input, options); });
+        },
+        "case"_a, py::kw_only(), "pass_limit"_a = 10000,
+        "analyse_shooting(case, *, pass_limit=10000) -> ShootingMap\n\n"
+        "Two passes of a counter-current case's march (types 1 and 3), seen as an affine map.\n"
+        "Raises as rate() does (CaseRejected for the other types: 'exchanger-selection' or a "
+        "check met on the way).");
+
+    m.def(
+        "parse_case",
+        [](py::handle text, const std::string& sourceName) {
+            std::string bytes;
+            if (PyBytes_Check(text.ptr()) || PyByteArray_Check(text.ptr()))
+                bytes = std::string(py::bytes(py::reinterpret_borrow<py::object>(text)));
+            else
+                bytes = fromPythonText(text, "parse_case() text");
+            return hxrate::parseCase(bytes, sourceName);
+        },
+        "text"_a, "source_name"_a = "case",
+        "parse_case(text, source_name=\"case\") -> Case\n\n"
+        "Reads a case from the text of a case file (str or bytes) with the program's free-form "
+        "rules; source_name names the text in errors. Raises InputError (with the case line, "
+        "line, column and text) for text that is not a case, TypeError for text of another "
+        "type.");
+
+    m.def(
+        "read_case",
+        [](py::handle path) {
+            std::string name = fromPythonText(py::module_::import("os").attr("fsdecode")(path),
+                                              "read_case() path");
+            py::gil_scoped_release release;
+            return hxrate::readCase(std::filesystem::path(name));
+        },
+        "path"_a,
+        "read_case(path) -> Case\n\n"
+        "Reads the case file at path (str or os.PathLike). Raises InputError, also for a file "
+        "that is missing or cannot be read (code 10).");
+
+    m.def(
+        "exchanger_title",
+        [](py::handle type) { return hxrate::exchangerTitle(toInt32(type, "type")); }, "type"_a,
+        "exchanger_title(type) -> str\n\nThe report's title of an exchanger type; '' for a type "
+        "outside 0..3.");
+}
