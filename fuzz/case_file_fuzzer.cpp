@@ -54,12 +54,15 @@ void checkOutcome(const RunOutcome& o, const RunFiles& files) {
         if (!results.empty()) fault("results report written by a run that did not succeed");
     }
     if (o.exitStatus == 1) {
-        // A run failure: a diagnostic on standard error and nothing else;
-        // the log is opened but no line is written to it.
+        // A run failure: a diagnostic on standard error, recorded in the log
+        // and followed there by the termination line.
         if (!o.standardOutput.empty()) fault("failure with standard output", o.standardOutput);
-        if (!log.empty()) fault("failure wrote to the log", log);
         if (!startsWith(o.standardError, "run-time error ") || !endsWith(o.standardError, "\n")) {
             fault("failure diagnostic malformed", o.standardError);
+        }
+        if (!startsWith(log, " run-time error ") ||
+            !endsWith(log, logLine(messages::calculationTerminated))) {
+            fault("failure log", log);
         }
         return;
     }

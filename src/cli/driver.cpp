@@ -1,6 +1,11 @@
 #include "cli/driver.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <ostream>
 
 #include "core/arithmetic.h"
@@ -8,8 +13,100 @@
 #include "core/messages.h"
 #include "format/case_reader.h"
 #include "format/results_report.h"
+#include "hxrate/report.h"
 
 namespace hxrate {
+namespace {
+
+// Writes a failure's diagnostic to the run log, one log line per line of it,
+// then the termination line. A log that cannot take them is left as it was.
+void recordFailure(TextOutputFile& log, const std::string& diagnostic) {
+    if (!log.isOpen()) return;  // the log itself failed
+    try {
+        std::string_view rest = diagnostic;
+        for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;
+             rest.remove_prefix(end + 1)) {
+            writeFreeFormLine(log, rest.substr(0, end));
+        }
+        writeFreeFormLine(log, rest);
+        writeFreeFormLine(log, messages::calculationTerminated);
+        log.close();
+    } catch (const Error&) {
+        log.discard();
+    }
+}
+
+std::string workingDirectory() {
+    char path[PATH_MAX];
+    return ::getcwd(path, sizeof path) != nullptr ? path : ".";
+}
+
+// An exclusive advisory lock on the case file, held for the whole run: a
+// second run in the folder finds it taken and stops before touching a file.
+// flock, not fcntl: the lock must outlive the reader's own descriptor of
+// the case file, whose close would drop a POSIX record lock.
+class CaseFileLock {
+  public:
+    // Throws InputError when there is no case file, ResourceError when
+    // another run holds it. A case file that cannot be opened or locked
+    // otherwise is left to the reader, which reports it.
+    CaseFileLock() {
+        do {
+            fd_ = ::open(caseFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ < 0) {
+            if (errno == ENOENT) {
+                throw InputError(
+                    errorNumber::caseFileUnreadable,
+                    std::string("no case file \"") + caseFileName + "\" in " + workingDirectory(),
+                    caseFileName);
+            }
+            return;
+        }
+        int locked;
+        do {
+            locked = ::flock(fd_, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        if (locked != 0 && errno == EWOULDBLOCK) {
+            ::close(fd_);
+            throw ResourceError(runInProgressError,
+                                std::string("another run holds the case file \"") + caseFileName +
+                                    "\" in " + workingDirectory() + "; this run wrote nothing");
+        }
+    }
+    CaseFileLock(const CaseFileLock&) = delete;
+    CaseFileLock& operator=(const CaseFileLock&) = delete;
+    ~CaseFileLock() {
+        if (fd_ >= 0) ::close(fd_);  // releases the lock
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+constexpr std::string_view usageLine = "Usage: hxrate [--help | --version]\n";
+
+void writeUsage(std::ostream& out) {
+    out << usageLine
+        << "\n"
+           "Rates the single-pass shell-and-tube heat exchanger described by the case file\n"
+        << caseFileName << " in the working directory, and writes there the results\n"
+        << resultsFileName << " and the run log \"" << runLogName
+        << "\". Takes no other argument.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  rated, or the case rejected by a check (\"Stop - Program terminated.\"\n"
+           "     on standard output, the reason in the run log)\n"
+           "  1  the run failed: \"run-time error N: ...\" on standard error and in the\n"
+           "     run log (no case file, another run in the folder: nothing is written)\n"
+           "  2  a wrong command line\n"
+           "\n"
+           "Companion tools: hxrate-batch (many case folders, CSV summary), hxrate-plot\n"
+           "(temperature profile as SVG), hxrate-advise (correction factor and element\n"
+           "length), hxrate-report.\n";
+}
+
+}  // namespace
 
 std::uint64_t profileStorageLimit() {
     long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -88,18 +185,51 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
             return {0, "Stop - Program terminated.\n", ""};
         }
     } catch (const Error& failure) {
-        log.closeQuietly();
-        files.results.closeQuietly();
-        return {1, "", diagnosticOf(failure) + "\n"};
+        files.results.discard();
+        std::string diagnostic = diagnosticOf(failure);
+        recordFailure(log, diagnostic);
+        return {1, "", diagnostic + "\n"};
     }
 }
 
 int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
     RunFiles files{TextOutputFile(runLogName), TextOutputFile(resultsFileName), std::nullopt};
-    RunOutcome outcome = runCase(files, RunLimits{profileStorageLimit()});
+    RunOutcome outcome;
+    try {
+        CaseFileLock lock;
+        // Holding the lock, any temporary output file is a killed run's.
+        files.log.removeLeftovers();
+        files.results.removeLeftovers();
+        outcome = runCase(files, RunLimits{profileStorageLimit()});
+    } catch (const Error& refused) {
+        outcome = {1, "", diagnosticOf(refused) + "\n"};
+    }
     out << outcome.standardOutput << std::flush;
     err << outcome.standardError << std::flush;
     return outcome.exitStatus;
+}
+
+int runProgram(std::span<const std::string_view> arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) return runInWorkingDirectory(out, err);
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+        writeUsage(out);
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        out << "hxrate " << version() << "\n";
+        return 0;
+    }
+    // Name the first argument that is not an option, else the one too many.
+    std::string_view wrong = arguments.size() > 1 ? arguments[1] : arguments[0];
+    for (std::string_view a : arguments) {
+        if (a != "--help" && a != "-h" && a != "--version") {
+            wrong = a;
+            break;
+        }
+    }
+    err << "hxrate: unexpected argument '" << wrong << "'\n"
+        << usageLine << "Try 'hxrate --help' for more information.\n";
+    return 2;
 }
 
 }  // namespace hxrate

@@ -1,11 +1,13 @@
 // The program's run: read the case, rate the exchanger, solve the
 // temperature profile, report; and the one place that turns every kind of
-// early end into files, console lines and an exit status.
+// early end into files, console lines and an exit status. Also the
+// program's command line and the lock that keeps two runs in one folder apart.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,11 +55,23 @@ struct RunOutcome {
 // The diagnostic of a failed run: "run-time error N: " and what went wrong.
 std::string diagnosticOf(const Error& failure);
 
+// Number of the diagnostic of a run that finds another run in its folder.
+inline constexpr int runInProgressError = 32;
+
 // One whole run: reads the case, rates it, writes the report and the run
 // log, and turns every early end into its files, console text and status.
+// After a failure the log holds the diagnostic and the termination line,
+// unless the log itself is what could not be written.
 RunOutcome runCase(RunFiles& files, const RunLimits& limits);
 
-// The program in the working directory: returns the exit status.
+// The program in the working directory: returns the exit status. A missing
+// case file, or a case file another run holds locked, ends the run before
+// any file is touched.
 int runInWorkingDirectory(std::ostream& out, std::ostream& err);
+
+// The program with its arguments (without the program name): none runs in
+// the working directory; --help, -h and --version answer and touch no file;
+// anything else is a usage error with exit status 2.
+int runProgram(std::span<const std::string_view> arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace hxrate

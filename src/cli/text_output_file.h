@@ -1,5 +1,9 @@
-// Output files of a run: opened by name without cutting an existing file,
-// cut only when the first line is written, every line ended by CR LF.
+// Output files of a run, every line ended by CR LF. A file is replaced
+// whole: its lines go to a hidden temporary file beside it, which is flushed
+// to disk and renamed over the old file once the last line is written, so a
+// reader sees the old file or the new one, never a mix. Where the folder
+// forbids creating a file but the file itself may be written, it is written
+// in place instead, cut when the first line is written.
 #pragma once
 
 #include <string>
@@ -11,25 +15,33 @@ namespace hxrate {
 
 class TextOutputFile {
   public:
-    // An output file in the working directory. Nothing is opened yet.
+    // An output file by name (a path). Nothing is opened yet.
     explicit TextOutputFile(std::string name);
     // An output that collects its bytes in memory (tests, fuzzing).
     static TextOutputFile inMemory(std::string name);
     TextOutputFile(TextOutputFile&&) noexcept;
     TextOutputFile& operator=(TextOutputFile&&) = delete;
     TextOutputFile(const TextOutputFile&) = delete;
+    // Discards what was not closed: the old file stays as it was.
     ~TextOutputFile();
 
-    // Creates the file when absent; keeps an existing one's content.
-    // Throws ResourceError when the file cannot be opened for writing.
+    // Makes ready to write: the file keeps its content until close().
+    // Throws ResourceError when the file cannot be written.
     void open();
-    // Writes one line: the text and CR LF. The first line cuts the file.
+    // Writes one line: the text and CR LF.
     void writeLine(std::string_view text);
-    // Writes out what is buffered and closes; a no-op when not open.
-    // Throws ResourceError when the bytes cannot be written.
+    // Writes out what is buffered, flushes it to disk and puts it in place of
+    // the old file; a no-op when not open. A file opened and closed without a
+    // line is created empty when absent and left as it was when present.
+    // Throws ResourceError, leaving the old file intact, when the bytes
+    // cannot be written.
     void close();
-    // Best effort close for the end of a failed run: never throws.
-    void closeQuietly() noexcept;
+    // Drops what was written since open(), leaving the old file as it was.
+    void discard() noexcept;
+
+    // Removes temporary files that a run killed part way left beside this
+    // file. Only for a caller that knows no other run is writing it.
+    void removeLeftovers() const noexcept;
 
     // A sink that writes each line to this file.
     LineSink sink() {
@@ -37,18 +49,23 @@ class TextOutputFile {
     }
 
     const std::string& name() const { return name_; }
-    bool isOpen() const { return fd_ >= 0 || (inMemory_ && open_); }
+    bool isOpen() const { return open_; }
     // The bytes written so far, for an in-memory output.
     const std::string& contents() const { return memory_; }
 
   private:
     void flush();
+    void commit();
+    void openInPlace(int fd);
 
     std::string name_;
+    std::string target_;     // the file replaced: name_ with symbolic links followed
+    std::string temporary_;  // the file being written, empty when writing in place
     int fd_ = -1;
     bool inMemory_ = false;
     bool open_ = false;
-    bool truncated_ = false;
+    bool targetExisted_ = false;
+    bool wroteLine_ = false;
     std::string buffer_;
     std::string memory_;
 };

@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +67,19 @@ class OutputFileOnDisk : public ::testing::Test {
         return s.str();
     }
     void write(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static int modeOf(const std::string& path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return static_cast<int>(info.st_mode & 07777);
+    }
 
     std::filesystem::path dir_;
     std::string path_;
@@ -77,7 +93,7 @@ TEST_F(OutputFileOnDisk, OpenCreatesAnAbsentFileEmpty) {
     EXPECT_EQ(read(), "");
 }
 
-TEST_F(OutputFileOnDisk, ExistingContentSurvivesUntilTheFirstLine) {
+TEST_F(OutputFileOnDisk, OldContentStaysUntilCloseAndSurvivesADiscard) {
     write("old line\r\nand more\r\n");
     TextOutputFile file(path_);
     file.open();
@@ -87,17 +103,73 @@ TEST_F(OutputFileOnDisk, ExistingContentSurvivesUntilTheFirstLine) {
     TextOutputFile again(path_);
     again.open();
     again.writeLine("new");
+    EXPECT_EQ(read(), "old line\r\nand more\r\n") << "written but not closed: still the old file";
     again.close();
-    EXPECT_EQ(read(), "new\r\n") << "the first line cuts the old content";
+    EXPECT_EQ(read(), "new\r\n") << "closed: replaced whole";
+
+    {
+        TextOutputFile dropped(path_);
+        dropped.open();
+        for (int i = 0; i < 20000; ++i) dropped.writeLine("a line past the buffer");
+    }  // destroyed without close(): dropped
+    EXPECT_EQ(read(), "new\r\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"}) << "no temporary file remains";
 }
 
-TEST_F(OutputFileOnDisk, DestructorWritesOutWhatIsBuffered) {
-    {
-        TextOutputFile file(path_);
+TEST_F(OutputFileOnDisk, AReplacedFileKeepsItsModeAndANewOneFollowsTheUmask) {
+    write("old\r\n");
+    std::filesystem::permissions(path_, std::filesystem::perms(0640));
+    TextOutputFile file(path_);
+    file.open();
+    file.writeLine("new");
+    file.close();
+    EXPECT_EQ(modeOf(path_), 0640);
+
+    mode_t mask = ::umask(027);
+    TextOutputFile fresh((dir_ / "fresh.txt").string());
+    fresh.open();
+    fresh.close();
+    ::umask(mask);
+    EXPECT_EQ(modeOf((dir_ / "fresh.txt").string()), 0640) << "0666 less the umask 027";
+}
+
+TEST_F(OutputFileOnDisk, ASymbolicLinkIsReplacedAtItsTarget) {
+    std::filesystem::create_directory(dir_ / "elsewhere");
+    write("old\r\n");
+    std::filesystem::rename(path_, dir_ / "elsewhere" / "real.txt");
+    std::filesystem::create_symlink("elsewhere/real.txt", path_);
+    std::filesystem::create_symlink("elsewhere/absent.txt", dir_ / "dangling.txt");
+    for (const char* name : {"out.txt", "dangling.txt"}) {
+        TextOutputFile file((dir_ / name).string());
         file.open();
-        file.writeLine("kept");
+        file.writeLine(name);
+        file.close();
+        EXPECT_TRUE(std::filesystem::is_symlink(dir_ / name)) << name << " stays a link";
     }
-    EXPECT_EQ(read(), "kept\r\n");
+    EXPECT_EQ(read(), "out.txt\r\n");
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "elsewhere" / "absent.txt"))
+        << "a dangling link's target is created";
+    EXPECT_EQ(entries(), (std::vector<std::string>{"dangling.txt", "elsewhere", "out.txt"}));
+}
+
+TEST_F(OutputFileOnDisk, OnlyTheLeftoversOfThisFileAreRemoved) {
+    struct Row {
+        const char* name;
+        bool removed;
+        const char* why;
+    } rows[] = {
+        {".out.txt.partial-a1B2c3", true, "a killed run's temporary file"},
+        {".out.txt.partial-a1B2c", false, "suffix too short"},
+        {".out.txt.partial-a1B2c3d", false, "suffix too long"},
+        {".other.txt.partial-a1B2c3", false, "another file's temporary file"},
+        {"out.txt.partial-a1B2c3", false, "not hidden"},
+        {"out.txt", false, "the output itself"},
+    };
+    for (const Row& row : rows) std::ofstream(dir_ / row.name) << "x";
+    TextOutputFile(path_).removeLeftovers();
+    for (const Row& row : rows) {
+        EXPECT_EQ(!std::filesystem::exists(dir_ / row.name), row.removed) << row.why;
+    }
 }
 
 TEST_F(OutputFileOnDisk, LargeOutputCrossesTheBufferIntact) {
@@ -113,9 +185,10 @@ TEST_F(OutputFileOnDisk, LargeOutputCrossesTheBufferIntact) {
     EXPECT_EQ(read(), expected);
 }
 
-TEST_F(OutputFileOnDisk, AWriteThatFailsIsAResourceError) {
+TEST_F(OutputFileOnDisk, AWriteThatFailsIsAResourceErrorAndKeepsTheOldFile) {
     // In a child process, a file size limit makes write() itself fail, as a
     // full disk does.
+    write("old\r\n");
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -135,6 +208,8 @@ TEST_F(OutputFileOnDisk, AWriteThatFailsIsAResourceError) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(read(), "old\r\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"out.txt"});
 }
 
 TEST(OutputFileFailures, AFullDeviceOrAMissingFolderIsAResourceError) {

@@ -7,7 +7,11 @@
 # setup/ folder of files that lie in the working directory beforehand, and
 # expected/: exit_status, stdout, stderr_nonempty (1 or 0), and the run log
 # and results file as they must be afterwards (absent = must not exist).
-# Every other file must stay as it was, and no file may appear. A file named
+# expected/log_records_failure instead of an expected log: the log must hold
+# a failure's diagnostic, its first line starting " run-time error ", its
+# last " Calculation Terminated !!!", and never the success line.
+# Every other file must stay as it was, and no file may appear (not even a
+# temporary one, nor a missing case file). A file named
 # readonly in CASE_DIR makes the working directory read-only (its files stay
 # writable) and runs the program as an unprivileged user when run as root.
 # On a mismatch the output is written beside the expected file as
@@ -64,8 +68,20 @@ nonempty=0
 [ "$nonempty" = "$(cat "$case_dir/expected/stderr_nonempty")" ] ||
     report "standard error nonempty=$nonempty: $(head -c 300 "$capture/stderr")"
 
+if [ -f "$case_dir/expected/log_records_failure" ]; then
+    if [ ! -f "$work/$LOG" ]; then
+        report "$LOG does not record the failure: it does not exist"
+    elif ! head -c 16 "$work/$LOG" | cmp -s - <(printf ' run-time error ') ||
+        ! tail -c 29 "$work/$LOG" | cmp -s - <(printf ' Calculation Terminated !!!\r\n') ||
+        grep -q -F ' Calculation processed successfully' "$work/$LOG"; then
+        report "$LOG does not record the failure"
+        head -c 400 "$work/$LOG"
+    fi
+fi
 for f in "$LOG" "$RES"; do
-    if [ -f "$case_dir/expected/$f" ]; then
+    if [ "$f" = "$LOG" ] && [ -f "$case_dir/expected/log_records_failure" ]; then
+        continue
+    elif [ -f "$case_dir/expected/$f" ]; then
         if [ -f "$work/$f" ]; then
             compare_file "$case_dir/expected/$f" "$work/$f" "$f"
         else
@@ -76,15 +92,10 @@ for f in "$LOG" "$RES"; do
     fi
 done
 
-# Every other file as before; a missing case file is created empty.
+# Every other file as before.
 snapshot >"$capture/after"
 grep -v -e " ./$LOG\$" -e " ./$RES\$" "$capture/before" >"$capture/before.rest"
 grep -v -e " ./$LOG\$" -e " ./$RES\$" "$capture/after" >"$capture/after.rest"
-if [ ! -f "$case_dir/$CASE" ] && ! grep -q " ./$CASE\$" "$capture/before.rest"; then
-    empty=$(sha256sum </dev/null | cut -d' ' -f1)
-    grep -v -e "^$empty  ./$CASE\$" "$capture/after.rest" >"$capture/after.tmp"
-    mv "$capture/after.tmp" "$capture/after.rest"
-fi
 if ! cmp -s "$capture/before.rest" "$capture/after.rest"; then
     report "other files changed or appeared"
     diff "$capture/before.rest" "$capture/after.rest"
