@@ -1,0 +1,471 @@
+#include "report_html.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include <hxrate/report.h>
+
+#include "report_json.h"
+
+namespace hxrate::report {
+namespace {
+
+std::string escape(std::string_view text) {
+    std::string out;
+    for (char ch : text) {
+        switch (ch) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += ch;
+        }
+    }
+    return out;
+}
+
+std::string withUnit(std::optional<double> x, std::string_view unit, int digits = 4) {
+    std::string text = formatNumber(x, digits);
+    if (x && std::isfinite(*x) && !unit.empty()) text += " " + std::string(unit);
+    return escape(text);
+}
+
+// Units as the page writes them.
+std::string prettyUnit(std::string unit) {
+    auto replace = [&](std::string_view from, std::string_view to) {
+        for (std::size_t at = unit.find(from); at != std::string::npos;
+             at = unit.find(from, at + to.size()))
+            unit.replace(at, from.size(), to);
+    };
+    replace("m3", "m³");
+    replace("m2", "m²");
+    replace("C", "°C");
+    replace("Pa s", "Pa·s");
+    return unit;
+}
+
+const char* style = R"(
+:root { --ink: #1b1f24; --muted: #5b6470; --line: #d0d5db; --error: #b3261e; --warning: #9a6700;
+        --info: #1f5fa8; }
+* { box-sizing: border-box; }
+body { font: 10.5pt/1.4 "DejaVu Sans", "Helvetica", "Arial", sans-serif; color: var(--ink);
+       margin: 0 auto; padding: 12px 16px; max-width: 190mm; }
+h1 { font-size: 16pt; margin: 0 0 2px; }
+h2 { font-size: 12.5pt; margin: 18px 0 6px; border-bottom: 1px solid var(--line);
+     padding-bottom: 2px; }
+p.sub { margin: 0 0 10px; color: var(--muted); }
+table { border-collapse: collapse; width: 100%; font-size: 9.5pt; }
+th, td { text-align: left; padding: 2px 6px; border-bottom: 1px solid var(--line);
+         vertical-align: top; }
+th { background: #f2f4f6; font-weight: 600; }
+td.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+.summary { display: grid; grid-template-columns: repeat(4, 1fr); gap: 6px; margin: 8px 0; }
+.summary div { border: 1px solid var(--line); border-radius: 4px; padding: 4px 8px; }
+.summary .k { display: block; color: var(--muted); font-size: 8.5pt; }
+.summary .v { display: block; font-weight: 600; font-size: 11pt; }
+.verdict { padding: 6px 10px; border-radius: 4px; font-weight: 600; margin: 6px 0; }
+.verdict.ok { background: #e6f4ea; color: #1e6b34; }
+.verdict.warn { background: #fff4d6; color: var(--warning); }
+.verdict.bad { background: #fde7e6; color: var(--error); }
+ul.warnings { list-style: none; padding: 0; margin: 0; }
+ul.warnings li { border-left: 5px solid; padding: 3px 8px; margin: 3px 0; }
+li.error { border-color: var(--error); background: #fde7e6; }
+li.warning { border-color: var(--warning); background: #fff4d6; }
+li.info { border-color: var(--info); background: #e8f0fb; }
+.sev { font-weight: 700; text-transform: uppercase; font-size: 8.5pt; margin-right: 6px; }
+li.error .sev { color: var(--error); }
+li.warning .sev { color: var(--warning); }
+li.info .sev { color: var(--info); }
+code { font-size: 9pt; }
+.note { color: var(--muted); font-size: 9pt; }
+svg { width: 100%; height: auto; }
+@page { size: A4; margin: 14mm 12mm; }
+@media print {
+  body { padding: 0; max-width: none; }
+  section, table, figure, .summary { break-inside: avoid; }
+  h2 { break-after: avoid; }
+  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+}
+)";
+
+// Round steps for an axis: 1, 2 or 5 times a power of ten.
+std::vector<double> ticks(double low, double high, int wanted) {
+    if (!(high > low)) {
+        double pad = std::max(std::fabs(low) * 0.05, 0.5);
+        low -= pad;
+        high += pad;
+    }
+    double raw = (high - low) / wanted;
+    double power = std::pow(10, std::floor(std::log10(raw)));
+    double step = power;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * power;
+        if (step >= raw) break;
+    }
+    std::vector<double> out;
+    for (double t = std::floor(low / step) * step; t <= high + step * 0.999; t += step) {
+        out.push_back(std::fabs(t) < step * 1e-9 ? 0 : t);
+        if (t >= high) break;
+    }
+    return out;
+}
+
+std::string svgNumber(double x) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", x);
+    return buffer;
+}
+
+std::string profileSvg(const Report& rep) {
+    const Profile& p = rep.rating.profile;
+    std::vector<std::size_t> nodes = shownNodes(p.location.size(), 1500);
+    double xMin = p.location.front(), xMax = p.location.back();
+    double yMin = p.tube.front(), yMax = yMin;
+    for (std::size_t i : nodes) {
+        for (double y : {p.tube[i], p.shell[i]}) {
+            yMin = std::min(yMin, y);
+            yMax = std::max(yMax, y);
+        }
+    }
+    std::vector<double> xt = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
+    std::vector<double> yt = ticks(yMin, yMax, 6);
+    const double left = 70, right = 700, top = 20, bottom = 300, width = 720, height = 360;
+    double x0 = xt.front(), x1 = xt.back(), y0 = yt.front(), y1 = yt.back();
+    auto X = [&](double x) { return left + (x - x0) / (x1 - x0) * (right - left); };
+    auto Y = [&](double y) { return bottom - (y - y0) / (y1 - y0) * (bottom - top); };
+    std::ostringstream s;
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << ' ' << height
+      << "\" role=\"img\" aria-label=\"temperature profile\" font-size=\"12\">\n";
+    s << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
+      << "\" fill=\"white\"/>\n";
+    for (double t : xt) {
+        s << "<line x1=\"" << svgNumber(X(t)) << "\" y1=\"" << top << "\" x2=\"" << svgNumber(X(t))
+          << "\" y2=\"" << bottom << "\" stroke=\"#e3e6ea\"/>"
+          << "<text x=\"" << svgNumber(X(t)) << "\" y=\"" << bottom + 16
+          << "\" text-anchor=\"middle\">" << escape(formatNumber(t, 6)) << "</text>\n";
+    }
+    for (double t : yt) {
+        s << "<line x1=\"" << left << "\" y1=\"" << svgNumber(Y(t)) << "\" x2=\"" << right
+          << "\" y2=\"" << svgNumber(Y(t)) << "\" stroke=\"#e3e6ea\"/>"
+          << "<text x=\"" << left - 6 << "\" y=\"" << svgNumber(Y(t) + 4)
+          << "\" text-anchor=\"end\">" << escape(formatNumber(t, 6)) << "</text>\n";
+    }
+    s << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left << "\" height=\""
+      << bottom - top << "\" fill=\"none\" stroke=\"#5b6470\"/>\n";
+    auto line = [&](const std::vector<double>& values, const char* id, const char* colour) {
+        s << "<polyline id=\"" << id << "\" fill=\"none\" stroke=\"" << colour
+          << "\" stroke-width=\"2\" points=\"";
+        for (std::size_t i : nodes)
+            s << svgNumber(X(p.location[i])) << ',' << svgNumber(Y(values[i])) << ' ';
+        s << "\"/>\n";
+    };
+    line(p.tube, "tube", "#1f5fa8");
+    line(p.shell, "shell", "#c4432b");
+    s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 36
+      << "\" text-anchor=\"middle\">location along the tube x (m)</text>\n"
+      << "<text transform=\"translate(16," << (top + bottom) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">temperature (°C)</text>\n";
+    bool passInlet = rep.input.exchangerType == ExchangerType::CrossFlowCounterCurrent;
+    double ly = bottom + 52;
+    s << "<line x1=\"" << left << "\" y1=\"" << ly << "\" x2=\"" << left + 24 << "\" y2=\"" << ly
+      << "\" stroke=\"#1f5fa8\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\"" << ly + 4
+      << "\">tube fluid</text>\n"
+      << "<line x1=\"" << left + 150 << "\" y1=\"" << ly << "\" x2=\"" << left + 174 << "\" y2=\""
+      << ly << "\" stroke=\"#c4432b\" stroke-width=\"2\"/><text x=\"" << left + 180 << "\" y=\""
+      << ly + 4 << "\">" << (passInlet ? "shell-pass inlet" : "shell fluid") << "</text>\n";
+    s << "</svg>\n";
+    return s.str();
+}
+
+struct Row {
+    std::string label;
+    std::string value;  // already escaped
+    std::string note;
+};
+
+void table(std::ostringstream& h, const std::vector<Row>& rows, const char* id = nullptr) {
+    h << "<table" << (id ? std::string(" id=\"") + id + "\"" : "") << ">\n";
+    for (const Row& r : rows) {
+        h << "<tr><th>" << escape(r.label) << "</th><td class=\"num\">" << r.value << "</td><td>"
+          << escape(r.note) << "</td></tr>\n";
+    }
+    h << "</table>\n";
+}
+
+std::string pressureText(const std::optional<PressureDrop>& d) {
+    if (!d) return "—";
+    return withUnit(d->pressureDrop, "Pa") + (d->estimate ? " (estimate)" : "");
+}
+
+}  // namespace
+
+std::string formatNumber(std::optional<double> x, int digits) {
+    if (!x || !std::isfinite(*x)) return "—";
+    char buffer[40];
+    double a = std::fabs(*x);
+    if (a != 0 && (a < 1e-3 || a >= 1e6)) {
+        std::snprintf(buffer, sizeof buffer, "%.*E", digits - 1, *x);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, *x);
+    }
+    return buffer;
+}
+
+std::string reportHtml(const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
+    const ThermalSummary& t = rep.thermal;
+    bool solved = rep.outcome == Outcome::solved;
+    std::ostringstream h;
+    std::string title = "hxrate report: " + rep.caseName;
+    h << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+         "style-src 'unsafe-inline'; img-src data:; form-action 'none'; base-uri 'none'\">\n"
+      << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      << "<title>" << escape(title) << "</title>\n<style>" << style
+      << "</style>\n</head>\n<body>\n";
+
+    std::string typeTitle(exchangerTitle(c.exchangerType));
+    h << "<h1>Exchanger rating: " << escape(rep.caseName) << "</h1>\n"
+      << "<p class=\"sub\">Type " << c.exchangerType
+      << (typeTitle.empty() ? "" : " — " + escape(typeTitle)) << " · case file <code>"
+      << escape(rep.casePath) << "</code> · hxrate " << escape(hxrate::version())
+      << " · SI units assumed: the case is read without conversion</p>\n";
+
+    int errors = 0, warnings = 0;
+    for (const Warning& w : rep.warnings) {
+        errors += w.severity == Severity::error;
+        warnings += w.severity == Severity::warning;
+    }
+    const char* verdictClass = !solved || errors > 0 ? "bad" : (warnings > 0 ? "warn" : "ok");
+    h << "<section id=\"summary\">\n<div class=\"verdict " << verdictClass << "\" id=\"verdict\">"
+      << escape(verdict(rep)) << "</div>\n<div class=\"summary\">\n";
+    auto cell = [&](const char* id, const char* key, const std::string& value) {
+        h << "<div><span class=\"k\">" << key << "</span><span class=\"v\" id=\"" << id << "\">"
+          << value << "</span></div>\n";
+    };
+    cell("summary-type", "exchanger type", std::to_string(c.exchangerType));
+    cell("summary-duty", "heat duty (tube stream)", solved ? withUnit(t.tubeDuty, "W") : "—");
+    cell("summary-u", "overall coefficient U",
+         solved ? withUnit(r.overallCoefficient, "W/(m²·K)") : "—");
+    cell("summary-area", "heat transfer area", solved ? withUnit(r.area, "m²") : "—");
+    cell("summary-tube-outlet", "tube outlet",
+         solved ? withUnit(r.tubeOutletTemperature, "°C") : "—");
+    cell("summary-shell-outlet", "shell outlet",
+         solved ? withUnit(r.shellOutletTemperature, "°C") : "—");
+    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressure));
+    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressure));
+    h << "</div>\n</section>\n";
+
+    h << "<section id=\"warnings\">\n<h2>Warnings</h2>\n";
+    if (rep.warnings.empty()) {
+        h << "<p>None.</p>\n";
+    } else {
+        h << "<ul class=\"warnings\">\n";
+        for (const Warning& w : rep.warnings) {
+            std::string sev(severityName(w.severity));
+            h << "<li class=\"" << sev << "\" data-code=\"" << escape(w.code)
+              << "\"><span class=\"sev\">" << sev << "</span><code>" << escape(w.code) << "</code> "
+              << (w.caseLine > 0 ? "(case line " + std::to_string(w.caseLine) + ") " : "")
+              << escape(w.message) << "</li>\n";
+        }
+        h << "</ul>\n";
+    }
+    h << "</section>\n";
+
+    if (rep.rejectedBy) {
+        h << "<section id=\"rejection\">\n<h2>Rejected</h2>\n<p>Run log: <code>"
+          << escape(checkMessage(*rep.rejectedBy)) << "</code> (check <code>"
+          << escape(checkName(*rep.rejectedBy))
+          << "</code>). Everything below was computed before the check.</p>\n";
+        std::vector<Row> rows;
+        for (const Trigger& tr : rep.triggers) {
+            std::string note = tr.relation;
+            if (tr.limit) note += (note.empty() ? "" : " ") + formatNumber(tr.limit, 6);
+            rows.push_back({tr.quantity, escape(formatNumber(tr.value, 6)), note});
+        }
+        table(h, rows, "triggers");
+        h << "</section>\n";
+    }
+
+    h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr><th>case line</th><th>file line"
+         "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
+    for (const InputRow& row : describeInputs(c, rep.source)) {
+        h << "<tr><td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
+          << escape(row.label) << "</td><td>" << escape(row.symbol) << "</td><td class=\"num\">"
+          << (row.text ? escape(*row.text) : escape(formatNumber(row.value, 6))) << "</td><td>"
+          << escape(prettyUnit(row.unit)) << "</td></tr>\n";
+    }
+    h << "</table>\n</section>\n";
+
+    if (reached(r, Stage::geometry)) {
+        const Geometry& g = r.geometry;
+        h << "<section id=\"geometry\">\n<h2>Derived geometry</h2>\n";
+        table(h, {{"tube outer diameter Do", withUnit(g.outerDiameter, "m"), "Di + 2 tw"},
+                  {"elements Nel", std::to_string(g.elementCount), "trunc(L/dL)"},
+                  {"compartments", std::to_string(g.compartmentCount), "Nb + 1"},
+                  {"elements per compartment", std::to_string(g.elementsPerCompartment), ""},
+                  {"baffle spacing B", withUnit(g.baffleSpacing, "m"), "L/(Nb + 1)"},
+                  {"diagonal pitch SD", withUnit(g.diagonalPitch, "m"), ""},
+                  {"bundle cell", withUnit(g.bundleCellSize, "m"), "largest of Do, SL, ST, SD"},
+                  {"wall term ln(Do/Di)/kw", withUnit(g.wallResistance, "m·K/W"), ""}});
+        h << "</section>\n";
+    }
+
+    if (reached(r, Stage::tubeSide)) {
+        bool shell = reached(r, Stage::shellHeatTransfer);
+        h << "<section id=\"sides\">\n<h2>Film coefficients</h2>\n<table>\n<tr><th></th>"
+             "<th class=\"num\">tube side</th><th class=\"num\">shell side</th></tr>\n";
+        auto both = [&](const char* label, std::optional<double> a, std::optional<double> b,
+                        const char* unit) {
+            h << "<tr><th>" << label << "</th><td class=\"num\">" << withUnit(a, unit)
+              << "</td><td class=\"num\">" << (shell ? withUnit(b, unit) : "—") << "</td></tr>\n";
+        };
+        both("Reynolds number Re", r.tube.reynolds, r.shell.reynolds, "");
+        both("Prandtl number Pr", r.tube.prandtl, r.shell.prandtl, "");
+        both("Nusselt number Nu", r.tube.nusselt, r.shell.nusselt, "");
+        both("friction factor f", r.tube.friction, r.shell.friction, "");
+        both("film coefficient h", r.tube.filmCoefficient, r.shell.filmCoefficient, "W/(m²·K)");
+        both("film term 1/(h r)", r.tube.filmResistance, r.shell.filmResistance, "m·K/W");
+        h << "<tr><th>correlation</th><td>" << escape(correlationText(r.tube.correlation, 0))
+          << "</td><td>"
+          << (shell ? escape(correlationText(r.shell.correlation, r.shell.bankRow)) : "—")
+          << "</td></tr>\n</table>\n";
+        if (shell) {
+            h << "<p class=\"note\">Shell flow area " << withUnit(r.shell.flowArea, "m²")
+              << ", characteristic length " << withUnit(r.shell.characteristicLength, "m");
+            if (isCrossFlow(c.exchangerType))
+                h << ", velocity in the narrowest gap " << withUnit(r.shell.velocity, "m/s");
+            h << ".</p>\n";
+        }
+        h << "</section>\n";
+    }
+
+    if (solved) {
+        std::vector<Row> rows = {
+            {"overall coefficient U (outer surface)", withUnit(r.overallCoefficient, "W/(m²·K)"),
+             ""},
+            {"heat transfer area A", withUnit(r.area, "m²"), "Nt π L Do"},
+            {"UA", withUnit(t.UA, "W/K"), ""},
+            {"conductance per length UA'", withUnit(r.conductancePerLength, "W/(m·K)"), ""},
+            {"tube mass flow", withUnit(r.tubeMassFlow, "kg/s"), ""},
+            {"shell mass flow", withUnit(r.shellMassFlow, "kg/s"), ""},
+            {"tube outlet temperature", withUnit(r.tubeOutletTemperature, "°C"), ""},
+            {"shell outlet temperature", withUnit(r.shellOutletTemperature, "°C"), ""}};
+        if (isCrossFlow(c.exchangerType))
+            rows.push_back({"shell exit temperature (as the results file prints it)",
+                            withUnit(r.shellExitTemperature, "°C"), ""});
+        rows.push_back({"duty of the tube stream", withUnit(t.tubeDuty, "W"), "given off"});
+        rows.push_back({"duty of the shell stream", withUnit(t.shellDuty, "W"), "taken up"});
+        rows.push_back(
+            {"balance |Qt − Qs| / max",
+             withUnit(t.imbalance ? std::optional<double>(*t.imbalance * 100) : std::nullopt, "%"),
+             ""});
+        rows.push_back({"effectiveness ε (from the outlets)", withUnit(t.effectiveness, ""), ""});
+        rows.push_back(
+            {"ideal ε, same UA", withUnit(t.idealEffectiveness, ""),
+             t.idealCounterCurrent ? "counter-current closed form" : "co-current closed form"});
+        rows.push_back({"NTU = UA/Cmin", withUnit(t.ntu, ""), ""});
+        rows.push_back({"capacity ratio Cmin/Cmax", withUnit(t.capacityRatio, ""), ""});
+        rows.push_back({"log-mean temperature difference", withUnit(t.lmtd, "K"), ""});
+        rows.push_back({"shooting passes", std::to_string(r.shootingPasses), ""});
+        h << "<section id=\"results\">\n<h2>Results</h2>\n";
+        table(h, rows);
+        h << "</section>\n";
+    }
+
+    h << "<section id=\"pressure\">\n<h2>Pressure drops</h2>\n<p class=\"note\">Frictional only: "
+         "nozzles, entry and exit losses are not included.</p>\n";
+    {
+        std::vector<Row> rows;
+        auto add = [&](const char* side, const std::optional<PressureDrop>& d) {
+            if (!d) {
+                rows.push_back({side, "—", "not formed"});
+                return;
+            }
+            std::string how =
+                d->method == "kern"
+                    ? "Kern's method (estimate), f = exp(0.576 − 0.19 ln Re_s), De = " +
+                          formatNumber(d->diameter) + " m, G = " + formatNumber(d->massVelocity) +
+                          " kg/(m²·s), Re_s = " + formatNumber(d->reynolds) +
+                          ", no wall-viscosity correction"
+                    : "Darcy–Weisbach f (L/D) ρ v²/2 on D = " + formatNumber(d->diameter) +
+                          " m, v = " + formatNumber(d->velocity) +
+                          " m/s, Re = " + formatNumber(d->reynolds);
+            std::string source;
+            switch (d->frictionSource) {
+                case FrictionSource::laminar:
+                    source = "the model's 64/Re";
+                    break;
+                case FrictionSource::modelColebrook:
+                    source = "the model's converged Colebrook value";
+                    break;
+                case FrictionSource::reportColebrook:
+                    source = "a Colebrook value (the model forms none on this side)";
+                    break;
+                case FrictionSource::reportLaminar:
+                    source = "64/Re (the model forms none on this side)";
+                    break;
+                default:
+                    source = "Kern's fit";
+            }
+            rows.push_back({side, withUnit(d->pressureDrop, "Pa"),
+                            how + "; f = " + formatNumber(d->friction) + " from " + source});
+        };
+        add("tube side", rep.tubePressure);
+        add("shell side", rep.shellPressure);
+        table(h, rows, "pressure-table");
+    }
+    h << "</section>\n";
+
+    if (solved && !r.profile.location.empty()) {
+        h << "<section id=\"profile\">\n<h2>Temperature profile</h2>\n<figure>\n"
+          << profileSvg(rep) << "</figure>\n</section>\n";
+    }
+
+    h << "<section id=\"numerics\">\n<h2>Numerics</h2>\n";
+    {
+        const Discretisation& d = rep.discretisation;
+        std::vector<Row> rows = {
+            {"element length dL", withUnit(c.elementLength, "m"), ""},
+            {"elements",
+             reached(r, Stage::geometry) ? std::to_string(r.geometry.elementCount) : "—", ""}};
+        if (d.formed) {
+            rows.push_back(
+                {"discretisation estimate", withUnit(d.estimate, "K", 3),
+                 "largest outlet change from dL to dL/2 = " + formatNumber(d.halfElementLength) +
+                     " m (tube " + formatNumber(d.tubeOutletDifference, 3) + " K, shell " +
+                     formatNumber(d.shellOutletDifference, 3) + " K)"});
+        } else {
+            rows.push_back(
+                {"discretisation estimate", "—", d.note.empty() ? "not formed" : d.note});
+        }
+        const ShootingAdvice& s = rep.shooting;
+        if (s.applies) {
+            rows.push_back({"correction factor", withUnit(c.correctionFactor, "", 6),
+                            std::to_string(r.shootingPasses) + " shooting passes"});
+            if (s.advisedFactor) {
+                rows.push_back({"advised correction factor", withUnit(s.advisedFactor, "", 6),
+                                (s.advisedPasses ? std::to_string(*s.advisedPasses) + " passes; "
+                                                 : std::string()) +
+                                    "fastest UA'/slope = " + formatNumber(s.fastestFactor, 6)});
+            }
+        }
+        table(h, rows, "numerics-table");
+    }
+    h << "</section>\n</body>\n</html>\n";
+    return h.str();
+}
+
+}  // namespace hxrate::report

@@ -1,0 +1,233 @@
+#include "report_json.h"
+
+#include <cmath>
+
+#include <hxrate/report.h>
+
+namespace hxrate::report {
+namespace {
+
+using nlohmann::json;
+
+json number(double x) {
+    return std::isfinite(x) ? json(x) : json(nullptr);
+}
+json number(const std::optional<double>& x) {
+    return x ? number(*x) : json(nullptr);
+}
+
+std::string_view stageName(Stage s) {
+    switch (s) {
+        case Stage::started:
+            return "started";
+        case Stage::geometry:
+            return "geometry";
+        case Stage::tubeSide:
+            return "tube-side";
+        case Stage::shellFlow:
+            return "shell-flow";
+        case Stage::shellHeatTransfer:
+            return "shell-heat-transfer";
+        case Stage::resistance:
+            return "resistance";
+        default:
+            return "solved";
+    }
+}
+
+json side(const SideResult& s) {
+    return {{"reynolds", number(s.reynolds)},
+            {"prandtl", number(s.prandtl)},
+            {"nusselt", number(s.nusselt)},
+            {"friction_factor", s.friction ? number(*s.friction) : json(nullptr)},
+            {"film_coefficient", number(s.filmCoefficient)},
+            {"film_resistance", number(s.filmResistance)},
+            {"correlation", correlationName(s.correlation)},
+            {"correlation_text", correlationText(s.correlation, s.bankRow)},
+            {"bank_row", s.bankRow}};
+}
+
+json pressure(const std::optional<PressureDrop>& d) {
+    if (!d) return nullptr;
+    return {{"method", d->method},
+            {"estimate", d->estimate},
+            {"pressure_drop", number(d->pressureDrop)},
+            {"friction_factor", number(d->friction)},
+            {"friction_source", frictionSourceName(d->frictionSource)},
+            {"reynolds", number(d->reynolds)},
+            {"diameter", number(d->diameter)},
+            {"length", number(d->length)},
+            {"velocity", number(d->velocity)},
+            {"mass_velocity", number(d->massVelocity)},
+            {"flow_area", number(d->flowArea)}};
+}
+
+}  // namespace
+
+std::vector<std::size_t> shownNodes(std::size_t nodeCount, std::size_t most) {
+    std::vector<std::size_t> nodes;
+    if (nodeCount == 0) return nodes;
+    std::size_t stride = nodeCount <= most ? 1 : (nodeCount - 1 + most - 2) / (most - 1);
+    for (std::size_t i = 0; i < nodeCount; i += stride) nodes.push_back(i);
+    if (nodes.back() != nodeCount - 1) nodes.push_back(nodeCount - 1);
+    return nodes;
+}
+
+json reportJson(const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
+    json j;
+    j["schema_version"] = schemaVersion;
+    j["generator"] = {{"program", "hxrate-report"}, {"library_version", hxrate::version()}};
+    j["case"] = {{"name", rep.caseName},
+                 {"path", rep.casePath},
+                 {"exchanger_type", c.exchangerType},
+                 {"exchanger_title", exchangerTitle(c.exchangerType)},
+                 {"units", "SI assumed: the case is read without conversion (m, kg, s, W, C)"}};
+    j["status"] = rep.outcome == Outcome::solved ? "solved" : "rejected";
+    j["verdict"] = verdict(rep);
+    j["stage"] = stageName(r.stage);
+    if (rep.rejectedBy) {
+        json triggers = json::array();
+        for (const Trigger& t : rep.triggers) {
+            triggers.push_back({{"quantity", t.quantity},
+                                {"value", number(t.value)},
+                                {"limit", number(t.limit)},
+                                {"relation", t.relation}});
+        }
+        j["rejection"] = {{"check", checkName(*rep.rejectedBy)},
+                          {"log_message", checkMessage(*rep.rejectedBy)},
+                          {"triggers", triggers}};
+    } else {
+        j["rejection"] = nullptr;
+    }
+
+    json inputs = json::array();
+    for (const InputRow& row : describeInputs(c, rep.source)) {
+        json item = {{"key", row.key},   {"label", row.label},        {"symbol", row.symbol},
+                     {"unit", row.unit}, {"case_line", row.caseLine}, {"file_line", row.firstLine}};
+        if (row.text) {
+            item["value"] = *row.text;
+        } else {
+            item["value"] = number(row.value);
+        }
+        inputs.push_back(item);
+    }
+    j["inputs"] = inputs;
+
+    const Geometry& g = r.geometry;
+    j["geometry"] = reached(r, Stage::geometry)
+                        ? json{{"outer_diameter", number(g.outerDiameter)},
+                               {"element_count", g.elementCount},
+                               {"compartment_count", g.compartmentCount},
+                               {"elements_per_compartment", g.elementsPerCompartment},
+                               {"baffle_spacing", number(g.baffleSpacing)},
+                               {"diagonal_pitch", number(g.diagonalPitch)},
+                               {"bundle_cell_size", number(g.bundleCellSize)},
+                               {"wall_resistance", number(g.wallResistance)}}
+                        : json(nullptr);
+    j["tube_side"] = reached(r, Stage::tubeSide) ? side(r.tube) : json(nullptr);
+    if (reached(r, Stage::shellHeatTransfer)) {
+        json shell = side(r.shell);
+        shell["flow_area"] = number(r.shell.flowArea);
+        shell["characteristic_length"] = number(r.shell.characteristicLength);
+        shell["velocity"] = isCrossFlow(c.exchangerType) ? number(r.shell.velocity) : json(nullptr);
+        j["shell_side"] = shell;
+    } else {
+        j["shell_side"] = nullptr;
+    }
+
+    if (reached(r, Stage::resistance)) {
+        json res = {{"resistance_per_length", number(r.resistancePerLength)},
+                    {"conductance_per_length", number(r.conductancePerLength)},
+                    {"tube_mass_flow", number(r.tubeMassFlow)},
+                    {"shell_mass_flow", number(r.shellMassFlow)},
+                    {"shooting_passes", r.shootingPasses}};
+        if (rep.outcome == Outcome::solved) {
+            const ThermalSummary& t = rep.thermal;
+            res.update(
+                {{"overall_coefficient", number(r.overallCoefficient)},
+                 {"area", number(r.area)},
+                 {"ua", number(t.UA)},
+                 {"tube_outlet_temperature", number(r.tubeOutletTemperature)},
+                 {"shell_outlet_temperature", number(r.shellOutletTemperature)},
+                 {"shell_exit_temperature",
+                  isCrossFlow(c.exchangerType) ? number(r.shellExitTemperature) : json(nullptr)},
+                 {"tube_duty", number(t.tubeDuty)},
+                 {"shell_duty", number(t.shellDuty)},
+                 {"duty_imbalance", number(t.imbalance)},
+                 {"effectiveness", number(t.effectiveness)},
+                 {"ntu", number(t.ntu)},
+                 {"capacity_ratio", number(t.capacityRatio)},
+                 {"ideal_effectiveness", number(t.idealEffectiveness)},
+                 {"ideal_flow", t.idealCounterCurrent ? "counter-current" : "co-current"},
+                 {"lmtd", number(t.lmtd)}});
+        }
+        j["results"] = res;
+    } else {
+        j["results"] = nullptr;
+    }
+
+    j["pressure_drops"] = {
+        {"note",
+         "frictional only: nozzles, entry and exit losses and the baffle windows are not included"},
+        {"tube", pressure(rep.tubePressure)},
+        {"shell", pressure(rep.shellPressure)}};
+
+    const Discretisation& d = rep.discretisation;
+    json numerics = {
+        {"element_length", number(c.elementLength)},
+        {"element_count", reached(r, Stage::geometry) ? json(g.elementCount) : json(nullptr)}};
+    if (d.formed) {
+        numerics["discretisation"] = {{"half_element_length", number(d.halfElementLength)},
+                                      {"half_element_count", d.halfElementCount},
+                                      {"tube_outlet_difference", number(d.tubeOutletDifference)},
+                                      {"shell_outlet_difference", number(d.shellOutletDifference)},
+                                      {"estimate", number(d.estimate)},
+                                      {"note", d.note}};
+    } else {
+        numerics["discretisation"] = {{"estimate", nullptr},
+                                      {"note", d.note.empty() ? "not formed" : d.note}};
+    }
+    const ShootingAdvice& s = rep.shooting;
+    numerics["shooting"] =
+        s.applies
+            ? json{{"correction_factor", number(c.correctionFactor)},
+                   {"passes", r.shootingPasses},
+                   {"fastest_factor", number(s.fastestFactor)},
+                   {"advised_factor", number(s.advisedFactor)},
+                   {"advised_passes", s.advisedPasses ? json(*s.advisedPasses) : json(nullptr)}}
+            : json(nullptr);
+    j["numerics"] = numerics;
+
+    if (rep.outcome == Outcome::solved) {
+        const Profile& p = r.profile;
+        json location = json::array(), tube = json::array(), shell = json::array();
+        for (std::size_t i : shownNodes(p.location.size(), 10001)) {
+            location.push_back(number(p.location[i]));
+            tube.push_back(number(p.tube[i]));
+            shell.push_back(number(p.shell[i]));
+        }
+        j["profile"] = {{"node_count", p.location.size()},
+                        {"shell_column", c.exchangerType == ExchangerType::CrossFlowCounterCurrent
+                                             ? "shell-pass inlet temperature"
+                                             : "shell-fluid temperature"},
+                        {"location", location},
+                        {"tube", tube},
+                        {"shell", shell}};
+    } else {
+        j["profile"] = nullptr;
+    }
+
+    json warnings = json::array();
+    for (const Warning& w : rep.warnings) {
+        warnings.push_back({{"code", w.code},
+                            {"severity", severityName(w.severity)},
+                            {"message", w.message},
+                            {"case_line", w.caseLine > 0 ? json(w.caseLine) : json(nullptr)}});
+    }
+    j["warnings"] = warnings;
+    return j;
+}
+
+}  // namespace hxrate::report
