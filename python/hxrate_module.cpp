@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -612,8 +613,9 @@ hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimi
     return options;
 }
 
-// Runs `work` on a copy of the case without the GIL; a rejection carries
-// its partial rating with that case.
+// Runs `work` on `c` without the GIL; `c` must be the caller's own copy, as
+// other Python threads may change the Case object meanwhile. A rejection
+// carries its partial rating with that case.
 template <class Work>
 auto withoutGil(const Case& c, Work work) {
     std::optional<hxrate::CaseRejected> rejected;
@@ -905,10 +907,12 @@ PYBIND11_MODULE(_hxrate, m) {
         "rate",
         [](const Case& c, const std::string& shooting, py::handle passLimit) {
             auto options = rateOptions(shooting, passLimit);
-            auto rating = withoutGil(c, [&](const Case& input) {
+            auto result = std::make_shared<RatingObject>();
+            result->ratedCase = c;
+            result->rating = withoutGil(result->ratedCase, [&](const Case& input) {
                 return std::make_shared<const Rating>(hxrate::rate(input, options));
             });
-            return std::make_shared<RatingObject>(RatingObject{c, std::move(rating)});
+            return result;
         },
         "case"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000, rateDoc);
 
@@ -916,8 +920,9 @@ PYBIND11_MODULE(_hxrate, m) {
         "analyse_shooting",
         [](const Case& c, py::handle passLimit) {
             auto options = rateOptions("case", passLimit);
+            const Case input = c;
             return withoutGil(
-                c, [&](const Case& input) { return hxrate::analyseShooting(input, options); });
+                input, [&](const Case& own) { return hxrate::analyseShooting(own, options); });
         },
         "case"_a, py::kw_only(), "pass_limit"_a = 10000,
         "analyse_shooting(case, *, pass_limit=10000) -> ShootingMap\n\n"
@@ -954,6 +959,23 @@ PYBIND11_MODULE(_hxrate, m) {
         "read_case(path) -> Case\n\n"
         "Reads the case file at path (str or os.PathLike). Raises InputError, also for a file "
         "that is missing or cannot be read (code 10).");
+
+    // For bench/python_bench.py: the same rate() called in a C++ loop, so
+    // that the cost of a call from Python can be set against it.
+    m.def(
+        "_rate_loop_seconds",
+        [](const Case& c, int repeats) {
+            py::gil_scoped_release release;
+            auto start = std::chrono::steady_clock::now();
+            for (int i = 0; i < repeats; ++i) {
+                Rating r = hxrate::rate(c);
+                if (r.shootingPasses < 0) throw std::logic_error("impossible pass count");
+            }
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        },
+        "case"_a, "repeats"_a,
+        "Seconds taken by `repeats` calls of the library's rate() on `case` from C++, without "
+        "the GIL (for the benchmark of the call overhead).");
 
     m.def(
         "exchanger_title",
