@@ -20,9 +20,10 @@ SOURCES = {
     "kern": "D. Q. Kern, Process Heat Transfer, McGraw-Hill 1950, ch. 7: "
     "dP = f Gs^2 Ds (Nb + 1) / (2 rho De phi_s), As = Ds (P - Do) B / P, square-pitch "
     "De = 4 (P^2 - pi Do^2/4) / (pi Do), phi_s = (mu/mu_w)^0.14, f read from Kern's "
-    "Fig. 29 (shell-side friction factor, 25 % cut segmental baffles) as tabulated "
-    "below; the worked example (11 kg/s of water) is the one of Peters, Timmerhaus "
-    "and West, Plant Design and Economics for Chemical Engineers, 5th ed., 2002",
+    "Fig. 29 (shell-side friction factor, 25 % cut segmental baffles), readings "
+    "(section 2) taken from the chart as digitised for the `ht` library (C. Bell, "
+    "ht.conv_tube_bank); the worked example (11 kg/s of water) follows Peters, "
+    "Timmerhaus and West, Plant Design and Economics for Chemical Engineers, 5th ed., 2002",
     "effectiveness": "W. M. Kays and A. L. London, Compact Heat Exchangers, 3rd ed., 1984; "
     "Incropera and DeWitt, Fundamentals of Heat and Mass Transfer, table 11.3 "
     "(parallel flow and counterflow)",
