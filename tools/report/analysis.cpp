@@ -680,8 +680,9 @@ std::vector<Warning> checkNumerics(const Case& c, const Rating* r, const Discret
     if (r && reached(*r, Stage::geometry) && r->geometry.elementCount < limits::minimumElements) {
         out.push_back({"coarse-grid", Severity::warning,
                        "only " + std::to_string(r->geometry.elementCount) +
-                           " elements (L = " + num(c.tubeLength) +
-                           " m, dL = " + num(c.elementLength) + " m); at least 10 are advised",
+                           (r->geometry.elementCount == 1 ? " element" : " elements") +
+                           " (L = " + num(c.tubeLength) + " m, dL = " + num(c.elementLength) +
+                           " m); at least 10 are advised",
                        5});
     }
     if (d.formed && d.estimate > limits::discretisation) {
@@ -856,7 +857,7 @@ std::string verdict(const Report& r) {
         errors += w.severity == Severity::error;
         warnings += w.severity == Severity::warning;
     }
-    if (errors == 0 && warnings == 0) return "rated, no warnings";
+    if (errors == 0 && warnings == 0) return "rated, no warnings or errors";
     std::string text = "rated, but read the ";
     if (errors > 0) text += std::to_string(errors) + (errors > 1 ? " errors" : " error");
     if (errors > 0 && warnings > 0) text += " and ";

@@ -139,7 +139,8 @@ std::string profileSvg(const Report& rep) {
         }
     }
     std::vector<double> xt = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
-    std::vector<double> yt = ticks(yMin, yMax, 6);
+    double pad = (yMax - yMin) * 0.03;
+    std::vector<double> yt = ticks(yMin - pad, yMax + pad, 6);
     const double left = 70, right = 700, top = 20, bottom = 300, width = 720, height = 360;
     double x0 = xt.front(), x1 = xt.back(), y0 = yt.front(), y1 = yt.back();
     auto X = [&](double x) { return left + (x - x0) / (x1 - x0) * (right - left); };
@@ -256,7 +257,13 @@ std::string reportHtml(const Report& rep) {
           << value << "</span></div>\n";
     };
     cell("summary-type", "exchanger type", std::to_string(c.exchangerType));
-    cell("summary-duty", "heat duty (tube stream)", solved ? withUnit(t.tubeDuty, "W") : "—");
+    std::string duty = "—";
+    if (solved && t.tubeDuty) {
+        duty = withUnit(std::fabs(*t.tubeDuty), "W");
+        if (*t.tubeDuty != 0)
+            duty += *t.tubeDuty < 0 ? " (tube stream heated)" : " (tube stream cooled)";
+    }
+    cell("summary-duty", "heat duty", duty);
     cell("summary-u", "overall coefficient U",
          solved ? withUnit(r.overallCoefficient, "W/(m²·K)") : "—");
     cell("summary-area", "heat transfer area", solved ? withUnit(r.area, "m²") : "—");

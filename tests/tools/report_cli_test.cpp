@@ -1,0 +1,253 @@
+// hxrate-report as a user runs it: exit statuses, the files it writes and
+// leaves alone, and the page as a real browser renders it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "report_html.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string fixedName = "48230007640350000606.txt";
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string dataCase(const std::string& name) {
+    return std::string(HXRATE_REPORT_DATA_DIR) + "/" + name + ".txt";
+}
+
+class Scratch {
+  public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "hxrate-report-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char ch : s) out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return out + "'";
+}
+
+struct ProgramRun {
+    int status;
+    std::string out, err;
+};
+
+// Runs `program` in `folder` with its output captured.
+ProgramRun run(const std::string& program, const std::vector<std::string>& args,
+               const fs::path& folder) {
+    std::string command = "cd " + quoted(folder.string()) + " && " + quoted(program);
+    for (const std::string& a : args) command += " " + quoted(a);
+    fs::path out = folder / ".stdout", err = folder / ".stderr";
+    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    int raw = std::system(command.c_str());
+    ProgramRun r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+ProgramRun report(const std::vector<std::string>& args, const fs::path& folder) {
+    return run(HXRATE_REPORT_EXE, args, folder);
+}
+
+TEST(ReportCommand, ExitStatuses) {
+    Scratch s;
+    fs::copy_file(dataCase("clean"), s / "clean.txt");
+    fs::copy_file(dataCase("tube-overlap"), s / "overlap.txt");
+    fs::copy_file(dataCase("rejected-tube-reynolds"), s / "rejected.txt");
+    writeText(s / "short.txt", "1 1\n2 0.016\n");
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* report;  // the JSON written, or null
+        const char* why;
+    } rows[] = {
+        {{"clean.txt"}, 0, "clean.report.json", "a clean case"},
+        {{"overlap.txt"}, 0, "overlap.report.json", "errors do not fail without --strict"},
+        {{"--strict", "overlap.txt"}, 3, "overlap.report.json", "--strict fails on an error"},
+        {{"--strict", "clean.txt"}, 0, "clean.report.json", "--strict passes a clean case"},
+        {{"rejected.txt"}, 0, "rejected.report.json", "a rejected case is reported"},
+        {{"short.txt"}, 1, nullptr, "input failure: no report"},
+        {{"missing.txt"}, 1, nullptr, "no case file"},
+        {{"--bogus"}, 2, nullptr, "unknown option"},
+        {{"a.txt", "b.txt"}, 2, nullptr, "two paths"},
+    };
+    for (const Row& row : rows) {
+        for (const auto& entry : fs::directory_iterator(s.path()))
+            if (entry.path().string().find(".report.") != std::string::npos) fs::remove(entry);
+        ProgramRun r = report(row.args, s.path());
+        EXPECT_EQ(r.status, row.status) << row.why << "\n" << r.err;
+        if (row.report) {
+            EXPECT_TRUE(fs::exists(s / row.report)) << row.why;
+        } else {
+            bool none = true;
+            for (const auto& entry : fs::directory_iterator(s.path()))
+                none &= entry.path().string().find(".report.") == std::string::npos;
+            EXPECT_TRUE(none) << row.why;
+        }
+    }
+    ProgramRun shortCase = report({"short.txt"}, s.path());
+    EXPECT_TRUE(shortCase.err.starts_with("run-time error 11: ")) << shortCase.err;
+    ProgramRun rejected = report({"rejected.txt"}, s.path());
+    nlohmann::json j = nlohmann::json::parse(readText(s / "rejected.report.json"));
+    EXPECT_EQ(j["status"], "rejected");
+    EXPECT_GT(j["rejection"]["triggers"][0]["value"].get<double>(), 5e6);
+}
+
+TEST(ReportCommand, FolderHoldsTheFixedNameAndTheProgramsFilesStayUntouched) {
+    Scratch s;
+    fs::copy_file(dataCase("clean"), s / fixedName);
+    writeText(s / "48230007650350000606.txt", "earlier results\r\n");
+    writeText(s / "Log file.txt", "earlier log\r\n");
+    ProgramRun r = report({}, s.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readText(s / "48230007650350000606.txt"), "earlier results\r\n");
+    EXPECT_EQ(readText(s / "Log file.txt"), "earlier log\r\n");
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(s.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{fixedName, "48230007650350000606.txt", "Log file.txt",
+                                            "48230007640350000606.report.json",
+                                            "48230007640350000606.report.html"}));
+}
+
+TEST(ReportCommand, OutputFolderAndJsonOnStandardOutput) {
+    Scratch s;
+    fs::create_directories(s / "case");
+    fs::copy_file(dataCase("decimal-comma"), s / "case" / "pump.txt");
+    ProgramRun r = report({"case/pump.txt", "-o", "out", "--json", "-"}, s.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(s / "out" / "pump.report.html"));
+    EXPECT_FALSE(fs::exists(s / "case" / "pump.report.json"));
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j, nlohmann::json::parse(readText(s / "out" / "pump.report.json")));
+    EXPECT_EQ(j["warnings"][0]["code"], "decimal-comma");
+    EXPECT_NE(r.err.find("decimal-comma"), std::string::npos);
+}
+
+TEST(ReportPage, IsSelfContained) {
+    Scratch s;
+    fs::copy_file(dataCase("cross-flow"), s / "x.txt");
+    ASSERT_EQ(report({"x.txt"}, s.path()).status, 0);
+    std::string page = readText(s / "x.report.html");
+    EXPECT_NE(page.find("Content-Security-Policy\" content=\"default-src 'none'"),
+              std::string::npos);
+    for (const char* outside : {"<script", "http://", "https://", "@import", "url(", "<link"}) {
+        std::string text = page;
+        // The SVG namespace is a name, not a request.
+        for (std::size_t at; (at = text.find("http://www.w3.org/2000/svg")) != std::string::npos;)
+            text.erase(at, 26);
+        EXPECT_EQ(text.find(outside), std::string::npos) << outside;
+    }
+    EXPECT_EQ(page.find("nan"), std::string::npos);
+    EXPECT_EQ(page.find("inf "), std::string::npos);
+    EXPECT_NE(page.find("(estimate)"), std::string::npos) << "Kern's drop is not marked";
+}
+
+std::string browserArgs(const Scratch& s) {
+    return "--user-data-dir=" + (s / "browser").string();
+}
+
+// The text content of the element with `id` in a serialised DOM.
+std::string elementText(const std::string& dom, const std::string& id) {
+    std::size_t at = dom.find("id=\"" + id + "\"");
+    if (at == std::string::npos) return {};
+    std::size_t from = dom.find('>', at) + 1;
+    return dom.substr(from, dom.find('<', from) - from);
+}
+
+TEST(ReportPage, RendersInARealBrowser) {
+    const std::string chromium = "/usr/bin/chromium";
+    if (!fs::exists(chromium))
+        GTEST_SKIP() << "Chromium is not installed at " << chromium << ": the page is not rendered";
+    Scratch s;
+    fs::copy_file(HXRATE_EXAMPLE_CASE, s / fixedName);
+    fs::copy_file(dataCase("decimal-comma"), s / "comma.txt");
+    ASSERT_EQ(report({}, s.path()).status, 0);
+    ASSERT_EQ(report({"comma.txt"}, s.path()).status, 0);
+    writeText(s / "blank.html", "<!DOCTYPE html><html><body></body></html>\n");
+    const std::vector<std::string> common = {"--headless",
+                                             "--no-sandbox",
+                                             "--disable-gpu",
+                                             "--disable-quic",
+                                             "--no-first-run",
+                                             "--disable-background-networking",
+                                             "--disable-component-update",
+                                             "--disable-sync",
+                                             "--hide-scrollbars",
+                                             browserArgs(s)};
+
+    auto dumpDom = [&](const std::string& page) {
+        std::vector<std::string> args = common;
+        args.push_back("--dump-dom");
+        args.push_back("file://" + (s / page).string());
+        return run(chromium, args, s.path());
+    };
+    ProgramRun dom = dumpDom("48230007640350000606.report.html");
+    ASSERT_EQ(dom.status, 0) << dom.err;
+    nlohmann::json j = nlohmann::json::parse(readText(s / "48230007640350000606.report.json"));
+    using hxrate::report::formatNumber;
+    auto shows = [&](const std::string& id, double value) {
+        std::string text = elementText(dom.out, id);
+        EXPECT_TRUE(text.starts_with(formatNumber(value)))
+            << id << " shows \"" << text << "\", expected " << formatNumber(value);
+    };
+    shows("summary-u", j["results"]["overall_coefficient"]);
+    shows("summary-area", j["results"]["area"]);
+    shows("summary-duty", std::fabs(j["results"]["tube_duty"].get<double>()));
+    shows("summary-tube-outlet", j["results"]["tube_outlet_temperature"]);
+    shows("summary-tube-dp", j["pressure_drops"]["tube"]["pressure_drop"]);
+    EXPECT_NE(dom.out.find("<polyline id=\"tube\""), std::string::npos);
+
+    ProgramRun comma = dumpDom("comma.report.html");
+    EXPECT_NE(comma.out.find("class=\"error\" data-code=\"decimal-comma\""), std::string::npos);
+    EXPECT_NE(comma.out.find("\"3,5\" was read as 3"), std::string::npos);
+
+    for (const char* name : {"48230007640350000606.report", "blank"}) {
+        std::vector<std::string> args = common;
+        args.push_back("--window-size=900,1400");
+        args.push_back("--screenshot=" + (s / (std::string(name) + ".png")).string());
+        args.push_back("file://" + (s / (std::string(name) + ".html")).string());
+        ProgramRun shot = run(chromium, args, s.path());
+        ASSERT_TRUE(fs::exists(s / (std::string(name) + ".png"))) << shot.err;
+    }
+    std::string page = readText(s / "48230007640350000606.report.png");
+    std::string blank = readText(s / "blank.png");
+    ASSERT_TRUE(page.starts_with("\x89PNG\r\n\x1a\n"));
+    // Text, tables and a chart compress far worse than an empty page.
+    EXPECT_GT(page.size(), 5 * blank.size()) << "the rendered page looks blank";
+}
+
+}  // namespace
