@@ -217,6 +217,12 @@ std::string formatNumber(std::optional<double> x, int digits) {
     double a = std::fabs(*x);
     if (a != 0 && (a < 1e-3 || a >= 1e6)) {
         std::snprintf(buffer, sizeof buffer, "%.*E", digits - 1, *x);
+        // Trailing zeros of the mantissa say nothing: 5.000E+06 is 5E+06.
+        std::string text = buffer;
+        std::size_t e = text.find('E');
+        std::size_t last = text.find_last_not_of('0', e - 1);
+        if (text[last] == '.') --last;
+        return text.substr(0, last + 1) + text.substr(e);
     } else {
         std::snprintf(buffer, sizeof buffer, "%.*g", digits, *x);
     }
