@@ -13,3 +13,7 @@ if(Python3_FOUND)
         set(HXRATE_PYTHON_DEPS_FOUND ON)
     endif()
 endif()
+if(NOT HXRATE_PYTHON_DEPS_FOUND AND NOT DEFINED HXRATE_PYTHON)
+    message(STATUS "Python module not built: needs ${Python3_EXECUTABLE} with its headers "
+        "(python3-dev), NumPy (python3-numpy) and pybind11 (pybind11-dev)")
+endif()
