@@ -6,9 +6,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/failures.h"
-#include "core/messages.h"
-#include "core/temperature_profile.h"
 #include "results_file.h"
 #include "tool_test_support.h"
 
@@ -31,7 +28,7 @@ const char* verdictName(ShootingVerdict v) {
 
 TEST(AdviseForecast, FollowsTheMismatchRatioPassByPass) {
     struct Row {
-        ShootingAnalysis a;
+        ShootingMap a;
         double factor;
         ShootingVerdict verdict;
         std::int64_t passes;
@@ -58,8 +55,8 @@ TEST(AdviseForecast, FollowsTheMismatchRatioPassByPass) {
 }
 
 TEST(AdviseForecast, TheRangeEndsAreWhereFinishingStops) {
-    const ShootingAnalysis cases[] = {{10, 1.5, 3}, {-0.3, 0.8, 12}, {250, -2, 5}};
-    for (const ShootingAnalysis& a : cases) {
+    const ShootingMap cases[] = {{10, 1.5, 3}, {-0.3, 0.8, 12}, {250, -2, 5}};
+    for (const ShootingMap& a : cases) {
         for (std::int32_t limit : {50, 10000}) {
             std::optional<FactorRange> range = finishingFactors(a, limit);
             ASSERT_TRUE(range.has_value());
@@ -97,51 +94,23 @@ const CounterCurrentCase counterCurrentCases[] = {
     {sampleCase("terminations-t15_diverge_002"), ShootingVerdict::Diverges, 10000},
 };
 
-// The forecast from two passes, the shooting marched pass by pass, and
-// hxrate's own solver agree on every case.
-TEST(AdviseCases, ForecastMarchAndSolverAgree) {
-    for (const CounterCurrentCase& c : counterCurrentCases) {
-        SCOPED_TRACE(c.folder);
-        CaseRecords records;
-        prepareCase(c.folder + "/" + caseName, records);
-        ShootingAnalysis a = analyseShooting(records);
-        ShootingForecast forecast = forecastShooting(a, records.input.correctionFactor);
-        EXPECT_STREQ(verdictName(forecast.verdict), verdictName(c.verdict));
-        EXPECT_EQ(forecast.passes, c.passes);
-        ShootingForecast marched = shoot(records, records.input.correctionFactor);
-        EXPECT_STREQ(verdictName(marched.verdict), verdictName(c.verdict));
-        EXPECT_EQ(marched.passes, c.passes);
-
-        std::string_view solverMessage;
-        try {
-            solveTemperatureProfile(records.input, records.geometry, records.model,
-                                    records.profile);
-        } catch (const CaseRejected& rejected) {
-            solverMessage = rejected.message();
-        }
-        std::string_view expected = c.verdict == ShootingVerdict::Finishes ? std::string_view{}
-                                    : c.verdict == ShootingVerdict::ReduceFactor
-                                        ? messages::reduceCorrectionFactor
-                                        : messages::shellProfileDivergence;
-        EXPECT_EQ(solverMessage, expected);
-    }
+Case caseIn(const std::string& folder) {
+    return readCase(folder + "/" + caseName);
 }
 
-TEST(AdviseCases, MarchedShootingLeavesTheSolversProfile) {
-    for (const char* name : {"success-branch_t1_007", "success-branch_t3_055"}) {
-        SCOPED_TRACE(name);
-        CaseRecords marched, solved;
-        prepareCase(sampleCase(name) + "/" + caseName, marched);
-        prepareCase(sampleCase(name) + "/" + caseName, solved);
-        shoot(marched, marched.input.correctionFactor);
-        solveTemperatureProfile(solved.input, solved.geometry, solved.model, solved.profile);
-        std::size_t bytes = static_cast<std::size_t>(solved.profile.nodeCount) * sizeof(double);
-        EXPECT_EQ(std::memcmp(marched.profile.tubeTemperature.get(),
-                              solved.profile.tubeTemperature.get(), bytes),
-                  0);
-        EXPECT_EQ(std::memcmp(marched.profile.shellTemperature.get(),
-                              solved.profile.shellTemperature.get(), bytes),
-                  0);
+// The forecast from the two passes of the analysis and the library's own
+// shooting agree on every case, passes and all.
+TEST(AdviseCases, ForecastAndRatingAgree) {
+    for (const CounterCurrentCase& c : counterCurrentCases) {
+        SCOPED_TRACE(c.folder);
+        Case input = caseIn(c.folder);
+        ShootingMap a = analyseShooting(input);
+        ShootingForecast forecast = forecastShooting(a, input.correctionFactor);
+        EXPECT_STREQ(verdictName(forecast.verdict), verdictName(c.verdict));
+        EXPECT_EQ(forecast.passes, c.passes);
+        ShootingForecast rated = shootingOutcome(input, input.correctionFactor);
+        EXPECT_STREQ(verdictName(rated.verdict), verdictName(c.verdict));
+        EXPECT_EQ(rated.passes, c.passes);
     }
 }
 
@@ -151,11 +120,9 @@ TEST(AdviseCases, TheAdvisedFactorMakesHxrateFinish) {
     for (const CounterCurrentCase& c : counterCurrentCases) {
         if (c.passes == 1) continue;
         SCOPED_TRACE(c.folder);
-        CaseRecords records;
-        prepareCase(c.folder + "/" + caseName, records);
-        ShootingAnalysis a = analyseShooting(records);
+        Case input = caseIn(c.folder);
         std::int64_t passes = 0;
-        double factor = advisedFactor(records, a, passes);
+        double factor = advisedFactor(input, analyseShooting(input), passes);
         EXPECT_GE(passes, 2);
         EXPECT_LE(passes, 3);
         ScratchFolder work;
@@ -198,14 +165,13 @@ TEST(AdviseDiscretisation, GridsAreTheCaseWithShorterElements) {
     for (const char* name : {"success-axial_nb_001", "success-branch_t2_006",
                              "success-branch_t1_007", "terminations-t12_reduce_005"}) {
         SCOPED_TRACE(name);
-        CaseRecords records;
-        prepareCase(sampleCase(name) + "/" + caseName, records);
+        Case input = caseIn(sampleCase(name));
         for (int divisor : {1, 2, 4}) {
-            std::optional<GridSolution> s = solveOnGrid(records, divisor);
+            std::optional<GridSolution> s = solveOnGrid(input, divisor);
             ASSERT_TRUE(s.has_value());
-            EXPECT_EQ(s->elementLength, records.input.elementLength / divisor);
+            EXPECT_EQ(s->elementLength, input.elementLength / divisor);
             EXPECT_EQ(s->elementCount,
-                      static_cast<std::int32_t>(records.input.tubeLength / s->elementLength));
+                      static_cast<std::int32_t>(input.tubeLength / s->elementLength));
             if (divisor == 1 && exists(sampleCase(name) + "/expected/" + resultsName)) {
                 ResultsReport r =
                     parseResultsReport(readFile(sampleCase(name) + "/expected/" + resultsName));
@@ -233,6 +199,13 @@ TEST(AdviseProgram, AdvisesWithoutTouchingTheFolder) {
     EXPECT_EQ(listFolder(folder), std::vector<std::string>{caseName});
     EXPECT_EQ(readFile(folder + "/" + caseName),
               readFile(sampleCase("terminations-t14_reduce_001") + "/" + caseName));
+}
+
+TEST(AdviseProgram, PrintsTheLibraryVersion) {
+    ProgramRun run = runProgram(HXRATE_ADVISE_EXE, {"--version"}, "/");
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, std::string(version()) + "\n");
+    EXPECT_EQ(runProgram(HXRATE_ADVISE_EXE, {"--no-such-option"}, "/").exitStatus, 2);
 }
 
 TEST(AdviseProgram, NamesWhyACaseGetsNoAdvice) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include <hxrate/report.h>
 #include "tool_test_support.h"
 
 namespace hxrate::tools {
@@ -73,8 +74,10 @@ TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
         {"end of file", W_EXITCODE(1, 0), "", "run-time error 11: end of file\n", std::nullopt,
          std::nullopt, Outcome::InputError, "run-time error 11: end of file"},
         {"storage refused", W_EXITCODE(1, 0), "", "run-time error 30: the temperature profile\n",
-         std::nullopt, std::nullopt, Outcome::InputError,
+         std::nullopt, std::nullopt, Outcome::ResourceError,
          "run-time error 30: the temperature profile"},
+        {"file not writable", W_EXITCODE(1, 0), "", "run-time error 31: cannot open\n",
+         std::nullopt, std::nullopt, Outcome::ResourceError, "run-time error 31: cannot open"},
         {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::Crashed,
          "killed by signal 11"},
         {"an unknown exit status", W_EXITCODE(3, 0), "", "oops\n", std::nullopt, std::nullopt,
@@ -137,9 +140,14 @@ const std::pair<const char*, const char*> sampleOutcomes[] = {
     {"arith-zero_dL_001", "arithmetic failure"},
 };
 
-TEST(BatchProgram, RunsEveryFolderAndSummarisesInTheGivenOrder) {
+class BatchModes : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(, BatchModes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "processes" : "inProcess"; });
+
+TEST_P(BatchModes, RunsEveryFolderAndSummarisesInTheGivenOrder) {
     ScratchFolder work;
     std::vector<std::string> arguments = {"-j", "3", "-o", "out.csv"};
+    if (GetParam()) arguments.push_back("--processes");
     for (auto [name, outcome] : sampleOutcomes) {
         copyCase(sampleCase(name), work.path(), name);
         arguments.push_back(name);
@@ -164,6 +172,12 @@ TEST(BatchProgram, RunsEveryFolderAndSummarisesInTheGivenOrder) {
         // Each run leaves the files that hxrate alone leaves.
         std::string expected = sampleCase(name) + "/expected/";
         for (const char* file : {logName, resultsName}) {
+            if (file == std::string(logName) && exists(expected + "log_records_failure")) {
+                std::string log = readFile(work / name + "/" + logName);
+                EXPECT_TRUE(log.starts_with(" run-time error ")) << log;
+                EXPECT_TRUE(log.ends_with(" Calculation Terminated !!!\r\n")) << log;
+                continue;
+            }
             EXPECT_EQ(exists(expected + file), exists(work / name + "/" + file)) << file;
             if (exists(expected + file)) {
                 EXPECT_EQ(readFile(expected + file), readFile(work / name + "/" + file));
@@ -177,11 +191,13 @@ TEST(BatchProgram, RunsEveryFolderAndSummarisesInTheGivenOrder) {
     }
 }
 
-TEST(BatchProgram, ReportsFoldersItCannotRun) {
+TEST_P(BatchModes, ReportsFoldersItCannotRun) {
     ScratchFolder work;
     copyCase(sampleCase("success-branch_t1_007"), work.path(), "good");
     std::filesystem::create_directory(work / "empty");
-    ProgramRun run = runProgram(HXRATE_BATCH_EXE, {"good", "empty", "missing"}, work.path());
+    std::vector<std::string> arguments = {"good", "empty", "missing"};
+    if (GetParam()) arguments.push_back("--processes");
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.standardError.find("empty: the folder holds no case file"), std::string::npos);
     std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
@@ -189,8 +205,21 @@ TEST(BatchProgram, ReportsFoldersItCannotRun) {
     EXPECT_EQ(csvFields(lines[1])[2], "success");
     EXPECT_EQ(csvFields(lines[2])[2], "not run");
     EXPECT_EQ(csvFields(lines[3])[2], "not run");
-    // hxrate would have created an empty case file there.
+    // Nothing is written where there is no case.
     EXPECT_TRUE(listFolder(work / "empty").empty());
+}
+
+TEST(BatchProgram, HelpVersionAndWrongCommandLines) {
+    ProgramRun help = runProgram(HXRATE_BATCH_EXE, {"--help"}, "/");
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.standardOutput.find("--processes"), std::string::npos);
+    ProgramRun version = runProgram(HXRATE_BATCH_EXE, {"--version"}, "/");
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.standardOutput, std::string(hxrate::version()) + "\n");
+    for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
+             {}, {"-j", "0", "f"}, {"-j", "x", "f"}, {"--what", "f"}}) {
+        EXPECT_EQ(runProgram(HXRATE_BATCH_EXE, wrong, "/").exitStatus, 2) << wrong.size();
+    }
 }
 
 TEST(BatchProgram, RefusesAProgramThatCannotRun) {

@@ -166,6 +166,51 @@ TEST(PlotSvg, DrawsOnePointPerTableRowWithTitleLegendAndCaption) {
         EXPECT_NE(svg.find(">" + report.thirdColumnTitle + "<"), std::string::npos);
         EXPECT_NE(svg.find("Overall Heat Transfer Coefficient = " + report.overallCoefficient.text),
                   std::string::npos);
+        EXPECT_NE(svg.find(">Location along the tube (m)<"), std::string::npos);
+        EXPECT_NE(svg.find(">Temperature (\u00b0C)<"), std::string::npos);
+        EXPECT_EQ(svg.find("id=\"remark\""), std::string::npos);
+    }
+}
+
+// The run log tells whether the results file is the last run's.
+TEST(PlotProgram, RefusesAnEarlierRunsResultsUnlessAsked) {
+    const std::string report =
+        readFile(sampleCase("success-branch_t3_055") + "/expected/" + resultsName);
+    const std::string caseFile = readFile(sampleCase("success-branch_t3_055") + "/" + caseName);
+    const struct {
+        const char* why;
+        std::optional<std::string> log;
+        const char* refusal;  // nullptr: plotted
+    } table[] = {
+        {"last run succeeded", " Calculation processed successfully\r\n", nullptr},
+        {"no run log", std::nullopt, nullptr},
+        {"last run rejected", " Reduce correction factor\r\n Calculation Terminated !!!\r\n",
+         "did not finish (Reduce correction factor)"},
+        {"last run failed",
+         " run-time error 20: division by zero\r\n Calculation Terminated !!!\r\n",
+         "did not finish (run-time error 20: division by zero)"},
+        {"log left empty by a failed run", "", "did not finish (the run log is empty)"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.why);
+        ScratchFolder work;
+        writeFile(work / caseName, caseFile);
+        writeFile(work / resultsName, report);
+        if (row.log) writeFile(work / logName, *row.log);
+        ProgramRun run = runProgram(HXRATE_PLOT_EXE, {work.path()}, "/");
+        if (!row.refusal) {
+            EXPECT_EQ(run.exitStatus, 0) << run.standardError;
+            continue;
+        }
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.standardError.find(row.refusal), std::string::npos) << run.standardError;
+        EXPECT_NE(run.standardError.find("earlier run"), std::string::npos);
+        EXPECT_FALSE(exists(work / "profile.svg"));
+        run = runProgram(HXRATE_PLOT_EXE, {"--earlier", work.path()}, "/");
+        EXPECT_EQ(run.exitStatus, 0) << run.standardError;
+        std::string svg = readFile(work / "profile.svg");
+        EXPECT_TRUE(wellFormed(svg));
+        EXPECT_NE(svg.find("Results of an earlier run"), std::string::npos);
     }
 }
 

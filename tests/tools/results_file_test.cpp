@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "batch.h"
+#include "case_lines.h"
 #include "plot.h"
 #include "tool_test_support.h"
 
@@ -150,6 +152,42 @@ TEST(ResultsFile, WritesNumbersInTheirShortestDecimalForm) {
                                                     {-1.5e-7, "-1.5e-07"},
                                                     {std::numeric_limits<double>::quiet_NaN(), ""}};
     for (auto [value, text] : table) EXPECT_EQ(shortestDecimal(value), text);
+}
+
+}  // namespace
+}  // namespace hxrate::tools
+
+namespace hxrate::tools {
+namespace {
+
+// The first case lines are read by the program's rules even when a later
+// line is malformed or missing.
+TEST(CaseLines, ReadsTheLeadingLinesOfAnyCaseText) {
+    const struct {
+        const char* why;
+        std::string text;
+        int lines;
+        std::optional<std::int32_t> type;
+        double elementLength;
+    } table[] = {
+        {"whole case",
+         testing::readFile(testing::sampleCase("success-branch_t1_007") + "/" + testing::caseName),
+         5, 1, 0.367},
+        {"later line malformed", "1 3\n2 0.02\n3 0\n4 6\n5 0.5 x\n6 oops\n", 5, 3, 0.5},
+        {"value on the next line", "1\n 2\n2 .1\n3 0\n4 1\n5\n .25\n6 ?", 5, 2, 0.25},
+        {"a CR takes the rest of its line", "1 1\r 9\n2 0\n3 0\n4 1\n5 .5\r 7\n6 ?", 5, 1, 0.5},
+        {"a last line without its end", "1 2", 1, 2, 0},
+        {"a needed line malformed", "1 x\n", 1, std::nullopt, 0},
+        {"a needed line missing", "1 1\n2 0.02\n", 5, std::nullopt, 0},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.why);
+        std::optional<Case> c = leadingCaseLines(row.text, row.lines);
+        ASSERT_EQ(c.has_value(), row.type.has_value());
+        if (!c) continue;
+        EXPECT_EQ(c->exchangerType, *row.type);
+        EXPECT_EQ(c->elementLength, row.elementLength);
+    }
 }
 
 }  // namespace

@@ -6,10 +6,7 @@
 #include <string>
 
 #include "advise.h"
-#include "core/failures.h"
-#include "core/messages.h"
-#include "format/case_reader.h"
-#include "hxrate/files.h"
+#include "command_line.h"
 #include "results_file.h"
 
 namespace {
@@ -17,9 +14,7 @@ namespace {
 using namespace hxrate;
 using namespace hxrate::tools;
 
-constexpr const char* help =
-    "usage: hxrate-advise [FOLDER]\n"
-    "\n"
+constexpr const char* description =
     "Reads the case file in FOLDER (default: the working directory), rates the\n"
     "exchanger as hxrate does and reports, without writing any file:\n"
     "  - for the counter-current types 1 and 3: whether the case's correction\n"
@@ -41,13 +36,14 @@ constexpr const char* help =
     "\n"
     "Discretisation. The case is solved again with the element length halved and\n"
     "quartered (each grid holds the whole elements that fit in the tube length,\n"
-    "as hxrate forms it). With d1 = T(dL) - T(dL/2) and d2 = T(dL/2) - T(dL/4)\n"
+    "as hxrate forms it; the counter-current types are shot exactly, whatever\n"
+    "their factor). With d1 = T(dL) - T(dL/2) and d2 = T(dL/2) - T(dL/4)\n"
     "the observed order is p = log2(d1/d2) and the estimated error of the given\n"
     "element length is d1/(1 - 2^-p); p = 1, the order of the element step, is\n"
     "taken when the three grids show no order between 0.5 and 4.\n"
     "\n"
     "Exit status: 0 with the advice, 1 when the case does not reach the solver,\n"
-    "2 for a wrong command line.\n";
+    "2 for a wrong command line.";
 
 std::string g(double v, int digits = 6) {
     char text[48];
@@ -62,44 +58,64 @@ double roundedInward(double v, int digits, bool up) {
     return (up ? std::ceil(v / scale) : std::floor(v / scale)) * scale;
 }
 
+// The whole elements that fit in the tube length, as the grid holds them
+// once the library has accepted it.
+std::int32_t wholeElements(const Case& c) {
+    return static_cast<std::int32_t>(c.tubeLength / c.elementLength);
+}
+
 std::string verdictText(const ShootingForecast& f) {
     switch (f.verdict) {
         case ShootingVerdict::Finishes:
             return "finishes in " + std::to_string(f.passes) +
                    (f.passes == 1 ? " pass" : " passes");
         case ShootingVerdict::ReduceFactor:
-            return "stopped after pass 2 with \"" + std::string(messages::reduceCorrectionFactor) +
-                   "\"";
+            return "stopped after pass " + std::to_string(f.passes) + " with \"" +
+                   std::string(checkMessage(Check::shootingGrows)) + "\"";
         case ShootingVerdict::Diverges:
             return "stopped after pass " + std::to_string(f.passes) + " with \"" +
-                   std::string(messages::shellProfileDivergence) + "\"";
+                   std::string(checkMessage(Check::shootingLimit)) + "\"";
     }
     return {};
 }
 
-void adviseShooting(CaseRecords& records) {
-    const double caseFactor = records.input.correctionFactor;
+// What the case's own factor does, as the library's shooting makes it.
+std::string caseFactorVerdict(const Case& c) {
+    try {
+        return verdictText(shootingOutcome(c, c.correctionFactor));
+    } catch (const CaseRejected& rejected) {
+        return "rejected with \"" + std::string(rejected.message()) + "\"";
+    }
+}
+
+void adviseShooting(const Case& c, const ShootingMap& a) {
     std::cout << "\nShooting on the shell outlet temperature\n";
-    ShootingAnalysis a = analyseShooting(records);
-    std::cout << "  the first pass misses the shell inlet temperature by " << g(a.firstError)
+    std::cout << "  the first pass misses the shell inlet temperature by " << g(a.firstMismatch)
               << '\n';
-    if (std::fabs(a.firstError) < k::convergenceTolerance) {
+    if (std::fabs(a.firstMismatch) < shootingTolerance) {
+        // A grid without elements is not marched at all: the solver rejects it.
+        try {
+            rate(c, rateOptions());
+        } catch (const CaseRejected& rejected) {
+            std::cout << "  but hxrate rejects the case with \"" << rejected.message() << "\"\n";
+            return;
+        }
         std::cout << "  that is within the tolerance: any factor finishes in 1 pass\n";
         return;
     }
     std::cout << "  change of the far-end shell temperature per degree of start value: "
-              << g(a.slope) << " (UAp = " << g(a.conductance) << ")\n"
-              << "  each correction multiplies the mismatch by 1 - " << g(a.slope / a.conductance)
-              << " * factor\n"
-              << "  case factor " << g(caseFactor, 9) << ": "
-              << verdictText(forecastShooting(a, caseFactor)) << '\n';
+              << g(a.slope) << " (UAp = " << g(a.conductancePerLength) << ")\n"
+              << "  each correction multiplies the mismatch by 1 - "
+              << g(a.slope / a.conductancePerLength) << " * factor\n"
+              << "  case factor " << g(c.correctionFactor, 9) << ": " << caseFactorVerdict(c)
+              << '\n';
     std::optional<FactorRange> range = finishingFactors(a);
     if (!range) {
         std::cout << "  the far end does not follow the start value: no factor finishes\n";
         return;
     }
     std::int64_t passes = 0;
-    double advised = advisedFactor(records, a, passes);
+    double advised = advisedFactor(c, a, passes);
     if (passes > 0) {
         std::cout << "  fastest factor: " << shortestDecimal(advised) << " (finishes in " << passes
                   << " passes, marched as hxrate marches)\n";
@@ -111,7 +127,7 @@ void adviseShooting(CaseRecords& records) {
     // factors that finish.
     std::cout << "  factors from " << g(roundedInward(range->low, 4, true), 4) << " to "
               << g(roundedInward(range->high, 4, false), 4) << " finish within "
-              << k::shootingPassLimit << " passes\n"
+              << shootingPassLimit << " passes\n"
               << "      factor    passes\n";
     for (double share : {0.01, 0.1, 0.5, 1.0, 1.5, 1.9, 1.99}) {
         double factor = std::stod(g(fastestFactor(a) * share, 3));
@@ -123,11 +139,11 @@ void adviseShooting(CaseRecords& records) {
     std::fflush(stdout);
 }
 
-void adviseElementLength(const CaseRecords& records) {
+void adviseElementLength(const Case& c) {
     std::cout << "\nDiscretisation error of the outlet temperatures (the case solved with dL, "
                  "dL/2, dL/4)\n";
     std::optional<GridSolution> grids[3];
-    for (int i = 0; i < 3; ++i) grids[i] = solveOnGrid(records, 1 << i);
+    for (int i = 0; i < 3; ++i) grids[i] = solveOnGrid(c, 1 << i);
     std::printf("  %-20s", "element length");
     for (const auto& s : grids) std::printf("%14s", s ? g(s->elementLength).c_str() : "-");
     std::printf("  %14s  %s\n  %-20s", "error of dL", "order", "elements");
@@ -156,30 +172,27 @@ void adviseElementLength(const CaseRecords& records) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    CLI::App app(description, "hxrate-advise");
     std::string folder = ".";
-    if (argc > 2 || (argc == 2 && std::string(argv[1]).starts_with("-"))) {
-        bool asked =
-            argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help");
-        (asked ? std::cout : std::cerr) << help;
-        return asked ? 0 : 2;
-    }
-    if (argc == 2) folder = argv[1];
+    app.add_option("FOLDER", folder, "the case folder (default: the working directory)");
+    addVersionFlag(app);
+    if (std::optional<int> status = parseCommandLine(app, argc, argv)) return *status;
+
     const std::string casePath = folder + "/" + caseFileName;
-    CaseRecords records;
     try {
-        prepareCase(casePath, records);
-        const std::int32_t type = records.input.exchangerType;
-        std::cout << casePath << ": " << exchangerTitle(type) << "\n  "
-                  << records.geometry.elementCount << " elements of "
-                  << g(records.input.elementLength) << " in a tube length of "
-                  << g(records.input.tubeLength) << '\n';
-        if (type == ExchangerType::CounterCurrent ||
-            type == ExchangerType::CrossFlowCounterCurrent) {
-            adviseShooting(records);
+        const Case c = readCase(casePath);
+        // Rates the exchanger up to its temperature profile (and, for the
+        // counter-current types, makes the two passes of the analysis).
+        const ShootingMap map = analyseShooting(c, rateOptions());
+        std::cout << casePath << ": " << exchangerTitle(c.exchangerType) << "\n  "
+                  << wholeElements(c) << " elements of " << g(c.elementLength)
+                  << " in a tube length of " << g(c.tubeLength) << '\n';
+        if (isCounterCurrent(c.exchangerType)) {
+            adviseShooting(c, map);
         } else {
             std::cout << "  co-current: no shooting, the correction factor is not used\n";
         }
-        adviseElementLength(records);
+        adviseElementLength(c);
         return 0;
     } catch (const CaseRejected& rejected) {
         std::cerr << "hxrate-advise: hxrate rejects this case before its temperature profile: "

@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include <hxrate/files.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -7,10 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/failures.h"
-#include "core/records.h"
-#include "format/case_reader.h"
-#include "format/free_form_reader.h"
+#include "case_lines.h"
 
 namespace hxrate::tools {
 namespace {
@@ -20,6 +19,8 @@ constexpr std::string_view successLine = " Calculation processed successfully";
 constexpr std::string_view terminatedLine = " Calculation Terminated !!!";
 constexpr int firstArithmeticError = 20;
 constexpr int lastArithmeticError = 23;
+constexpr int firstResourceError = 30;
+constexpr int lastResourceError = 31;
 
 std::string firstLine(std::string_view text) {
     std::string_view line = text.substr(0, text.find('\n'));
@@ -63,12 +64,20 @@ std::string_view outcomeName(Outcome outcome) {
             return "input failure";
         case Outcome::ArithmeticError:
             return "arithmetic failure";
+        case Outcome::ResourceError:
+            return "resource failure";
         case Outcome::Crashed:
             return "crashed";
         case Outcome::NotRun:
             return "not run";
     }
     return "not run";
+}
+
+Outcome failureOutcome(int n) {
+    if (n >= firstArithmeticError && n <= lastArithmeticError) return Outcome::ArithmeticError;
+    if (n >= firstResourceError && n <= lastResourceError) return Outcome::ResourceError;
+    return Outcome::InputError;
 }
 
 bool isFailure(Outcome outcome) {
@@ -97,9 +106,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     int status = WEXITSTATUS(run.waitStatus);
     std::string diagnostic = firstLine(run.standardError);
     if (status == 1) {
-        int n = errorNumberOf(diagnostic);
-        bool arithmetic = n >= firstArithmeticError && n <= lastArithmeticError;
-        s.outcome = arithmetic ? Outcome::ArithmeticError : Outcome::InputError;
+        s.outcome = failureOutcome(errorNumberOf(diagnostic));
         s.message = diagnostic;
         return s;
     }
@@ -137,14 +144,17 @@ CaseSummary notRun(std::string folder, std::string reason) {
 std::string caseExchangerType(const std::string& path) {
     std::optional<std::string> bytes = readWholeFile(path);
     if (!bytes) return {};
-    try {
-        FreeFormReader reader(path, std::string_view(*bytes));
-        CaseInput in;
-        readCaseLine(reader, 1, in);
-        return std::to_string(in.exchangerType);
-    } catch (const InputError&) {
-        return {};
-    }
+    std::optional<Case> c = leadingCaseLines(*bytes, 1);
+    return c ? std::to_string(c->exchangerType) : std::string{};
+}
+
+std::string whyNotRunnable(const std::string& folder) {
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "no such folder";
+    std::string casePath = folder + "/" + caseFileName;
+    if (::stat(casePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return "the folder holds no case file";
+    return {};
 }
 
 std::string csvField(std::string_view text) {
@@ -194,8 +204,9 @@ std::string progressLine(std::size_t done, std::size_t total, std::size_t failed
 }
 
 std::string summaryLine(const std::vector<CaseSummary>& cases, double elapsedSeconds) {
-    constexpr Outcome order[] = {Outcome::Success,         Outcome::Rejected, Outcome::InputError,
-                                 Outcome::ArithmeticError, Outcome::Crashed,  Outcome::NotRun};
+    constexpr Outcome order[] = {
+        Outcome::Success,       Outcome::Rejected, Outcome::InputError, Outcome::ArithmeticError,
+        Outcome::ResourceError, Outcome::Crashed,  Outcome::NotRun};
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", elapsedSeconds);
     std::string line = std::to_string(cases.size()) + (cases.size() == 1 ? " case" : " cases") +

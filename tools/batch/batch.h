@@ -11,7 +11,15 @@
 
 namespace hxrate::tools {
 
-enum class Outcome { Success, Rejected, InputError, ArithmeticError, Crashed, NotRun };
+enum class Outcome {
+    Success,
+    Rejected,
+    InputError,
+    ArithmeticError,
+    ResourceError,  // a grid too large for memory, an output file that cannot be written
+    Crashed,
+    NotRun,
+};
 
 std::string_view outcomeName(Outcome outcome);
 
@@ -40,8 +48,15 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
 CaseSummary notRun(std::string folder, std::string reason);
 
 // The exchanger type on case line 1 of the case file at `path`, read with
-// the program's own reader; empty when the file or the line cannot be read.
+// the program's own rules; empty when the file or the line cannot be read.
 std::string caseExchangerType(const std::string& path);
+
+// Why a folder cannot be run ("no such folder", "the folder holds no case
+// file"); empty when it can.
+std::string whyNotRunnable(const std::string& folder);
+
+// The outcome of a run that ended with "run-time error N".
+Outcome failureOutcome(int errorNumber);
 
 // The message of a rejected run, joined again from the free-form lines of
 // its run log (a message longer than a line is spread over two).

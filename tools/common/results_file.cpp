@@ -1,22 +1,13 @@
 #include "results_file.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <limits>
-#include <sstream>
+
+#include <hxrate/report.h>
 
 namespace hxrate::tools {
 namespace {
-
-constexpr std::array<std::string_view, 4> titles = {
-    "Co-current Single-pass Heat Exchanger",
-    "Counter-current Single-pass Heat Exchanger",
-    "Cross Flow Co-current Single-pass Heat Exchanger",
-    "Cross Flow Counter-current Single-pass Heat Exchanger",
-};
 
 constexpr std::size_t fieldWidth = 10;
 constexpr std::size_t rowLength = 54;
@@ -99,11 +90,6 @@ struct LineCursor {
 
 }  // namespace
 
-std::string_view exchangerTitle(std::int32_t type) {
-    return type >= 0 && type < static_cast<std::int32_t>(titles.size()) ? titles[type]
-                                                                        : std::string_view{};
-}
-
 ResultsReport parseResultsReport(std::string_view bytes) {
     std::vector<std::string_view> lines = splitLines(bytes);
     LineCursor at{lines};
@@ -111,12 +97,12 @@ ResultsReport parseResultsReport(std::string_view bytes) {
 
     std::string_view first = at.take("the title");
     r.exchangerType = -1;
-    for (std::size_t t = 0; t < titles.size(); ++t) {
-        if (first == " " + std::string(titles[t])) r.exchangerType = static_cast<std::int32_t>(t);
+    for (std::int32_t t = 0; !exchangerTitle(t).empty(); ++t) {
+        if (first == " " + std::string(exchangerTitle(t))) r.exchangerType = t;
     }
     if (r.exchangerType < 0)
         fail("this is not a results file of hxrate: its first line is no exchanger title");
-    r.title = std::string(titles[r.exchangerType]);
+    r.title = std::string(exchangerTitle(r.exchangerType));
     at.blank();
     r.overallCoefficient = at.labelled("Overall Heat Transfer Coefficient =");
     r.heatTransferArea = at.labelled("Exchanger Heat Transfer Area =");
@@ -164,15 +150,6 @@ ResultsReport parseResultsReport(std::string_view bytes) {
     }
     if (r.rows.empty()) fail("the results file ends before the first table row (truncated)");
     return r;
-}
-
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad()) return std::nullopt;
-    return std::move(bytes).str();
 }
 
 std::string shortestDecimal(double value) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files.h"
+
 namespace hxrate::tools {
 
 // A value of the report: the characters of its field (blanks removed) and
@@ -45,12 +47,6 @@ struct ResultsFileError {
 // Parses the bytes of a results file; throws ResultsFileError naming the
 // first line that does not match the report's layout.
 ResultsReport parseResultsReport(std::string_view bytes);
-
-// The whole content of a file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::string& path);
-
-// The report's title of an exchanger type, or an empty text for other types.
-std::string_view exchangerTitle(std::int32_t type);
 
 // The shortest decimal text that reads back as the same double ("36.76",
 // "0", "1e+100"); an empty text for NaN.

@@ -1,27 +1,35 @@
 // hxrate-plot [FOLDER]: draws the temperature table of the results file in
 // FOLDER (default: the working directory) into FOLDER/profile.svg.
-#include <fstream>
+#include <hxrate/files.h>
+
 #include <iostream>
 #include <string>
 
-#include "format/case_reader.h"
-#include "hxrate/files.h"
+#include "command_line.h"
 #include "plot.h"
 
 int main(int argc, char** argv) {
     using namespace hxrate::tools;
+    CLI::App app(
+        "Reads the results file hxrate wrote in FOLDER (default: the working\n"
+        "directory) and writes FOLDER/profile.svg: the tube-fluid and shell-fluid\n"
+        "(or shell-pass inlet) temperatures in degrees Celsius against the location\n"
+        "along the tube in metres. It refuses a results file that the run log shows\n"
+        "to be an earlier run's.\n"
+        "\n"
+        "Exit status: 0 with the chart, 1 when there is nothing right to draw,\n"
+        "2 for a wrong command line.",
+        "hxrate-plot");
     std::string folder = ".";
-    if (argc > 2 || (argc == 2 && std::string(argv[1]).starts_with("-"))) {
-        std::cerr << "usage: hxrate-plot [FOLDER]\n\n"
-                     "Reads the results file hxrate wrote in FOLDER (default: the working\n"
-                     "directory) and writes FOLDER/profile.svg: the tube-fluid and shell-fluid\n"
-                     "(or shell-pass inlet) temperatures against the location along the tube.\n";
-        return argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help") ? 0
-                                                                                               : 2;
-    }
-    if (argc == 2) folder = argv[1];
-    const std::string resultsPath = folder + "/" + hxrate::resultsFileName;
+    bool earlier = false;
+    app.add_option("FOLDER", folder, "the case folder (default: the working directory)");
+    app.add_flag("--earlier", earlier,
+                 "plot the results file even when the last run was rejected or failed, "
+                 "marked as an earlier run's");
+    addVersionFlag(app);
+    if (std::optional<int> status = parseCommandLine(app, argc, argv)) return *status;
 
+    const std::string resultsPath = folder + "/" + hxrate::resultsFileName;
     std::optional<std::string> bytes = readWholeFile(resultsPath);
     if (!bytes) {
         std::cerr << "hxrate-plot: no results file in " << folder << " (" << resultsPath
@@ -35,8 +43,21 @@ int main(int argc, char** argv) {
         std::cerr << "hxrate-plot: " << resultsPath << ": " << e.message << '\n';
         return 1;
     }
+    // A rejected or failed run leaves the results file of an earlier run.
+    std::string remark;
+    LastRun last = lastRunOf(readWholeFile(folder + "/" + hxrate::runLogName));
+    if (last.ending == LastRun::endedEarly) {
+        if (!earlier) {
+            std::cerr << "hxrate-plot: the last run in " << folder << " did not finish ("
+                      << last.reason << "), so " << resultsPath
+                      << " is an earlier run's; use --earlier to plot it anyway\n";
+            return 1;
+        }
+        remark = "Results of an earlier run: the last run did not finish (" + last.reason + ")";
+    }
     // A table cut at a line end looks complete; the case beside it tells.
-    if (std::optional<CaseGrid> grid = caseGrid(folder + "/" + hxrate::caseFileName)) {
+    if (std::optional<CaseGrid> grid = caseGrid(folder + "/" + hxrate::caseFileName);
+        grid && remark.empty()) {
         auto rows = static_cast<std::int64_t>(report.rows.size());
         if (grid->exchangerType != report.exchangerType ||
             std::max<std::int64_t>(grid->elementCount, 0) + 1 != rows) {
@@ -50,11 +71,9 @@ int main(int argc, char** argv) {
         }
     }
     const std::string svgPath = folder + "/profile.svg";
-    std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
-    svg << renderProfileSvg(report);
-    svg.close();
-    if (!svg) {
-        std::cerr << "hxrate-plot: cannot write " << svgPath << '\n';
+    if (std::string problem = replaceFile(svgPath, renderProfileSvg(report, remark));
+        !problem.empty()) {
+        std::cerr << "hxrate-plot: cannot write " << svgPath << ": " << problem << '\n';
         return 1;
     }
     std::cout << svgPath << '\n';

@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/failures.h"
-#include "core/records.h"
-#include "format/case_reader.h"
-#include "format/free_form_reader.h"
+#include "case_lines.h"
 
 namespace hxrate::tools {
 namespace {
@@ -110,7 +107,7 @@ std::string xmlEscape(std::string_view in) {
     return out;
 }
 
-std::string renderProfileSvg(const ResultsReport& report) {
+std::string renderProfileSvg(const ResultsReport& report, std::string_view remark) {
     double xMin = std::numeric_limits<double>::infinity(), xMax = -xMin, yMin = xMin, yMax = -xMin;
     for (const TableRow& r : report.rows) {
         for (double y : {r.tubeTemperature.value, r.thirdColumn.value}) {
@@ -136,6 +133,9 @@ std::string renderProfileSvg(const ResultsReport& report) {
            coordinate(pageHeight) + "\" fill=\"white\"/>\n";
     svg += text(pageWidth / 2, 35, report.title,
                 "text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\"");
+    if (!remark.empty())
+        svg += text(pageWidth / 2, 55, remark,
+                    "id=\"remark\" text-anchor=\"middle\" fill=\"#c0392b\"");
 
     int xDecimals = tickDecimals(xTicks), yDecimals = tickDecimals(yTicks);
     for (double t : xTicks) {
@@ -151,9 +151,9 @@ std::string renderProfileSvg(const ResultsReport& report) {
     svg += "<rect x=\"" + coordinate(left) + "\" y=\"" + coordinate(top) + "\" width=\"" +
            coordinate(right - left) + "\" height=\"" + coordinate(bottom - top) +
            "\" fill=\"none\" stroke=\"black\"/>\n";
-    svg +=
-        text((left + right) / 2, bottom + 45, "Location along the tube", "text-anchor=\"middle\"");
-    svg += text(25, (top + bottom) / 2, "Temperature",
+    svg += text((left + right) / 2, bottom + 45, "Location along the tube (m)",
+                "text-anchor=\"middle\"");
+    svg += text(25, (top + bottom) / 2, "Temperature (\u00b0C)",
                 "text-anchor=\"middle\" transform=\"rotate(-90 25 " +
                     coordinate((top + bottom) / 2) + ")\"");
 
@@ -193,16 +193,21 @@ std::string renderProfileSvg(const ResultsReport& report) {
 std::optional<CaseGrid> caseGrid(const std::string& path) {
     std::optional<std::string> bytes = readWholeFile(path);
     if (!bytes) return std::nullopt;
-    try {
-        FreeFormReader reader(path, std::string_view(*bytes));
-        CaseInput in;
-        for (int caseLine = 1; caseLine <= 5; ++caseLine) readCaseLine(reader, caseLine, in);
-        double count = std::trunc(in.tubeLength / in.elementLength);
-        if (!std::isfinite(count) || std::fabs(count) > 2147483647.0) return std::nullopt;
-        return CaseGrid{in.exchangerType, static_cast<std::int64_t>(count)};
-    } catch (const InputError&) {
-        return std::nullopt;
-    }
+    std::optional<Case> c = leadingCaseLines(*bytes, 5);
+    if (!c) return std::nullopt;
+    double count = std::trunc(c->tubeLength / c->elementLength);
+    if (!std::isfinite(count) || std::fabs(count) > 2147483647.0) return std::nullopt;
+    return CaseGrid{c->exchangerType, static_cast<std::int64_t>(count)};
+}
+
+LastRun lastRunOf(const std::optional<std::string>& runLog) {
+    if (!runLog) return {LastRun::unknown, {}};
+    std::string_view log = *runLog;
+    std::string_view first = log.substr(0, log.find_first_of("\r\n"));
+    if (first == " Calculation processed successfully") return {LastRun::succeeded, {}};
+    if (first.empty() || first == " ") return {LastRun::endedEarly, "the run log is empty"};
+    // The log holds the reason in free-form lines; the first one names it.
+    return {LastRun::endedEarly, std::string(first.substr(1))};
 }
 
 }  // namespace hxrate::tools

@@ -19,10 +19,12 @@ std::vector<double> niceTicks(double low, double high, int wanted);
 // Text with the five XML special characters replaced by their entities.
 std::string xmlEscape(std::string_view text);
 
-// The whole SVG document: title, axes with ticks and labels, one polyline
-// per temperature column with one point per table row, a legend and a
-// caption with the overall coefficient.
-std::string renderProfileSvg(const ResultsReport& report);
+// The whole SVG document: title, axes with ticks and labels (location in m,
+// temperature in degrees Celsius: the SI units cases use), one polyline per
+// temperature column with one point per table row, a legend and a caption
+// with the overall coefficient. A non-empty `remark` is shown under the
+// title (an earlier run's results).
+std::string renderProfileSvg(const ResultsReport& report, std::string_view remark = {});
 
 // Exchanger type and element count of the case file at `path` (case lines 1
 // to 5), to tell whether a results file beside it is complete; nothing when
@@ -32,5 +34,14 @@ struct CaseGrid {
     std::int64_t elementCount;
 };
 std::optional<CaseGrid> caseGrid(const std::string& path);
+
+// How the last run in a folder ended, from its run log: the results file
+// is that run's only when it succeeded. `reason` is the first line of the
+// log's message when it ended early.
+struct LastRun {
+    enum Ending { succeeded, endedEarly, unknown } ending;
+    std::string reason;
+};
+LastRun lastRunOf(const std::optional<std::string>& runLog);
 
 }  // namespace hxrate::tools

@@ -1,0 +1,127 @@
+#include "run_process.h"
+
+#include <fcntl.h>
+#include <hxrate/files.h>
+#include <limits.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace hxrate::tools {
+namespace {
+
+// What the child reports through its exec pipe when it cannot start hxrate.
+struct StartError {
+    int stage;  // 0: entering the folder, 1: starting hxrate
+    int error;
+};
+
+// Only async-signal-safe calls between fork and exec: the parent has threads.
+[[noreturn]] void childFails(int pipeFd, int stage) {
+    StartError e{stage, errno};
+    ssize_t ignored = ::write(pipeFd, &e, sizeof e);
+    (void)ignored;
+    ::_exit(127);
+}
+
+void closeAll(std::initializer_list<int> fds) {
+    for (int fd : fds) ::close(fd);
+}
+
+// Reads both pipes until the child has closed them; keeps at most 64 KiB of each.
+void readUntilClosed(int outFd, int errFd, std::string& out, std::string& err) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* into[2] = {&out, &err};
+    char buffer[4096];
+    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                if (into[i]->size() < 65536) into[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+            }
+        }
+    }
+    for (const pollfd& p : fds) {
+        if (p.fd >= 0) ::close(p.fd);
+    }
+}
+
+}  // namespace
+
+CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder) {
+    if (std::string reason = whyNotRunnable(folder); !reason.empty()) return notRun(folder, reason);
+    int out[2], err[2], status[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return notRun(folder, std::string("pipe: ") + std::strerror(errno));
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        closeAll({out[0], out[1]});
+        return notRun(folder, std::string("pipe: ") + std::strerror(errno));
+    }
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        closeAll({out[0], out[1], err[0], err[1]});
+        return notRun(folder, std::string("pipe: ") + std::strerror(errno));
+    }
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.c_str()) != 0) childFails(status[1], 0);
+        int nullFd = ::open("/dev/null", O_RDONLY);
+        if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0)
+            childFails(status[1], 1);
+        char* const argv[] = {const_cast<char*>("hxrate"), nullptr};
+        ::execv(hxrate.c_str(), argv);
+        childFails(status[1], 1);
+    }
+    int forkError = errno;
+    closeAll({out[1], err[1], status[1]});
+    if (pid < 0) {
+        closeAll({out[0], err[0], status[0]});
+        return notRun(folder, std::string("fork: ") + std::strerror(forkError));
+    }
+    // The exec pipe closes without data once hxrate is running.
+    StartError e{};
+    ssize_t n;
+    do n = ::read(status[0], &e, sizeof e);
+    while (n < 0 && errno == EINTR);
+    ::close(status[0]);
+    RunObservation run;
+    readUntilClosed(out[0], err[0], run.standardOutput, run.standardError);
+    while (::waitpid(pid, &run.waitStatus, 0) < 0 && errno == EINTR) {
+    }
+    if (n == static_cast<ssize_t>(sizeof e)) {
+        return notRun(folder,
+                      (e.stage == 0 ? "cannot enter the folder: " : "cannot run " + hxrate + ": ") +
+                          std::string(std::strerror(e.error)));
+    }
+    run.runLog = readWholeFile(folder + "/" + runLogName);
+    run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
+    return summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+}
+
+std::string locateHxrate(const std::string& given) {
+    std::string path = given;
+    if (path.empty()) {
+        char self[PATH_MAX];
+        ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string exe = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
+        std::size_t slash = exe.rfind('/');
+        path = (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + "/hxrate";
+    }
+    // Each child enters its folder before starting hxrate: the path must not be relative.
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr || ::access(resolved, X_OK) != 0) return {};
+    return resolved;
+}
+
+}  // namespace hxrate::tools

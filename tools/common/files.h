@@ -1,0 +1,29 @@
+// Files and machine resources of the companion tools: whole-file reads,
+// writes that replace a file in one step (a killed tool never leaves a
+// file half written), and the memory a rating may take.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hxrate::tools {
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`.
+// Returns an empty text on success, otherwise why it failed (the system's
+// reason); `path` is then as it was.
+std::string replaceFile(const std::string& path, std::string_view bytes);
+
+// Whether `path` exists but is something other than a regular file (a
+// folder, a FIFO): a name that replaceFile must not write over.
+bool isOtherThanRegularFile(const std::string& path);
+
+// The grid storage the program allows one run: half of the machine's
+// memory, so that a larger grid is refused before anything is marched.
+std::uint64_t machineStorageLimit();
+
+}  // namespace hxrate::tools
