@@ -44,10 +44,11 @@ scratch=$(mktemp -d)
 trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 
 # run_one INDEX CASE_FILE SETUP_DIR READONLY: runs build INDEX in a fresh
-# folder and leaves what it observed in $scratch/out.INDEX/.
+# folder and leaves what it observed in $scratch/out.INDEX/. Every build runs
+# in a folder of the same path, which a diagnostic may name.
 run_one() {
     local i=$1 case_file=$2 setup=$3 readonly=$4
-    local work=$scratch/work.$i out=$scratch/out.$i exe=${exes[$i]}
+    local work=$scratch/work out=$scratch/out.$i exe=${exes[$i]}
     chmod -R u+w "$work" 2>/dev/null
     rm -rf "$work" "$out"
     mkdir -p "$work" "$out"
