@@ -181,6 +181,19 @@ TEST(Warnings, EachSmallCaseRaisesItsCode) {
     }
 }
 
+TEST(ShootingAdvice, AdvisedFactorFinishesWhereTheCasesCrawls) {
+    Report r = reportOf("slow-shooting");
+    ASSERT_GT(r.rating.shootingPasses, slowShootingPasses);
+    ASSERT_TRUE(r.shooting.advisedFactor && r.shooting.advisedPasses);
+    Case c = r.input;
+    c.correctionFactor = *r.shooting.advisedFactor;
+    Rating advised = rate(c);
+    EXPECT_EQ(advised.shootingPasses, *r.shooting.advisedPasses);
+    EXPECT_LE(advised.shootingPasses, 10);
+    // Both shootings land on the same profile within their tolerance.
+    EXPECT_NEAR(advised.tubeOutletTemperature, r.rating.tubeOutletTemperature, 1e-4);
+}
+
 TEST(Warnings, CleanCaseRaisesNone) {
     Report r = reportOf("clean");
     for (const Warning& w : r.warnings) ADD_FAILURE() << w.code << ": " << w.message;
