@@ -155,20 +155,12 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
             rateCase(*reader, r, limits);
 
             OverallResults overall = computeOverallResults(r);
-            const TemperatureProfile& p = r.profile;
-            ReportView report{r.input.exchangerType,
-                              overall.overallCoefficient,
-                              overall.heatTransferArea,
-                              r.model.tubeFilmCoefficient,
-                              r.model.tubeMassFlow,
-                              r.model.shellMassFlow,
-                              overall.shellExitTemperature,
-                              r.geometry.elementCount,
-                              r.input.elementLength,
-                              p.tubeTemperature.get(),
-                              r.input.exchangerType == ExchangerType::CrossFlowCounterCurrent
-                                  ? p.shellPassInletTemperature.get()
-                                  : p.shellTemperature.get()};
+            ReportView report{r.input.exchangerType,        overall.overallCoefficient,
+                              overall.heatTransferArea,     r.model.tubeFilmCoefficient,
+                              r.model.tubeMassFlow,         r.model.shellMassFlow,
+                              overall.shellExitTemperature, r.geometry.elementCount,
+                              r.input.elementLength,        r.profile.tubeTemperature.get(),
+                              reportedShellColumn(r)};
             files.results.open();
             writeResultsReport(files.results.sink(), report);
             files.results.close();
