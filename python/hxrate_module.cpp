@@ -325,31 +325,6 @@ py::array readOnlyView(const std::vector<double>& values, py::handle owner) {
     return view;
 }
 
-const char* correlationName(hxrate::Correlation c) {
-    using hxrate::Correlation;
-    switch (c) {
-        case Correlation::laminarDuct:
-            return "laminar-duct";
-        case Correlation::turbulentDuct:
-            return "turbulent-duct";
-        case Correlation::singleCylinder:
-            return "single-cylinder";
-        case Correlation::inlineBank:
-            return "inline-bank";
-        case Correlation::staggeredBank:
-            return "staggered-bank";
-        case Correlation::axialBundle:
-            return "axial-bundle";
-        case Correlation::sparseLaminar:
-            return "sparse-laminar";
-        case Correlation::sparseTurbulent:
-            return "sparse-turbulent";
-        case Correlation::none:
-            break;
-    }
-    return nullptr;
-}
-
 constexpr hxrate::Correlation allCorrelations[] = {
     hxrate::Correlation::laminarDuct,    hxrate::Correlation::turbulentDuct,
     hxrate::Correlation::singleCylinder, hxrate::Correlation::inlineBank,
@@ -357,15 +332,15 @@ constexpr hxrate::Correlation allCorrelations[] = {
     hxrate::Correlation::sparseLaminar,  hxrate::Correlation::sparseTurbulent};
 
 py::object toPython(hxrate::Correlation c) {
-    const char* name = correlationName(c);
-    return name ? py::object(py::str(name)) : py::object(py::none());
+    if (c == hxrate::Correlation::none) return py::none();
+    return py::str(std::string(hxrate::correlationName(c)));
 }
 
 hxrate::Correlation correlationFrom(py::handle value) {
     if (value.is_none()) return hxrate::Correlation::none;
     std::string name = py::str(value);
     for (auto c : allCorrelations)
-        if (name == correlationName(c)) return c;
+        if (name == hxrate::correlationName(c)) return c;
     throw py::value_error("unknown correlation '" + name + "'");
 }
 

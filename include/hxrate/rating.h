@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "hxrate/case.h"
@@ -43,6 +44,10 @@ enum class Correlation {
     sparseLaminar,    // shell side, axial types: sparse bundle as a laminar duct
     sparseTurbulent,  // shell side, axial types: sparse bundle as a turbulent duct
 };
+
+// A short stable name of a correlation ("turbulent-duct"; "none"), for JSON
+// and bindings.
+std::string_view correlationName(Correlation correlation);
 
 // Geometry derived from the case.
 struct Geometry {

@@ -43,6 +43,29 @@ void fillProfile(const CaseRecords& r, Rating& out) {
 
 }  // namespace
 
+std::string_view correlationName(Correlation c) {
+    switch (c) {
+        case Correlation::laminarDuct:
+            return "laminar-duct";
+        case Correlation::turbulentDuct:
+            return "turbulent-duct";
+        case Correlation::singleCylinder:
+            return "single-cylinder";
+        case Correlation::inlineBank:
+            return "inline-bank";
+        case Correlation::staggeredBank:
+            return "staggered-bank";
+        case Correlation::axialBundle:
+            return "axial-bundle";
+        case Correlation::sparseLaminar:
+            return "sparse-laminar";
+        case Correlation::sparseTurbulent:
+            return "sparse-turbulent";
+        default:
+            return "none";
+    }
+}
+
 void computeGridAndGeometry(CaseRecords& r, std::uint64_t storageLimitBytes, int upToCaseLine) {
     const CaseInput& in = r.input;
     if (upToCaseLine == 5) {

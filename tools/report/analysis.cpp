@@ -803,29 +803,6 @@ std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
     return rows;
 }
 
-std::string_view correlationName(Correlation c) {
-    switch (c) {
-        case Correlation::laminarDuct:
-            return "laminar-duct";
-        case Correlation::turbulentDuct:
-            return "turbulent-duct";
-        case Correlation::singleCylinder:
-            return "single-cylinder";
-        case Correlation::inlineBank:
-            return "inline-bank";
-        case Correlation::staggeredBank:
-            return "staggered-bank";
-        case Correlation::axialBundle:
-            return "axial-bundle";
-        case Correlation::sparseLaminar:
-            return "sparse-laminar";
-        case Correlation::sparseTurbulent:
-            return "sparse-turbulent";
-        default:
-            return "none";
-    }
-}
-
 std::string correlationText(Correlation c, int bankRow) {
     switch (c) {
         case Correlation::laminarDuct:

@@ -203,8 +203,7 @@ struct InputRow {
 };
 std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source);
 
-// The name of a correlation ("turbulent-duct") and a sentence on it.
-std::string_view correlationName(Correlation c);
+// A sentence on a correlation (and the tube-bank row it used).
 std::string correlationText(Correlation c, int bankRow);
 
 // The verdict line of the summary: "rated", "rated with 2 errors", "rejected".
