@@ -10,9 +10,9 @@ pytestmark = pytest.mark.cluster
 
 
 def load_sweep():
-    spec = importlib.util.spec_from_file_location("sweep", EXAMPLES / "python" / "sweep.py")
-    sweep = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(sweep)
+    source = importlib.util.spec_from_file_location("sweep", EXAMPLES / "python" / "sweep.py")
+    sweep = importlib.util.module_from_spec(source)
+    source.loader.exec_module(sweep)
     return sweep
 
 

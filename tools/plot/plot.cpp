@@ -81,32 +81,6 @@ std::vector<double> niceTicks(double low, double high, int wanted) {
     return ticks;
 }
 
-std::string xmlEscape(std::string_view in) {
-    std::string out;
-    for (char c : in) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string renderProfileSvg(const ResultsReport& report, std::string_view remark) {
     double xMin = std::numeric_limits<double>::infinity(), xMax = -xMin, yMin = xMin, yMax = -xMin;
     for (const TableRow& r : report.rows) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "markup.h"
 #include "results_file.h"
 
 namespace hxrate::tools {
@@ -15,9 +16,6 @@ namespace hxrate::tools {
 // Round tick values (steps of 1, 2 or 5 times a power of ten) covering
 // [low, high], about `wanted` of them; a degenerate range is widened.
 std::vector<double> niceTicks(double low, double high, int wanted);
-
-// Text with the five XML special characters replaced by their entities.
-std::string xmlEscape(std::string_view text);
 
 // The whole SVG document: title, axes with ticks and labels (location in m,
 // temperature in degrees Celsius: the SI units cases use), one polyline per

@@ -7,38 +7,16 @@
 
 #include <hxrate/report.h>
 
+#include "markup.h"
 #include "report_json.h"
 
 namespace hxrate::report {
 namespace {
 
-std::string escape(std::string_view text) {
-    std::string out;
-    for (char ch : text) {
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += ch;
-        }
-    }
-    return out;
-}
-
 std::string withUnit(std::optional<double> x, std::string_view unit, int digits = 4) {
     std::string text = formatNumber(x, digits);
     if (x && std::isfinite(*x) && !unit.empty()) text += " " + std::string(unit);
-    return escape(text);
+    return tools::xmlEscape(text);
 }
 
 // Units as the page writes them.
@@ -154,13 +132,13 @@ std::string profileSvg(const Report& rep) {
         s << "<line x1=\"" << svgNumber(X(t)) << "\" y1=\"" << top << "\" x2=\"" << svgNumber(X(t))
           << "\" y2=\"" << bottom << "\" stroke=\"#e3e6ea\"/>"
           << "<text x=\"" << svgNumber(X(t)) << "\" y=\"" << bottom + 16
-          << "\" text-anchor=\"middle\">" << escape(formatNumber(t, 6)) << "</text>\n";
+          << "\" text-anchor=\"middle\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
     }
     for (double t : yt) {
         s << "<line x1=\"" << left << "\" y1=\"" << svgNumber(Y(t)) << "\" x2=\"" << right
           << "\" y2=\"" << svgNumber(Y(t)) << "\" stroke=\"#e3e6ea\"/>"
           << "<text x=\"" << left - 6 << "\" y=\"" << svgNumber(Y(t) + 4)
-          << "\" text-anchor=\"end\">" << escape(formatNumber(t, 6)) << "</text>\n";
+          << "\" text-anchor=\"end\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
     }
     s << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left << "\" height=\""
       << bottom - top << "\" fill=\"none\" stroke=\"#5b6470\"/>\n";
@@ -198,8 +176,8 @@ struct Row {
 void table(std::ostringstream& h, const std::vector<Row>& rows, const char* id = nullptr) {
     h << "<table" << (id ? std::string(" id=\"") + id + "\"" : "") << ">\n";
     for (const Row& r : rows) {
-        h << "<tr><th>" << escape(r.label) << "</th><td class=\"num\">" << r.value << "</td><td>"
-          << escape(r.note) << "</td></tr>\n";
+        h << "<tr><th>" << tools::xmlEscape(r.label) << "</th><td class=\"num\">" << r.value
+          << "</td><td>" << tools::xmlEscape(r.note) << "</td></tr>\n";
     }
     h << "</table>\n";
 }
@@ -240,14 +218,15 @@ std::string reportHtml(const Report& rep) {
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "style-src 'unsafe-inline'; img-src data:; form-action 'none'; base-uri 'none'\">\n"
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      << "<title>" << escape(title) << "</title>\n<style>" << style
+      << "<title>" << tools::xmlEscape(title) << "</title>\n<style>" << style
       << "</style>\n</head>\n<body>\n";
 
     std::string typeTitle(exchangerTitle(c.exchangerType));
-    h << "<h1>Exchanger rating: " << escape(rep.caseName) << "</h1>\n"
+    h << "<h1>Exchanger rating: " << tools::xmlEscape(rep.caseName) << "</h1>\n"
       << "<p class=\"sub\">Type " << c.exchangerType
-      << (typeTitle.empty() ? "" : " — " + escape(typeTitle)) << " · case file <code>"
-      << escape(rep.casePath) << "</code> · hxrate " << escape(hxrate::version())
+      << (typeTitle.empty() ? "" : " — " + tools::xmlEscape(typeTitle)) << " · case file <code>"
+      << tools::xmlEscape(rep.casePath) << "</code> · hxrate "
+      << tools::xmlEscape(hxrate::version())
       << " · SI units assumed: the case is read without conversion</p>\n";
 
     int errors = 0, warnings = 0;
@@ -257,7 +236,7 @@ std::string reportHtml(const Report& rep) {
     }
     const char* verdictClass = !solved || errors > 0 ? "bad" : (warnings > 0 ? "warn" : "ok");
     h << "<section id=\"summary\">\n<div class=\"verdict " << verdictClass << "\" id=\"verdict\">"
-      << escape(verdict(rep)) << "</div>\n<div class=\"summary\">\n";
+      << tools::xmlEscape(verdict(rep)) << "</div>\n<div class=\"summary\">\n";
     auto cell = [&](const char* id, const char* key, const std::string& value) {
         h << "<div><span class=\"k\">" << key << "</span><span class=\"v\" id=\"" << id << "\">"
           << value << "</span></div>\n";
@@ -288,10 +267,11 @@ std::string reportHtml(const Report& rep) {
         h << "<ul class=\"warnings\">\n";
         for (const Warning& w : rep.warnings) {
             std::string sev(severityName(w.severity));
-            h << "<li class=\"" << sev << "\" data-code=\"" << escape(w.code)
-              << "\"><span class=\"sev\">" << sev << "</span><code>" << escape(w.code) << "</code> "
+            h << "<li class=\"" << sev << "\" data-code=\"" << tools::xmlEscape(w.code)
+              << "\"><span class=\"sev\">" << sev << "</span><code>" << tools::xmlEscape(w.code)
+              << "</code> "
               << (w.caseLine > 0 ? "(case line " + std::to_string(w.caseLine) + ") " : "")
-              << escape(w.message) << "</li>\n";
+              << tools::xmlEscape(w.message) << "</li>\n";
         }
         h << "</ul>\n";
     }
@@ -299,14 +279,14 @@ std::string reportHtml(const Report& rep) {
 
     if (rep.rejectedBy) {
         h << "<section id=\"rejection\">\n<h2>Rejected</h2>\n<p>Run log: <code>"
-          << escape(checkMessage(*rep.rejectedBy)) << "</code> (check <code>"
-          << escape(checkName(*rep.rejectedBy))
+          << tools::xmlEscape(checkMessage(*rep.rejectedBy)) << "</code> (check <code>"
+          << tools::xmlEscape(checkName(*rep.rejectedBy))
           << "</code>). Everything below was computed before the check.</p>\n";
         std::vector<Row> rows;
         for (const Trigger& tr : rep.triggers) {
             std::string note = tr.relation;
             if (tr.limit) note += (note.empty() ? "" : " ") + formatNumber(tr.limit, 6);
-            rows.push_back({tr.quantity, escape(formatNumber(tr.value, 6)), note});
+            rows.push_back({tr.quantity, tools::xmlEscape(formatNumber(tr.value, 6)), note});
         }
         table(h, rows, "triggers");
         h << "</section>\n";
@@ -316,9 +296,10 @@ std::string reportHtml(const Report& rep) {
          "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
     for (const InputRow& row : describeInputs(c, rep.source)) {
         h << "<tr><td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
-          << escape(row.label) << "</td><td>" << escape(row.symbol) << "</td><td class=\"num\">"
-          << (row.text ? escape(*row.text) : escape(formatNumber(row.value, 6))) << "</td><td>"
-          << escape(prettyUnit(row.unit)) << "</td></tr>\n";
+          << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
+          << "</td><td class=\"num\">"
+          << (row.text ? tools::xmlEscape(*row.text) : tools::xmlEscape(formatNumber(row.value, 6)))
+          << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td></tr>\n";
     }
     h << "</table>\n</section>\n";
 
@@ -351,9 +332,9 @@ std::string reportHtml(const Report& rep) {
         both("friction factor f", r.tube.friction, r.shell.friction, "");
         both("film coefficient h", r.tube.filmCoefficient, r.shell.filmCoefficient, "W/(m²·K)");
         both("film term 1/(h r)", r.tube.filmResistance, r.shell.filmResistance, "m·K/W");
-        h << "<tr><th>correlation</th><td>" << escape(correlationText(r.tube.correlation, 0))
-          << "</td><td>"
-          << (shell ? escape(correlationText(r.shell.correlation, r.shell.bankRow)) : "—")
+        h << "<tr><th>correlation</th><td>"
+          << tools::xmlEscape(correlationText(r.tube.correlation, 0)) << "</td><td>"
+          << (shell ? tools::xmlEscape(correlationText(r.shell.correlation, r.shell.bankRow)) : "—")
           << "</td></tr>\n</table>\n";
         if (shell) {
             h << "<p class=\"note\">Shell flow area " << withUnit(r.shell.flowArea, "m²")
