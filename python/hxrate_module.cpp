@@ -344,18 +344,16 @@ hxrate::Correlation correlationFrom(py::handle value) {
     throw py::value_error("unknown correlation '" + name + "'");
 }
 
-constexpr const char* stageNames[] = {
-    "started",    "geometry", "tube-side", "shell-flow", "shell-heat-transfer",
-    "resistance", "solved"};
-
 py::object toPython(hxrate::Stage stage) {
-    return py::str(stageNames[static_cast<int>(stage)]);
+    return py::str(std::string(hxrate::stageName(stage)));
 }
 
 hxrate::Stage stageFrom(py::handle value) {
     std::string name = py::str(value);
-    for (int i = 0; i < static_cast<int>(std::size(stageNames)); ++i)
-        if (name == stageNames[i]) return static_cast<hxrate::Stage>(i);
+    for (int i = 0; i <= static_cast<int>(hxrate::Stage::solved); ++i) {
+        auto stage = static_cast<hxrate::Stage>(i);
+        if (name == hxrate::stageName(stage)) return stage;
+    }
     throw py::value_error("unknown stage '" + name + "'");
 }
 

@@ -93,6 +93,9 @@ struct Profile {
 // quantities were formed.
 enum class Stage { started, geometry, tubeSide, shellFlow, shellHeatTransfer, resistance, solved };
 
+// A short stable name of a stage ("tube-side"), for JSON and bindings.
+std::string_view stageName(Stage stage);
+
 struct Rating {
     Stage stage = Stage::started;  // the last stage completed
     Geometry geometry;

@@ -66,6 +66,13 @@ std::string_view correlationName(Correlation c) {
     }
 }
 
+std::string_view stageName(Stage stage) {
+    static constexpr std::string_view names[] = {
+        "started",    "geometry", "tube-side", "shell-flow", "shell-heat-transfer",
+        "resistance", "solved"};
+    return names[static_cast<std::size_t>(stage)];
+}
+
 void computeGridAndGeometry(CaseRecords& r, std::uint64_t storageLimitBytes, int upToCaseLine) {
     const CaseInput& in = r.input;
     if (upToCaseLine == 5) {

@@ -16,25 +16,6 @@ json number(const std::optional<double>& x) {
     return x ? number(*x) : json(nullptr);
 }
 
-std::string_view stageName(Stage s) {
-    switch (s) {
-        case Stage::started:
-            return "started";
-        case Stage::geometry:
-            return "geometry";
-        case Stage::tubeSide:
-            return "tube-side";
-        case Stage::shellFlow:
-            return "shell-flow";
-        case Stage::shellHeatTransfer:
-            return "shell-heat-transfer";
-        case Stage::resistance:
-            return "resistance";
-        default:
-            return "solved";
-    }
-}
-
 json side(const SideResult& s) {
     return {{"reynolds", number(s.reynolds)},
             {"prandtl", number(s.prandtl)},
