@@ -34,11 +34,15 @@ def call_overhead(case):
           f"ratio {py / cpp:.3f} (goal <= 1.3)")
 
 
-def cases_per_second(cases, threads):
-    """Each thread rates its share of the cases, one Python call per case."""
+def cases_per_second(cases, threads, batched=False):
+    """Each thread rates its share of the cases: one Python call per case,
+    or (batched) one rate_many() call for the whole share."""
     shares = [cases[i::threads] for i in range(threads)]
 
     def work(share):
+        if batched:
+            hxrate.rate_many(share)
+            return
         for case in share:
             hxrate.rate(case)
 
@@ -76,10 +80,11 @@ def thread_scaling(base):
              for n in range(1000)]
     for c in cases:
         hxrate.rate(c)
-    one = cases_per_second(cases, 1)
-    two = cases_per_second(cases, 2)
-    print(f"1000 cases: 1 thread {one:,.0f} cases/s, 2 threads {two:,.0f} cases/s, "
-          f"speed-up {two / one:.2f} (goal >= 1.8)")
+    for batched, how in ((False, "rate() per case"), (True, "rate_many() per thread")):
+        one = cases_per_second(cases, 1, batched)
+        two = cases_per_second(cases, 2, batched)
+        print(f"1000 cases, {how}: 1 thread {one:,.0f} cases/s, 2 threads {two:,.0f} cases/s, "
+              f"speed-up {two / one:.2f} (goal >= 1.8)")
     # What the machine gives two threads of the same work without Python's
     # calls (other load on the cores shows here too).
     ceiling = cpp_loop_rate(base, 2) / cpp_loop_rate(base, 1)

@@ -503,14 +503,14 @@ struct ErrorTypes {
 };
 ErrorTypes errorTypes;
 
-[[noreturn]] void raise(PyObject* type, const std::string& what,
-                        std::initializer_list<std::pair<const char*, py::object>> fields) {
+// An instance of one of the exception types with its fields.
+py::object makeError(PyObject* type, const std::string& what,
+                     std::initializer_list<std::pair<const char*, py::object>> fields) {
     auto message = toPythonText(what);
     auto instance = py::reinterpret_steal<py::object>(PyObject_CallOneArg(type, message.ptr()));
     if (!instance) throw py::error_already_set();
     for (const auto& [name, value] : fields) instance.attr(name) = value;
-    PyErr_SetObject(type, instance.ptr());
-    throw py::error_already_set();
+    return instance;
 }
 
 const char* faultName(hxrate::Fault fault) {
@@ -527,40 +527,51 @@ const char* faultName(hxrate::Fault fault) {
     return "integer-conversion";
 }
 
-[[noreturn]] void raiseCaseRejected(const hxrate::CaseRejected& e, const Case& c) {
-    py::object partial = py::none();
-    if (auto shared = e.sharedPartial())
-        partial = py::cast(std::make_shared<RatingObject>(RatingObject{c, std::move(shared)}));
-    raise(errorTypes.caseRejected, e.what(),
-          {{"code", py::int_(0)},
-           {"message", toPythonText(e.message())},
-           {"check", toPythonText(hxrate::checkName(e.check()))},
-           {"partial", partial}});
+// The Python exception for an error of the library; a rejection carries its
+// partial rating with the case that was rated.
+py::object errorObject(const hxrate::Error& error, const Case& c) {
+    if (auto* e = dynamic_cast<const hxrate::CaseRejected*>(&error)) {
+        py::object partial = py::none();
+        if (auto shared = e->sharedPartial())
+            partial = py::cast(std::make_shared<RatingObject>(RatingObject{c, std::move(shared)}));
+        return makeError(errorTypes.caseRejected, e->what(),
+                         {{"code", py::int_(0)},
+                          {"message", toPythonText(e->message())},
+                          {"check", toPythonText(hxrate::checkName(e->check()))},
+                          {"partial", partial}});
+    }
+    if (auto* e = dynamic_cast<const hxrate::InputError*>(&error)) {
+        return makeError(errorTypes.inputError, e->what(),
+                         {{"code", py::int_(e->code())},
+                          {"reason", toPythonText(e->reason())},
+                          {"file", toPythonText(e->file())},
+                          {"case_line", py::int_(e->caseLine())},
+                          {"line", py::int_(e->line())},
+                          {"column", py::int_(e->column())},
+                          {"text", toPythonText(e->text())}});
+    }
+    if (auto* e = dynamic_cast<const hxrate::ArithmeticError*>(&error)) {
+        return makeError(errorTypes.arithmeticFault, e->what(),
+                         {{"code", py::int_(e->code())},
+                          {"quantity", toPythonText(e->quantity())},
+                          {"fault", py::str(faultName(e->fault()))}});
+    }
+    PyObject* type = dynamic_cast<const hxrate::ResourceError*>(&error) ? errorTypes.resourceError
+                                                                        : errorTypes.error;
+    return makeError(type, error.what(), {{"code", py::int_(error.code())}});
+}
+
+[[noreturn]] void raise(const hxrate::Error& error, const Case& c) {
+    py::object instance = errorObject(error, c);
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
+    throw py::error_already_set();
 }
 
 void translateError(std::exception_ptr failure) {
     try {
         if (failure) std::rethrow_exception(failure);
-    } catch (const hxrate::CaseRejected& e) {
-        raiseCaseRejected(e, Case{});
-    } catch (const hxrate::InputError& e) {
-        raise(errorTypes.inputError, e.what(),
-              {{"code", py::int_(e.code())},
-               {"reason", toPythonText(e.reason())},
-               {"file", toPythonText(e.file())},
-               {"case_line", py::int_(e.caseLine())},
-               {"line", py::int_(e.line())},
-               {"column", py::int_(e.column())},
-               {"text", toPythonText(e.text())}});
-    } catch (const hxrate::ArithmeticError& e) {
-        raise(errorTypes.arithmeticFault, e.what(),
-              {{"code", py::int_(e.code())},
-               {"quantity", toPythonText(e.quantity())},
-               {"fault", py::str(faultName(e.fault()))}});
-    } catch (const hxrate::ResourceError& e) {
-        raise(errorTypes.resourceError, e.what(), {{"code", py::int_(e.code())}});
     } catch (const hxrate::Error& e) {
-        raise(errorTypes.error, e.what(), {{"code", py::int_(e.code())}});
+        raise(e, Case{});
     }
 }
 
@@ -601,7 +612,7 @@ auto withoutGil(const Case& c, Work work) {
             rejected.emplace(e);
         }
     }
-    if (rejected) raiseCaseRejected(*rejected, c);
+    if (rejected) raise(*rejected, c);
     return result;
 }
 
@@ -888,6 +899,47 @@ PYBIND11_MODULE(_hxrate, m) {
             return result;
         },
         "case"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000, rateDoc);
+
+    m.def(
+        "rate_many",
+        [](const std::vector<Case>& cases, const std::string& shooting, py::handle passLimit) {
+            auto options = rateOptions(shooting, passLimit);
+            // One release of the GIL for the whole list: threads that each
+            // rate a list of cases run side by side.
+            std::vector<std::shared_ptr<const Rating>> ratings(cases.size());
+            std::vector<std::exception_ptr> errors(cases.size());
+            {
+                py::gil_scoped_release release;
+                for (std::size_t i = 0; i < cases.size(); ++i) {
+                    try {
+                        ratings[i] =
+                            std::make_shared<const Rating>(hxrate::rate(cases[i], options));
+                    } catch (const hxrate::Error&) {
+                        errors[i] = std::current_exception();
+                    }
+                }
+            }
+            py::list results;
+            for (std::size_t i = 0; i < cases.size(); ++i) {
+                if (errors[i]) {
+                    try {
+                        std::rethrow_exception(errors[i]);
+                    } catch (const hxrate::Error& e) {
+                        results.append(errorObject(e, cases[i]));
+                    }
+                    continue;
+                }
+                results.append(std::make_shared<RatingObject>(RatingObject{cases[i], ratings[i]}));
+            }
+            return results;
+        },
+        "cases"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000,
+        "rate_many(cases, *, shooting=\"case\", pass_limit=10000) -> list[Rating | Error]\n\n"
+        "Rates every case of a list as rate() does, releasing the GIL once for the whole list, "
+        "so that threads each rating a list of cases use every core even for small cases. "
+        "A case that ends in an error gives the exception object (CaseRejected, InputError, "
+        "ArithmeticFault or ResourceError) in its place instead of raising; TypeError when an "
+        "item is not a Case.");
 
     m.def(
         "analyse_shooting",

@@ -31,6 +31,7 @@ from ._hxrate import (
     exchanger_title,
     parse_case,
     rate,
+    rate_many,
     read_case,
 )
 
@@ -53,5 +54,6 @@ __all__ = [
     "exchanger_title",
     "parse_case",
     "rate",
+    "rate_many",
     "read_case",
 ]

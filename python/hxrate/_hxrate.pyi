@@ -274,6 +274,11 @@ def rate(
 ) -> Rating:
     """Rates a case; raises CaseRejected, ArithmeticFault or ResourceError."""
 
+def rate_many(
+    cases: list[Case], *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
+) -> list[Union[Rating, Error]]:
+    """Rates every case with the GIL released once; errors stand in place of ratings."""
+
 def analyse_shooting(case: Case, *, pass_limit: int = 10000) -> ShootingMap:
     """Two passes of a counter-current case's march, as an affine map."""
 

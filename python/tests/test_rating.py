@@ -222,6 +222,17 @@ def test_threads_give_the_serial_results(example):
     assert threaded == serial
 
 
+def test_rate_many_gives_ratings_and_errors_in_place(example):
+    cases = [example, example.replace(correction_factor=50.0), example.replace(tube_count=30)]
+    results = hxrate.rate_many(cases)
+    assert [type(r) for r in results] == [hxrate.Rating, hxrate.CaseRejected, hxrate.Rating]
+    assert results[0].to_dict(profile=True) == hxrate.rate(example).to_dict(profile=True)
+    assert results[1].check == "shooting-grows" and results[1].partial.case == cases[1]
+    assert hxrate.rate_many([]) == []
+    with pytest.raises(TypeError):
+        hxrate.rate_many([example, "not a case"])
+
+
 @pytest.mark.parametrize(
     "args, status, expect",
     [
