@@ -6,6 +6,8 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 example=${1:-$top/examples/water-oil}
 exe=${2:-$top/build/hxrate}
+# The program runs in the scratch directory: name it by its absolute path.
+exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$example/48230007640350000606.txt" "$work/"
