@@ -1,12 +1,13 @@
 #include "core/arithmetic.h"
-#include "cli/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "cli/driver.h"
 #include "core/failures.h"
+#include "support/expect_error.h"
 
 namespace hxrate {
 namespace {
@@ -35,13 +36,12 @@ TEST(ArithmeticCheck, FaultsEndTheRunUnderflowDoesNot) {
     for (const Row& row : rows) {
         clearArithmeticFlags();
         double value = row.formula();
-        try {
-            checked(value, "a test formula");
-            EXPECT_EQ(row.number, 0) << row.why;
-        } catch (const ArithmeticError& f) {
-            EXPECT_EQ(f.code(), row.number) << row.why;
+        auto fault = testing::errorOf<ArithmeticError>([&] { checked(value, "a test formula"); });
+        EXPECT_EQ(fault ? fault->code() : 0, row.number) << row.why;
+        if (fault) {
             EXPECT_EQ(
-                diagnosticOf(f).rfind("run-time error " + std::to_string(row.number) + ":", 0), 0u);
+                diagnosticOf(*fault).rfind("run-time error " + std::to_string(row.number) + ":", 0),
+                0u);
         }
     }
     clearArithmeticFlags();

@@ -9,6 +9,7 @@
 #include "batch.h"
 #include "case_lines.h"
 #include "plot.h"
+#include "support/expect_error.h"
 #include "tool_test_support.h"
 
 namespace hxrate::tools {
@@ -117,12 +118,9 @@ TEST(ResultsFile, RefusesTruncatedAndForeignFiles) {
     };
     for (const DamagedFile& f : files) {
         SCOPED_TRACE(f.what);
-        try {
-            parseResultsReport(f.bytes);
-            ADD_FAILURE() << "accepted";
-        } catch (const ResultsFileError& e) {
-            EXPECT_NE(e.message.find(f.messagePart), std::string::npos) << e.message;
-        }
+        auto e = hxrate::testing::errorOf<ResultsFileError>([&] { parseResultsReport(f.bytes); });
+        ASSERT_TRUE(e) << "accepted";
+        EXPECT_NE(e->message.find(f.messagePart), std::string::npos) << e->message;
     }
 }
 
