@@ -5,5 +5,6 @@
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
 #include "hxrate/files.h"
+#include "hxrate/program.h"
 #include "hxrate/rating.h"
 #include "hxrate/report.h"

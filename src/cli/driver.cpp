@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 
 #include "core/arithmetic.h"
@@ -36,9 +37,24 @@ void recordFailure(TextOutputFile& log, const std::string& diagnostic) {
     }
 }
 
-std::string workingDirectory() {
-    char path[PATH_MAX];
-    return ::getcwd(path, sizeof path) != nullptr ? path : ".";
+RunOutcome endedWith(int status, std::string out = {}, std::string err = {}) {
+    RunOutcome outcome;
+    outcome.exitStatus = status;
+    outcome.standardOutput = std::move(out);
+    outcome.standardError = std::move(err);
+    return outcome;
+}
+
+// The folder of a run as its diagnostics name it: the working directory's
+// absolute path, or the folder given with its links resolved.
+std::string folderName(const std::filesystem::path& folder) {
+    if (folder.empty()) {
+        char path[PATH_MAX];
+        return ::getcwd(path, sizeof path) != nullptr ? path : ".";
+    }
+    std::error_code error;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+    return error ? folder.string() : canonical.string();
 }
 
 // An exclusive advisory lock on the case file, held for the whole run: a
@@ -50,15 +66,15 @@ class CaseFileLock {
     // Throws InputError when there is no case file, ResourceError when
     // another run holds it. A case file that cannot be opened or locked
     // otherwise is left to the reader, which reports it.
-    CaseFileLock() {
+    CaseFileLock(const std::string& path, const std::filesystem::path& folder) {
         do {
-            fd_ = ::open(caseFileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         } while (fd_ < 0 && errno == EINTR);
         if (fd_ < 0) {
             if (errno == ENOENT) {
                 throw InputError(
                     errorNumber::caseFileUnreadable,
-                    std::string("no case file \"") + caseFileName + "\" in " + workingDirectory(),
+                    std::string("no case file \"") + caseFileName + "\" in " + folderName(folder),
                     caseFileName);
             }
             return;
@@ -71,7 +87,7 @@ class CaseFileLock {
             ::close(fd_);
             throw ResourceError(runInProgressError,
                                 std::string("another run holds the case file \"") + caseFileName +
-                                    "\" in " + workingDirectory() + "; this run wrote nothing");
+                                    "\" in " + folderName(folder) + "; this run wrote nothing");
         }
     }
     CaseFileLock(const CaseFileLock&) = delete;
@@ -140,7 +156,7 @@ std::string diagnosticOf(const Error& failure) {
     return "run-time error " + std::to_string(failure.code()) + ": " + failure.what();
 }
 
-RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
+RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& casePath) {
     TextOutputFile& log = files.log;
     try {
         try {
@@ -149,7 +165,7 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
             if (files.caseBytes) {
                 reader.emplace(caseFileName, *files.caseBytes);
             } else {
-                reader.emplace(caseFileName, openCaseFile(caseFileName));
+                reader.emplace(caseFileName, openCaseFile(casePath));
             }
             CaseRecords r;
             rateCase(*reader, r, limits);
@@ -167,35 +183,53 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits) {
 
             writeFreeFormLine(log, messages::calculationSucceeded);
             log.close();
-            return {0, "", ""};
+            return endedWith(0);
         } catch (const CaseRejected& rejected) {
             // A fault raised before the check that rejected the case decides.
             checkArithmetic("the values of the check that rejected the case");
             writeFreeFormLine(log, rejected.message());
             writeFreeFormLine(log, messages::calculationTerminated);
             log.close();
-            return {0, "Stop - Program terminated.\n", ""};
+            return endedWith(0, "Stop - Program terminated.\n");
         }
     } catch (const Error& failure) {
         files.results.discard();
         std::string diagnostic = diagnosticOf(failure);
         recordFailure(log, diagnostic);
-        return {1, "", diagnostic + "\n"};
+        return endedWith(1, "", diagnostic + "\n");
+    }
+}
+
+RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& limits,
+                       const FolderRunStyle& style) {
+    // Paths into the folder; diagnostics and logs name the files as a run
+    // in that folder does.
+    auto inFolder = [&folder](const char* name) {
+        return folder.empty() ? std::string(name) : (folder / name).string();
+    };
+    const std::string casePath = inFolder(caseFileName);
+    RunFiles files{TextOutputFile(inFolder(runLogName), runLogName),
+                   TextOutputFile(inFolder(resultsFileName), resultsFileName), std::nullopt};
+    for (TextOutputFile* file : {&files.log, &files.results}) {
+        file->setSyncToDisk(style.syncEachFile);
+        file->setKeepCopy(style.keepWrittenBytes);
+    }
+    try {
+        CaseFileLock lock(casePath, folder);
+        // Holding the lock, any temporary output file is a killed run's.
+        files.log.removeLeftovers();
+        files.results.removeLeftovers();
+        RunOutcome outcome = runCase(files, limits, casePath);
+        outcome.runLog = files.log.writtenBytes();
+        outcome.resultsFile = files.results.writtenBytes();
+        return outcome;
+    } catch (const Error& refused) {
+        return endedWith(1, "", diagnosticOf(refused) + "\n");
     }
 }
 
 int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
-    RunFiles files{TextOutputFile(runLogName), TextOutputFile(resultsFileName), std::nullopt};
-    RunOutcome outcome;
-    try {
-        CaseFileLock lock;
-        // Holding the lock, any temporary output file is a killed run's.
-        files.log.removeLeftovers();
-        files.results.removeLeftovers();
-        outcome = runCase(files, RunLimits{profileStorageLimit()});
-    } catch (const Error& refused) {
-        outcome = {1, "", diagnosticOf(refused) + "\n"};
-    }
+    RunOutcome outcome = runInFolder({}, RunLimits{profileStorageLimit()});
     out << outcome.standardOutput << std::flush;
     err << outcome.standardError << std::flush;
     return outcome.exitStatus;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <span>
@@ -47,9 +48,13 @@ struct RunFiles {
 
 // What a run shows outside its files.
 struct RunOutcome {
-    int exitStatus;
+    int exitStatus = 0;
     std::string standardOutput;
     std::string standardError;
+    // The bytes the run put in place of each file, when asked to keep them;
+    // nothing for a file it left as it was.
+    std::optional<std::string> runLog;
+    std::optional<std::string> resultsFile;
 };
 
 // The diagnostic of a failed run: "run-time error N: " and what went wrong.
@@ -62,7 +67,22 @@ inline constexpr int runInProgressError = 32;
 // log, and turns every early end into its files, console text and status.
 // After a failure the log holds the diagnostic and the termination line,
 // unless the log itself is what could not be written.
-RunOutcome runCase(RunFiles& files, const RunLimits& limits);
+// The case is read from `caseBytes` when given, else from `casePath`.
+RunOutcome runCase(RunFiles& files, const RunLimits& limits,
+                   const std::string& casePath = caseFileName);
+
+// The program's whole run in `folder` (the working directory when empty):
+// the lock, the files and their bytes exactly as a run started there.
+// Safe to call from several threads for different folders.
+struct FolderRunStyle {
+    // Without, the files are replaced whole but not flushed to disk one by
+    // one (a caller that runs many folders flushes them once at its end).
+    bool syncEachFile = true;
+    // Keep the bytes written, for RunOutcome::runLog and resultsFile.
+    bool keepWrittenBytes = false;
+};
+RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& limits,
+                       const FolderRunStyle& style = {});
 
 // The program in the working directory: returns the exit status. A missing
 // case file, or a case file another run holds locked, ends the run before

@@ -104,7 +104,8 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-TextOutputFile::TextOutputFile(std::string name) : name_(std::move(name)) {}
+TextOutputFile::TextOutputFile(std::string name, std::string shownName)
+    : name_(std::move(name)), shownName_(shownName.empty() ? name_ : std::move(shownName)) {}
 
 TextOutputFile TextOutputFile::inMemory(std::string name) {
     TextOutputFile file(std::move(name));
@@ -114,6 +115,7 @@ TextOutputFile TextOutputFile::inMemory(std::string name) {
 
 TextOutputFile::TextOutputFile(TextOutputFile&& other) noexcept
     : name_(std::move(other.name_)),
+      shownName_(std::move(other.shownName_)),
       target_(std::move(other.target_)),
       temporary_(std::move(other.temporary_)),
       fd_(std::exchange(other.fd_, -1)),
@@ -121,8 +123,12 @@ TextOutputFile::TextOutputFile(TextOutputFile&& other) noexcept
       open_(std::exchange(other.open_, false)),
       targetExisted_(other.targetExisted_),
       wroteLine_(other.wroteLine_),
+      syncToDisk_(other.syncToDisk_),
+      keepCopy_(other.keepCopy_),
       buffer_(std::move(other.buffer_)),
-      memory_(std::move(other.memory_)) {}
+      memory_(std::move(other.memory_)),
+      copy_(std::move(other.copy_)),
+      written_(std::move(other.written_)) {}
 
 TextOutputFile::~TextOutputFile() {
     discard();
@@ -140,17 +146,17 @@ void TextOutputFile::open() {
     targetExisted_ = ::stat(target_.c_str(), &info) == 0;
     // Only a regular file is replaced; a device, a FIFO or a directory is
     // opened as it is (and a directory refused by the open).
-    int existing = -1;
-    if (targetExisted_) {
-        existing = openNoInterrupt(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (existing < 0) failWrite(name_, "open", errno);
-        if (!S_ISREG(info.st_mode)) {
-            int flags = ::fcntl(existing, F_GETFL);
-            if (flags >= 0) ::fcntl(existing, F_SETFL, flags & ~O_NONBLOCK);
-            openInPlace(existing);
-            return;
-        }
+    if (targetExisted_ && !S_ISREG(info.st_mode)) {
+        int existing = openNoInterrupt(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (existing < 0) failWrite(shownName_, "open", errno);
+        int flags = ::fcntl(existing, F_GETFL);
+        if (flags >= 0) ::fcntl(existing, F_SETFL, flags & ~O_NONBLOCK);
+        openInPlace(existing);
+        return;
     }
+    // A file that may not be written is refused, as opening it would be.
+    if (targetExisted_ && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+        failWrite(shownName_, "open", errno);
 
     const std::string prefix = temporaryPrefix(target_);
     int fd = -1;
@@ -164,20 +170,21 @@ void TextOutputFile::open() {
         temporary_.clear();
         // A folder that forbids new files: an existing file that may be
         // written is rewritten in place, as a run always could.
-        if (existing >= 0 && (error == EACCES || error == EPERM || error == EROFS)) {
+        if (targetExisted_ && (error == EACCES || error == EPERM || error == EROFS)) {
+            int existing = openNoInterrupt(target_.c_str(), O_WRONLY | O_CLOEXEC);
+            if (existing < 0) failWrite(shownName_, "open", errno);
             openInPlace(existing);
             return;
         }
-        if (existing >= 0) ::close(existing);
-        failWrite(name_, "open", error);
+        failWrite(shownName_, "open", error);
     }
-    if (existing >= 0) {
+    if (targetExisted_) {
         // The new file takes the old one's owner (where allowed) and mode.
-        if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
+        if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
+            ::fchown(fd, info.st_uid, info.st_gid) != 0) {
             // Not the owner and not privileged: the file becomes this user's.
         }
         ::fchmod(fd, info.st_mode & 07777);
-        ::close(existing);
     }
     fd_ = fd;
     open_ = true;
@@ -197,7 +204,7 @@ void TextOutputFile::writeLine(std::string_view text) {
         errno != EINVAL) {
         int error = errno;
         discard();
-        failWrite(name_, "cut", error);
+        failWrite(shownName_, "cut", error);
     }
     wroteLine_ = true;
     buffer_.append(text);
@@ -206,6 +213,7 @@ void TextOutputFile::writeLine(std::string_view text) {
 }
 
 void TextOutputFile::flush() {
+    if (keepCopy_) copy_.append(buffer_);
     const char* data = buffer_.data();
     std::size_t left = buffer_.size();
     while (left > 0) {
@@ -214,7 +222,7 @@ void TextOutputFile::flush() {
             if (errno == EINTR) continue;
             int error = errno;
             discard();
-            failWrite(name_, "write", error);
+            failWrite(shownName_, "write", error);
         }
         data += written;
         left -= static_cast<std::size_t>(written);
@@ -239,31 +247,33 @@ void TextOutputFile::commit() {
         discard();  // nothing written: the old file stays
         return;
     }
-    if (::fsync(fd_) != 0 && errno != EINVAL) {
+    if (syncToDisk_ && ::fsync(fd_) != 0 && errno != EINVAL) {
         int error = errno;
         discard();
-        failWrite(name_, "write", error);
+        failWrite(shownName_, "write", error);
     }
     int fd = std::exchange(fd_, -1);
     if (::close(fd) != 0 && errno != EINTR) {
         int error = errno;
         discard();
-        failWrite(name_, "close", error);
+        failWrite(shownName_, "close", error);
     }
     if (!temporary_.empty()) {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
             int error = errno;
             discard();
-            failWrite(name_, "replace", error);
+            failWrite(shownName_, "replace", error);
         }
         temporary_.clear();
-        syncFolder(folderOf(target_));
+        if (syncToDisk_) syncFolder(folderOf(target_));
     }
+    if (keepCopy_) written_ = std::move(copy_);
     open_ = false;
 }
 
 void TextOutputFile::discard() noexcept {
     buffer_.clear();
+    copy_.clear();
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();

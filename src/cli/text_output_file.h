@@ -6,6 +6,7 @@
 // in place instead, cut when the first line is written.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,9 @@ namespace hxrate {
 
 class TextOutputFile {
   public:
-    // An output file by name (a path). Nothing is opened yet.
-    explicit TextOutputFile(std::string name);
+    // An output file by name (a path), named in diagnostics by `shownName`
+    // (the path itself when empty). Nothing is opened yet.
+    explicit TextOutputFile(std::string name, std::string shownName = {});
     // An output that collects its bytes in memory (tests, fuzzing).
     static TextOutputFile inMemory(std::string name);
     TextOutputFile(TextOutputFile&&) noexcept;
@@ -43,6 +45,16 @@ class TextOutputFile {
     // file. Only for a caller that knows no other run is writing it.
     void removeLeftovers() const noexcept;
 
+    // Whether close() flushes the file and its folder to disk before it
+    // returns (the default); without, the file is still replaced whole, and
+    // reaches the disk when the system writes it back.
+    void setSyncToDisk(bool sync) { syncToDisk_ = sync; }
+    // Whether the bytes put in place are kept for writtenBytes().
+    void setKeepCopy(bool keep) { keepCopy_ = keep; }
+    // The bytes the last close() put in place, when kept; nothing when the
+    // file was left as it was.
+    const std::optional<std::string>& writtenBytes() const { return written_; }
+
     // A sink that writes each line to this file.
     LineSink sink() {
         return [this](std::string_view line) { writeLine(line); };
@@ -59,6 +71,7 @@ class TextOutputFile {
     void openInPlace(int fd);
 
     std::string name_;
+    std::string shownName_;
     std::string target_;     // the file replaced: name_ with symbolic links followed
     std::string temporary_;  // the file being written, empty when writing in place
     int fd_ = -1;
@@ -66,8 +79,12 @@ class TextOutputFile {
     bool open_ = false;
     bool targetExisted_ = false;
     bool wroteLine_ = false;
+    bool syncToDisk_ = true;
+    bool keepCopy_ = false;
     std::string buffer_;
     std::string memory_;
+    std::string copy_;                    // what was flushed so far, when kept
+    std::optional<std::string> written_;  // what the last close() put in place
 };
 
 // Writes a text to the file as free-form lines.

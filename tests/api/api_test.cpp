@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include <unistd.h>
 #include <vector>
 
 #include "hxrate/hxrate.h"
@@ -172,6 +174,27 @@ TEST(Api, CaseSourceTellsLabelsAndWhatFollowsTheLastValue) {
     EXPECT_EQ(source[3].label, 4);
     EXPECT_EQ(source[3].lastLine, 4u);
     EXPECT_EQ(source[3].endColumn, 5u) << "just after the comma that ended the 3";
+}
+
+TEST(Api, TheProgramsRunInAFolderLeavesItsFilesAndHandsBackTheirBytes) {
+    fs::path folder = fs::temp_directory_path() / ("hxrate-api-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(HXRATE_CASES_DIR) / "success-grid_008" / caseFileName,
+                  folder / caseFileName);
+    ProgramRun run = runProgramIn(folder, {.syncEachFile = false, .keepWrittenBytes = true});
+    EXPECT_EQ(run.exitStatus, 0) << run.standardError;
+    EXPECT_EQ(run.resultsFile, slurp(folder / resultsFileName));
+    EXPECT_EQ(run.runLog,
+              slurp(fs::path(HXRATE_CASES_DIR) / "success-grid_008" / "expected" / runLogName));
+    EXPECT_TRUE(syncFileSystem(folder));
+
+    fs::remove(folder / caseFileName);
+    ProgramRun none = runProgramIn(folder);
+    EXPECT_EQ(none.exitStatus, 1);
+    EXPECT_TRUE(none.standardError.starts_with("run-time error 10: no case file"))
+        << none.standardError;
+    EXPECT_FALSE(none.runLog);
+    fs::remove_all(folder);
 }
 
 TEST(Api, ReportOfAnUnsolvedRatingIsRefused) {

@@ -1,0 +1,51 @@
+// hxrate/program.h: the hxrate program's whole run in a folder, inside the
+// calling process, for tools that run many case folders at once.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace hxrate {
+
+// What a run shows outside its files.
+struct ProgramRun {
+    int exitStatus = 0;          // 0 rated or rejected, 1 failed, as the program exits
+    std::string standardOutput;  // "Stop - Program terminated.\n" after a rejection
+    std::string standardError;   // the "run-time error N: ..." diagnostic after a failure
+    // The bytes put in place of the run log and the results file, when
+    // ProgramOptions::keepWrittenBytes asks for them; nothing for a file the
+    // run left as it was.
+    std::optional<std::string> runLog;
+    std::optional<std::string> resultsFile;
+};
+
+// The largest temperature profile the program allocates, in bytes: half of
+// this machine's memory, so that a larger grid is refused before it is marched.
+std::uint64_t programStorageLimit();
+
+struct ProgramOptions {
+    // The largest temperature profile, bytes (0: programStorageLimit()).
+    std::uint64_t storageLimitBytes = 0;
+    // Flush each file and its folder to disk before the run ends, as the
+    // program does. A caller that runs many folders may leave it off and
+    // flush once at its end (syncFileSystem()): the files are still
+    // replaced whole, so a killed process never leaves a torn one.
+    bool syncEachFile = true;
+    // Hand back the bytes written (ProgramRun::runLog, resultsFile), so that
+    // the caller need not read the files again.
+    bool keepWrittenBytes = false;
+};
+
+// Does in `folder` exactly what `hxrate` started there does: takes the lock on
+// the case file, reads and rates the case, and writes the results file and
+// the run log with the same bytes, each replaced whole. Safe to call from
+// several threads for different folders.
+ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options = {});
+
+// Flushes to disk what runs without syncEachFile wrote in `folder`'s file
+// system. Returns false when the system reports an error.
+bool syncFileSystem(const std::filesystem::path& folder);
+
+}  // namespace hxrate

@@ -1,0 +1,32 @@
+// The program's run in a folder, offered to other programs.
+#include "hxrate/program.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include "cli/driver.h"
+
+namespace hxrate {
+
+std::uint64_t programStorageLimit() {
+    return profileStorageLimit();
+}
+
+ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options) {
+    std::uint64_t storage = options.storageLimitBytes;
+    RunLimits limits{storage == 0 ? profileStorageLimit() : storage};
+    // An empty path would mean the working directory; "." says it plainly.
+    RunOutcome outcome = runInFolder(folder.empty() ? "." : folder, limits,
+                                     {options.syncEachFile, options.keepWrittenBytes});
+    return {outcome.exitStatus, std::move(outcome.standardOutput), std::move(outcome.standardError),
+            std::move(outcome.runLog), std::move(outcome.resultsFile)};
+}
+
+bool syncFileSystem(const std::filesystem::path& folder) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+}  // namespace hxrate
