@@ -7,6 +7,10 @@
 # BUILD_DIR holds hxrate and hxrate-batch (default: build); FOLDERS case
 # folders (default: 1000); JOBS runs at a time (default: one per processor).
 # Each mode runs three times over the same folders; the best time counts.
+# The folders go where mktemp puts them ($TMPDIR, else /tmp): every run
+# creates two files per folder and renames them into place, so on a disk the
+# file system's cost of creating files weighs on both modes alike;
+# TMPDIR=/dev/shm shows what the program itself costs.
 set -eu
 build=${1:-build}
 count=${2:-1000}
@@ -16,6 +20,7 @@ batch=$(cd "$build" && pwd)/hxrate-batch
 case_file=48230007640350000606.txt
 
 work=$(mktemp -d)
+echo "folders in $(df -T "$work" | awk 'NR == 2 { print $2 }') at $work"
 trap 'rm -rf "$work"' EXIT
 folders=()
 for i in $(seq -w 1 "$count"); do

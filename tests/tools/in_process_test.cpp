@@ -12,27 +12,6 @@ namespace {
 using namespace testing;
 namespace fs = std::filesystem;
 
-TEST(InProcessLog, WritesMessagesAsTheProgramsFreeFormLines) {
-    const std::string m79(79, 'm'), m80(80, 'm');
-    const struct {
-        const char* why;
-        std::string log, expected;
-    } table[] = {
-        {"success", successLog(), " Calculation processed successfully\r\n"},
-        {"short message", rejectionLog("Reduce correction factor"),
-         " Reduce correction factor\r\n Calculation Terminated !!!\r\n"},
-        {"79 characters fill a line, and a line of the blank follows", rejectionLog(m79),
-         " " + m79 + "\r\n \r\n Calculation Terminated !!!\r\n"},
-        {"80 characters go on in the next line", rejectionLog(m80),
-         " " + m79 + "\r\n m\r\n Calculation Terminated !!!\r\n"},
-        {"each diagnostic line is a message of its own",
-         failureLog("run-time error 12: malformed number\n  file x, case line 3"),
-         " run-time error 12: malformed number\r\n   file x, case line 3\r\n"
-         " Calculation Terminated !!!\r\n"},
-    };
-    for (const auto& row : table) EXPECT_EQ(row.log, row.expected) << row.why;
-}
-
 // Copies every sample case folder (its case file and the files that lie
 // there beforehand) under `root`.
 std::vector<std::string> copySampleCases(const std::string& root) {
@@ -85,11 +64,12 @@ TEST(InProcessBatch, ARejectionLeavesAnEarlierReportAndReplacesTheLog) {
     ScratchFolder work;
     std::string folder = copyCase(sampleCase("terminations-t12_reduce_005"), work.path(), "case");
     writeFile(folder + "/" + resultsName, "an earlier report\r\n");
-    CaseSummary s = runInProcess({HXRATE_EXE, std::uint64_t{1} << 30}, folder);
+    CaseSummary s = runInProcess(std::uint64_t{1} << 30, folder);
     EXPECT_EQ(outcomeName(s.outcome), "rejected");
     EXPECT_EQ(s.message, "Reduce correction factor");
     EXPECT_EQ(readFile(folder + "/" + resultsName), "an earlier report\r\n");
-    EXPECT_EQ(readFile(folder + "/" + logName), rejectionLog("Reduce correction factor"));
+    EXPECT_EQ(readFile(folder + "/" + logName),
+              " Reduce correction factor\r\n Calculation Terminated !!!\r\n");
     // Nothing is left of the files written on the way.
     EXPECT_EQ(listFolder(folder), (std::vector<std::string>{caseName, resultsName, logName}));
 }
@@ -98,7 +78,7 @@ TEST(InProcessBatch, AWorkersStorageShareDecidesAGridRefusal) {
     ScratchFolder work;
     std::string folder = copyCase(sampleCase("success-branch_t1_007"), work.path(), "case");
     // 13 nodes of three temperatures need 312 bytes.
-    CaseSummary s = runInProcess({HXRATE_EXE, 311}, folder);
+    CaseSummary s = runInProcess(311, folder);
     EXPECT_EQ(outcomeName(s.outcome), "resource failure");
     EXPECT_TRUE(s.message.starts_with("run-time error 30: ")) << s.message;
     EXPECT_FALSE(exists(folder + "/" + resultsName));

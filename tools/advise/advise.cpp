@@ -1,5 +1,7 @@
 #include "advise.h"
 
+#include <hxrate/program.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +13,7 @@
 namespace hxrate::tools {
 
 RateOptions rateOptions() {
-    return RateOptions{.storageLimitBytes = machineStorageLimit()};
+    return RateOptions{.storageLimitBytes = programStorageLimit()};
 }
 
 double errorRatio(const ShootingMap& a, double factor) {

@@ -1,9 +1,12 @@
 // hxrate-batch FOLDER...: rates the case in every folder, several at a time,
 // and writes one summary table of all the runs.
+#include <hxrate/program.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <iostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,14 +46,16 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     app.add_option("-j", o.jobs, "runs at a time")->check(CLI::Range(1, 4096));
     app.add_option("-o", o.summaryPath, "the summary table to write");
     app.add_option("--hxrate", o.hxrate,
-                   "the hxrate program (default: the one beside hxrate-batch); it runs the "
-                   "folders whose case it must read itself, and every folder with --processes");
+                   "the hxrate program that --processes runs (default: the one beside "
+                   "hxrate-batch)");
     app.add_flag("--processes", o.processes,
                  "run hxrate as a process of its own in every folder, so that a crash ends "
                  "one case only");
     app.add_option("FOLDER", o.folders, "case folders")->required();
     addVersionFlag(app);
     if (std::optional<int> status = parseCommandLine(app, argc, argv)) return status;
+    // In process the library runs every folder; a program named is checked all the same.
+    if (!o.processes && o.hxrate.empty()) return std::nullopt;
     std::string given = o.hxrate;
     o.hxrate = locateHxrate(given);
     if (o.hxrate.empty()) {
@@ -59,6 +64,18 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         return usageErrorStatus;
     }
     return std::nullopt;
+}
+
+// Flushes the file system of every folder once.
+bool syncFolders(const std::vector<std::string>& folders) {
+    std::set<dev_t> synced;
+    bool ok = true;
+    for (const std::string& folder : folders) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0 || !synced.insert(info.st_dev).second) continue;
+        ok = hxrate::syncFileSystem(folder) && ok;
+    }
+    return ok;
 }
 
 std::string summaryTable(const std::vector<CaseSummary>& results) {
@@ -87,8 +104,8 @@ int main(int argc, char** argv) {
         run = [&](const std::string& folder) { return runAsProcess(options.hxrate, folder); };
     } else {
         // Workers share the grid storage, so that one huge case cannot starve the others.
-        InProcessSettings settings{options.hxrate, machineStorageLimit() / workers};
-        run = [settings](const std::string& folder) { return runInProcess(settings, folder); };
+        std::uint64_t share = hxrate::programStorageLimit() / workers;
+        run = [share](const std::string& folder) { return runInProcess(share, folder); };
     }
 
     const bool terminal = ::isatty(STDOUT_FILENO) != 0;
@@ -103,6 +120,12 @@ int main(int argc, char** argv) {
     if (terminal) draw();
     std::vector<CaseSummary> results = runBatch(
         plan, workers, run, progress, terminal ? std::function<void()>(showProgress) : nullptr);
+    // In process the folders' files are flushed to disk once, here, not one
+    // by one; a failure to flush is a failure to write them.
+    if (!options.processes && !syncFolders(plan.folders)) {
+        std::cerr << "hxrate-batch: the case folders' files could not be flushed to disk\n";
+        return 2;
+    }
 
     if (std::string problem = replaceFile(options.summaryPath, summaryTable(results));
         !problem.empty()) {

@@ -70,20 +70,4 @@ std::string replaceFile(const std::string& path, std::string_view bytes) {
     return {};
 }
 
-bool isOtherThanRegularFile(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-}
-
-}  // namespace hxrate::tools
-
-namespace hxrate::tools {
-
-std::uint64_t machineStorageLimit() {
-    long pages = ::sysconf(_SC_PHYS_PAGES);
-    long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return std::uint64_t{1} << 30;
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
-}
-
 }  // namespace hxrate::tools

@@ -18,12 +18,4 @@ std::optional<std::string> readWholeFile(const std::string& path);
 // reason); `path` is then as it was.
 std::string replaceFile(const std::string& path, std::string_view bytes);
 
-// Whether `path` exists but is something other than a regular file (a
-// folder, a FIFO): a name that replaceFile must not write over.
-bool isOtherThanRegularFile(const std::string& path);
-
-// The grid storage the program allows one run: half of the machine's
-// memory, so that a larger grid is refused before anything is marched.
-std::uint64_t machineStorageLimit();
-
 }  // namespace hxrate::tools
