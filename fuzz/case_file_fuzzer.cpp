@@ -3,7 +3,8 @@
 // run log — with every file kept in memory. runCase must turn whatever the
 // bytes hold into an outcome; an exception escaping it, a crash or a
 // sanitizer report is a fault, and so is an outcome that breaks the rules
-// every run keeps (checked below).
+// every run keeps (checked below). The library's own way to the case,
+// parseCase() and rate(), must agree with the run.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "cli/text_output_file.h"
 #include "core/messages.h"
 #include "format/results_report.h"
+#include "hxrate/hxrate.h"
 
 namespace {
 
@@ -84,6 +86,36 @@ void checkOutcome(const RunOutcome& o, const RunFiles& files) {
     }
 }
 
+// The library's way to the same case: reading it whole, then rate(). Where
+// the program succeeded, the library must give the same report; the exact
+// shooting must end in a rating or an error of the library, whatever the case.
+void checkLibrary(std::string_view bytes, const RunOutcome& o, const RunFiles& files) {
+    Case c;
+    try {
+        CaseSource source;
+        c = parseCase(bytes, caseFileName, source);
+    } catch (const InputError&) {
+        return;  // the program may have stopped before the bad line
+    }
+    RateOptions options{.passLimit = fuzzLimits.shootingPassLimit,
+                        .storageLimitBytes = fuzzLimits.profileStorageBytes};
+    const bool programRated = o.exitStatus == 0 && o.standardOutput.empty();
+    try {
+        Rating r = rate(c, options);
+        if (!programRated) fault("the library rated a case the program did not");
+        if (resultsReportText(c, r) != files.results.contents())
+            fault("the library's report differs from the program's");
+    } catch (const Error& e) {
+        if (programRated) fault("the library refused a case the program rated", e.what());
+    }
+    try {
+        options.shooting = ShootingMethod::exact;
+        rate(c, options);
+    } catch (const Error&) {
+        // Any rejection or failure of the library is an answer.
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -98,5 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fault("exception of unknown type escaped the run");
     }
     checkOutcome(outcome, files);
+    try {
+        checkLibrary(std::string_view(reinterpret_cast<const char*>(data), size), outcome, files);
+    } catch (const std::exception& e) {
+        fault("exception escaped the library", e.what());
+    }
     return 0;
 }
