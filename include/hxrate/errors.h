@@ -12,6 +12,28 @@ namespace hxrate {
 
 struct Rating;
 
+// Numbers of the "run-time error N" diagnostics, carried by Error::code():
+// 10-16 the case text, 20-23 arithmetic, 30-32 the machine and the files.
+namespace errorNumber {
+inline constexpr int caseFileUnreadable = 10;  // no case file, or it cannot be read
+inline constexpr int endOfFile = 11;           // the case ends inside a value
+inline constexpr int malformedNumber = 12;     // a value that is not a number of its kind
+inline constexpr int numberOutOfRange = 13;    // a number beyond its type's range
+inline constexpr int delimitedNumber = 14;     // a number written in quotes
+inline constexpr int badRepeatCount = 15;      // a repeat count that is not positive
+inline constexpr int valueTooLong = 16;        // a value longer than the reader takes
+inline constexpr int divisionByZero = 20;      // arithmetic: division by zero
+inline constexpr int invalidOperation = 21;    // arithmetic: invalid operation
+inline constexpr int overflow = 22;            // arithmetic: overflow
+inline constexpr int integerConversion = 23;   // arithmetic: a real that fits no integer
+inline constexpr int storageRefused = 30;      // the profile needs more memory than allowed
+inline constexpr int fileNotWritable = 31;     // an output file cannot be written
+inline constexpr int runInProgress = 32;       // another run holds the folder
+inline constexpr bool isInputFailure(int n) { return n >= 10 && n <= 19; }
+inline constexpr bool isArithmeticFailure(int n) { return n >= 20 && n <= 29; }
+inline constexpr bool isResourceFailure(int n) { return n >= 30 && n <= 39; }
+}  // namespace errorNumber
+
 // Base of every error; code() is the number the program prints as
 // "run-time error N" (0 for a rejected case, which is not an error of a run).
 class Error : public std::runtime_error {

@@ -85,7 +85,7 @@ class CaseFileLock {
         } while (locked != 0 && errno == EINTR);
         if (locked != 0 && errno == EWOULDBLOCK) {
             ::close(fd_);
-            throw ResourceError(runInProgressError,
+            throw ResourceError(errorNumber::runInProgress,
                                 std::string("another run holds the case file \"") + caseFileName +
                                     "\" in " + folderName(folder) + "; this run wrote nothing");
         }

@@ -60,9 +60,6 @@ struct RunOutcome {
 // The diagnostic of a failed run: "run-time error N: " and what went wrong.
 std::string diagnosticOf(const Error& failure);
 
-// Number of the diagnostic of a run that finds another run in its folder.
-inline constexpr int runInProgressError = 32;
-
 // One whole run: reads the case, rates it, writes the report and the run
 // log, and turns every early end into its files, console text and status.
 // After a failure the log holds the diagnostic and the termination line,
