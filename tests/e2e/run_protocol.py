@@ -478,6 +478,18 @@ def stdout(exe):
             r = subprocess.run([exe, option], stdout=full, stderr=subprocess.PIPE)
         if r.returncode != 1 or not r.stderr.startswith(b"hxrate: cannot write standard output: "):
             failures.append(f"{option} > /dev/full: {r.returncode} {r.stderr[:200]!r}")
+    # A rejected case whose "Stop" line is lost would pass for a success.
+    work = folder_with({CASE: text(AXIAL, {1: "4"})})
+    try:
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run([exe], cwd=work, stdout=full, stderr=subprocess.PIPE)
+        if r.returncode != 1 or not r.stderr.startswith(b"hxrate: cannot write standard output: "):
+            failures.append(f"a rejection > /dev/full: {r.returncode} {r.stderr[:200]!r}")
+        with open(os.path.join(work, LOG), "rb") as f:
+            if not f.read().startswith(b" Please insert correct exchanger selection"):
+                failures.append("the rejection's log was not written")
+    finally:
+        remove(work)
     return failures
 
 
