@@ -102,11 +102,18 @@ class RunLock {
     int folder() const { return folderFd_.get(); }
 
     // Opens the case file through the folder, under the lock. Throws
-    // InputError when there is none or it is another user's link,
+    // InputError when there is none or it is another user's link (or
+    // leads to one),
     // ResourceError when another run holds it; any other failure to open
     // it is kept in `files` for the run to report in its log.
     void openCase(RunFiles& files, const std::string& casePath) {
         FilePlace place = locateFile(folderFd_.get(), caseFileName);
+        if (place.error != 0) {
+            files.caseFailure = std::make_exception_ptr(InputError(
+                errorNumber::caseFileUnreadable,
+                "cannot read the case file \"" + casePath + "\": " + place.refusal, caseFileName));
+            return;
+        }
         if (!place.refusal.empty()) {
             // Read through another user's link, a private file's text could
             // reach the diagnostics and the log.

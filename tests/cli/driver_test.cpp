@@ -137,9 +137,12 @@ TEST_F(InFolder, ARunSaysHowItEndedWithoutItsTextBeingParsed) {
         {"success-grid_008", "link", RunKind::refused, errorNumber::fileNotWritable, std::nullopt,
          "run-time error 31: cannot write \"Log file.txt\": it is a symbolic link",
          "another user's link as the log"},
+        {nullptr, "caselink", RunKind::refused, errorNumber::caseFileUnreadable, std::nullopt,
+         "run-time error 10: cannot read the case file", "another user's link as the case"},
     };
     for (const Row& row : rows) {
-        if (std::string_view(row.plant) == "link" && ::geteuid() != 0) {
+        const std::string_view plant = row.plant;
+        if ((plant == "link" || plant == "caselink") && ::geteuid() != 0) {
             std::cout << "skipped, needs root to plant another user's link: " << row.why << "\n";
             continue;
         }
@@ -148,13 +151,21 @@ TEST_F(InFolder, ARunSaysHowItEndedWithoutItsTextBeingParsed) {
         if (row.caseFolder)
             std::filesystem::copy_file(cases / row.caseFolder / caseFileName, dir_ / caseFileName);
         int holder = -1;
-        if (std::string_view(row.plant) == "busy") {
+        if (plant == "busy") {
             holder = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
             ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
         }
-        if (std::string_view(row.plant) == "link") {
+        if (plant == "link") {
             std::filesystem::create_symlink("/nonexistent-hxrate-target", dir_ / runLogName);
             ::lchown((dir_ / runLogName).c_str(), 54321, 54321);
+        }
+        if (plant == "caselink") {
+            // A private file's text must not reach the log through it.
+            std::filesystem::copy_file(cases / "success-grid_008" / caseFileName,
+                                       dir_.parent_path() / (dir_.filename().string() + ".case"));
+            std::filesystem::create_symlink(
+                dir_.parent_path() / (dir_.filename().string() + ".case"), dir_ / caseFileName);
+            ::lchown((dir_ / caseFileName).c_str(), 54321, 54321);
         }
         auto before = entries();
         ProgramRun run = runProgramIn(dir_, {.syncEachFile = false});
@@ -169,6 +180,7 @@ TEST_F(InFolder, ARunSaysHowItEndedWithoutItsTextBeingParsed) {
         if (row.kind == RunKind::refused) {
             EXPECT_EQ(entries(), before) << row.why << ": untouched";
         }
+        std::filesystem::remove(dir_.parent_path() / (dir_.filename().string() + ".case"));
     }
 }
 
