@@ -22,7 +22,8 @@ million nodes (a report of about 110 MB, a run of about a second):
         report and the log in a shared sticky folder stop the run with error
         31 and nothing is created where they point; the runner's own links
         are followed; another user's leftover-looking file, and one beside
-        a link's target elsewhere, stay.
+        a link's target elsewhere, stay; a folder the runner may not read
+        cannot be locked and is refused (error 31), nothing written.
     run_protocol.py HXRATE log_failure
         A full file system (a small tmpfs, root only) that takes the new
         report but not the log: the old pair stays, error 31.
@@ -336,6 +337,19 @@ def users(exe):
             failures.append("another user's leftover-looking file was removed")
         if not os.path.exists(beside_target):
             failures.append("a file beside a link's target in another folder was removed")
+        # A folder the runner may search and write but not read cannot be
+        # locked: the run is refused and writes nothing.
+        blind = os.path.join(top, "blind")
+        os.mkdir(blind)
+        with open(os.path.join(blind, CASE), "wb") as f:
+            f.write(MID_CASE)
+        people.own(0, blind)
+        os.chmod(blind, 0o300)
+        r = people.run(0, exe, blind)
+        if r.returncode != 1 or not r.stderr.startswith(b"run-time error 31: cannot lock"):
+            failures.append(f"a folder that cannot be read: {r.returncode} {r.stderr[:200]!r}")
+        if entries(blind) != [CASE]:
+            failures.append(f"a folder that cannot be read: {entries(blind)}")
     finally:
         shutil.rmtree(top, ignore_errors=True)
         people.close()
