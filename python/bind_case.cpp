@@ -22,6 +22,23 @@ namespace {
 // ---- Case and Fluid: one table of fields drives keywords, attributes,
 // ---- repr, replace() and pickling -------------------------------------------
 
+// A name as read from a case file is blank-filled to its field's width, as is
+// the default; Python shows it without the trailing blanks and fills a
+// shorter name it is given, so that a case built in Python equals the one
+// read from its file.
+constexpr std::size_t nameWidth = 10;
+
+std::string blankFilled(std::string text) {
+    if (text.size() < nameWidth) text.resize(nameWidth, ' ');
+    return text;
+}
+
+std::string_view withoutPadding(const std::string& text) {
+    std::string_view view = text;
+    while (!view.empty() && view.back() == ' ') view.remove_suffix(1);
+    return view;
+}
+
 template <class Record>
 struct Field {
     std::string name;       // the Python keyword and attribute
@@ -30,6 +47,8 @@ struct Field {
     std::function<py::object(const Record&)> get;
     std::function<void(Record&, py::handle)> set;
     bool isRecord = false;  // a nested Fluid: its attribute is bound by reference
+    // The value as held, for pickling; empty: as `get` shows it.
+    std::function<py::object(const Record&)> held = {};
 };
 
 template <class Record>
@@ -53,9 +72,16 @@ template <class Record>
 Field<Record> textField(const char* owner, const char* name, std::string Record::*member,
                         const char* doc) {
     std::string what = std::string(owner) + "." + name;
-    return {name, what, doc,
-            [member](const Record& r) { return py::object(toPythonText(r.*member)); },
-            [member, what](Record& r, py::handle v) { r.*member = fromPythonText(v, what); }};
+    return {
+        name,
+        what,
+        doc,
+        [member](const Record& r) { return py::object(toPythonText(withoutPadding(r.*member))); },
+        [member, what](Record& r, py::handle v) {
+            r.*member = blankFilled(fromPythonText(v, what));
+        },
+        false,
+        [member](const Record& r) { return py::object(toPythonText(r.*member)); }};
 }
 
 Field<Case> fluidField(const char* name, Fluid Case::*member, const char* doc) {
@@ -74,7 +100,7 @@ Field<Case> fluidField(const char* name, Fluid Case::*member, const char* doc) {
 const std::vector<Field<Fluid>>& fluidFields() {
     static const std::vector<Field<Fluid>> fields{
         textField("Fluid", "name", &Fluid::name,
-                  "Name as read from the case file (ten characters, blank-filled)."),
+                  "Name; one read from a case file without its trailing blanks."),
         realField("Fluid", "density", &Fluid::density, "Density rho, kg/m3."),
         realField("Fluid", "viscosity", &Fluid::viscosity, "Dynamic viscosity mu, Pa s."),
         realField("Fluid", "conductivity", &Fluid::conductivity,
@@ -110,7 +136,7 @@ const std::vector<Field<Case>>& caseFields() {
         integerField("Case", "baffle_count", &Case::baffleCount,
                      "Case line 11: number of baffles Nb."),
         textField("Case", "wall_material", &Case::wallMaterial,
-                  "Case line 13: wall material name (ten characters, blank-filled when read)."),
+                  "Case line 13: wall material name (without the trailing blanks of the file)."),
         realField("Case", "wall_conductivity", &Case::wallConductivity,
                   "Case line 13: wall conductivity kw, W/(m K)."),
         realField("Case", "wall_thickness", &Case::wallThickness,
@@ -143,9 +169,11 @@ void assignFields(Record& record, const py::dict& changes, const std::vector<Fie
 }
 
 template <class Record>
-py::dict fieldState(const Record& record, const std::vector<Field<Record>>& fields) {
+py::dict fieldState(const Record& record, const std::vector<Field<Record>>& fields,
+                    bool asHeld = false) {
     py::dict state;
-    for (const auto& f : fields) state[py::str(f.name)] = f.get(record);
+    for (const auto& f : fields)
+        state[py::str(f.name)] = asHeld && f.held ? f.held(record) : f.get(record);
     return state;
 }
 
@@ -163,7 +191,7 @@ std::string fieldRepr(const char* owner, const Record& record,
 }
 
 template <class Record>
-void bindRecord(py::class_<Record>& cls, const char* owner,
+void bindRecord(py::module_& m, py::class_<Record>& cls, const char* owner,
                 const std::vector<Field<Record>>& fields) {
     std::string replaceCall = std::string(owner) + ".replace";
     cls.def(py::init([owner, &fields](const py::kwargs& values) {
@@ -201,12 +229,34 @@ void bindRecord(py::class_<Record>& cls, const char* owner,
     cls.def(
         "to_dict", [&fields](const Record& record) { return fieldState(record, fields); },
         "The fields as a dict of keyword to value (a nested Fluid stays a Fluid).");
-    cls.def(py::pickle([&fields](const Record& record) { return fieldState(record, fields); },
+    cls.def(py::pickle([&fields](const Record& record) { return fieldState(record, fields, true); },
                        [owner, &fields](const py::dict& state) {
                            Record record;
                            assignFields(record, state, fields, owner);
                            return record;
                        }));
+    // Every pickle protocol (0 and 1 included, which would otherwise build the
+    // object without its C++ record) and copy.copy reduce to the module's
+    // restore function and the fields as held.
+    std::string restore = std::string(owner == std::string("Case") ? "case" : "fluid");
+    auto reduce = [restore, &fields](py::object self) {
+        auto module = py::module_::import(
+            py::str(py::type::of(self).attr("__module__")).cast<std::string>().c_str());
+        return py::make_tuple(
+            module.attr("_restore"),
+            py::make_tuple(restore, fieldState(self.cast<const Record&>(), fields, true)));
+    };
+    cls.def("__reduce__", reduce, "Pickling support: the restore function and the fields.");
+    cls.def(
+        "__reduce_ex__", [reduce](py::object self, py::handle) { return reduce(self); },
+        "Pickling support, the same for every protocol.");
+    m.def(("_restore_" + restore).c_str(),
+          [owner, &fields](const py::dict& state) {
+              Record record;
+              assignFields(record, state, fields, owner);
+              return record;
+          },
+          "Rebuilds a pickled record from its fields.");
     for (const auto& f : fields) {
         if (f.isRecord) continue;
         cls.def_property(
@@ -222,13 +272,13 @@ void bindCase(py::module_& m) {
                             "One fluid stream, in the case's consistent units (SI in practice).\n"
                             "Fluid(name=..., density=..., viscosity=..., conductivity=..., "
                             "heat_capacity=..., volumetric_flow=...)");
-    bindRecord(fluid, "Fluid", fluidFields());
+    bindRecord(m, fluid, "Fluid", fluidFields());
 
     py::class_<Case> caseClass(m, "Case",
                                "Every value of the case file, in case-line order; keyword "
                                "construction, e.g. Case(exchanger_type=1, tube_count=40, ...).\n"
                                "Use replace(**changes) for a modified copy in sweeps.");
-    bindRecord(caseClass, "Case", caseFields());
+    bindRecord(m, caseClass, "Case", caseFields());
     for (const auto& f : caseFields()) {
         if (!f.isRecord) continue;
         Fluid Case::*member = f.name == "tube_fluid" ? &Case::tubeFluid : &Case::shellFluid;
@@ -237,6 +287,10 @@ void bindCase(py::module_& m) {
             [set = f.set](Case& c, py::handle v) { set(c, v); },
             py::return_value_policy::reference_internal, f.doc.c_str());
     }
+
+    // The docstrings' first lines give the signatures with their Python types.
+    py::options options;
+    options.disable_function_signatures();
 
     m.def(
         "parse_case",
@@ -249,7 +303,7 @@ void bindCase(py::module_& m) {
             return hxrate::parseCase(bytes, sourceName);
         },
         "text"_a, "source_name"_a = "case",
-        "parse_case(text, source_name=\"case\") -> Case\n\n"
+        "parse_case(text: str | bytes, source_name: str = \"case\") -> Case\n\n"
         "Reads a case from the text of a case file (str or bytes) with the program's free-form "
         "rules; source_name names the text in errors. Raises InputError (with the case line, "
         "line, column and text) for text that is not a case, TypeError for text of another "
@@ -264,7 +318,7 @@ void bindCase(py::module_& m) {
             return hxrate::readCase(std::filesystem::path(name));
         },
         "path"_a,
-        "read_case(path) -> Case\n\n"
+        "read_case(path: str | os.PathLike) -> Case\n\n"
         "Reads the case file at path (str or os.PathLike). Raises InputError, also for a file "
         "that is missing or cannot be read (code 10).");
 

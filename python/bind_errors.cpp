@@ -134,10 +134,15 @@ void bindErrors(py::module_& m) {
         "A formula raised a floating-point fault. `.quantity` names the formula, `.fault` is "
         "'division-by-zero', 'invalid-operation', 'overflow' or 'integer-conversion'.",
         errorTypes.error);
+    // Also a MemoryError, so that code catching the interpreter's own
+    // out-of-memory error catches the library's too.
+    auto resourceBases =
+        py::make_tuple(py::handle(errorTypes.error), py::handle(PyExc_MemoryError));
     errorTypes.resourceError = addErrorType(
         m, "ResourceError",
-        "The machine refused what the rating needs (memory for the grid of a huge case).",
-        errorTypes.error);
+        "The machine refused what the rating needs (memory for the grid of a huge case); also a "
+        "MemoryError. `.code` is 30.",
+        resourceBases.release().ptr());
     py::register_exception_translator(translateError);
 }
 

@@ -8,10 +8,13 @@ namespace hxrate_python {
 using namespace pybind11::literals;
 
 void bindProgram(py::module_& m) {
+    py::options options;  // the docstring gives the signature with its types
+    options.disable_function_signatures();
     m.def(
         "exchanger_title",
         [](py::handle type) { return hxrate::exchangerTitle(toInt32(type, "type")); }, "type"_a,
-        "exchanger_title(type) -> str\n\nThe report's title of an exchanger type; '' for a type "
+        "exchanger_title(type: int) -> str\n\nThe report's title of an exchanger type; '' for a "
+        "type "
         "outside 0..3.");
 }
 

@@ -1,6 +1,7 @@
 // The Python module _hxrate: a thin layer over include/hxrate, one file per
 // topic (bind_errors.cpp, bind_case.cpp, bind_rating.cpp, bind_program.cpp);
 // every quantity comes from the library unchanged.
+#include <pybind11/eval.h>
 #include <pybind11/pybind11.h>
 
 #include "binding.h"
@@ -24,4 +25,12 @@ PYBIND11_MODULE(_hxrate, m) {
     bindCase(m);
     bindRating(m);
     bindProgram(m);
+    // What __reduce__ of Case, Fluid and Rating names: a Python function, as
+    // pickle finds a function of this module by its name only when it is one.
+    py::exec(R"(
+def _restore(kind, *state):
+    """Rebuilds a pickled Case, Fluid or Rating from its state."""
+    return globals()["_restore_" + kind](*state)
+)",
+             m.attr("__dict__"));
 }
