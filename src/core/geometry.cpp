@@ -17,10 +17,11 @@ namespace {
 // doubles. The solver marches the tube and shell temperatures (and, for
 // counter-current cross flow, the pass-inlet temperatures); a solved rating
 // takes them into its Profile without a copy and forms the node locations,
-// in a new array or in the shell array that cross flow does not report.
-// Measured as the growth of the maximum resident set size (getrusage) over a
-// rate() of the 10^7-element example of each type: 24.0 bytes per node (48.0
-// when the arrays were copied into the Rating).
+// in a new array or in the shell array that counter-current cross flow does
+// not report. Measured (bench/memory_bench.py) as the growth of the maximum
+// resident set size (getrusage) over a rate() of the 10^7-element example of
+// each type: 24.0 bytes per node (48.0 when the arrays were copied into the
+// Rating).
 constexpr std::uint64_t profileBytesPerNode = 24;
 
 constexpr std::uint64_t mebibyte = std::uint64_t{1} << 20;
