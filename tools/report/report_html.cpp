@@ -256,8 +256,8 @@ std::string reportHtml(const Report& rep) {
          solved ? withUnit(r.tubeOutletTemperature, "°C") : "—");
     cell("summary-shell-outlet", "shell outlet",
          solved ? withUnit(r.shellOutletTemperature, "°C") : "—");
-    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressure));
-    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressure));
+    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressureDrop));
+    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressureDrop));
     h << "</div>\n</section>\n";
 
     h << "<section id=\"warnings\">\n<h2>Warnings</h2>\n";
@@ -389,7 +389,7 @@ std::string reportHtml(const Report& rep) {
                 return;
             }
             std::string how =
-                d->method == "kern"
+                d->method == PressureDropMethod::kern
                     ? "Kern's method (estimate), f = exp(0.576 − 0.19 ln Re_s), De = " +
                           formatNumber(d->diameter) + " m, G = " + formatNumber(d->massVelocity) +
                           " kg/(m²·s), Re_s = " + formatNumber(d->reynolds) +
@@ -417,8 +417,8 @@ std::string reportHtml(const Report& rep) {
             rows.push_back({side, withUnit(d->pressureDrop, "Pa"),
                             how + "; f = " + formatNumber(d->friction) + " from " + source});
         };
-        add("tube side", rep.tubePressure);
-        add("shell side", rep.shellPressure);
+        add("tube side", rep.tubePressureDrop);
+        add("shell side", rep.shellPressureDrop);
         table(h, rows, "pressure-table");
     }
     h << "</section>\n";
