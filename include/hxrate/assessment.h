@@ -50,12 +50,17 @@ double idealEffectiveness(double ntu, double capacityRatio, bool counterCurrent)
 // How a friction factor was obtained.
 enum class FrictionSource {
     laminar,          // 64/Re of the model's laminar duct branch
-    modelColebrook,   // the Colebrook value the model formed
-    reportColebrook,  // the model's Colebrook formed for the assessment (the model formed none)
+    modelTurbulent,   // the Colebrook value the model's turbulent duct form formed
+    reportTurbulent,  // the model's Colebrook formed for the assessment (the model formed none)
     reportLaminar,    // 64/Re formed for the assessment (the model formed none)
     kernFit,          // Kern's fit f = exp(0.576 - 0.19 ln Re_s)
 };
 std::string_view frictionSourceName(FrictionSource source);  // "model-colebrook"
+// The same in words: "the model's converged Colebrook value".
+std::string_view frictionSourceText(FrictionSource source);
+
+// A sentence on a correlation (and the tube-bank row it used).
+std::string correlationText(Correlation c, int bankRow);
 
 enum class PressureDropMethod { darcyWeisbach, kern };
 std::string_view pressureDropMethodName(PressureDropMethod method);  // "darcy-weisbach", "kern"

@@ -47,14 +47,52 @@ std::string_view frictionSourceName(FrictionSource source) {
     switch (source) {
         case FrictionSource::laminar:
             return "model-laminar";
-        case FrictionSource::modelColebrook:
+        case FrictionSource::modelTurbulent:
             return "model-colebrook";
-        case FrictionSource::reportColebrook:
+        case FrictionSource::reportTurbulent:
             return "report-colebrook";
         case FrictionSource::reportLaminar:
             return "report-laminar";
         default:
             return "kern-fit";
+    }
+}
+
+std::string_view frictionSourceText(FrictionSource source) {
+    switch (source) {
+        case FrictionSource::laminar:
+            return "the model's 64/Re";
+        case FrictionSource::modelTurbulent:
+            return "the model's converged Colebrook value";
+        case FrictionSource::reportTurbulent:
+            return "a Colebrook value (the model forms none on this side)";
+        case FrictionSource::reportLaminar:
+            return "64/Re (the model forms none on this side)";
+        default:
+            return "Kern's fit";
+    }
+}
+
+std::string correlationText(Correlation c, int bankRow) {
+    switch (c) {
+        case Correlation::laminarDuct:
+            return "laminar duct flow (Re <= 2300): Graetz form, f = 64/Re";
+        case Correlation::turbulentDuct:
+            return "turbulent duct flow (Re > 2300): Gnielinski with the Colebrook friction factor";
+        case Correlation::singleCylinder:
+            return "single cylinder in cross flow (Churchill-Bernstein)";
+        case Correlation::inlineBank:
+            return "inline tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
+        case Correlation::staggeredBank:
+            return "staggered tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
+        case Correlation::axialBundle:
+            return "axial flow along a dense bundle";
+        case Correlation::sparseLaminar:
+            return "sparse bundle as a laminar duct on Dh";
+        case Correlation::sparseTurbulent:
+            return "sparse bundle as a turbulent duct on Dh (Gnielinski, Colebrook)";
+        default:
+            return "not formed";
     }
 }
 
@@ -113,7 +151,7 @@ std::optional<PressureDrop> tubePressureDrop(const Case& c, const Rating& r) {
     d.friction = *r.tube.friction;
     d.frictionSource = r.tube.correlation == Correlation::laminarDuct
                            ? FrictionSource::laminar
-                           : FrictionSource::modelColebrook;
+                           : FrictionSource::modelTurbulent;
     d.reynolds = r.tube.reynolds;
     d.diameter = c.tubeInnerDiameter;
     d.length = c.tubeLength;
@@ -145,7 +183,7 @@ std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
         d.friction = *r.shell.friction;
         d.frictionSource = r.shell.correlation == Correlation::sparseLaminar
                                ? FrictionSource::laminar
-                               : FrictionSource::modelColebrook;
+                               : FrictionSource::modelTurbulent;
     } else if (d.reynolds <= k::laminarLimitReynolds) {
         d.friction = 64 / d.reynolds;
         d.frictionSource = FrictionSource::reportLaminar;
@@ -159,7 +197,7 @@ std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
         } catch (const Error&) {
             return std::nullopt;
         }
-        d.frictionSource = FrictionSource::reportColebrook;
+        d.frictionSource = FrictionSource::reportTurbulent;
     }
     d.velocity = f.volumetricFlow / d.flowArea;
     d.massVelocity = f.density * d.velocity;

@@ -137,7 +137,7 @@ TEST(TubePressureDrop, TurbulentByHandWithTheModelsFriction) {
     double lhs = 1 / std::sqrt(f);
     double rhs = -2 * std::log10(1.5e-6 / 0.016 / 3.7 + 2.51 / (r.tube.reynolds * std::sqrt(f)));
     EXPECT_NEAR(lhs, rhs, 1e-3);
-    EXPECT_EQ(d->frictionSource, FrictionSource::modelColebrook);
+    EXPECT_EQ(d->frictionSource, FrictionSource::modelTurbulent);
 }
 
 TEST(ShellPressureDrop, DenseBundleTakesTheModelsColebrook) {
@@ -147,7 +147,7 @@ TEST(ShellPressureDrop, DenseBundleTakesTheModelsColebrook) {
     ASSERT_TRUE(x.a.shellPressureDrop);
     const PressureDrop& d = *x.a.shellPressureDrop;
     if (d.reynolds > 2300) {
-        EXPECT_EQ(d.frictionSource, FrictionSource::reportColebrook);
+        EXPECT_EQ(d.frictionSource, FrictionSource::reportTurbulent);
     } else {
         EXPECT_EQ(d.frictionSource, FrictionSource::reportLaminar);
         EXPECT_DOUBLE_EQ(d.friction, 64 / d.reynolds);

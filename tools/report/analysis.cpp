@@ -92,29 +92,6 @@ std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
     return rows;
 }
 
-std::string correlationText(Correlation c, int bankRow) {
-    switch (c) {
-        case Correlation::laminarDuct:
-            return "laminar duct flow (Re <= 2300): Graetz form, f = 64/Re";
-        case Correlation::turbulentDuct:
-            return "turbulent duct flow (Re > 2300): Gnielinski with the Colebrook friction factor";
-        case Correlation::singleCylinder:
-            return "single cylinder in cross flow (Churchill-Bernstein)";
-        case Correlation::inlineBank:
-            return "inline tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
-        case Correlation::staggeredBank:
-            return "staggered tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
-        case Correlation::axialBundle:
-            return "axial flow along a dense bundle";
-        case Correlation::sparseLaminar:
-            return "sparse bundle as a laminar duct on Dh";
-        case Correlation::sparseTurbulent:
-            return "sparse bundle as a turbulent duct on Dh (Gnielinski, Colebrook)";
-        default:
-            return "not formed";
-    }
-}
-
 std::string verdict(const Report& r) {
     if (r.outcome == Outcome::rejected)
         return "rejected: " + std::string(checkMessage(*r.rejectedBy));

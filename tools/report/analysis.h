@@ -47,9 +47,6 @@ struct InputRow {
 };
 std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source);
 
-// A sentence on a correlation (and the tube-bank row it used).
-std::string correlationText(Correlation c, int bankRow);
-
 // The verdict line of the summary: "rated", "rated with 2 errors", "rejected".
 std::string verdict(const Report& r);
 // Whether the stage of a partial rating formed a step.

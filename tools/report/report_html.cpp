@@ -397,23 +397,7 @@ std::string reportHtml(const Report& rep) {
                     : "Darcy–Weisbach f (L/D) ρ v²/2 on D = " + formatNumber(d->diameter) +
                           " m, v = " + formatNumber(d->velocity) +
                           " m/s, Re = " + formatNumber(d->reynolds);
-            std::string source;
-            switch (d->frictionSource) {
-                case FrictionSource::laminar:
-                    source = "the model's 64/Re";
-                    break;
-                case FrictionSource::modelColebrook:
-                    source = "the model's converged Colebrook value";
-                    break;
-                case FrictionSource::reportColebrook:
-                    source = "a Colebrook value (the model forms none on this side)";
-                    break;
-                case FrictionSource::reportLaminar:
-                    source = "64/Re (the model forms none on this side)";
-                    break;
-                default:
-                    source = "Kern's fit";
-            }
+            std::string source(frictionSourceText(d->frictionSource));
             rows.push_back({side, withUnit(d->pressureDrop, "Pa"),
                             how + "; f = " + formatNumber(d->friction) + " from " + source});
         };
