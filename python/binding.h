@@ -51,5 +51,6 @@ void bindErrors(py::module_& m);   // Error and its subclasses
 void bindCase(py::module_& m);     // Fluid, Case, parse_case, read_case
 void bindRating(py::module_& m);   // Geometry, SideResult, Profile, Rating, rate, rate_many, ...
 void bindProgram(py::module_& m);  // exchanger_title and other program facts
+void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 
 }  // namespace hxrate_python

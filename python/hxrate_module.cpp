@@ -25,6 +25,7 @@ PYBIND11_MODULE(_hxrate, m) {
     bindCase(m);
     bindRating(m);
     bindProgram(m);
+    bindAssessment(m);
     // What __reduce__ of Case, Fluid and Rating names: a Python function, as
     // pickle finds a function of this module by its name only when it is one.
     py::exec(R"(
