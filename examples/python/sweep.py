@@ -1,5 +1,8 @@
 """A study of the shipped example on Dask: tube counts, both flows and baffle
 counts, one CSV row per case (and a pandas DataFrame when pandas is there).
+Each row carries the rating and the library's assessment: duty, both
+frictional pressure drops (to trade U against pressure drop) and the codes of
+the warnings.
 
 On this machine, with one single-threaded worker process per core:
 
@@ -51,16 +54,32 @@ def variants(base):
         yield dict(zip(PARAMETERS, (kind, nt, qt, qs, nb))), case
 
 
+ASSESSED = ["duty", "tube_pressure_drop", "shell_pressure_drop", "warnings"]
+
+
+def assessed(case, rating):
+    """The assessment's columns; no re-rating for a grid estimate."""
+    a = hxrate.assess(case, rating, grids=0)
+    return {"duty": a.duty, "tube_pressure_drop": a.tube_pressure_drop,
+            "shell_pressure_drop": a.shell_pressure_drop,
+            "warnings": " ".join(sorted({w.code for w in a.warnings}))}
+
+
 def rate_rows(batch):
-    """One row per (parameters, case): the rating's quantities, or the reason
-    there are none."""
+    """One row per (parameters, case): the rating's quantities and the
+    assessment's, or the reason there are none (a pressure drop the rating
+    did not reach is left empty)."""
     rows = []
     for parameters, case in batch:
         row = dict(parameters, outcome="rated", check="", message="")
         try:
-            row.update(hxrate.rate(case).to_dict())
+            rating = hxrate.rate(case)
+            row.update(rating.to_dict())
+            row.update(assessed(case, rating))
         except hxrate.CaseRejected as e:
             row.update(outcome="rejected", check=e.check, message=e.message)
+            if e.partial is not None:
+                row.update(assessed(case, e))
         except hxrate.Error as e:
             row.update(outcome=type(e).__name__, message=str(e))
         rows.append(row)
@@ -128,7 +147,8 @@ def main():
         return
     table = pandas.DataFrame(rows)
     rated = table[table.outcome == "rated"]
-    print(rated.groupby("exchanger_type")[["overall_coefficient", "tube_outlet_temperature"]].describe().T)
+    print(rated.groupby("exchanger_type")[["overall_coefficient", "tube_outlet_temperature",
+                                          "tube_pressure_drop", "shell_pressure_drop"]].describe().T)
 
 
 if __name__ == "__main__":

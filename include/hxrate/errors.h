@@ -13,7 +13,8 @@ namespace hxrate {
 struct Rating;
 
 // Numbers of the "run-time error N" diagnostics, carried by Error::code():
-// 10-16 the case text, 20-23 arithmetic, 30-32 the machine and the files.
+// 10-16 the case text, 20-23 arithmetic, 30-32 the machine and the files,
+// 40 a rating stopped by its caller.
 namespace errorNumber {
 inline constexpr int caseFileUnreadable = 10;  // no case file, or it cannot be read
 inline constexpr int endOfFile = 11;           // the case ends inside a value
@@ -29,9 +30,19 @@ inline constexpr int integerConversion = 23;   // arithmetic: a real that fits n
 inline constexpr int storageRefused = 30;      // the profile needs more memory than allowed
 inline constexpr int fileNotWritable = 31;     // an output file cannot be written
 inline constexpr int runInProgress = 32;       // another run holds the folder
-inline constexpr bool isInputFailure(int n) { return n >= 10 && n <= 19; }
-inline constexpr bool isArithmeticFailure(int n) { return n >= 20 && n <= 29; }
-inline constexpr bool isResourceFailure(int n) { return n >= 30 && n <= 39; }
+inline constexpr int cancelled = 40;  // the caller stopped the rating (RateOptions::cancel)
+inline constexpr bool isInputFailure(int n) {
+    return n >= 10 && n <= 19;
+}
+inline constexpr bool isArithmeticFailure(int n) {
+    return n >= 20 && n <= 29;
+}
+inline constexpr bool isResourceFailure(int n) {
+    return n >= 30 && n <= 39;
+}
+inline constexpr bool isCancelled(int n) {
+    return n == cancelled;
+}
 }  // namespace errorNumber
 
 // Base of every error; code() is the number the program prints as
@@ -128,6 +139,13 @@ class ArithmeticError : public Error {
 class ResourceError : public Error {
   public:
     ResourceError(int code, const std::string& what) : Error(code, what) {}
+};
+
+// The caller stopped the rating through RateOptions::cancel; nothing of it
+// is kept. code() is errorNumber::cancelled.
+class Cancelled : public Error {
+  public:
+    Cancelled() : Error(errorNumber::cancelled, "the rating was cancelled by its caller") {}
 };
 
 }  // namespace hxrate

@@ -2,6 +2,7 @@
 // case, reading it, rating it, the results report and the errors.
 #pragma once
 
+#include "hxrate/assessment.h"
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
 #include "hxrate/files.h"

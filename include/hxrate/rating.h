@@ -2,6 +2,7 @@
 // the temperature profile, with every quantity the model forms on the way.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -26,10 +27,19 @@ enum class ShootingMethod {
 // The largest profile rate() allocates unless told otherwise, in bytes.
 inline constexpr std::uint64_t defaultStorageLimitBytes = std::uint64_t{8} << 30;
 
+// Elements a march runs between two looks at RateOptions::cancel.
+inline constexpr std::int32_t cancelCheckInterval = 1 << 16;
+
 struct RateOptions {
     std::int32_t passLimit = 10000;  // shooting passes before the case is rejected
-    std::uint64_t storageLimitBytes = defaultStorageLimitBytes;  // largest profile, bytes
+    // Largest storage of a rating's node arrays at its peak (24 bytes a node), bytes.
+    std::uint64_t storageLimitBytes = defaultStorageLimitBytes;
     ShootingMethod shooting = ShootingMethod::caseFactor;
+    // Set by another thread to stop the rating: rate() then throws Cancelled.
+    // Read (never written) before the solve, before every shooting pass and
+    // every cancelCheckInterval (65536) elements of a march, i.e. every 0.1 ms
+    // or so; null: never stopped. Reading it changes no result.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // Which correlation gave a side's Nusselt number.
@@ -119,7 +129,8 @@ struct Rating {
 };
 
 // Rates a case: the same checks, formulas and order as the program. Throws
-// CaseRejected (with the partial rating), ArithmeticError or ResourceError.
+// CaseRejected (with the partial rating), ArithmeticError, ResourceError
+// (also when memory runs out: never std::bad_alloc) or Cancelled.
 // Reentrant: it may run on many threads at once.
 Rating rate(const Case& c, const RateOptions& options = {});
 

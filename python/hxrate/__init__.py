@@ -9,11 +9,14 @@ Read a case with read_case() or parse_case(), or build one with Case(...);
 vary it with case.replace(...); rate() it (the GIL is released, so a thread
 pool rates cases in parallel). A case that a check rejects raises
 CaseRejected, with the run-log message and the partial Rating; every error
-derives from hxrate.Error.
+derives from hxrate.Error. assess(case, rating) adds what the library says
+beyond the rating: duty, effectiveness, both pressure drops and the warnings.
 """
 
 from ._hxrate import (
     ArithmeticFault,
+    Assessment,
+    AssessmentWarning,
     Case,
     CaseRejected,
     Error,
@@ -28,6 +31,7 @@ from ._hxrate import (
     SideResult,
     __version__,
     analyse_shooting,
+    assess,
     exchanger_title,
     parse_case,
     rate,
@@ -37,6 +41,8 @@ from ._hxrate import (
 
 __all__ = [
     "ArithmeticFault",
+    "Assessment",
+    "AssessmentWarning",
     "Case",
     "CaseRejected",
     "Error",
@@ -51,6 +57,7 @@ __all__ = [
     "SideResult",
     "__version__",
     "analyse_shooting",
+    "assess",
     "exchanger_title",
     "parse_case",
     "rate",

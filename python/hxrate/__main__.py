@@ -62,5 +62,17 @@ def main(argv=None):
     return 0
 
 
+def _run():
+    try:
+        status = main()
+        sys.stdout.flush()
+    except BrokenPipeError:
+        # The reader went away (`| head -1`): stop quietly, and keep Python
+        # from failing again when it flushes standard output at exit.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        status = 1
+    return status
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(_run())

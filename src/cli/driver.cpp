@@ -195,13 +195,6 @@ void writeUsage(std::ostream& out) {
 
 }  // namespace
 
-std::uint64_t profileStorageLimit() {
-    long pages = ::sysconf(_SC_PHYS_PAGES);
-    long pageSize = ::sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return std::uint64_t{1} << 30;
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
-}
-
 void rateExchanger(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
     clearArithmeticFlags();
     CaseInput& in = r.input;

@@ -9,7 +9,6 @@
 
 namespace hxrate {
 
-
 // Rejects the case; never returns.
 [[noreturn]] inline void terminateRun(Check check) {
     throw CaseRejected(check);

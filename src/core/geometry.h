@@ -8,10 +8,16 @@
 
 namespace hxrate {
 
-// Nel = trunc(L/dL) and storage for nodes 0..Nel (node 0 at least). Storage
-// beyond `storageLimitBytes` is refused with a ResourceError.
+// Nel = trunc(L/dL) and the node count 0..Nel (node 0 at least) of the
+// profile. A rating whose node arrays would need more than
+// `storageLimitBytes` at its peak is refused with a ResourceError.
 void computeElementGrid(const CaseInput& in, DerivedGeometry& geo, TemperatureProfile& profile,
                         std::uint64_t storageLimitBytes);
+
+// Zero-filled arrays for the profile's nodes (the pass-inlet array for
+// counter-current cross flow only); kept when already that size. Memory the
+// machine refuses is a ResourceError.
+void allocateProfile(const CaseInput& in, TemperatureProfile& profile);
 
 // SD = sqrt((ST*0.5)^2 + SL^2).
 void computeDiagonalPitch(const CaseInput& in, DerivedGeometry& geo);

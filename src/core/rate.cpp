@@ -4,6 +4,8 @@
 #include <cfenv>
 #include <cmath>
 #include <memory>
+#include <new>
+#include <utility>
 
 #include "core/arithmetic.h"
 #include "core/constants.h"
@@ -26,14 +28,23 @@ std::optional<double> quietly(double value) {
     return value;
 }
 
-void fillProfile(const CaseRecords& r, Rating& out) {
-    const TemperatureProfile& p = r.profile;
+// The solved profile into the Rating without a copy: the tube array and the
+// reported shell column move over, and the locations take a new array or,
+// for counter-current cross flow, the shell array it does not report. Read
+// the outlets before: the records' arrays are empty afterwards.
+void moveProfile(CaseRecords& r, Rating& out) {
+    TemperatureProfile& p = r.profile;
     const std::int64_t nodes = std::int64_t{r.geometry.elementCount} + 1;
-    const double* Tt = p.tubeTemperature.get();
-    const double* third = reportedShellColumn(r);
+    const bool passInlet =
+        isCrossFlow(r.input.exchangerType) && isCounterCurrent(r.input.exchangerType);
+    out.profile.tube = std::move(p.tubeTemperature.values);
+    if (passInlet) {
+        out.profile.shell = std::move(p.shellPassInletTemperature.values);
+        out.profile.location = std::move(p.shellTemperature.values);
+    } else {
+        out.profile.shell = std::move(p.shellTemperature.values);
+    }
     out.profile.location.resize(static_cast<std::size_t>(nodes));
-    out.profile.tube.assign(Tt, Tt + nodes);
-    out.profile.shell.assign(third, third + nodes);
     for (std::int64_t i = 0; i < nodes; ++i) {
         // Each position is formed afresh, as the report prints it.
         out.profile.location[static_cast<std::size_t>(i)] =
@@ -127,7 +138,7 @@ OverallResults computeOverallResults(const CaseRecords& r) {
     return v;
 }
 
-Rating makeRating(const CaseRecords& r) {
+Rating makeRating(CaseRecords& r) {
     const CaseInput& in = r.input;
     const DerivedGeometry& g = r.geometry;
     const ThermalModel& tm = r.model;
@@ -168,7 +179,6 @@ Rating makeRating(const CaseRecords& r) {
     out.overallCoefficient = overall.overallCoefficient;
     out.area = overall.heatTransferArea;
     out.shellExitTemperature = overall.shellExitTemperature;
-    fillProfile(r, out);
     const std::int32_t Nel = g.elementCount;
     const double* Tt = r.profile.tubeTemperature.get();
     const double* Ts = r.profile.shellTemperature.get();
@@ -184,6 +194,7 @@ Rating makeRating(const CaseRecords& r) {
             out.shellOutletTemperature = Ts[0];
             break;
     }
+    moveProfile(r, out);
     clearArithmeticFlags();
     out.tubeDuty = quietly(tm.tubeMassFlow * in.tubeFluid.heatCapacity *
                            (in.tubeInletTemperature - out.tubeOutletTemperature));
@@ -202,7 +213,7 @@ void rateRecords(CaseRecords& r, const RateOptions& options, bool solve) {
         for (int line : {5, 10, 11, 13}) computeGridAndGeometry(r, options.storageLimitBytes, line);
         computeTubeSideStep(r);
         computeShellSideSteps(r);
-        if (solve) solveStep(r, SolveOptions{options.passLimit, options.shooting});
+        if (solve) solveStep(r, SolveOptions{options.passLimit, options.shooting, options.cancel});
     } catch (const CaseRejected& rejected) {
         // A fault raised before the check that rejected the case decides.
         checkArithmetic("the values of the check that rejected the case");
@@ -210,35 +221,53 @@ void rateRecords(CaseRecords& r, const RateOptions& options, bool solve) {
     }
 }
 
+// Runs `work`, turning memory the machine refuses anywhere in a rating into
+// a ResourceError, as the storage check would.
+template <class Work>
+auto refusingBadAlloc(Work work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            "the rating needs more memory than the machine gives it");
+    }
+}
+
 }  // namespace
 
 Rating rate(const Case& c, const RateOptions& options) {
-    CaseRecords r;
-    r.input = c;
-    rateRecords(r, options, true);
-    return makeRating(r);
+    return refusingBadAlloc([&] {
+        CaseRecords r;
+        r.input = c;
+        rateRecords(r, options, true);
+        return makeRating(r);
+    });
 }
 
 ShootingMap analyseShooting(const Case& c, const RateOptions& options) {
-    CaseRecords r;
-    r.input = c;
-    rateRecords(r, options, false);
-    ShootingMap map;
-    map.conductancePerLength = r.model.conductancePerLength;
-    if (!isCounterCurrent(c.exchangerType) || r.geometry.elementCount < 0) return map;
-    MarchCoefficients mc = marchCoefficients(r.input, r.model, -1);
-    const double Ts_in = c.shellInletTemperature;
-    r.profile.tubeTemperature[0] = c.tubeInletTemperature;
-    auto pass = [&](double start) {
-        return marchFromStart(r.input, r.geometry, mc, r.profile, start);
-    };
-    double end0 = pass(Ts_in);
-    map.firstMismatch = checked(Ts_in - end0, "shooting mismatch");
-    // A second start a whole mismatch (at least one degree) away.
-    double delta = std::copysign(std::max(std::fabs(map.firstMismatch), 1.0), map.firstMismatch);
-    double end1 = pass(Ts_in + delta);
-    map.slope = checked((end1 - end0) / delta, "shooting slope");
-    return map;
+    return refusingBadAlloc([&] {
+        CaseRecords r;
+        r.input = c;
+        rateRecords(r, options, false);
+        ShootingMap map;
+        map.conductancePerLength = r.model.conductancePerLength;
+        if (!isCounterCurrent(c.exchangerType) || r.geometry.elementCount < 0) return map;
+        MarchCoefficients mc = marchCoefficients(r.input, r.model, -1);
+        const double Ts_in = c.shellInletTemperature;
+        allocateProfile(r.input, r.profile);
+        r.profile.tubeTemperature[0] = c.tubeInletTemperature;
+        auto pass = [&](double start) {
+            return marchFromStart(r.input, r.geometry, mc, r.profile, start, options.cancel);
+        };
+        double end0 = pass(Ts_in);
+        map.firstMismatch = checked(Ts_in - end0, "shooting mismatch");
+        // A second start a whole mismatch (at least one degree) away.
+        double delta =
+            std::copysign(std::max(std::fabs(map.firstMismatch), 1.0), map.firstMismatch);
+        double end1 = pass(Ts_in + delta);
+        map.slope = checked((end1 - end0) / delta, "shooting slope");
+        return map;
+    });
 }
 
 }  // namespace hxrate

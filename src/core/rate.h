@@ -42,8 +42,9 @@ OverallResults computeOverallResults(const CaseRecords& r);
 const double* reportedShellColumn(const CaseRecords& r);
 
 // The public view of the records; the profile and the outlets only once
-// solved. Never raises a fault of its own: a duty that does not fit is left
+// solved, when the profile's arrays move out of the records into the
+// Rating. Never raises a fault of its own: a duty that does not fit is left
 // out.
-Rating makeRating(const CaseRecords& r);
+Rating makeRating(CaseRecords& r);
 
 }  // namespace hxrate

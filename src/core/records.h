@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hxrate/case.h"
 #include "hxrate/rating.h"
@@ -54,14 +55,26 @@ struct ThermalModel {
     double shellMassFlow = 0;         // mdot_o
 };
 
-// Node temperatures, nodes 0..Nel at i*dL from the tube inlet. The arrays are
-// allocated without being filled (a large grid must not touch every page
-// before it is marched); the solver writes every node it reports.
+// The values of one quantity at nodes 0..Nel. Its storage is a vector so
+// that a solved rating takes it into the public Profile without a copy.
+struct NodeArray {
+    std::vector<double> values;
+    double* get() { return values.data(); }
+    const double* get() const { return values.data(); }
+    double& operator[](std::int64_t i) { return values[static_cast<std::size_t>(i)]; }
+    const double& operator[](std::int64_t i) const { return values[static_cast<std::size_t>(i)]; }
+};
+
+// Node temperatures, nodes 0..Nel at i*dL from the tube inlet. The grid step
+// only checks that the nodes fit the storage limit; the solver allocates the
+// arrays when it starts, so that a case rejected before it never touches
+// them. The pass-inlet array exists for counter-current cross flow only, the
+// one type that writes and reports it.
 struct TemperatureProfile {
-    std::int64_t nodeCount = 0;                           // Nel + 1, and at least 1
-    std::unique_ptr<double[]> tubeTemperature;            // Tt
-    std::unique_ptr<double[]> shellTemperature;           // Ts
-    std::unique_ptr<double[]> shellPassInletTemperature;  // Tsp
+    std::int64_t nodeCount = 0;           // Nel + 1, and at least 1
+    NodeArray tubeTemperature;            // Tt
+    NodeArray shellTemperature;           // Ts
+    NodeArray shellPassInletTemperature;  // Tsp
     double finalShellTemperature = 0;
     std::int32_t shootingPasses = 0;  // marches made by the solver so far
 };

@@ -10,6 +10,9 @@
 
 namespace hxrate {
 
+// Churchill and Bernstein (1977), J. Heat Transfer 99:300: the full form for Re >= 4e5, the
+// form with [1 + (Re/282000)^(1/2)] for 1e4 <= Re < 4e5, and below 1e4 a shortened form
+// without that bracket; one cylinder in cross flow, Re Pr > 0.2.
 double singleCylinderNusselt(double Re, double Pr) {
     using std::pow;
     double F = k::cylinderFactor * std::sqrt(Re) * pow(Pr, k::cylinderPrandtlExponent) /
@@ -27,6 +30,9 @@ double singleCylinderNusselt(double Re, double Pr) {
     return checked(Nu, "single-cylinder Nusselt number");
 }
 
+// Zukauskas (1972), Adv. Heat Transfer 8:93, table of C and m per Reynolds row for banks of
+// 20 rows or more, Nu = C Re^m Pr^0.36 (ST/SL)^p, without the wall-Prandtl factor
+// (Pr/Pr_w)^(1/4); 0.7 < Pr < 500, 10 < Re < 2e6.
 double tubeBankNusselt(std::int32_t arrangement, double ST, double SL, double Re, double Pr,
                        int* row) {
     double p = 0;
@@ -63,6 +69,8 @@ double tubeBankNusselt(std::int32_t arrangement, double ST, double SL, double Re
     return checked(Nu, "tube-bank Nusselt number");
 }
 
+// Dense axial-bundle correlation, Nu = c_ax Re^m_ax Pr^(1/3) with c_ax and m_ax fitted in the
+// bundle parameter x = Ds/(Do sqrt(Nt)); used for x <= 3.2 (origin of the fit not recorded).
 AxialBundle axialBundleCoefficients(double Ds, double Do, std::int32_t Nt) {
     // Shell diameter over the diameter of a circle as large as all tube sections.
     double x =
@@ -104,7 +112,7 @@ void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, T
             correlation = Correlation::axialBundle;
         } else {
             // A sparse bundle behaves like a duct of the shell's
-            // characteristic length, scaled by a bundle factor.
+            // characteristic length, scaled by a bundle factor 0.86 x^0.16 (x > 3.2).
             PipeFlowResult duct =
                 pipeFlowNusselt(Re, Pr, Dh_o, in.tubeLength, in.innerRoughness, shellPipeFlow);
             Nu = k::sparseBundleFactor * std::pow(ax.bundleParameter, k::sparseBundleExponent) *

@@ -5,6 +5,7 @@
 
 #include "core/arithmetic.h"
 #include "core/failures.h"
+#include "core/geometry.h"
 
 namespace hxrate {
 
@@ -33,16 +34,50 @@ void checkShootingProgress(ShootingState& state, double absErr) {
     if (state.corrections >= state.passLimit) terminateRun(Check::shootingLimit);
 }
 
-void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts) {
+namespace {
+
+// Counts the elements a pass marches and looks at the caller's flag each
+// time cancelCheckInterval of them have gone by.
+class CancelCheck {
+  public:
+    explicit CancelCheck(const std::atomic<bool>* flag) : flag_(flag) {}
+    // The last node of the next stretch from node `from` towards `to`: at
+    // most the elements left before the next look.
+    std::int32_t stretchEnd(std::int32_t from, std::int32_t to) const {
+        return to - from < left_ ? to : from + left_;
+    }
+    // `elements` more were marched.
+    void marched(std::int32_t elements) {
+        left_ -= elements;
+        if (left_ > 0) return;
+        left_ = cancelCheckInterval;
+        throwIfCancelled(flag_);
+    }
+
+  private:
+    const std::atomic<bool>* flag_;
+    std::int32_t left_ = cancelCheckInterval;
+};
+
+}  // namespace
+
+void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts,
+                    const std::atomic<bool>* cancel) {
     // The node values travel in registers; the arrays only receive them.
     double tt = Tt[0];
     double ts = Ts[0];
-    for (std::int32_t i = 1; i <= Nel; ++i) {
-        double ttNext = advanceTubeElement(c, tt, ts);
-        ts = balanceShellTemperature(c, ts, tt, ttNext);
-        tt = ttNext;
-        Tt[i] = tt;
-        Ts[i] = ts;
+    CancelCheck check(cancel);
+    for (std::int32_t from = 0; from < Nel;) {
+        const std::int32_t to = check.stretchEnd(from, Nel);
+        for (std::int32_t i = from + 1; i <= to; ++i) {
+            double ttNext = advanceTubeElement(c, tt, ts);
+            ts = balanceShellTemperature(c, ts, tt, ttNext);
+            tt = ttNext;
+            Tt[i] = tt;
+            Ts[i] = ts;
+        }
+        check.marched(to - from);
+        from = to;
     }
     checkArithmetic("axial march");
 }
@@ -114,7 +149,9 @@ double shoot(Pass pass, const CaseInput& in, const ThermalModel& tm, Temperature
 void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
                 const MarchCoefficients& c, TemperatureProfile& profile,
                 const SolveOptions& options) {
-    auto pass = [&](double start) { return marchFromStart(in, geo, c, profile, start); };
+    auto pass = [&](double start) {
+        return marchFromStart(in, geo, c, profile, start, options.cancel);
+    };
     if (!isCounterCurrent(in.exchangerType)) {
         pass(in.shellInletTemperature);
         profile.shootingPasses = 1;
@@ -127,7 +164,9 @@ void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalMo
 void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
                     const MarchCoefficients& c, TemperatureProfile& profile,
                     const SolveOptions& options) {
-    auto pass = [&](double start) { return marchFromStart(in, geo, c, profile, start); };
+    auto pass = [&](double start) {
+        return marchFromStart(in, geo, c, profile, start, options.cancel);
+    };
     if (!isCounterCurrent(in.exchangerType)) {
         profile.finalShellTemperature = pass(in.shellInletTemperature);
         profile.shootingPasses = 1;
@@ -141,7 +180,8 @@ void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const Therm
 }  // namespace
 
 double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
-                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc) {
+                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc,
+                         const std::atomic<bool>* cancel) {
     const std::int32_t Nel = geo.elementCount;
     const std::int64_t compartmentCount = std::int64_t{in.baffleCount} + 1;
     const std::int32_t Npc = geo.elementsPerCompartment;
@@ -159,6 +199,7 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
 
     std::int32_t k0 = 0;
     std::int32_t k1 = endAt(Npc);
+    CancelCheck check(cancel);
     for (std::int64_t j = 1; j <= compartmentCount; ++j) {
         // March the compartment at the uniform shell temperature Tsc; an
         // extension continues where the march stopped, which gives the same
@@ -166,10 +207,15 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
         std::int32_t marched = k0;
         while (true) {
             double tt = Tt[marched];
-            for (std::int32_t i = marched + 1; i <= k1; ++i) {
-                Ts[i - 1] = Tsc;
-                tt = advanceTubeElement(c, tt, Tsc);
-                Tt[i] = tt;
+            while (marched < k1) {
+                const std::int32_t to = check.stretchEnd(marched, k1);
+                for (std::int32_t i = marched + 1; i <= to; ++i) {
+                    Ts[i - 1] = Tsc;
+                    tt = advanceTubeElement(c, tt, Tsc);
+                    Tt[i] = tt;
+                }
+                check.marched(to - marched);
+                marched = to;
             }
             marched = k1;
             Ts[k1] = Tsc;
@@ -196,17 +242,20 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
 }
 
 double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
-                      TemperatureProfile& profile, double start) {
-    if (isCrossFlow(in.exchangerType)) return marchCompartments(in, geo, c, profile, start);
+                      TemperatureProfile& profile, double start, const std::atomic<bool>* cancel) {
+    throwIfCancelled(cancel);
+    if (isCrossFlow(in.exchangerType)) return marchCompartments(in, geo, c, profile, start, cancel);
     double* Ts = profile.shellTemperature.get();
     Ts[0] = start;
-    marchAxialPass(c, geo.elementCount, profile.tubeTemperature.get(), Ts);
+    marchAxialPass(c, geo.elementCount, profile.tubeTemperature.get(), Ts, cancel);
     return Ts[geo.elementCount];
 }
 
 void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
                              const ThermalModel& tm, TemperatureProfile& profile,
                              const SolveOptions& options) {
+    throwIfCancelled(options.cancel);
+    allocateProfile(in, profile);
     profile.shootingPasses = 0;
     profile.tubeTemperature[0] = in.tubeInletTemperature;
     std::int32_t sign = isCounterCurrent(in.exchangerType) ? -1 : +1;

@@ -3,10 +3,12 @@
 // counter-current types.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/constants.h"
 #include "core/records.h"
+#include "hxrate/errors.h"
 
 namespace hxrate {
 
@@ -50,27 +52,38 @@ void checkShootingProgress(ShootingState& state, double absErr);
 struct SolveOptions {
     std::int32_t passLimit = k::shootingPassLimit;  // bound of the shooting
     ShootingMethod shooting = ShootingMethod::caseFactor;
+    const std::atomic<bool>* cancel = nullptr;  // the caller's stop flag, or none
 };
 
-// Fills the profile for the case's exchanger type and counts its passes in
-// profile.shootingPasses; rejects an invalid type.
+// Throws Cancelled when the caller's flag is set; a null flag never is.
+inline void throwIfCancelled(const std::atomic<bool>* cancel) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) throw Cancelled();
+}
+
+// Allocates the profile's arrays, fills them for the case's exchanger type
+// and counts the passes in profile.shootingPasses; rejects an invalid type.
+// Looks at options.cancel before every pass and every cancelCheckInterval
+// elements of a march.
 void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
                              const ThermalModel& tm, TemperatureProfile& profile,
                              const SolveOptions& options = {});
 
 // One axial pass from node 0 to node Nel, from Tt[0] and Ts[0].
-void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts);
+void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, double* Ts,
+                    const std::atomic<bool>* cancel = nullptr);
 
 // One pass over all baffle compartments from the shell temperature Tsc of
 // the first; returns the shell temperature after the last.
 double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
-                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc);
+                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc,
+                         const std::atomic<bool>* cancel = nullptr);
 
 // One pass of the case's march (axial or over the compartments) from the
 // shell temperature `start` at the tube inlet end; returns the shell
 // temperature it reaches at the other end. Node 0 of the tube fluid must hold
 // the tube inlet temperature.
 double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
-                      TemperatureProfile& profile, double start);
+                      TemperatureProfile& profile, double start,
+                      const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace hxrate

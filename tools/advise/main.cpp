@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "advise.h"
@@ -51,118 +52,88 @@ std::string g(double v, int digits = 6) {
     return text;
 }
 
-// A factor rounded to `digits` significant digits toward the inside of a range.
-double roundedInward(double v, int digits, bool up) {
-    if (v == 0 || !std::isfinite(v)) return v;
-    double scale = std::pow(10.0, std::floor(std::log10(std::fabs(v))) - digits + 1);
-    return (up ? std::ceil(v / scale) : std::floor(v / scale)) * scale;
-}
-
 // The whole elements that fit in the tube length, as the grid holds them
 // once the library has accepted it.
 std::int32_t wholeElements(const Case& c) {
     return static_cast<std::int32_t>(c.tubeLength / c.elementLength);
 }
 
-std::string verdictText(const ShootingForecast& f) {
-    switch (f.verdict) {
-        case ShootingVerdict::Finishes:
-            return "finishes in " + std::to_string(f.passes) +
-                   (f.passes == 1 ? " pass" : " passes");
-        case ShootingVerdict::ReduceFactor:
-            return "stopped after pass " + std::to_string(f.passes) + " with \"" +
-                   std::string(checkMessage(Check::shootingGrows)) + "\"";
-        case ShootingVerdict::Diverges:
-            return "stopped after pass " + std::to_string(f.passes) + " with \"" +
-                   std::string(checkMessage(Check::shootingLimit)) + "\"";
-    }
-    return {};
-}
-
-// What the case's own factor does, as the library's shooting makes it.
-std::string caseFactorVerdict(const Case& c) {
-    try {
-        return verdictText(shootingOutcome(c, c.correctionFactor));
-    } catch (const CaseRejected& rejected) {
-        return "rejected with \"" + std::string(rejected.message()) + "\"";
-    }
-}
-
-void adviseShooting(const Case& c, const ShootingMap& a) {
+void adviseShooting(const Case& c, const Assessment& a, std::optional<Check> rejected) {
     std::cout << "\nShooting on the shell outlet temperature\n";
-    std::cout << "  the first pass misses the shell inlet temperature by " << g(a.firstMismatch)
+    if (!a.shooting.map) {
+        std::cout << "  the two passes of the analysis could not be made\n";
+        return;
+    }
+    const ShootingMap& map = *a.shooting.map;
+    std::cout << "  the first pass misses the shell inlet temperature by " << g(map.firstMismatch)
               << '\n';
-    if (std::fabs(a.firstMismatch) < shootingTolerance) {
+    if (std::fabs(map.firstMismatch) < shootingTolerance) {
         // A grid without elements is not marched at all: the solver rejects it.
-        try {
-            rate(c, rateOptions());
-        } catch (const CaseRejected& rejected) {
-            std::cout << "  but hxrate rejects the case with \"" << rejected.message() << "\"\n";
+        if (rejected) {
+            std::cout << "  but hxrate rejects the case with \"" << checkMessage(*rejected)
+                      << "\"\n";
             return;
         }
         std::cout << "  that is within the tolerance: any factor finishes in 1 pass\n";
         return;
     }
     std::cout << "  change of the far-end shell temperature per degree of start value: "
-              << g(a.slope) << " (UAp = " << g(a.conductancePerLength) << ")\n"
+              << g(map.slope) << " (UAp = " << g(map.conductancePerLength) << ")\n"
               << "  each correction multiplies the mismatch by 1 - "
-              << g(a.slope / a.conductancePerLength) << " * factor\n"
-              << "  case factor " << g(c.correctionFactor, 9) << ": " << caseFactorVerdict(c)
+              << g(map.slope / map.conductancePerLength) << " * factor\n"
+              << "  case factor " << g(c.correctionFactor, 9) << ": "
+              << (a.caseShooting ? verdictText(*a.caseShooting)
+                                 : "rejected with \"" + std::string(checkMessage(*rejected)) + "\"")
               << '\n';
-    std::optional<FactorRange> range = finishingFactors(a);
-    if (!range) {
+    std::optional<FactorRange> range = finishingFactors(map);
+    if (!range || !a.shooting.advisedFactor) {
         std::cout << "  the far end does not follow the start value: no factor finishes\n";
         return;
     }
-    std::int64_t passes = 0;
-    double advised = advisedFactor(c, a, passes);
-    if (passes > 0) {
-        std::cout << "  fastest factor: " << shortestDecimal(advised) << " (finishes in " << passes
-                  << " passes, marched as hxrate marches)\n";
+    const double advised = *a.shooting.advisedFactor;
+    if (a.shooting.advisedPasses) {
+        std::cout << "  fastest factor: " << shortestDecimal(advised) << " (finishes in "
+                  << *a.shooting.advisedPasses << " passes, marched as hxrate marches)\n";
     } else {
         std::cout << "  fastest factor in theory: " << shortestDecimal(advised)
                   << ", but marched it does not finish (rounding dominates the mismatch)\n";
     }
-    // The ends are rounded inward, so that the printed range holds only
-    // factors that finish.
     std::cout << "  factors from " << g(roundedInward(range->low, 4, true), 4) << " to "
               << g(roundedInward(range->high, 4, false), 4) << " finish within "
-              << shootingPassLimit << " passes\n"
+              << RateOptions{}.passLimit << " passes\n"
               << "      factor    passes\n";
     for (double share : {0.01, 0.1, 0.5, 1.0, 1.5, 1.9, 1.99}) {
-        double factor = std::stod(g(fastestFactor(a) * share, 3));
-        ShootingForecast f = forecastShooting(a, factor);
+        double factor = std::stod(g(fastestFactor(map) * share, 3));
+        ShootingForecast f = forecastShooting(map, factor);
         std::printf("  %10s    %s\n", g(factor, 3).c_str(),
-                    f.verdict == ShootingVerdict::Finishes ? std::to_string(f.passes).c_str()
+                    f.verdict == ShootingVerdict::finishes ? std::to_string(f.passes).c_str()
                                                            : "does not finish");
     }
     std::fflush(stdout);
 }
 
-void adviseElementLength(const Case& c) {
+void adviseElementLength(const Discretisation& d) {
     std::cout << "\nDiscretisation error of the outlet temperatures (the case solved with dL, "
                  "dL/2, dL/4)\n";
     std::optional<GridSolution> grids[3];
-    for (int i = 0; i < 3; ++i) grids[i] = solveOnGrid(c, 1 << i);
+    for (std::size_t i = 0; i < 3 && i < d.grids.size(); ++i)
+        if (d.grids[i].solved) grids[i] = d.grids[i];
     std::printf("  %-20s", "element length");
     for (const auto& s : grids) std::printf("%14s", s ? g(s->elementLength).c_str() : "-");
     std::printf("  %14s  %s\n  %-20s", "error of dL", "order", "elements");
     for (const auto& s : grids)
         std::printf("%14s", s ? std::to_string(s->elementCount).c_str() : "not solved");
     std::printf("\n");
-    bool all = grids[0] && grids[1] && grids[2];
     for (int which = 0; which < 2; ++which) {
         auto outlet = [which](const GridSolution& s) {
-            return which == 0 ? s.outlets.tube : s.outlets.shell;
+            return which == 0 ? s.tubeOutlet : s.shellOutlet;
         };
         std::printf("  %-20s", which == 0 ? "tube fluid outlet" : "shell fluid outlet");
         for (const auto& s : grids) std::printf("%14s", s ? g(outlet(*s), 8).c_str() : "-");
-        if (all) {
-            ErrorEstimate e =
-                estimateError(outlet(*grids[0]), outlet(*grids[1]), outlet(*grids[2]));
-            std::printf(
-                "  %+14.3e  %s", e.error,
-                std::isnan(e.observedOrder) ? "none (1 taken)" : g(e.observedOrder, 3).c_str());
+        const std::optional<ErrorEstimate>& e = which == 0 ? d.tubeError : d.shellError;
+        if (e) {
+            std::printf("  %+14.3e  %s", e->error,
+                        e->observedOrder ? g(*e->observedOrder, 3).c_str() : "none (1 taken)");
         }
         std::printf("\n");
     }
@@ -181,18 +152,32 @@ int main(int argc, char** argv) {
     const std::string casePath = folder + "/" + caseFileName;
     try {
         const Case c = readCase(casePath);
-        // Rates the exchanger up to its temperature profile (and, for the
-        // counter-current types, makes the two passes of the analysis).
-        const ShootingMap map = analyseShooting(c, rateOptions());
+        const RateOptions options = rateOptions();
+        Rating rating;
+        std::optional<Check> rejected;
+        try {
+            rating = rate(c, options);
+        } catch (const CaseRejected& stop) {
+            // Rejected before the temperature profile: nothing to advise on.
+            if (!stop.partial() || stop.partial()->stage < Stage::resistance) throw;
+            rejected = stop.check();
+            rating = *stop.partial();
+        }
+        AssessOptions assessing;
+        assessing.rejectedBy = rejected;
+        assessing.rating = options;
+        assessing.grids = 3;
+        assessing.shooting = ShootingAnalysis::always;
+        const Assessment a = assess(c, rating, assessing);
         std::cout << casePath << ": " << exchangerTitle(c.exchangerType) << "\n  "
                   << wholeElements(c) << " elements of " << g(c.elementLength)
                   << " in a tube length of " << g(c.tubeLength) << '\n';
         if (isCounterCurrent(c.exchangerType)) {
-            adviseShooting(c, map);
+            adviseShooting(c, a, rejected);
         } else {
             std::cout << "  co-current: no shooting, the correction factor is not used\n";
         }
-        adviseElementLength(c);
+        adviseElementLength(a.discretisation);
         return 0;
     } catch (const CaseRejected& rejected) {
         std::cerr << "hxrate-advise: hxrate rejects this case before its temperature profile: "

@@ -18,6 +18,8 @@
 
 namespace fs = std::filesystem;
 using namespace hxrate::report;
+using hxrate::Severity;
+using hxrate::Warning;
 
 namespace {
 

@@ -256,8 +256,8 @@ std::string reportHtml(const Report& rep) {
          solved ? withUnit(r.tubeOutletTemperature, "°C") : "—");
     cell("summary-shell-outlet", "shell outlet",
          solved ? withUnit(r.shellOutletTemperature, "°C") : "—");
-    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressure));
-    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressure));
+    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressureDrop));
+    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressureDrop));
     h << "</div>\n</section>\n";
 
     h << "<section id=\"warnings\">\n<h2>Warnings</h2>\n";
@@ -389,7 +389,7 @@ std::string reportHtml(const Report& rep) {
                 return;
             }
             std::string how =
-                d->method == "kern"
+                d->method == PressureDropMethod::kern
                     ? "Kern's method (estimate), f = exp(0.576 − 0.19 ln Re_s), De = " +
                           formatNumber(d->diameter) + " m, G = " + formatNumber(d->massVelocity) +
                           " kg/(m²·s), Re_s = " + formatNumber(d->reynolds) +
@@ -397,28 +397,12 @@ std::string reportHtml(const Report& rep) {
                     : "Darcy–Weisbach f (L/D) ρ v²/2 on D = " + formatNumber(d->diameter) +
                           " m, v = " + formatNumber(d->velocity) +
                           " m/s, Re = " + formatNumber(d->reynolds);
-            std::string source;
-            switch (d->frictionSource) {
-                case FrictionSource::laminar:
-                    source = "the model's 64/Re";
-                    break;
-                case FrictionSource::modelColebrook:
-                    source = "the model's converged Colebrook value";
-                    break;
-                case FrictionSource::reportColebrook:
-                    source = "a Colebrook value (the model forms none on this side)";
-                    break;
-                case FrictionSource::reportLaminar:
-                    source = "64/Re (the model forms none on this side)";
-                    break;
-                default:
-                    source = "Kern's fit";
-            }
+            std::string source(frictionSourceText(d->frictionSource));
             rows.push_back({side, withUnit(d->pressureDrop, "Pa"),
                             how + "; f = " + formatNumber(d->friction) + " from " + source});
         };
-        add("tube side", rep.tubePressure);
-        add("shell side", rep.shellPressure);
+        add("tube side", rep.tubePressureDrop);
+        add("shell side", rep.shellPressureDrop);
         table(h, rows, "pressure-table");
     }
     h << "</section>\n";

@@ -30,7 +30,7 @@ json side(const SideResult& s) {
 
 json pressure(const std::optional<PressureDrop>& d) {
     if (!d) return nullptr;
-    return {{"method", d->method},
+    return {{"method", pressureDropMethodName(d->method)},
             {"estimate", d->estimate},
             {"pressure_drop", number(d->pressureDrop)},
             {"friction_factor", number(d->friction)},
@@ -152,8 +152,8 @@ json reportJson(const Report& rep) {
     j["pressure_drops"] = {
         {"note",
          "frictional only: nozzles, entry and exit losses and the baffle windows are not included"},
-        {"tube", pressure(rep.tubePressure)},
-        {"shell", pressure(rep.shellPressure)}};
+        {"tube", pressure(rep.tubePressureDrop)},
+        {"shell", pressure(rep.shellPressureDrop)}};
 
     const Discretisation& d = rep.discretisation;
     json numerics = {

@@ -1,0 +1,65 @@
+"""hxrate.assess: the library's assessment of a rating, as Python sees it."""
+import pathlib
+
+import pytest
+
+import hxrate
+from conftest import EXAMPLE_TEXT, example_text_with
+
+REPORT_DATA = pathlib.Path(__file__).resolve().parents[2] / "tests" / "tools" / "report_data"
+
+
+def _assess(text, **options):
+    case = hxrate.parse_case(text)
+    try:
+        rating = hxrate.rate(case)
+    except hxrate.CaseRejected as rejected:
+        rating = rejected
+    return hxrate.assess(case, rating, text=text, **options)
+
+
+@pytest.mark.parametrize(
+    "name, code, severity",
+    [
+        ("decimal-comma", "decimal-comma", "error"),  # 3,5 read as 3
+        ("unit-scale", "unit-scale", "error"),  # lengths typed in millimetres
+        ("tube-overlap", "tube-overlap", "error"),  # pitch below the tube diameter
+    ],
+)
+def test_small_cases_give_their_warning_codes(name, code, severity):
+    a = _assess((REPORT_DATA / f"{name}.txt").read_text(), grids=0)
+    found = [w for w in a.warnings if w.code == code]
+    assert found, [w.code for w in a.warnings]
+    assert found[0].severity == severity
+    assert 1 <= found[0].case_line <= 21
+    assert found[0].message and found[0].values
+
+
+def test_results_of_the_example():
+    case = hxrate.parse_case(EXAMPLE_TEXT)
+    rating = hxrate.rate(case)
+    a = hxrate.assess(case, rating, grids=0)
+    # Water heated by oil: the tube stream takes heat up.
+    assert a.duty == pytest.approx(abs(rating.tube_duty))
+    assert a.duty > 0 and a.duty_direction == "tube stream heated"
+    assert 0 < a.effectiveness < 1 and a.ntu > 0 and 0 < a.capacity_ratio <= 1
+    assert a.tube_pressure_drop > 0 and a.shell_pressure_drop > 0
+    assert a.tube_pressure_drop_method == "darcy-weisbach"
+    assert a.warnings == [] or all(w.code != "correlation-switch" for w in a.warnings)
+
+
+def test_a_rejection_forms_no_results_and_a_switch_warns():
+    rejected = _assess((REPORT_DATA / "rejected-tube-reynolds.txt").read_text(), grids=0)
+    assert rejected.duty is None and rejected.effectiveness is None
+    assert rejected.tube_pressure_drop is None and rejected.shell_pressure_drop is None
+    for tubes in ("27", "28"):
+        a = _assess(example_text_with(line_8=tubes), grids=0)
+        assert "correlation-switch" in [w.code for w in a.warnings], tubes
+
+
+def test_wrong_arguments():
+    case = hxrate.parse_case(EXAMPLE_TEXT)
+    with pytest.raises(TypeError):
+        hxrate.assess(case, 3.0)
+    with pytest.raises(ValueError):
+        hxrate.assess(case, hxrate.rate(case), grids=5)

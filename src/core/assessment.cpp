@@ -1,0 +1,552 @@
+// The engineering assessment of a rating: duties and effectiveness, the
+// frictional pressure drops, the shooting analysis and the discretisation
+// estimate, and assess() that gathers them with the warnings.
+#include "hxrate/assessment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numbers>
+
+#include "core/arithmetic.h"
+#include "core/assessment_warnings.h"
+#include "core/constants.h"
+#include "core/pipe_flow.h"
+
+namespace hxrate {
+namespace {
+
+using std::numbers::pi;
+
+std::optional<double> finite(double x) {
+    if (!std::isfinite(x)) return std::nullopt;
+    return x;
+}
+
+bool finiteDrop(const PressureDrop& d) {
+    return std::isfinite(d.pressureDrop) && std::isfinite(d.friction) &&
+           std::isfinite(d.reynolds) && std::isfinite(d.velocity) &&
+           std::isfinite(d.massVelocity) && std::isfinite(d.diameter) && std::isfinite(d.flowArea);
+}
+
+}  // namespace
+
+std::string_view dutyDirectionText(DutyDirection direction) {
+    switch (direction) {
+        case DutyDirection::tubeStreamCooled:
+            return "tube stream cooled";
+        case DutyDirection::tubeStreamHeated:
+            return "tube stream heated";
+        default:
+            return "none";
+    }
+}
+
+std::string_view frictionSourceName(FrictionSource source) {
+    switch (source) {
+        case FrictionSource::laminar:
+            return "model-laminar";
+        case FrictionSource::modelTurbulent:
+            return "model-colebrook";
+        case FrictionSource::reportTurbulent:
+            return "report-colebrook";
+        case FrictionSource::reportLaminar:
+            return "report-laminar";
+        default:
+            return "kern-fit";
+    }
+}
+
+std::string_view frictionSourceText(FrictionSource source) {
+    switch (source) {
+        case FrictionSource::laminar:
+            return "the model's 64/Re";
+        case FrictionSource::modelTurbulent:
+            return "the model's converged Colebrook value";
+        case FrictionSource::reportTurbulent:
+            return "a Colebrook value (the model forms none on this side)";
+        case FrictionSource::reportLaminar:
+            return "64/Re (the model forms none on this side)";
+        default:
+            return "Kern's fit";
+    }
+}
+
+std::string correlationText(Correlation c, int bankRow) {
+    switch (c) {
+        case Correlation::laminarDuct:
+            return "laminar duct flow (Re <= 2300): Graetz form, f = 64/Re";
+        case Correlation::turbulentDuct:
+            return "turbulent duct flow (Re > 2300): Gnielinski with the Colebrook friction factor";
+        case Correlation::singleCylinder:
+            return "single cylinder in cross flow (Churchill-Bernstein)";
+        case Correlation::inlineBank:
+            return "inline tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
+        case Correlation::staggeredBank:
+            return "staggered tube bank (Zukauskas), Reynolds row " + std::to_string(bankRow);
+        case Correlation::axialBundle:
+            return "axial flow along a dense bundle";
+        case Correlation::sparseLaminar:
+            return "sparse bundle as a laminar duct on Dh";
+        case Correlation::sparseTurbulent:
+            return "sparse bundle as a turbulent duct on Dh (Gnielinski, Colebrook)";
+        default:
+            return "not formed";
+    }
+}
+
+std::string_view pressureDropMethodName(PressureDropMethod method) {
+    return method == PressureDropMethod::kern ? "kern" : "darcy-weisbach";
+}
+
+// ---------------------------------------------------------------- pressure drop
+
+double darcyWeisbach(double f, double length, double diameter, double density, double velocity) {
+    return f * (length / diameter) * density * velocity * velocity / 2;
+}
+
+// Kern (1950), Process Heat Transfer, fig. 29 as fitted: f = exp(0.576 - 0.19 ln Re_s),
+// 400 < Re_s < 1e6.
+double kernFriction(double Re) {
+    return std::exp(0.576 - 0.19 * std::log(Re));
+}
+
+double kernEquivalentDiameter(std::int32_t arrangement, double P, double Do) {
+    double tubeSection = pi * Do * Do / 4;
+    if (arrangement == BundleArrangement::Staggered)
+        return 4 * (0.43 * P * P - 0.5 * tubeSection) / (0.5 * pi * Do);
+    // Four times the free area of a square cell over the wetted perimeter.
+    return 4 * (P * P - tubeSection) / (pi * Do);
+}
+
+std::optional<PressureDrop> kernPressureDrop(const KernInput& in) {
+    double P = in.pitch;
+    double Do = in.outerDiameter;
+    if (!(P > Do) || !(in.baffleSpacing > 0) || !(in.shellDiameter > 0)) return std::nullopt;
+    PressureDrop d;
+    d.method = PressureDropMethod::kern;
+    d.estimate = true;
+    d.frictionSource = FrictionSource::kernFit;
+    // Cross-flow area at the bundle's centre line between two baffles.
+    d.flowArea = in.shellDiameter * (P - Do) * in.baffleSpacing / P;
+    d.massVelocity = in.massFlow / d.flowArea;
+    d.diameter = kernEquivalentDiameter(in.arrangement, P, Do);
+    d.reynolds = d.massVelocity * d.diameter / in.viscosity;
+    if (!(d.reynolds > 0) || !(d.diameter > 0)) return std::nullopt;
+    d.friction = kernFriction(d.reynolds);
+    d.velocity = d.massVelocity / in.density;
+    d.length = static_cast<double>(in.baffleCount + 1) * in.shellDiameter;
+    d.pressureDrop = d.friction * d.massVelocity * d.massVelocity *
+                     static_cast<double>(in.baffleCount + 1) * in.shellDiameter /
+                     (2 * in.density * d.diameter);
+    if (!finiteDrop(d)) return std::nullopt;
+    return d;
+}
+
+std::optional<PressureDrop> tubePressureDrop(const Case& c, const Rating& r) {
+    if (!r.tube.friction || r.tube.correlation == Correlation::none) return std::nullopt;
+    const Fluid& f = c.tubeFluid;
+    PressureDrop d;
+    d.friction = *r.tube.friction;
+    d.frictionSource = r.tube.correlation == Correlation::laminarDuct
+                           ? FrictionSource::laminar
+                           : FrictionSource::modelTurbulent;
+    d.reynolds = r.tube.reynolds;
+    d.diameter = c.tubeInnerDiameter;
+    d.length = c.tubeLength;
+    d.flowArea = pi * d.diameter * d.diameter / 4;
+    // The stream shares the tubes equally.
+    d.velocity = f.volumetricFlow / (static_cast<double>(c.tubeCount) * d.flowArea);
+    d.massVelocity = f.density * d.velocity;
+    d.pressureDrop = darcyWeisbach(d.friction, d.length, d.diameter, f.density, d.velocity);
+    if (!finiteDrop(d)) return std::nullopt;
+    return d;
+}
+
+std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
+    const Fluid& f = c.shellFluid;
+    if (isCrossFlow(c.exchangerType)) {
+        if (!reached(r, Stage::geometry)) return std::nullopt;
+        return kernPressureDrop({f.density * f.volumetricFlow, f.density, f.viscosity,
+                                 c.shellInnerDiameter, r.geometry.baffleSpacing, c.transversePitch,
+                                 r.geometry.outerDiameter, std::int64_t{c.baffleCount},
+                                 c.bundleArrangement});
+    }
+    if (!reached(r, Stage::shellFlow)) return std::nullopt;
+    PressureDrop d;
+    d.reynolds = r.shell.reynolds;
+    d.diameter = r.shell.characteristicLength;
+    d.flowArea = r.shell.flowArea;
+    d.length = c.tubeLength;
+    if (r.shell.friction) {
+        d.friction = *r.shell.friction;
+        d.frictionSource = r.shell.correlation == Correlation::sparseLaminar
+                               ? FrictionSource::laminar
+                               : FrictionSource::modelTurbulent;
+    } else if (d.reynolds <= k::laminarLimitReynolds) {
+        d.friction = 64 / d.reynolds;
+        d.frictionSource = FrictionSource::reportLaminar;
+    } else {
+        // The dense bundle forms no friction factor: the model's duct form
+        // on Dh, with the tube roughness as the model takes it for the shell.
+        try {
+            clearArithmeticFlags();
+            d.friction = colebrookFriction(d.reynolds, c.innerRoughness, d.diameter,
+                                           Check::shellFrictionDivergence);
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+        d.frictionSource = FrictionSource::reportTurbulent;
+    }
+    d.velocity = f.volumetricFlow / d.flowArea;
+    d.massVelocity = f.density * d.velocity;
+    d.pressureDrop = darcyWeisbach(d.friction, d.length, d.diameter, f.density, d.velocity);
+    if (!finiteDrop(d) || !(d.reynolds > 0)) return std::nullopt;
+    return d;
+}
+
+// ---------------------------------------------------------------- thermal results
+
+double idealEffectiveness(double ntu, double Cr, bool counterCurrent) {
+    if (!counterCurrent) return (1 - std::exp(-ntu * (1 + Cr))) / (1 + Cr);
+    if (std::fabs(1 - Cr) < 1e-9) return ntu / (1 + ntu);
+    double e = std::exp(-ntu * (1 - Cr));
+    return (1 - e) / (1 - Cr * e);
+}
+
+ThermalSummary summariseThermal(const Case& c, const Rating& r) {
+    ThermalSummary s;
+    s.tubeDuty = r.tubeDuty;
+    s.shellDuty = r.shellDuty;
+    if (s.tubeDuty) {
+        s.duty = std::fabs(*s.tubeDuty);
+        if (*s.tubeDuty > 0) s.dutyDirection = DutyDirection::tubeStreamCooled;
+        if (*s.tubeDuty < 0) s.dutyDirection = DutyDirection::tubeStreamHeated;
+    }
+    s.UA = r.overallCoefficient * r.area;
+    s.idealCounterCurrent = isCounterCurrent(c.exchangerType);
+    if (s.tubeDuty && s.shellDuty) {
+        double larger = std::max(std::fabs(*s.tubeDuty), std::fabs(*s.shellDuty));
+        s.imbalance = larger > 0 ? finite(std::fabs(*s.tubeDuty - *s.shellDuty) / larger) : 0.0;
+    }
+    double Ct = r.tubeMassFlow * c.tubeFluid.heatCapacity;
+    double Cs = r.shellMassFlow * c.shellFluid.heatCapacity;
+    double Cmin = std::min(Ct, Cs);
+    double Cmax = std::max(Ct, Cs);
+    double inletDifference = c.tubeInletTemperature - c.shellInletTemperature;
+    if (Cmin > 0 && std::isfinite(Cmax)) {
+        s.capacityRatio = finite(Cmin / Cmax);
+        s.ntu = finite(s.UA / Cmin);
+        if (s.tubeDuty && inletDifference != 0)
+            s.effectiveness = finite(std::fabs(*s.tubeDuty) / (Cmin * std::fabs(inletDifference)));
+        if (s.ntu && s.capacityRatio)
+            s.idealEffectiveness =
+                finite(idealEffectiveness(*s.ntu, *s.capacityRatio, s.idealCounterCurrent));
+    }
+    double dT1, dT2;
+    if (s.idealCounterCurrent) {
+        dT1 = c.tubeInletTemperature - r.shellOutletTemperature;
+        dT2 = r.tubeOutletTemperature - c.shellInletTemperature;
+    } else {
+        dT1 = inletDifference;
+        dT2 = r.tubeOutletTemperature - r.shellOutletTemperature;
+    }
+    if (dT1 * dT2 > 0) {
+        if (std::fabs(dT1 - dT2) <= 1e-12 * std::fabs(dT1)) {
+            s.lmtd = std::fabs(dT1);
+        } else {
+            s.lmtd = finite(std::fabs((dT1 - dT2) / std::log(dT1 / dT2)));
+        }
+    }
+    return s;
+}
+
+// ---------------------------------------------------------------- the shooting
+
+double errorRatio(const ShootingMap& a, double factor) {
+    return 1 - a.slope * factor / a.conductancePerLength;
+}
+
+ShootingForecast forecastShooting(const ShootingMap& a, double factor, std::int32_t passLimit) {
+    const double firstError = std::fabs(a.firstMismatch);
+    if (firstError < shootingTolerance) return {ShootingVerdict::finishes, 1};
+    const double ratio = std::fabs(errorRatio(a, factor));
+    // A growing mismatch is caught when the second correction is checked.
+    if (ratio > 1) return {ShootingVerdict::reduceFactor, 2};
+    if (!(ratio < 1)) return {ShootingVerdict::diverges, passLimit};
+    if (ratio == 0) return {ShootingVerdict::finishes, 2};
+    // Corrections m until firstError*ratio^m < tol; the pass after the m-th
+    // correction is the one that meets the tolerance.
+    double corrections = std::floor(std::log(shootingTolerance / firstError) / std::log(ratio)) + 1;
+    if (corrections >= passLimit) return {ShootingVerdict::diverges, passLimit};
+    return {ShootingVerdict::finishes, static_cast<std::int64_t>(corrections) + 1};
+}
+
+double fastestFactor(const ShootingMap& a) {
+    return a.conductancePerLength / a.slope;
+}
+
+std::optional<FactorRange> finishingFactors(const ShootingMap& a, std::int32_t passLimit) {
+    const double best = fastestFactor(a);
+    const double firstError = std::fabs(a.firstMismatch);
+    if (!std::isfinite(best) || best == 0 || firstError < shootingTolerance) return std::nullopt;
+    // |1 - factor/best| must stay below the ratio that still meets the
+    // tolerance after passLimit - 1 corrections.
+    double ratio = std::pow(shootingTolerance / firstError, 1.0 / (passLimit - 1));
+    double low = best * (1 - ratio), high = best * (1 + ratio);
+    if (low > high) std::swap(low, high);
+    return FactorRange{low, high};
+}
+
+ShootingForecast shootingOutcome(const Case& c, double factor, const RateOptions& options) {
+    Case tried = c;
+    tried.correctionFactor = factor;
+    try {
+        Rating r = rate(tried, options);
+        return {ShootingVerdict::finishes, r.shootingPasses};
+    } catch (const CaseRejected& stop) {
+        if (stop.check() != Check::shootingGrows && stop.check() != Check::shootingLimit) throw;
+        bool reduce = stop.check() == Check::shootingGrows;
+        std::int64_t passes = stop.partial() ? stop.partial()->shootingPasses : 0;
+        return {reduce ? ShootingVerdict::reduceFactor : ShootingVerdict::diverges, passes};
+    }
+}
+
+AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOptions& options) {
+    const double best = fastestFactor(a);
+    AdvisedFactor advice{best, std::nullopt};
+    ShootingForecast target = shootingOutcome(c, best, options);
+    if (target.verdict != ShootingVerdict::finishes) return advice;
+    advice.passes = static_cast<std::int32_t>(target.passes);
+    // A shorter factor is taken only when it finishes in no more passes, so
+    // its trials may stop there. 17 significant digits give `best` back.
+    RateOptions bounded = options;
+    bounded.passLimit = *advice.passes;
+    for (int digits = 2; digits <= 17; ++digits) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.*g", digits, best);
+        double factor = std::strtod(text, nullptr);
+        try {
+            ShootingForecast f = shootingOutcome(c, factor, bounded);
+            if (f.verdict == ShootingVerdict::finishes && f.passes <= *advice.passes) {
+                advice = {factor, static_cast<std::int32_t>(f.passes)};
+                return advice;
+            }
+        } catch (const Error&) {
+        }
+    }
+    return advice;
+}
+
+namespace {
+
+ShootingAdvice adviseShooting(const Case& c, const RateOptions& options) {
+    ShootingAdvice a;
+    a.applies = isCounterCurrent(c.exchangerType);
+    if (!a.applies) return a;
+    try {
+        a.map = analyseShooting(c, options);
+        if (a.map->slope == 0) return a;
+        a.fastestFactor = finite(fastestFactor(*a.map));
+        if (!a.fastestFactor || *a.fastestFactor == 0) return a;
+        AdvisedFactor advised = adviseFactor(c, *a.map, options);
+        a.advisedFactor = advised.factor;
+        a.advisedPasses = advised.passes;
+    } catch (const Error&) {
+    }
+    return a;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- discretisation
+
+GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options) {
+    Case fine = c;
+    fine.elementLength = c.elementLength / divisor;
+    GridSolution s;
+    s.elementLength = fine.elementLength;
+    try {
+        RateOptions exact = options;
+        exact.shooting = ShootingMethod::exact;
+        Rating r = rate(fine, exact);
+        s.elementCount = r.geometry.elementCount;
+        s.tubeOutlet = r.tubeOutletTemperature;
+        s.shellOutlet = r.shellOutletTemperature;
+        s.solved = true;
+    } catch (const Error& e) {
+        s.failure = e.what();
+    }
+    return s;
+}
+
+ErrorEstimate estimateError(double coarse, double half, double quarter) {
+    const double d1 = coarse - half, d2 = half - quarter;
+    ErrorEstimate e;
+    if (d1 != 0 && d2 != 0 && (d1 > 0) == (d2 > 0)) {
+        double p = std::log2(d1 / d2);
+        if (p >= 0.5 && p <= 4) e.observedOrder = p;
+    }
+    const double p = e.observedOrder.value_or(1.0);
+    e.error = d1 / (1 - std::pow(2.0, -p));
+    return e;
+}
+
+Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOptions& options) {
+    Discretisation d;
+    d.halfElementLength = c.elementLength / 2;
+    double halfCount = c.tubeLength / d.halfElementLength;
+    // Twice the grid of the case: bounded so that the estimate stays quick.
+    if (!(halfCount <= largestEstimateGrid)) {
+        d.note = "not formed: dL/2 would need " + shortNumber(halfCount) + " elements";
+        return d;
+    }
+    for (int i = 0; i < gridCount; ++i) {
+        int divisor = 1 << i;
+        if (i == 2 && !(c.tubeLength / (c.elementLength / divisor) <= largestEstimateGrid)) {
+            GridSolution s;
+            s.elementLength = c.elementLength / divisor;
+            s.failure =
+                "dL/4 would need more than " + shortNumber(largestEstimateGrid) + " elements";
+            d.grids.push_back(s);
+            continue;
+        }
+        d.grids.push_back(solveOnGrid(c, divisor, options));
+    }
+    const GridSolution& coarse = d.grids[0];
+    const GridSolution& fine = d.grids[1];
+    if (!coarse.solved || !fine.solved) {
+        d.note = "not formed: " + (coarse.solved ? fine.failure : coarse.failure);
+        return d;
+    }
+    d.halfElementCount = fine.elementCount;
+    d.tubeOutletDifference = coarse.tubeOutlet - fine.tubeOutlet;
+    d.shellOutletDifference = coarse.shellOutlet - fine.shellOutlet;
+    d.estimate = std::max(std::fabs(d.tubeOutletDifference), std::fabs(d.shellOutletDifference));
+    d.formed = std::isfinite(d.estimate);
+    if (!d.formed) d.note = "not formed: the outlets differ by more than a double holds";
+    if (d.grids.size() == 3 && d.grids[2].solved) {
+        d.tubeError = estimateError(coarse.tubeOutlet, fine.tubeOutlet, d.grids[2].tubeOutlet);
+        d.shellError = estimateError(coarse.shellOutlet, fine.shellOutlet, d.grids[2].shellOutlet);
+    }
+    return d;
+}
+
+// ---------------------------------------------------------------- rejection
+
+std::vector<Trigger> rejectionTriggers(const Case& c, Check check, const Rating& r) {
+    double Nel = static_cast<double>(r.geometry.elementCount);
+    switch (check) {
+        case Check::reduceBaffles:
+            return {{"half the element count Nel/2", std::trunc(Nel / 2),
+                     static_cast<double>(c.baffleCount), "must exceed the baffle count"}};
+        case Check::baffleCountMinusOne:
+        case Check::negativeBaffleCount:
+            return {
+                {"baffle count Nb", static_cast<double>(c.baffleCount), 0.0, "must not be below"}};
+        case Check::tubingFit: {
+            double cell = r.geometry.bundleCellSize;
+            return {{"shell section Ds^2, m2", c.shellInnerDiameter * c.shellInnerDiameter,
+                     cell * cell * c.tubeCount, "must exceed the bundle's cells Nt*cell^2"},
+                    {"bundle cell (largest of Do, SL, ST, SD), m", cell, std::nullopt, ""}};
+        }
+        case Check::tubeFlowParameters:
+            return {{"tube-side Reynolds number Re", r.tube.reynolds, 0.0, "must be above"}};
+        case Check::tubeFrictionDivergence:
+            return {{"tube-side Reynolds number Re", r.tube.reynolds, std::nullopt,
+                     "Colebrook did not converge in 1000 steps"},
+                    {"relative roughness eps/Di", c.innerRoughness / c.tubeInnerDiameter,
+                     std::nullopt, ""}};
+        case Check::tubeNusseltRange:
+            return {{"tube-side Reynolds number Re", r.tube.reynolds, 5e6, "must not exceed"}};
+        case Check::crossFlowArrangement:
+        case Check::bankArrangement:
+            return {{"bundle arrangement code", static_cast<double>(c.bundleArrangement),
+                     std::nullopt, "must be 0 (inline) or 1 (staggered)"}};
+        case Check::stagnantFlow:
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, 1e-5, "must not be below"}};
+        case Check::pecletRange:
+            return {{"shell-side Peclet number Re*Pr", r.shell.reynolds * r.shell.prandtl, 0.2,
+                     "must not be below"}};
+        case Check::shellFrictionDivergence:
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, std::nullopt,
+                     "Colebrook did not converge in 1000 steps"}};
+        case Check::shellNusseltRange:
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, 5e6, "must not exceed"}};
+        case Check::shootingGrows:
+            return {
+                {"correction factor", c.correctionFactor, std::nullopt,
+                 "made the shooting mismatch grow"},
+                {"shooting passes made", static_cast<double>(r.shootingPasses), std::nullopt, ""}};
+        case Check::shootingLimit:
+            return {{"shooting passes made", static_cast<double>(r.shootingPasses),
+                     static_cast<double>(k::shootingPassLimit), "reached the limit"},
+                    {"correction factor", c.correctionFactor, std::nullopt, ""}};
+        case Check::exchangerSelection:
+            return {{"exchanger type", static_cast<double>(c.exchangerType), std::nullopt,
+                     "must be 0, 1, 2 or 3"}};
+        case Check::negativeElementCount:
+            return {
+                {"element count L/dL", c.tubeLength / c.elementLength, 0.0, "must not be below"}};
+    }
+    return {};
+}
+
+std::string_view severityName(Severity s) {
+    switch (s) {
+        case Severity::info:
+            return "info";
+        case Severity::warning:
+            return "warning";
+        default:
+            return "error";
+    }
+}
+
+// ---------------------------------------------------------------- the assessment
+
+Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) {
+    Assessment a;
+    const bool solved = r.stage == Stage::solved && !options.rejectedBy;
+    const bool shootingRejected =
+        options.rejectedBy == Check::shootingGrows || options.rejectedBy == Check::shootingLimit;
+    if (options.rejectedBy) a.triggers = rejectionTriggers(c, *options.rejectedBy, r);
+    a.tubePressureDrop = tubePressureDrop(c, r);
+    a.shellPressureDrop = shellPressureDrop(c, r);
+    if (solved) a.thermal = summariseThermal(c, r);
+    if (options.grids >= 2 && (solved || shootingRejected))
+        a.discretisation = estimateDiscretisation(c, std::min(options.grids, 3), options.rating);
+
+    const bool counterCurrent = isCounterCurrent(c.exchangerType);
+    if (counterCurrent && reached(r, Stage::resistance)) {
+        if (solved) {
+            a.caseShooting = ShootingForecast{ShootingVerdict::finishes, r.shootingPasses};
+        } else if (shootingRejected) {
+            a.caseShooting = ShootingForecast{options.rejectedBy == Check::shootingGrows
+                                                  ? ShootingVerdict::reduceFactor
+                                                  : ShootingVerdict::diverges,
+                                              r.shootingPasses};
+        }
+    }
+    const bool slow = shootingRejected || r.shootingPasses > slowShootingPasses;
+    if (slow || (options.shooting == ShootingAnalysis::always && reached(r, Stage::resistance)))
+        a.shooting = adviseShooting(c, options.rating);
+    else
+        a.shooting.applies = counterCurrent;
+
+    auto add = [&](std::vector<Warning> more) {
+        a.warnings.insert(a.warnings.end(), more.begin(), more.end());
+    };
+    if (options.source) add(checkCaseText(options.text, *options.source));
+    add(checkCaseValues(c, r));
+    add(checkRating(c, r, a.thermal));
+    add(checkCorrelationSwitch(c, r, options.rating));
+    add(checkPressureDrop(a.shellPressureDrop));
+    add(checkNumerics(c, r, a.discretisation, a.shooting, shootingRejected));
+    std::stable_sort(a.warnings.begin(), a.warnings.end(),
+                     [](const Warning& x, const Warning& y) { return x.severity > y.severity; });
+    return a;
+}
+
+}  // namespace hxrate

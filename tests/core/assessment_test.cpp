@@ -1,0 +1,458 @@
+// The engineering assessment: pressure drops against hand and published
+// values, effectiveness limits, the shooting forecast and advice, the grid
+// estimate, and one row per warning through assess().
+#include "hxrate/assessment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+
+#include "core/pipe_flow.h"
+
+namespace hxrate {
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return bytes.str();
+}
+
+std::string dataText(const std::string& name) {
+    return readText(std::string(HXRATE_REPORT_DATA_DIR) + "/" + name + ".txt");
+}
+
+// The assessment without the re-ratings of the grid estimate.
+AssessOptions noGrids() {
+    AssessOptions options;
+    options.grids = 0;
+    return options;
+}
+
+// A case text rated and assessed as hxrate-report does.
+struct Assessed {
+    Case input;
+    Rating rating;
+    std::optional<Check> rejectedBy;
+    Assessment a;
+};
+
+Assessed assessText(const std::string& text, const AssessOptions& base = {}) {
+    Assessed out;
+    CaseSource source;
+    out.input = parseCase(text, "case", source);
+    try {
+        out.rating = rate(out.input);
+    } catch (const CaseRejected& rejected) {
+        out.rejectedBy = rejected.check();
+        out.rating = *rejected.partial();
+    }
+    AssessOptions options = base;
+    options.text = text;
+    options.source = source;
+    options.rejectedBy = out.rejectedBy;
+    out.a = assess(out.input, out.rating, options);
+    return out;
+}
+
+const Warning* find(const Assessment& a, std::string_view code) {
+    auto it = std::find_if(a.warnings.begin(), a.warnings.end(),
+                           [&](const Warning& w) { return w.code == code; });
+    return it == a.warnings.end() ? nullptr : &*it;
+}
+
+// The shipped example with another tube count.
+std::string exampleWithTubes(int tubes) {
+    std::string text = readText(HXRATE_EXAMPLE_CASE);
+    std::size_t at = text.find("\n8 40 ");
+    text.replace(at, 6, "\n8 " + std::to_string(tubes) + " ");
+    return text;
+}
+
+TEST(KernPressureDrop, MatchesTheWorkedExample) {
+    // 11 kg/s of water across an inline bundle of 19 mm tubes on a 25.4 mm
+    // pitch, 22 baffles 152.4 mm apart in a 584 mm shell.
+    std::optional<PressureDrop> d = kernPressureDrop(
+        {11, 995, 0.000803, 0.584, 0.1524, 0.0254, 0.019, 22, BundleArrangement::Inline});
+    ASSERT_TRUE(d);
+    EXPECT_NEAR(d->reynolds, 14803, 1);
+    EXPECT_NEAR(d->friction, 0.2869, 5e-5);
+    EXPECT_NEAR(d->pressureDrop, 19229, 1);
+    EXPECT_TRUE(d->estimate);
+}
+
+TEST(KernPressureDrop, EquivalentDiameterOfBothLayouts) {
+    struct Row {
+        std::int32_t arrangement;
+        double P, Do, expected;
+        const char* why;
+    } rows[] = {
+        {BundleArrangement::Inline, 0.0254, 0.019, 0.024233,
+         "square cell, 4 x free area / perimeter"},
+        {BundleArrangement::Staggered, 0.0254, 0.019, 0.018181, "half a tube in a triangle cell"},
+        {BundleArrangement::Inline, 0.025, 0.018, 0.026209, "the example's tubes"},
+    };
+    for (const Row& r : rows)
+        EXPECT_NEAR(kernEquivalentDiameter(r.arrangement, r.P, r.Do), r.expected, 2e-6) << r.why;
+}
+
+TEST(KernPressureDrop, AbsentWhereTheBundleLeavesNoGap) {
+    EXPECT_FALSE(kernPressureDrop({11, 995, 0.000803, 0.584, 0.1524, 0.019, 0.019, 22, 0}));
+    EXPECT_FALSE(kernPressureDrop({11, 995, 0.000803, 0.584, 0.1524, 0.015, 0.019, 22, 0}));
+}
+
+TEST(TubePressureDrop, LaminarIsHagenPoiseuille) {
+    Case c = parseCase(dataText("clean"));
+    c.tubeFluid.volumetricFlow = 0.0005;  // Re about 990: laminar
+    Rating r = rate(c);
+    ASSERT_EQ(r.tube.correlation, Correlation::laminarDuct);
+    std::optional<PressureDrop> d = tubePressureDrop(c, r);
+    ASSERT_TRUE(d);
+    // dP = 128 mu L q / (pi Di^4) with q the flow of one tube.
+    double q = c.tubeFluid.volumetricFlow / c.tubeCount;
+    double expected = 128 * c.tubeFluid.viscosity * c.tubeLength * q /
+                      (std::numbers::pi * std::pow(c.tubeInnerDiameter, 4));
+    // The model's Re, and so its 64/Re, carries a single-precision pi.
+    EXPECT_NEAR(d->pressureDrop, expected, 1e-7 * expected);
+    EXPECT_EQ(d->frictionSource, FrictionSource::laminar);
+}
+
+TEST(TubePressureDrop, TurbulentByHandWithTheModelsFriction) {
+    Case c = parseCase(dataText("clean"));
+    Rating r = rate(c);
+    ASSERT_EQ(r.tube.correlation, Correlation::turbulentDuct);
+    std::optional<PressureDrop> d = tubePressureDrop(c, r);
+    ASSERT_TRUE(d);
+    // 0.002 m3/s over 40 tubes of 16 mm: v = 0.24868 m/s; f from the model.
+    double f = *r.tube.friction;
+    EXPECT_NEAR(d->velocity, 0.248680, 1e-6);
+    EXPECT_NEAR(d->pressureDrop, f * (3.0 / 0.016) * 998 * 0.248680 * 0.248680 / 2, 1e-3);
+    // The model's value is a Colebrook root at this Re and roughness.
+    double lhs = 1 / std::sqrt(f);
+    double rhs = -2 * std::log10(1.5e-6 / 0.016 / 3.7 + 2.51 / (r.tube.reynolds * std::sqrt(f)));
+    EXPECT_NEAR(lhs, rhs, 1e-3);
+    EXPECT_EQ(d->frictionSource, FrictionSource::modelTurbulent);
+}
+
+TEST(ShellPressureDrop, DenseBundleTakesTheModelsColebrook) {
+    // 28 tubes: the dense-bundle correlation forms no friction factor.
+    Assessed x = assessText(exampleWithTubes(28));
+    ASSERT_EQ(x.rating.shell.correlation, Correlation::axialBundle);
+    ASSERT_TRUE(x.a.shellPressureDrop);
+    const PressureDrop& d = *x.a.shellPressureDrop;
+    if (d.reynolds > 2300) {
+        EXPECT_EQ(d.frictionSource, FrictionSource::reportTurbulent);
+    } else {
+        EXPECT_EQ(d.frictionSource, FrictionSource::reportLaminar);
+        EXPECT_DOUBLE_EQ(d.friction, 64 / d.reynolds);
+    }
+}
+
+TEST(Colebrook, TheModelsAgreesWithMoodyValues) {
+    struct Row {
+        double Re, relativeRoughness, f;
+        const char* why;
+    } rows[] = {
+        {1e5, 0, 0.01799, "smooth pipe"},
+        {1e6, 1e-4, 0.01344, "commercial steel"},
+        {1e7, 1e-3, 0.01964, "fully rough"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_NEAR(
+            colebrookFriction(r.Re, r.relativeRoughness, 1.0, Check::tubeFrictionDivergence), r.f,
+            2e-4)
+            << r.why;
+    }
+}
+
+TEST(IdealEffectiveness, ClosedFormLimits) {
+    struct Row {
+        double ntu, Cr;
+        bool counter;
+        double expected;
+        const char* why;
+    } rows[] = {
+        {1, 0, false, 1 - std::exp(-1.0), "condensing side: flow direction does not matter"},
+        {1, 0, true, 1 - std::exp(-1.0), "the same counter-current"},
+        {50, 1, false, 0.5, "balanced co-current reaches half"},
+        {1, 1, true, 0.5, "balanced counter-current: NTU/(1+NTU)"},
+        {50, 0.5, true, 1.0, "counter-current approaches one"},
+        {1e-6, 0.7, true, 1e-6, "tiny exchanger: effectiveness equals NTU"},
+    };
+    for (const Row& r : rows)
+        EXPECT_NEAR(idealEffectiveness(r.ntu, r.Cr, r.counter), r.expected, 1e-6) << r.why;
+}
+
+TEST(ThermalSummary, FineGridMeetsTheClosedFormAndTheMeanDifference) {
+    for (int type : {0, 1}) {
+        Case c = parseCase(dataText("clean"));
+        c.exchangerType = type;
+        c.elementLength = 0.001;
+        RateOptions exact;
+        exact.shooting = ShootingMethod::exact;
+        Rating r = rate(c, exact);
+        ThermalSummary s = summariseThermal(c, r);
+        ASSERT_TRUE(s.effectiveness && s.idealEffectiveness && s.lmtd) << type;
+        EXPECT_NEAR(*s.effectiveness / *s.idealEffectiveness, 1, 1e-3) << type;
+        // Q = UA * LMTD holds for the ideal exchanger.
+        EXPECT_NEAR(std::fabs(*s.tubeDuty) / (s.UA * *s.lmtd), 1, 1e-3) << type;
+        EXPECT_LT(*s.imbalance, 1e-3) << type;
+    }
+}
+
+TEST(ThermalSummary, DutyIsAMagnitudeWithItsDirection) {
+    struct Row {
+        double Tt_in, Ts_in;
+        DutyDirection direction;
+    } rows[] = {
+        {20, 90, DutyDirection::tubeStreamHeated},
+        {90, 20, DutyDirection::tubeStreamCooled},
+    };
+    for (const Row& row : rows) {
+        Case c = parseCase(dataText("clean"));
+        c.tubeInletTemperature = row.Tt_in;
+        c.shellInletTemperature = row.Ts_in;
+        Assessment a = assess(c, rate(c), noGrids());
+        ASSERT_TRUE(a.thermal.duty);
+        EXPECT_GT(*a.thermal.duty, 0);
+        EXPECT_EQ(*a.thermal.duty, std::fabs(*a.thermal.tubeDuty));
+        EXPECT_EQ(a.thermal.dutyDirection, row.direction) << dutyDirectionText(row.direction);
+    }
+}
+
+TEST(Assessment, RejectedCaseFormsNoResults) {
+    Assessed x = assessText(dataText("rejected-tube-reynolds"));
+    ASSERT_EQ(x.rejectedBy, Check::tubeNusseltRange);
+    EXPECT_FALSE(x.a.thermal.duty || x.a.thermal.effectiveness || x.a.thermal.ntu);
+    EXPECT_FALSE(x.a.tubePressureDrop);
+    EXPECT_FALSE(x.a.shellPressureDrop);
+    ASSERT_FALSE(x.a.triggers.empty());
+    EXPECT_GT(x.a.triggers[0].value, 5e6);
+    EXPECT_EQ(x.a.triggers[0].limit, 5e6);
+}
+
+TEST(Warnings, EachSmallCaseRaisesItsCode) {
+    struct Row {
+        std::string text;
+        const char* code;
+        Severity severity;
+        int caseLine;
+        const char* why;
+    } rows[] = {
+        {dataText("decimal-comma"), "decimal-comma", Severity::error, 4, "3,5 read as 3"},
+        {dataText("label-mismatch"), "label-mismatch", Severity::warning, 9, "a line shifted"},
+        {dataText("unused-value"), "unused-value", Severity::info, 21, "co-current factor"},
+        {dataText("tube-overlap"), "tube-overlap", Severity::error, 10, "ST below Do"},
+        {dataText("unit-scale"), "unit-scale", Severity::error, 2, "millimetres"},
+        {dataText("correlation-range"), "correlation-range", Severity::warning, 15, "Re 2300-3000"},
+        {dataText("energy-balance"), "energy-balance", Severity::warning, 0, "duties differ"},
+        {dataText("temperature-cross"), "temperature-cross", Severity::error, 18, "coarse grid"},
+        {dataText("coarse-grid"), "coarse-grid", Severity::warning, 5, "few elements"},
+        {dataText("slow-shooting"), "slow-shooting", Severity::warning, 21, "small factor"},
+        {exampleWithTubes(27), "correlation-switch", Severity::warning, 8, "sparse, 28 is dense"},
+        {exampleWithTubes(28), "correlation-switch", Severity::warning, 8, "dense, 27 is sparse"},
+    };
+    for (const Row& row : rows) {
+        Assessed x = assessText(row.text);
+        const Warning* w = find(x.a, row.code);
+        ASSERT_TRUE(w) << row.why;
+        EXPECT_EQ(w->severity, row.severity) << row.why << ": " << w->message;
+        EXPECT_EQ(w->caseLine, row.caseLine) << row.why << ": " << w->message;
+        EXPECT_FALSE(w->values.empty()) << row.why;
+    }
+}
+
+TEST(Warnings, CleanCaseRaisesNone) {
+    Assessed x = assessText(dataText("clean"));
+    for (const Warning& w : x.a.warnings) ADD_FAILURE() << w.code << ": " << w.message;
+}
+
+TEST(CorrelationSwitch, TheTubePairJumpsAndTheNoteNamesTheBranchUsed) {
+    struct Row {
+        int tubes;
+        Correlation used;
+        const char* arrangementNote;
+    } rows[] = {
+        {27, Correlation::sparseLaminar, "the sparse-bundle duct form on Dh takes no arrangement"},
+        {28, Correlation::axialBundle, "the axial bundle correlation takes no arrangement"},
+    };
+    double U[2];
+    for (int i = 0; i < 2; ++i) {
+        Assessed x = assessText(exampleWithTubes(rows[i].tubes));
+        EXPECT_EQ(x.rating.shell.correlation, rows[i].used);
+        U[i] = x.rating.overallCoefficient;
+        const Warning* w = find(x.a, "correlation-switch");
+        ASSERT_TRUE(w);
+        // The values name both coefficients: this one and the neighbour's.
+        EXPECT_EQ(w->values[2].value, U[i]);
+        const Warning* note = find(x.a, "unused-value");
+        ASSERT_TRUE(note);
+        EXPECT_NE(note->message.find(rows[i].arrangementNote), std::string::npos) << note->message;
+    }
+    EXPECT_NEAR(U[0], 29.75, 0.01);
+    EXPECT_NEAR(U[1], 8.22, 0.01);
+    // The shipped example itself (40 tubes, x = 2.6) is far from the limit.
+    EXPECT_FALSE(find(assessText(readText(HXRATE_EXAMPLE_CASE)).a, "correlation-switch"));
+}
+
+TEST(CorrelationSwitch, ANearReynoldsLimitWithASmallJumpStaysQuiet) {
+    // Tube Re near 2300 on the clean case: laminar and turbulent forms
+    // differ, but the shell side (oil) carries most of the resistance.
+    Case c = parseCase(dataText("clean"));
+    Rating r = rate(c);
+    c.tubeFluid.volumetricFlow *= 2250 / r.tube.reynolds;
+    Rating near = rate(c);
+    ASSERT_EQ(near.tube.correlation, Correlation::laminarDuct);
+    Assessment a = assess(c, near, noGrids());
+    const Warning* w = find(a, "correlation-switch");
+    if (w) {
+        // When it warns, the values must show the jump beyond the threshold.
+        double Ua = w->values[2].value, Ub = w->values[3].value;
+        EXPECT_GT(std::max(Ua, Ub) / std::min(Ua, Ub) - 1, limits::switchJump);
+    }
+}
+
+TEST(Warnings, DecimalCommaOnlyWhereADigitFollowsTheComma) {
+    std::string clean = dataText("clean");
+    struct Row {
+        std::string from, to;
+        bool warned;
+        const char* why;
+    } rows[] = {
+        {"4 3.0 ", "4 3,5 ", true, "length read as 3"},
+        {"18 20.0", "18 20,5", true, "temperature read as 20"},
+        {"4 3.0 ", "4 3.0, ", false, "a comma ends the value, nothing follows"},
+        {"4 3.0 ", "4 3.0 ,(m) ", false, "text after the comma is no digit"},
+    };
+    for (const Row& row : rows) {
+        std::string text = clean;
+        text.replace(text.find(row.from), row.from.size(), row.to);
+        EXPECT_EQ(find(assessText(text, noGrids()).a, "decimal-comma") != nullptr, row.warned)
+            << row.why;
+    }
+    // The same with CR LF line ends; without the source no text check runs.
+    std::string crlf;
+    for (char ch : clean) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    crlf.replace(crlf.find("4 3.0 "), 6, "4 3,5 ");
+    Assessed x = assessText(crlf, noGrids());
+    EXPECT_TRUE(find(x.a, "decimal-comma"));
+    EXPECT_FALSE(find(assess(x.input, x.rating, noGrids()), "decimal-comma"));
+}
+
+// ---------------------------------------------------------------- the shooting
+
+TEST(ShootingForecast, FollowsTheMismatchRatioPassByPass) {
+    struct Row {
+        ShootingMap a;
+        double factor;
+        ShootingVerdict verdict;
+        std::int64_t passes;
+    };
+    // With first error 1 and ratio 0.5 the 17th correction brings the
+    // mismatch below 1e-5 (0.5^17 = 7.6e-6): 18 passes.
+    const Row table[] = {
+        {{1e-6, 1, 1}, 5, ShootingVerdict::finishes, 1},
+        {{1, 1, 1}, 0.5, ShootingVerdict::finishes, 18},
+        {{1, 1, 1}, 1.5, ShootingVerdict::finishes, 18},
+        {{-1, 2, 4}, 1, ShootingVerdict::finishes, 18},
+        {{1, 1, 1}, 1, ShootingVerdict::finishes, 2},
+        {{1, 1, 1}, 2.5, ShootingVerdict::reduceFactor, 2},
+        {{1, 1, 1}, -0.1, ShootingVerdict::reduceFactor, 2},
+        {{1, 1, 1}, 0, ShootingVerdict::diverges, 10000},
+        {{1, 1, 1}, 2, ShootingVerdict::diverges, 10000},
+        {{1, 1, 1}, 1e-4, ShootingVerdict::diverges, 10000},
+    };
+    for (const Row& r : table) {
+        ShootingForecast f = forecastShooting(r.a, r.factor);
+        EXPECT_EQ(f.verdict, r.verdict) << "factor " << r.factor;
+        EXPECT_EQ(f.passes, r.passes) << "factor " << r.factor;
+    }
+}
+
+TEST(ShootingForecast, TheRangeEndsAreWhereFinishingStops) {
+    const ShootingMap cases[] = {{10, 1.5, 3}, {-0.3, 0.8, 12}, {250, -2, 5}};
+    for (const ShootingMap& a : cases) {
+        for (std::int32_t limit : {50, 10000}) {
+            std::optional<FactorRange> range = finishingFactors(a, limit);
+            ASSERT_TRUE(range.has_value());
+            EXPECT_LT(range->low, fastestFactor(a));
+            EXPECT_GT(range->high, fastestFactor(a));
+            double width = range->high - range->low;
+            for (double inside : {range->low + 1e-3 * width, range->high - 1e-3 * width})
+                EXPECT_EQ(forecastShooting(a, inside, limit).verdict, ShootingVerdict::finishes);
+            for (double outside : {range->low - 1e-3 * width, range->high + 1e-3 * width})
+                EXPECT_NE(forecastShooting(a, outside, limit).verdict, ShootingVerdict::finishes);
+        }
+    }
+    EXPECT_FALSE(finishingFactors({1, 0, 1}).has_value());
+}
+
+TEST(ShootingAdvice, AdvisedFactorFinishesInThePassesItNames) {
+    Assessed slow = assessText(dataText("slow-shooting"));
+    ASSERT_GT(slow.rating.shootingPasses, slowShootingPasses);
+    const ShootingAdvice& s = slow.a.shooting;
+    ASSERT_TRUE(s.advisedFactor && s.advisedPasses);
+    Case c = slow.input;
+    c.correctionFactor = *s.advisedFactor;
+    Rating advised = rate(c);
+    EXPECT_EQ(advised.shootingPasses, *s.advisedPasses);
+    EXPECT_LE(advised.shootingPasses, 3);
+    // Both shootings land on the same profile within their tolerance.
+    EXPECT_NEAR(advised.tubeOutletTemperature, slow.rating.tubeOutletTemperature, 1e-4);
+    // Asked always (as hxrate-advise asks), the advice is the same.
+    AssessOptions always;
+    always.shooting = ShootingAnalysis::always;
+    always.grids = 0;
+    Assessment other = assess(slow.input, slow.rating, always);
+    EXPECT_EQ(other.shooting.advisedFactor, s.advisedFactor);
+    EXPECT_EQ(other.shooting.advisedPasses, s.advisedPasses);
+}
+
+// ---------------------------------------------------------------- discretisation
+
+TEST(Discretisation, RichardsonEstimateAndObservedOrder) {
+    struct Row {
+        double coarse, half, quarter;
+        double error;
+        std::optional<double> order;
+    };
+    // T(h) = 10 + 3h and T(h) = 10 + 3h^2 at h = 1, 1/2, 1/4.
+    const Row table[] = {
+        {13, 11.5, 10.75, 3, 1.0},
+        {13, 10.75, 10.1875, 3, 2.0},
+        {10, 10, 10, 0, std::nullopt},
+        {13, 11.5, 11.6, 3, std::nullopt},  // no steady approach: first order taken
+    };
+    for (const Row& r : table) {
+        ErrorEstimate e = estimateError(r.coarse, r.half, r.quarter);
+        EXPECT_NEAR(e.error, r.error, 1e-12);
+        ASSERT_EQ(e.observedOrder.has_value(), r.order.has_value());
+        if (r.order) {
+            EXPECT_NEAR(*e.observedOrder, *r.order, 1e-12);
+        }
+    }
+}
+
+TEST(Discretisation, ThreeGridsGiveTheEstimateAndTheOrder) {
+    Case c = parseCase(dataText("clean"));
+    AssessOptions options;
+    options.grids = 3;
+    Assessment a = assess(c, rate(c), options);
+    const Discretisation& d = a.discretisation;
+    ASSERT_EQ(d.grids.size(), 3u);
+    ASSERT_TRUE(d.formed && d.tubeError && d.shellError);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(d.grids[i].elementLength, c.elementLength / (1 << i));
+    EXPECT_EQ(d.tubeOutletDifference, d.grids[0].tubeOutlet - d.grids[1].tubeOutlet);
+    // The element step is first order.
+    ASSERT_TRUE(d.tubeError->observedOrder);
+    EXPECT_NEAR(*d.tubeError->observedOrder, 1, 0.2);
+}
+
+}  // namespace
+}  // namespace hxrate
