@@ -201,7 +201,7 @@ TEST(ThermalSummary, FineGridMeetsTheClosedFormAndTheMeanDifference) {
         ASSERT_TRUE(s.effectiveness && s.idealEffectiveness && s.lmtd) << type;
         EXPECT_NEAR(*s.effectiveness / *s.idealEffectiveness, 1, 1e-3) << type;
         // Q = UA * LMTD holds for the ideal exchanger.
-        EXPECT_NEAR(std::fabs(*s.tubeDuty) / (s.UA * *s.lmtd), 1, 1e-3) << type;
+        EXPECT_NEAR(std::fabs(*s.tubeDuty) / (*s.UA * *s.lmtd), 1, 1e-3) << type;
         EXPECT_LT(*s.imbalance, 1e-3) << type;
     }
 }
