@@ -177,8 +177,9 @@ void bindAssessment(py::module_& m) {
                 options.text = caseText;
                 options.source = source;
             }
+            const hxrate::Case input = c;  // the Python object may change meanwhile
             py::gil_scoped_release release;
-            return hxrate::assess(c, *rated, options);
+            return hxrate::assess(input, *rated, options);
         },
         "case"_a, "rating"_a, py::kw_only(), "text"_a = py::none(), "grids"_a = 2,
         "shooting"_a = "when-slow", assessDoc);

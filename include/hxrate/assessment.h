@@ -32,7 +32,7 @@ struct ThermalSummary {
     DutyDirection dutyDirection = DutyDirection::none;
     std::optional<double> tubeDuty, shellDuty;  // heat given off / taken up, signed, W
     std::optional<double> imbalance;            // |Qt - Qs| / max(|Qt|, |Qs|)
-    double UA = 0;                              // U A, W/K
+    std::optional<double> UA;                   // U A, W/K
     std::optional<double> effectiveness;        // from the outlets
     std::optional<double> ntu;                  // UA / Cmin
     std::optional<double> capacityRatio;        // Cmin / Cmax

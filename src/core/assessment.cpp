@@ -224,7 +224,7 @@ ThermalSummary summariseThermal(const Case& c, const Rating& r) {
         if (*s.tubeDuty > 0) s.dutyDirection = DutyDirection::tubeStreamCooled;
         if (*s.tubeDuty < 0) s.dutyDirection = DutyDirection::tubeStreamHeated;
     }
-    s.UA = r.overallCoefficient * r.area;
+    s.UA = finite(r.overallCoefficient * r.area);
     s.idealCounterCurrent = isCounterCurrent(c.exchangerType);
     if (s.tubeDuty && s.shellDuty) {
         double larger = std::max(std::fabs(*s.tubeDuty), std::fabs(*s.shellDuty));
@@ -237,7 +237,7 @@ ThermalSummary summariseThermal(const Case& c, const Rating& r) {
     double inletDifference = c.tubeInletTemperature - c.shellInletTemperature;
     if (Cmin > 0 && std::isfinite(Cmax)) {
         s.capacityRatio = finite(Cmin / Cmax);
-        s.ntu = finite(s.UA / Cmin);
+        if (s.UA) s.ntu = finite(*s.UA / Cmin);
         if (s.tubeDuty && inletDifference != 0)
             s.effectiveness = finite(std::fabs(*s.tubeDuty) / (Cmin * std::fabs(inletDifference)));
         if (s.ntu && s.capacityRatio)
