@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Runs the built hxrate on an example case in a scratch working directory
-# and prints the files it wrote.
-#   examples/run.sh [EXAMPLE_DIR] [HXRATE]
+# Runs the built hxrate on an example case in a folder of its own, prints the
+# files it wrote and keeps them there.
+#   examples/run.sh [EXAMPLE_DIR] [HXRATE] [RUN_DIR]
+# RUN_DIR defaults to build-run/example/ in the source folder; the example's
+# case file is copied into it, and an earlier run's files there are replaced.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 example=${1:-$top/examples/water-oil}
 exe=${2:-$top/build/hxrate}
-# The program runs in the scratch directory: name it by its absolute path.
+work=${3:-$top/build-run/example}
+# The program runs in the run folder: name it by its absolute path.
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
 cp "$example/48230007640350000606.txt" "$work/"
 status=0
 (cd "$work" && "$exe" </dev/null) || status=$?
@@ -20,3 +23,4 @@ for f in "Log file.txt" 48230007650350000606.txt; do
     fi
 done
 echo "==> exit status $status"
+echo "==> the case and the files the run wrote are in $work"

@@ -17,6 +17,7 @@
 #include "cli/text_output_file.h"
 #include "core/messages.h"
 #include "format/results_report.h"
+#include "fuzz_targets.h"
 #include "hxrate/hxrate.h"
 
 namespace {
@@ -118,7 +119,7 @@ void checkLibrary(std::string_view bytes, const RunOutcome& o, const RunFiles& f
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+int hxrate::fuzz::caseFile(const std::uint8_t* data, std::size_t size) {
     RunFiles files{TextOutputFile::inMemory(runLogName), TextOutputFile::inMemory(resultsFileName),
                    std::string_view(reinterpret_cast<const char*>(data), size)};
     RunOutcome outcome;
@@ -137,3 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
+
+#ifdef HXRATE_LIBFUZZER_ENTRY
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return hxrate::fuzz::caseFile(data, size);
+}
+#endif

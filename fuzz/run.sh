@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target in build-fuzz/ and fuzzes the case file.
+# Builds the libFuzzer targets in build-fuzz/ and fuzzes each in turn.
 #
-#   fuzz/run.sh [SECONDS]          (default 60)
+#   fuzz/run.sh [SECONDS] [TARGET...]     (default 60, shared by the targets)
 #
-# The seeds are the case files of tests/cases/*/. The corpus grows in
-# build-fuzz/corpus/ (a scratch folder, reseeded on every run, so that runs
-# with the fixed seed start alike); findings are written to
-# build-fuzz/findings/ and replay with build-fuzz/fuzz/case_file_fuzzer FILE. Exits non-zero on any crash, sanitizer report,
-# out-of-memory or time-out. Needs clang++ with libFuzzer
-# (Debian: apt-get install clang).
+# Targets: case_file_fuzzer (bytes as the case file, the whole run in memory)
+# and report_fuzzer (bytes and file name through hxrate-report's path).
+# Each starts from a scratch copy of the seed corpus fuzz/corpus/ in
+# build-fuzz/corpus/TARGET/ (reseeded on every run, so that runs with the
+# fixed seed start alike); findings are written to build-fuzz/findings/TARGET/
+# and replay with build-fuzz/fuzz/TARGET FILE. An input that found a fault
+# belongs, once minimised (TARGET -minimize_crash=1 FILE), in
+# fuzz/regressions/, which the test fuzz.replay feeds to every target.
+# Exits non-zero on any crash, sanitizer report, out-of-memory or time-out.
+# Needs clang++ with libFuzzer (Debian: apt-get install clang).
 set -euo pipefail
 seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(case_file_fuzzer report_fuzzer)
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 CXX=${CXX_FUZZ:-clang++}
@@ -21,27 +28,31 @@ if ! command -v "$CXX" >/dev/null 2>&1; then
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER="$CXX" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DHXRATE_FUZZ=ON -DHXRATE_BENCHMARKS=OFF -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target case_file_fuzzer -j "$(nproc)"
+    -DHXRATE_FUZZ=ON -DHXRATE_BENCHMARKS=OFF -DHXRATE_PYTHON=OFF -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target "${targets[@]}" -j "$(nproc)"
 
-corpus=$build/corpus
-findings=$build/findings
-rm -rf "$corpus"
-mkdir -p "$corpus" "$findings"
-for f in "$root"/tests/cases/*/48230007640350000606.txt; do
-    [ -f "$f" ] && cp "$f" "$corpus/seed-$(basename "$(dirname "$f")")"
+share=$((seconds / ${#targets[@]}))
+[ "$share" -gt 0 ] || share=1
+failed=()
+for target in "${targets[@]}"; do
+    corpus=$build/corpus/$target
+    findings=$build/findings/$target
+    rm -rf "$corpus"
+    mkdir -p "$corpus" "$findings"
+    cp "$root"/fuzz/corpus/* "$corpus/"
+    echo "run.sh: $target for ${share}s from $(find "$corpus" -type f | wc -l) seeds"
+    status=0
+    (cd "$findings" &&
+        ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
+        UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+        "$build/fuzz/$target" "$corpus" \
+            -seed=1 -max_total_time="$share" -rss_limit_mb=2048 -timeout=10 -max_len=4096 \
+            -artifact_prefix="$findings/" -print_final_stats=1) || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo "run.sh: $target found a fault (exit $status); see $findings/" >&2
+        failed+=("$target")
+    else
+        echo "run.sh: $target: no findings in ${share}s; corpus: $(find "$corpus" -type f | wc -l) inputs"
+    fi
 done
-
-cd "$findings"
-status=0
-ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
-UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
-"$build/fuzz/case_file_fuzzer" "$corpus" \
-    -seed=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=4096 \
-    -artifact_prefix="$findings/" -print_final_stats=1 || status=$?
-
-if [ "$status" -ne 0 ]; then
-    echo "run.sh: the fuzzer found a fault (exit $status); see $findings/" >&2
-    exit 1
-fi
-echo "run.sh: no findings in ${seconds}s; corpus: $(find "$corpus" -type f | wc -l) inputs"
+[ ${#failed[@]} -eq 0 ] || exit 1
