@@ -110,13 +110,15 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
-    EXPECT_EQ(columns, 13u);
-    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport)};
+    EXPECT_EQ(columns, 21u);
+    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport),
+                   std::nullopt};
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);
     const std::vector<std::string> expected = {
         "run 1, hot", "1",        "success", "",       "2.936", "1.247", "438.3",
-        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12"};
+        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12",    "",
+        "",           "",         "",        "",       "",      "",      ""};
     EXPECT_EQ(f, expected);
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
@@ -215,7 +217,7 @@ TEST(BatchProgram, HelpVersionAndWrongCommandLines) {
     EXPECT_NE(help.standardOutput.find("--processes"), std::string::npos);
     ProgramRun version = runProgram(HXRATE_BATCH_EXE, {"--version"}, "/");
     EXPECT_EQ(version.exitStatus, 0);
-    EXPECT_EQ(version.standardOutput, std::string(hxrate::version()) + "\n");
+    EXPECT_EQ(version.standardOutput, "hxrate-batch " + std::string(hxrate::version()) + "\n");
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
              {}, {"-j", "0", "f"}, {"-j", "x", "f"}, {"--what", "f"}}) {
         EXPECT_EQ(runProgram(HXRATE_BATCH_EXE, wrong, "/").exitStatus, 2) << wrong.size();

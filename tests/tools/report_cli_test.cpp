@@ -119,7 +119,7 @@ TEST(ReportCommand, ExitStatuses) {
         }
     }
     ProgramRun shortCase = report({"short.txt"}, s.path());
-    EXPECT_TRUE(shortCase.err.starts_with("run-time error 11: ")) << shortCase.err;
+    EXPECT_TRUE(shortCase.err.starts_with("hxrate-report: run-time error 11: ")) << shortCase.err;
     ProgramRun rejected = report({"rejected.txt"}, s.path());
     nlohmann::json j = nlohmann::json::parse(readText(s / "rejected.report.json"));
     EXPECT_EQ(j["status"], "rejected");

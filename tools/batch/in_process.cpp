@@ -24,7 +24,12 @@ CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& fol
         program.runLog ? std::move(program.runLog) : readWholeFile(folder + "/" + runLogName);
     run.resultsFile = program.resultsFile ? std::move(program.resultsFile)
                                           : readWholeFile(folder + "/" + resultsFileName);
-    return summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    if (summary.outcome == Outcome::Success) {
+        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
+            summary.full = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
+    }
+    return summary;
 }
 
 }  // namespace hxrate::tools

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 namespace hxrate::tools {
@@ -29,12 +30,25 @@ mode_t processUmask() {
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path) {
+    // Read by hand, not through a string stream: a stream that cannot grow
+    // stops quietly and would hand back the start of the file as all of it.
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
+    std::string bytes;
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0)
+        bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
     if (file.bad()) return std::nullopt;
-    return std::move(bytes).str();
+    return bytes;
+}
+
+std::string writeOutputFile(const std::string& path, std::string_view bytes) {
+    if (path == "-") {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        return std::cout ? std::string() : std::string("cannot write standard output");
+    }
+    return replaceFile(path, bytes);
 }
 
 std::string replaceFile(const std::string& path, std::string_view bytes) {

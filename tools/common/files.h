@@ -10,8 +10,14 @@
 
 namespace hxrate::tools {
 
-// The whole content of a file, or nothing when it cannot be read.
+// The whole content of a file, or nothing when it cannot be read. Throws
+// std::bad_alloc when it does not fit in memory.
 std::optional<std::string> readWholeFile(const std::string& path);
+
+// Writes `bytes` to an output file of a tool: "-" is standard output; the
+// rest follows the program's rules for its own files. Returns an empty text
+// on success, otherwise why it failed (the system's reason).
+std::string writeOutputFile(const std::string& path, std::string_view bytes);
 
 // Writes `bytes` to a new file beside `path` and renames it over `path`.
 // Returns an empty text on success, otherwise why it failed (the system's
