@@ -5,6 +5,7 @@
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
 #include "hxrate/files.h"
+#include "hxrate/output_file.h"
 #include "hxrate/program.h"
 #include "hxrate/rating.h"
 #include "hxrate/report.h"

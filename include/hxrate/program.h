@@ -7,7 +7,18 @@
 #include <optional>
 #include <string>
 
+#include "hxrate/errors.h"
+
 namespace hxrate {
+
+// How a run ended.
+enum class RunKind {
+    rated,     // the report and the success log are in place
+    rejected,  // a check rejected the case; the log says which
+    failed,    // a run-time error; the log holds the diagnostic unless it could not be written
+    refused,   // nothing was touched: no case file, another run holds the folder
+               // (errorNumber::runInProgress), another user's link, a folder not lockable
+};
 
 // What a run shows outside its files.
 struct ProgramRun {
@@ -19,6 +30,11 @@ struct ProgramRun {
     // run left as it was.
     std::optional<std::string> runLog;
     std::optional<std::string> resultsFile;
+    RunKind kind = RunKind::rated;
+    int errorNumber = 0;         // the run-time error's number (errorNumber::*); 0 if none
+    std::optional<Check> check;  // the check that rejected the case
+    // The log message of a rejection, or the diagnostic "run-time error N: ...".
+    std::string message;
 };
 
 // The largest temperature profile the program allocates, in bytes: half of
@@ -39,7 +55,7 @@ struct ProgramOptions {
 };
 
 // Does in `folder` exactly what `hxrate` started there does: takes the lock on
-// the case file, reads and rates the case, and writes the results file and
+// the folder, reads and rates the case, and writes the results file and
 // the run log with the same bytes, each replaced whole. Safe to call from
 // several threads for different folders.
 ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options = {});

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <ostream>
+#include <sstream>
 
 #include "core/arithmetic.h"
 #include "core/failures.h"
@@ -57,48 +58,118 @@ std::string folderName(const std::filesystem::path& folder) {
     return error ? folder.string() : canonical.string();
 }
 
-// An exclusive advisory lock on the case file, held for the whole run: a
-// second run in the folder finds it taken and stops before touching a file.
+RunOutcome refusedWith(const Error& refusal) {
+    RunOutcome outcome = endedWith(1, "", diagnosticOf(refusal) + "\n");
+    outcome.kind = RunKind::refused;
+    outcome.errorNumber = refusal.code();
+    outcome.message = diagnosticOf(refusal);
+    return outcome;
+}
+
+// The exclusive lock of a run, held for the whole run: an advisory lock on
+// the folder itself, which no rename of the case file can replace, so that
+// a second run in the folder finds it taken and stops before touching a
+// file. The case file is locked too, as earlier versions locked it alone.
 // flock, not fcntl: the lock must outlive the reader's own descriptor of
 // the case file, whose close would drop a POSIX record lock.
-class CaseFileLock {
+class RunLock {
   public:
-    // Throws InputError when there is no case file, ResourceError when
-    // another run holds it. A case file that cannot be opened or locked
-    // otherwise is left to the reader, which reports it.
-    CaseFileLock(const std::string& path, const std::filesystem::path& folder) {
+    // Throws InputError when there is no folder, ResourceError when another
+    // run holds it or it cannot be locked.
+    explicit RunLock(const std::filesystem::path& folder) : folder_(folder) {
+        const char* path = folder.empty() ? "." : folder.c_str();
+        int fd;
         do {
-            fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) {
-            if (errno == ENOENT) {
-                throw InputError(
-                    errorNumber::caseFileUnreadable,
-                    std::string("no case file \"") + caseFileName + "\" in " + folderName(folder),
-                    caseFileName);
-            }
+            fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            int error = errno;
+            if (error == ENOENT || error == ENOTDIR) noCaseFile();
+            // A folder that may be searched but not read cannot be locked,
+            // and a run there could not be kept apart from another.
+            throw ResourceError(errorNumber::fileNotWritable,
+                                "cannot lock the folder " + folderName(folder) +
+                                    " for this run: it cannot be opened for reading (" +
+                                    std::strerror(error) + "); this run wrote nothing");
+        }
+        folderFd_.reset(fd);
+        if (!lock(folderFd_.get()))
+            throw ResourceError(
+                errorNumber::runInProgress,
+                "another run holds the folder " + folderName(folder) + "; this run wrote nothing");
+    }
+
+    int folder() const { return folderFd_.get(); }
+
+    // Opens the case file through the folder, under the lock. Throws
+    // InputError when there is none or it is another user's link (or
+    // leads to one),
+    // ResourceError when another run holds it; any other failure to open
+    // it is kept in `files` for the run to report in its log.
+    void openCase(RunFiles& files, const std::string& casePath) {
+        FilePlace place = locateFile(folderFd_.get(), caseFileName);
+        if (place.error != 0) {
+            files.caseFailure = std::make_exception_ptr(InputError(
+                errorNumber::caseFileUnreadable,
+                "cannot read the case file \"" + casePath + "\": " + place.refusal, caseFileName));
             return;
         }
-        int locked;
-        do {
-            locked = ::flock(fd_, LOCK_EX | LOCK_NB);
-        } while (locked != 0 && errno == EINTR);
-        if (locked != 0 && errno == EWOULDBLOCK) {
-            ::close(fd_);
+        if (!place.refusal.empty()) {
+            // Read through another user's link, a private file's text could
+            // reach the diagnostics and the log.
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case file \"" + casePath + "\": " + place.refusal +
+                                 "; this run wrote nothing",
+                             caseFileName);
+        }
+        if (!place.exists) noCaseFile();
+        try {
+            caseFd_.reset(openCaseFileAt(place.folder.get(), place.name, casePath, O_NOFOLLOW));
+        } catch (const InputError&) {
+            files.caseFailure = std::current_exception();
+            return;
+        }
+        if (!lock(caseFd_.get()))
             throw ResourceError(errorNumber::runInProgress,
                                 std::string("another run holds the case file \"") + caseFileName +
-                                    "\" in " + folderName(folder) + "; this run wrote nothing");
-        }
-    }
-    CaseFileLock(const CaseFileLock&) = delete;
-    CaseFileLock& operator=(const CaseFileLock&) = delete;
-    ~CaseFileLock() {
-        if (fd_ >= 0) ::close(fd_);  // releases the lock
+                                    "\" in " + folderName(folder_) + "; this run wrote nothing");
+        files.caseDescriptor = caseFd_.get();
     }
 
   private:
-    int fd_ = -1;
+    [[noreturn]] void noCaseFile() const {
+        throw InputError(
+            errorNumber::caseFileUnreadable,
+            std::string("no case file \"") + caseFileName + "\" in " + folderName(folder_),
+            caseFileName);
+    }
+    // False when another holds the lock; a file system without locks lets
+    // the run go on, as a run there always did.
+    static bool lock(int fd) {
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        return locked == 0 || errno != EWOULDBLOCK;
+    }
+
+    std::filesystem::path folder_;
+    UniqueFd folderFd_;  // closing it releases the lock
+    UniqueFd caseFd_;
 };
+
+// Writes the run's console line to standard output; false, with the reason
+// on `err`, when standard output cannot take it.
+bool writeStandardOutput(std::ostream& out, std::ostream& err, const std::string& text) {
+    errno = 0;
+    out << text << std::flush;
+    if (out) return true;
+    int error = errno;
+    err << "hxrate: cannot write standard output: "
+        << (error != 0 ? std::strerror(error) : "the stream failed") << "\n"
+        << std::flush;
+    return false;
+}
 
 constexpr std::string_view usageLine = "Usage: hxrate [--help | --version]\n";
 
@@ -164,6 +235,16 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
             std::optional<FreeFormReader> reader;
             if (files.caseBytes) {
                 reader.emplace(caseFileName, *files.caseBytes);
+            } else if (files.caseDescriptor >= 0) {
+                int fd = ::fcntl(files.caseDescriptor, F_DUPFD_CLOEXEC, 0);
+                if (fd < 0)
+                    throw InputError(
+                        errorNumber::caseFileUnreadable,
+                        "cannot read the case file \"" + casePath + "\": " + std::strerror(errno),
+                        caseFileName);
+                reader.emplace(caseFileName, fd);
+            } else if (files.caseFailure) {
+                std::rethrow_exception(files.caseFailure);
             } else {
                 reader.emplace(caseFileName, openCaseFile(casePath));
             }
@@ -179,10 +260,15 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
                               reportedShellColumn(r)};
             files.results.open();
             writeResultsReport(files.results.sink(), report);
-            files.results.close();
-
+            files.results.finish();
             writeFreeFormLine(log, messages::calculationSucceeded);
-            log.close();
+            log.finish();
+            // Both complete: a kill from here on leaves the old pair, the
+            // old report without a log, the new report without a log, or
+            // the new pair.
+            log.withdraw();
+            files.results.commit();
+            log.commit();
             return endedWith(0);
         } catch (const CaseRejected& rejected) {
             // A fault raised before the check that rejected the case decides.
@@ -190,32 +276,52 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
             writeFreeFormLine(log, rejected.message());
             writeFreeFormLine(log, messages::calculationTerminated);
             log.close();
-            return endedWith(0, "Stop - Program terminated.\n");
+            RunOutcome outcome = endedWith(0, "Stop - Program terminated.\n");
+            outcome.kind = RunKind::rejected;
+            outcome.check = rejected.check();
+            outcome.message = rejected.message();
+            return outcome;
         }
     } catch (const Error& failure) {
         files.results.discard();
+        // A log that already holds the success line starts again.
+        if (log.isFinished()) {
+            log.discard();
+            try {
+                log.open();
+            } catch (const Error&) {
+                // The log cannot be written either: left as it is.
+            }
+        }
         std::string diagnostic = diagnosticOf(failure);
         recordFailure(log, diagnostic);
-        return endedWith(1, "", diagnostic + "\n");
+        RunOutcome outcome = endedWith(1, "", diagnostic + "\n");
+        outcome.kind = RunKind::failed;
+        outcome.errorNumber = failure.code();
+        outcome.message = std::move(diagnostic);
+        return outcome;
     }
 }
 
 RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& limits,
                        const FolderRunStyle& style) {
-    // Paths into the folder; diagnostics and logs name the files as a run
-    // in that folder does.
-    auto inFolder = [&folder](const char* name) {
-        return folder.empty() ? std::string(name) : (folder / name).string();
-    };
-    const std::string casePath = inFolder(caseFileName);
-    RunFiles files{TextOutputFile(inFolder(runLogName), runLogName),
-                   TextOutputFile(inFolder(resultsFileName), resultsFileName), std::nullopt};
-    for (TextOutputFile* file : {&files.log, &files.results}) {
-        file->setSyncToDisk(style.syncEachFile);
-        file->setKeepCopy(style.keepWrittenBytes);
-    }
+    // Diagnostics name the case file as a run in that folder does.
+    const std::string casePath =
+        folder.empty() ? std::string(caseFileName) : (folder / caseFileName).string();
     try {
-        CaseFileLock lock(casePath, folder);
+        RunLock lock(folder);
+        RunFiles files{TextOutputFile(lock.folder(), runLogName, runLogName),
+                       TextOutputFile(lock.folder(), resultsFileName, resultsFileName),
+                       std::nullopt};
+        for (TextOutputFile* file : {&files.log, &files.results}) {
+            file->setSyncToDisk(style.syncEachFile);
+            file->setKeepCopy(style.keepWrittenBytes);
+        }
+        lock.openCase(files, casePath);
+        // Another user's link, or a directory, in place of either file ends
+        // the run before anything is written.
+        files.log.check();
+        files.results.check();
         // Holding the lock, any temporary output file is a killed run's.
         files.log.removeLeftovers();
         files.results.removeLeftovers();
@@ -224,26 +330,30 @@ RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& lim
         outcome.resultsFile = files.results.writtenBytes();
         return outcome;
     } catch (const Error& refused) {
-        return endedWith(1, "", diagnosticOf(refused) + "\n");
+        return refusedWith(refused);
     }
 }
 
 int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
     RunOutcome outcome = runInFolder({}, RunLimits{profileStorageLimit()});
-    out << outcome.standardOutput << std::flush;
+    int status = outcome.exitStatus;
+    // The files stay as the run left them; a caller that reads the console
+    // line to tell a rejection from a success is told that it is missing.
+    if (!outcome.standardOutput.empty() && !writeStandardOutput(out, err, outcome.standardOutput))
+        status = 1;
     err << outcome.standardError << std::flush;
-    return outcome.exitStatus;
+    return status;
 }
 
 int runProgram(std::span<const std::string_view> arguments, std::ostream& out, std::ostream& err) {
     if (arguments.empty()) return runInWorkingDirectory(out, err);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        writeUsage(out);
-        return 0;
+        std::ostringstream usage;
+        writeUsage(usage);
+        return writeStandardOutput(out, err, usage.str()) ? 0 : 1;
     }
     if (arguments.size() == 1 && arguments[0] == "--version") {
-        out << "hxrate " << version() << "\n";
-        return 0;
+        return writeStandardOutput(out, err, "hxrate " + std::string(version()) + "\n") ? 0 : 1;
     }
     // Name the first argument that is not an option, else the one too many.
     std::string_view wrong = arguments.size() > 1 ? arguments[1] : arguments[0];

@@ -17,8 +17,17 @@ ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOption
     // An empty path would mean the working directory; "." says it plainly.
     RunOutcome outcome = runInFolder(folder.empty() ? "." : folder, limits,
                                      {options.syncEachFile, options.keepWrittenBytes});
-    return {outcome.exitStatus, std::move(outcome.standardOutput), std::move(outcome.standardError),
-            std::move(outcome.runLog), std::move(outcome.resultsFile)};
+    ProgramRun run;
+    run.exitStatus = outcome.exitStatus;
+    run.standardOutput = std::move(outcome.standardOutput);
+    run.standardError = std::move(outcome.standardError);
+    run.runLog = std::move(outcome.runLog);
+    run.resultsFile = std::move(outcome.resultsFile);
+    run.kind = outcome.kind;
+    run.errorNumber = outcome.errorNumber;
+    run.check = outcome.check;
+    run.message = std::move(outcome.message);
+    return run;
 }
 
 bool syncFileSystem(const std::filesystem::path& folder) {

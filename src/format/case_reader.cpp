@@ -21,9 +21,14 @@ namespace {
 }  // namespace
 
 int openCaseFile(const std::string& name) {
+    return openCaseFileAt(AT_FDCWD, name, name);
+}
+
+int openCaseFileAt(int folder, const std::string& fileName, const std::string& name,
+                   int extraFlags) {
     // O_NONBLOCK keeps a FIFO of that name from blocking the open; it is
     // refused below as not a regular file.
-    int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::openat(folder, fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | extraFlags);
     if (fd < 0 && errno == EISDIR) unreadable(name, "it is a directory");
     if (fd < 0) unreadable(name, std::strerror(errno));
     struct stat info {};
