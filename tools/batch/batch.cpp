@@ -162,6 +162,37 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     return s;
 }
 
+CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
+                                const ProgramRun& run,
+                                const std::optional<std::string>& resultsFile) {
+    CaseSummary s{std::move(folder), std::move(exchangerType),
+                  Outcome::Crashed,  firstLine(run.message),
+                  std::nullopt,      std::nullopt};
+    switch (run.kind) {
+        case RunKind::rated:
+            s.message.clear();
+            if (!resultsFile) {
+                s.message = "the results file cannot be read";
+                return s;
+            }
+            try {
+                s.report = parseResultsReport(*resultsFile);
+                s.outcome = Outcome::Success;
+            } catch (const ResultsFileError& e) {
+                s.message = e.message;
+            }
+            return s;
+        case RunKind::rejected:
+            s.outcome = Outcome::Rejected;
+            return s;
+        case RunKind::failed:
+        case RunKind::refused:
+            s.outcome = failureOutcome(run.errorNumber);
+            return s;
+    }
+    return s;
+}
+
 CaseSummary notRun(std::string folder, std::string reason) {
     return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt, std::nullopt};
 }

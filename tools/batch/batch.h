@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include <hxrate/program.h>
+
 #include "results_file.h"
 
 namespace hxrate::tools {
@@ -58,6 +60,12 @@ struct CaseSummary {
 
 // Decides the outcome of a run from what it left behind.
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run);
+
+// Decides the outcome of a run made in this process from how it ended;
+// `resultsFile` is the results file it wrote (or the one in its folder).
+CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
+                                const ProgramRun& run,
+                                const std::optional<std::string>& resultsFile);
 
 // A folder whose case could not be run at all.
 CaseSummary notRun(std::string folder, std::string reason);

@@ -146,7 +146,7 @@ int batchMain(int argc, char** argv) {
 
     if (std::string problem = writeOutputFile(options.summaryPath, summaryTable(results));
         !problem.empty()) {
-        complain({"cannot write ", options.summaryPath, ": ", problem});
+        complain(problem);
         return failureStatus;
     }
     // The closing line goes to standard error when the table has standard output.

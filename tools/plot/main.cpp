@@ -80,7 +80,7 @@ int plotMain(int argc, char** argv) {
     if (svgPath.empty()) svgPath = folder + "/profile.svg";
     if (std::string problem = writeOutputFile(svgPath, renderProfileSvg(report, remark));
         !problem.empty()) {
-        complain({"cannot write ", svgPath, ": ", problem});
+        complain(problem);
         return 1;
     }
     if (svgPath != "-") std::cout << svgPath << '\n';

@@ -79,7 +79,7 @@ int reportMain(int argc, char** argv) {
     for (const auto& [file, text] : outputs) {
         if (file.empty()) continue;
         if (std::string problem = hxrate::tools::writeOutputFile(file, text); !problem.empty()) {
-            complain({"cannot write ", file, ": ", problem});
+            complain(problem);
             return hxrate::tools::failureStatus;
         }
     }
