@@ -29,10 +29,6 @@ void writeError(std::string_view text) {
 
 }  // namespace
 
-std::string_view toolName() {
-    return runningTool;
-}
-
 void complain(std::string_view text) {
     complain({text});
 }

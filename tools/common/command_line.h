@@ -19,10 +19,8 @@ inline constexpr int failureStatus = 1;
 // Exit status for a wrong command line.
 inline constexpr int usageErrorStatus = 2;
 
-// The running tool's name, as runTool() was given it ("hxrate-batch").
-std::string_view toolName();
-
-// Writes "NAME: text" and a line feed to standard error.
+// Writes "NAME: text" and a line feed to standard error (NAME as runTool()
+// was given it).
 void complain(std::string_view text);
 // The same with the text in parts; allocates nothing.
 void complain(std::initializer_list<std::string_view> parts);
