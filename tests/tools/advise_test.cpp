@@ -148,7 +148,7 @@ TEST(AdviseProgram, AdvisesAsTheAssessmentDoes) {
 TEST(AdviseProgram, PrintsTheLibraryVersion) {
     ProgramRun run = runProgram(HXRATE_ADVISE_EXE, {"--version"}, "/");
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.standardOutput, std::string(version()) + "\n");
+    EXPECT_EQ(run.standardOutput, "hxrate-advise " + std::string(version()) + "\n");
     EXPECT_EQ(runProgram(HXRATE_ADVISE_EXE, {"--no-such-option"}, "/").exitStatus, 2);
 }
 

@@ -1,11 +1,17 @@
 #include "batch.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
 
+#include <hxrate/case.h>
+#include <hxrate/program.h>
+#include <hxrate/rating.h>
 #include <hxrate/report.h>
 #include "tool_test_support.h"
 
@@ -78,6 +84,11 @@ TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
          "run-time error 30: the temperature profile"},
         {"file not writable", W_EXITCODE(1, 0), "", "run-time error 31: cannot open\n",
          std::nullopt, std::nullopt, Outcome::ResourceError, "run-time error 31: cannot open"},
+        {"a folder busy with another run", W_EXITCODE(1, 0), "",
+         "run-time error 32: another run holds the folder\n", std::nullopt, std::nullopt,
+         Outcome::NotRun, "run-time error 32: another run holds the folder"},
+        {"a number the library never gives", W_EXITCODE(1, 0), "", "run-time error 99: what\n",
+         std::nullopt, std::nullopt, Outcome::Crashed, "exit status 1: run-time error 99"},
         {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::Crashed,
          "killed by signal 11"},
         {"an unknown exit status", W_EXITCODE(3, 0), "", "oops\n", std::nullopt, std::nullopt,
@@ -110,13 +121,15 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
-    EXPECT_EQ(columns, 13u);
-    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport)};
+    EXPECT_EQ(columns, 21u);
+    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport),
+                   std::nullopt};
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);
     const std::vector<std::string> expected = {
         "run 1, hot", "1",        "success", "",       "2.936", "1.247", "438.3",
-        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12"};
+        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12",    "",
+        "",           "",         "",        "",       "",      "",      ""};
     EXPECT_EQ(f, expected);
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
@@ -209,13 +222,103 @@ TEST_P(BatchModes, ReportsFoldersItCannotRun) {
     EXPECT_TRUE(listFolder(work / "empty").empty());
 }
 
+TEST_P(BatchModes, AFolderBusyWithAnotherRunIsNotRun) {
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "good");
+    std::string busy = copyCase(sampleCase("success-branch_t1_007"), work.path(), "busy");
+    // Holds what a run locks: the folder (and the case file, as runs once did).
+    int folderLock = ::open(busy.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int caseLock = ::open((busy + "/" + caseName).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(folderLock, LOCK_EX), 0);
+    ASSERT_EQ(::flock(caseLock, LOCK_EX), 0);
+    std::vector<std::string> arguments = {"good", "busy"};
+    if (GetParam()) arguments.push_back("--processes");
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    ::close(folderLock);
+    ::close(caseLock);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.standardError.find("hxrate-batch: busy: run-time error 32"), std::string::npos)
+        << run.standardError;
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(csvFields(lines[1])[2], "success");
+    EXPECT_EQ(csvFields(lines[2])[2], "not run");
+    EXPECT_EQ(listFolder(busy), std::vector<std::string>{caseName});
+}
+
+// The summary read as its users read it: every record one row, every
+// full-precision value the rating's own double.
+TEST(BatchCsv, ParsesAsOneRowPerFolderWithPythonCsvAndPandas) {
+    const std::string python = "/usr/bin/python3";
+    if (!exists(python)) GTEST_SKIP() << python << " is not installed";
+    ScratchFolder work;
+    const std::vector<std::string> names = {"two\nlines, and a comma", "say \"hi\"\r", "plain"};
+    for (const std::string& name : names)
+        copyCase(sampleCase("success-branch_t2_006"), work.path(), name);
+    std::vector<std::string> arguments = names;
+    arguments.insert(arguments.begin(), {"-o", "out.csv"});
+    ASSERT_EQ(runProgram(HXRATE_BATCH_EXE, arguments, work.path()).exitStatus, 0);
+    const char* script = R"(import csv, sys, pandas
+rows = list(csv.reader(open(sys.argv[1], newline='')))
+frame = pandas.read_csv(sys.argv[1], keep_default_na=False, dtype=str)
+assert frame.shape == (len(rows) - 1, len(rows[0])), (frame.shape, len(rows))
+assert frame.values.tolist() == rows[1:]
+for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[-8:]), sep='\t')
+)";
+    ProgramRun parsed = runProgram(python, {"-c", script, work / "out.csv"}, work.path());
+    ASSERT_EQ(parsed.exitStatus, 0) << parsed.standardError;
+    std::vector<std::string> lines = csvLines(parsed.standardOutput);
+    ASSERT_EQ(lines.size(), names.size() + 1) << parsed.standardOutput;
+    const Case c = readCase(sampleCase("success-branch_t2_006") + "/" + caseName);
+    const Rating r = rate(c);
+    auto python_repr = [](double v) {
+        std::string text = shortestDecimal(v);
+        return "'" + text + "'";
+    };
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(i);
+        std::vector<std::string> f;
+        std::istringstream fields(lines[i + 1]);
+        for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+        ASSERT_EQ(f.size(), 10u);
+        EXPECT_EQ(f[0], "21");
+        const std::vector<std::string> full = {
+            python_repr(r.overallCoefficient),   python_repr(r.area),
+            python_repr(r.tube.filmCoefficient), python_repr(r.tubeMassFlow),
+            python_repr(r.shellMassFlow),        python_repr(r.profile.tube.back()),
+            python_repr(r.profile.shell.back()), python_repr(r.shellExitTemperature)};
+        EXPECT_EQ(std::vector<std::string>(f.begin() + 2, f.end()), full);
+    }
+}
+
+TEST(BatchProcesses, EachChildGetsItsShareOfTheMemory) {
+    ScratchFolder work;
+    for (const char* name : {"a", "b"})
+        copyCase(sampleCase("success-branch_t1_007"), work.path(), name);
+    // Stands in for hxrate: notes its data segment limit (KiB), then runs it.
+    writeFile(work / "hxrate",
+              std::string("#!/bin/sh\nulimit -d > data-limit\nexec ") + HXRATE_EXE + "\n");
+    std::filesystem::permissions(work / "hxrate", std::filesystem::perms::owner_all);
+    ProgramRun run =
+        runProgram(HXRATE_BATCH_EXE,
+                   {"-j", "2", "--processes", "--hxrate", work / "hxrate", "a", "b"}, work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    const std::uint64_t share =
+        std::max(hxrate::programStorageLimit() / 2, std::uint64_t{64} << 20);
+    for (const char* name : {"a", "b"}) {
+        std::string limit = readFile(work / name + "/data-limit");
+        ASSERT_NE(limit, "unlimited\n");
+        EXPECT_EQ(std::stoull(limit) * 1024, share / 1024 * 1024) << name;
+    }
+}
+
 TEST(BatchProgram, HelpVersionAndWrongCommandLines) {
     ProgramRun help = runProgram(HXRATE_BATCH_EXE, {"--help"}, "/");
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.standardOutput.find("--processes"), std::string::npos);
     ProgramRun version = runProgram(HXRATE_BATCH_EXE, {"--version"}, "/");
     EXPECT_EQ(version.exitStatus, 0);
-    EXPECT_EQ(version.standardOutput, std::string(hxrate::version()) + "\n");
+    EXPECT_EQ(version.standardOutput, "hxrate-batch " + std::string(hxrate::version()) + "\n");
     for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{
              {}, {"-j", "0", "f"}, {"-j", "x", "f"}, {"--what", "f"}}) {
         EXPECT_EQ(runProgram(HXRATE_BATCH_EXE, wrong, "/").exitStatus, 2) << wrong.size();

@@ -119,7 +119,7 @@ TEST(ReportCommand, ExitStatuses) {
         }
     }
     ProgramRun shortCase = report({"short.txt"}, s.path());
-    EXPECT_TRUE(shortCase.err.starts_with("run-time error 11: ")) << shortCase.err;
+    EXPECT_TRUE(shortCase.err.starts_with("hxrate-report: run-time error 11: ")) << shortCase.err;
     ProgramRun rejected = report({"rejected.txt"}, s.path());
     nlohmann::json j = nlohmann::json::parse(readText(s / "rejected.report.json"));
     EXPECT_EQ(j["status"], "rejected");
@@ -155,6 +155,40 @@ TEST(ReportCommand, OutputFolderAndJsonOnStandardOutput) {
     EXPECT_EQ(j, nlohmann::json::parse(readText(s / "out" / "pump.report.json")));
     EXPECT_EQ(j["warnings"][0]["code"], "decimal-comma");
     EXPECT_NE(r.err.find("decimal-comma"), std::string::npos);
+}
+
+// Whatever bytes a case or its file name holds, the JSON is valid UTF-8 (an
+// ill-formed sequence becomes U+FFFD) and the page shows it escaped.
+TEST(ReportCommand, AnyBytesGiveValidUtf8) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    std::string clean = readText(dataCase("clean"));
+    std::string latin1 = clean;
+    latin1.replace(latin1.find("EngineOil"), 9, "'K\xfchl\xf6l'");
+    const struct {
+        std::string file, bytes, name, fluid;
+        const char* why;
+    } rows[] = {
+        {"oil.txt", latin1, "oil", "K" + fffd + "hl" + fffd + "l", "a Latin-1 fluid name"},
+        {"k\xfchl.txt", clean, "k" + fffd + "hl", "EngineOil", "a file name not in UTF-8"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        Scratch s;
+        writeText(s / row.file, row.bytes);
+        ProgramRun r = report({row.file, "--json", "-"}, s.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        nlohmann::json j = nlohmann::json::parse(r.out);  // throws on ill-formed UTF-8
+        EXPECT_EQ(j["case"]["name"], row.name);
+        for (const nlohmann::json& input : j["inputs"]) {
+            if (input["key"] == "shell_fluid_name") {
+                EXPECT_EQ(input["value"], row.fluid);
+            }
+        }
+        std::string page = readText(s / (row.file.substr(0, row.file.size() - 4) + ".report.html"));
+        EXPECT_EQ(page.find("\xfc"), std::string::npos);
+        EXPECT_TRUE(page.find("k&#xFFFD;hl") != std::string::npos ||
+                    page.find("K&#xFFFD;hl&#xFFFD;l") != std::string::npos);
+    }
 }
 
 TEST(ReportPage, IsSelfContained) {

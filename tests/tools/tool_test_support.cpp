@@ -96,9 +96,10 @@ std::string readAll(int fd) {
 }  // namespace
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workingFolder) {
+                      const std::string& workingFolder, const std::string& standardOutputPath) {
     ScratchFolder capture;
-    std::string outPath = capture / "stdout", errPath = capture / "stderr";
+    std::string outPath = standardOutputPath.empty() ? capture / "stdout" : standardOutputPath;
+    std::string errPath = capture / "stderr";
     std::vector<char*> argv = argumentVector(program, arguments);
     pid_t pid = fork();
     if (pid == 0) {
@@ -113,7 +114,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
         _exit(127);
     }
     int status = exitStatusOf(pid);
-    return {status, readFile(outPath), readFile(errPath)};
+    return {status, standardOutputPath.empty() ? readFile(outPath) : std::string(),
+            readFile(errPath)};
 }
 
 ProgramRun runOnTerminal(const std::string& program, const std::vector<std::string>& arguments,

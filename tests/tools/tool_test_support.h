@@ -48,9 +48,10 @@ struct ProgramRun {
 };
 
 // Runs `program` with `arguments` in the folder `workingFolder`, with no
-// standard input and its output captured (not a terminal).
+// standard input and its output captured (not a terminal); or with standard
+// output sent to `standardOutputPath` (such as /dev/full) when one is given.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workingFolder);
+                      const std::string& workingFolder, const std::string& standardOutputPath = {});
 
 // The same on a pseudo-terminal: standard output and error are the terminal.
 ProgramRun runOnTerminal(const std::string& program, const std::vector<std::string>& arguments,

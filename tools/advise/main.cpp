@@ -43,8 +43,8 @@ constexpr const char* description =
     "element length is d1/(1 - 2^-p); p = 1, the order of the element step, is\n"
     "taken when the three grids show no order between 0.5 and 4.\n"
     "\n"
-    "Exit status: 0 with the advice, 1 when the case does not reach the solver,\n"
-    "2 for a wrong command line.";
+    "Exit status: 0 with the advice, 1 when the case does not reach the solver\n"
+    "(or memory or standard output fails), 2 for a wrong command line.";
 
 std::string g(double v, int digits = 6) {
     char text[48];
@@ -109,7 +109,6 @@ void adviseShooting(const Case& c, const Assessment& a, std::optional<Check> rej
                     f.verdict == ShootingVerdict::finishes ? std::to_string(f.passes).c_str()
                                                            : "does not finish");
     }
-    std::fflush(stdout);
 }
 
 void adviseElementLength(const Discretisation& d) {
@@ -137,12 +136,9 @@ void adviseElementLength(const Discretisation& d) {
         }
         std::printf("\n");
     }
-    std::fflush(stdout);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int adviseMain(int argc, char** argv) {
     CLI::App app(description, "hxrate-advise");
     std::string folder = ".";
     app.add_option("FOLDER", folder, "the case folder (default: the working directory)");
@@ -187,4 +183,9 @@ int main(int argc, char** argv) {
                   << '\n';
     }
     return 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runTool("hxrate-advise", argc, argv, adviseMain);
 }

@@ -1,12 +1,15 @@
 #include "batch.h"
 
+#include <hxrate/errors.h>
 #include <hxrate/files.h>
+#include <hxrate/report.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "case_lines.h"
@@ -17,28 +20,11 @@ namespace {
 constexpr std::string_view stopLine = "Stop - Program terminated.";
 constexpr std::string_view successLine = " Calculation processed successfully";
 constexpr std::string_view terminatedLine = " Calculation Terminated !!!";
-constexpr int firstArithmeticError = 20;
-constexpr int lastArithmeticError = 23;
-constexpr int firstResourceError = 30;
-constexpr int lastResourceError = 31;
 
 std::string firstLine(std::string_view text) {
     std::string_view line = text.substr(0, text.find('\n'));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return std::string(line);
-}
-
-// The number N of a "run-time error N: ..." diagnostic, or -1.
-int errorNumberOf(std::string_view diagnostic) {
-    constexpr std::string_view lead = "run-time error ";
-    if (!diagnostic.starts_with(lead)) return -1;
-    int n = 0;
-    std::size_t i = lead.size();
-    if (i >= diagnostic.size() || diagnostic[i] < '0' || diagnostic[i] > '9') return -1;
-    for (; i < diagnostic.size() && diagnostic[i] >= '0' && diagnostic[i] <= '9' && n < 1000; ++i) {
-        n = n * 10 + (diagnostic[i] - '0');
-    }
-    return n;
 }
 
 std::string minutesAndSeconds(double seconds) {
@@ -74,10 +60,48 @@ std::string_view outcomeName(Outcome outcome) {
     return "not run";
 }
 
+int errorNumberOf(std::string_view diagnostic) {
+    constexpr std::string_view lead = "run-time error ";
+    if (!diagnostic.starts_with(lead)) return -1;
+    int n = 0;
+    std::size_t i = lead.size();
+    if (i >= diagnostic.size() || diagnostic[i] < '0' || diagnostic[i] > '9') return -1;
+    for (; i < diagnostic.size() && diagnostic[i] >= '0' && diagnostic[i] <= '9' && n < 1000; ++i) {
+        n = n * 10 + (diagnostic[i] - '0');
+    }
+    return n;
+}
+
 Outcome failureOutcome(int n) {
-    if (n >= firstArithmeticError && n <= lastArithmeticError) return Outcome::ArithmeticError;
-    if (n >= firstResourceError && n <= lastResourceError) return Outcome::ResourceError;
-    return Outcome::InputError;
+    namespace number = hxrate::errorNumber;
+    if (n == number::runInProgress) return Outcome::NotRun;
+    if (number::isInputFailure(n)) return Outcome::InputError;
+    if (number::isArithmeticFailure(n)) return Outcome::ArithmeticError;
+    if (number::isResourceFailure(n)) return Outcome::ResourceError;
+    return Outcome::Crashed;
+}
+
+std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
+                                           std::uint64_t storageLimitBytes) {
+    try {
+        const Case c = parseCase(caseBytes, caseFileName);
+        const Rating r = rate(c, {.storageLimitBytes = storageLimitBytes});
+        if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return std::nullopt;
+        const bool shellLeavesAtStart = isCounterCurrent(c.exchangerType);
+        FullPrecision f{r.overallCoefficient,
+                        r.area,
+                        r.tube.filmCoefficient,
+                        r.tubeMassFlow,
+                        r.shellMassFlow,
+                        r.profile.tube.back(),
+                        shellLeavesAtStart ? r.profile.shell.front() : r.profile.shell.back(),
+                        std::nullopt};
+        if (isCrossFlow(c.exchangerType)) f.shellExitTemperature = r.shellExitTemperature;
+        return f;
+    } catch (...) {
+        // Out of memory, or a case that no longer rates: the columns stay empty.
+        return std::nullopt;
+    }
 }
 
 bool isFailure(Outcome outcome) {
@@ -97,7 +121,8 @@ std::string rejectionMessage(std::string_view runLog) {
 }
 
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
-    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::Crashed, {}, std::nullopt};
+    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::Crashed, {}, std::nullopt,
+                  std::nullopt};
     if (WIFSIGNALED(run.waitStatus)) {
         int signal = WTERMSIG(run.waitStatus);
         s.message = "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
@@ -107,7 +132,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     std::string diagnostic = firstLine(run.standardError);
     if (status == 1) {
         s.outcome = failureOutcome(errorNumberOf(diagnostic));
-        s.message = diagnostic;
+        s.message = (s.outcome == Outcome::Crashed ? "exit status 1: " : "") + diagnostic;
         return s;
     }
     if (status != 0) {
@@ -137,15 +162,50 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     return s;
 }
 
+CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
+                                const ProgramRun& run,
+                                const std::optional<std::string>& resultsFile) {
+    CaseSummary s{std::move(folder), std::move(exchangerType),
+                  Outcome::Crashed,  firstLine(run.message),
+                  std::nullopt,      std::nullopt};
+    switch (run.kind) {
+        case RunKind::rated:
+            s.message.clear();
+            if (!resultsFile) {
+                s.message = "the results file cannot be read";
+                return s;
+            }
+            try {
+                s.report = parseResultsReport(*resultsFile);
+                s.outcome = Outcome::Success;
+            } catch (const ResultsFileError& e) {
+                s.message = e.message;
+            }
+            return s;
+        case RunKind::rejected:
+            s.outcome = Outcome::Rejected;
+            return s;
+        case RunKind::failed:
+        case RunKind::refused:
+            s.outcome = failureOutcome(run.errorNumber);
+            return s;
+    }
+    return s;
+}
+
 CaseSummary notRun(std::string folder, std::string reason) {
-    return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt};
+    return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt, std::nullopt};
 }
 
 std::string caseExchangerType(const std::string& path) {
-    std::optional<std::string> bytes = readWholeFile(path);
-    if (!bytes) return {};
-    std::optional<Case> c = leadingCaseLines(*bytes, 1);
-    return c ? std::to_string(c->exchangerType) : std::string{};
+    try {
+        std::optional<std::string> bytes = readWholeFile(path);
+        if (!bytes) return {};
+        std::optional<Case> c = leadingCaseLines(*bytes, 1);
+        return c ? std::to_string(c->exchangerType) : std::string{};
+    } catch (const std::bad_alloc&) {
+        return {};  // a case file larger than the memory: its type stays unknown
+    }
 }
 
 std::string whyNotRunnable(const std::string& folder) {
@@ -172,13 +232,20 @@ std::string csvHeader() {
            "overall heat transfer coefficient,heat transfer area,"
            "tube-side heat transfer coefficient,tube-side mass flow rate,shell-side mass flow rate,"
            "tube fluid outlet temperature,shell fluid outlet temperature,shell exit temperature,"
-           "element count\n";
+           "element count,"
+           "overall heat transfer coefficient (full precision),"
+           "heat transfer area (full precision),"
+           "tube-side heat transfer coefficient (full precision),"
+           "tube-side mass flow rate (full precision),shell-side mass flow rate (full precision),"
+           "tube fluid outlet temperature (full precision),"
+           "shell fluid outlet temperature (full precision),"
+           "shell exit temperature (full precision)\n";
 }
 
 std::string csvRow(const CaseSummary& s) {
     std::string row = csvField(s.folder) + ',' + csvField(s.exchangerType) + ',' +
                       csvField(outcomeName(s.outcome)) + ',' + csvField(s.message);
-    if (!s.report) return row + ",,,,,,,,,\n";
+    if (!s.report) return row + ",,,,,,,,," + ",,,,,,,," + '\n';
     const ResultsReport& r = *s.report;
     OutletTemperatures out = outletTemperatures(r);
     row += ',' + printed(r.overallCoefficient) + ',' + printed(r.heatTransferArea) + ',' +
@@ -187,6 +254,13 @@ std::string csvRow(const CaseSummary& s) {
            printed(out.shellOutlet) + ',' +
            (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
            std::to_string(r.rows.size() - 1);
+    if (!s.full) return row + ",,,,,,,," + '\n';
+    const FullPrecision& f = *s.full;
+    for (double v : {f.overallCoefficient, f.heatTransferArea, f.tubeFilmCoefficient,
+                     f.tubeMassFlow, f.shellMassFlow, f.tubeOutlet, f.shellOutlet})
+        row += ',' + csvField(shortestDecimal(v));
+    row += ',' + (f.shellExitTemperature ? csvField(shortestDecimal(*f.shellExitTemperature))
+                                         : std::string{});
     return row + '\n';
 }
 

@@ -2,10 +2,13 @@
 // rows of the summary table.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <hxrate/program.h>
 
 #include "results_file.h"
 
@@ -33,16 +36,36 @@ struct RunObservation {
     std::optional<std::string> resultsFile;
 };
 
+// The values of the summary's columns to full precision, from the rating
+// behind the results file (the report prints them to 4 digits).
+struct FullPrecision {
+    double overallCoefficient = 0;               // U, W/(m2 K)
+    double heatTransferArea = 0;                 // m2
+    double tubeFilmCoefficient = 0;              // W/(m2 K)
+    double tubeMassFlow = 0;                     // kg/s
+    double shellMassFlow = 0;                    // kg/s
+    double tubeOutlet = 0;                       // tube fluid at the last node
+    double shellOutlet = 0;                      // third table column where the shell fluid leaves
+    std::optional<double> shellExitTemperature;  // cross-flow types only
+};
+
 struct CaseSummary {
     std::string folder;
     std::string exchangerType;  // as case line 1 gives it; empty when unreadable
     Outcome outcome = Outcome::NotRun;
     std::string message;  // rejection message, diagnostic, or why the case was not run
     std::optional<ResultsReport> report;
+    std::optional<FullPrecision> full;  // with `report`, when the case rates to its bytes
 };
 
 // Decides the outcome of a run from what it left behind.
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run);
+
+// Decides the outcome of a run made in this process from how it ended;
+// `resultsFile` is the results file it wrote (or the one in its folder).
+CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
+                                const ProgramRun& run,
+                                const std::optional<std::string>& resultsFile);
 
 // A folder whose case could not be run at all.
 CaseSummary notRun(std::string folder, std::string reason);
@@ -55,8 +78,20 @@ std::string caseExchangerType(const std::string& path);
 // file"); empty when it can.
 std::string whyNotRunnable(const std::string& folder);
 
-// The outcome of a run that ended with "run-time error N".
+// The outcome of a run that ended with "run-time error N" (hxrate::errorNumber):
+// a folder held by another run is `not run`; a number the library never
+// gives is `crashed`.
 Outcome failureOutcome(int errorNumber);
+
+// The number N of a "run-time error N: ..." diagnostic, or -1.
+int errorNumberOf(std::string_view diagnostic);
+
+// The summary's values to full precision: the case (`caseBytes`) rated again
+// by the library within `storageLimitBytes`. Nothing unless that rating's
+// report is byte for byte `resultsFile`, so that the values are the ones the
+// report printed (a case changed after its run gives nothing).
+std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
+                                           std::uint64_t storageLimitBytes);
 
 // The message of a rejected run, joined again from the free-form lines of
 // its run log (a message longer than a line is spread over two).

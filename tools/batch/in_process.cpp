@@ -3,8 +3,6 @@
 #include <hxrate/files.h>
 #include <hxrate/program.h>
 
-#include <sys/wait.h>
-
 #include "files.h"
 
 namespace hxrate::tools {
@@ -15,16 +13,19 @@ CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& fol
     ProgramRun program = runProgramIn(
         folder,
         {.storageLimitBytes = storageLimitBytes, .syncEachFile = false, .keepWrittenBytes = true});
-    RunObservation run;
-    run.waitStatus = W_EXITCODE(program.exitStatus, 0);  // as waitpid reports an exit
-    run.standardOutput = std::move(program.standardOutput);
-    run.standardError = std::move(program.standardError);
     // What the run wrote; a file it left as it was is read as it stands.
-    run.runLog =
-        program.runLog ? std::move(program.runLog) : readWholeFile(folder + "/" + runLogName);
-    run.resultsFile = program.resultsFile ? std::move(program.resultsFile)
+    std::optional<std::string> resultsFile;
+    if (program.kind == RunKind::rated) {
+        resultsFile = program.resultsFile ? std::move(program.resultsFile)
                                           : readWholeFile(folder + "/" + resultsFileName);
-    return summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    }
+    CaseSummary summary = summariseProgramRun(
+        folder, caseExchangerType(folder + "/" + caseFileName), program, resultsFile);
+    if (summary.outcome == Outcome::Success) {
+        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
+            summary.full = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
+    }
+    return summary;
 }
 
 }  // namespace hxrate::tools

@@ -40,11 +40,14 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         "progress line shows how far the batch has come.\n"
         "\n"
         "Exit status: 0 when every case ran, whatever its outcome; 1 when a case\n"
-        "could not be run (no folder, no case file); 2 for a wrong command line,\n"
-        "an hxrate that cannot be run, or a summary that cannot be written.",
+        "could not be run (no folder, no case file, a folder busy with another run)\n"
+        "or the batch itself failed (the summary or standard output cannot be\n"
+        "written, not enough memory); 2 for a wrong command line, including an\n"
+        "hxrate that cannot be run and a summary that cannot go where -o says.",
         "hxrate-batch");
     app.add_option("-j", o.jobs, "runs at a time")->check(CLI::Range(1, 4096));
-    app.add_option("-o", o.summaryPath, "the summary table to write");
+    app.add_option("-o", o.summaryPath,
+                   "the summary table to write (default: summary.csv); - for standard output");
     app.add_option("--hxrate", o.hxrate,
                    "the hxrate program that --processes runs (default: the one beside "
                    "hxrate-batch)");
@@ -59,8 +62,8 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     std::string given = o.hxrate;
     o.hxrate = locateHxrate(given);
     if (o.hxrate.empty()) {
-        std::cerr << "hxrate-batch: cannot run " << (given.empty() ? "hxrate" : given)
-                  << " (give its path with --hxrate)\n";
+        complain(
+            {"cannot run ", given.empty() ? "hxrate" : given, " (give its path with --hxrate)"});
         return usageErrorStatus;
     }
     return std::nullopt;
@@ -84,38 +87,52 @@ std::string summaryTable(const std::vector<CaseSummary>& results) {
     return csv;
 }
 
-}  // namespace
+// Whether the summary can be written where it goes: a device or FIFO that
+// is there is written in place, anything else is replaced in its folder.
+bool summaryWritable(const std::string& path) {
+    if (path == "-") return true;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        return ::access(path.c_str(), W_OK) == 0;
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}
 
-int main(int argc, char** argv) {
+int batchMain(int argc, char** argv) {
     Options options;
     if (std::optional<int> status = parseArguments(argc, argv, options)) return *status;
-    // The summary is written at the end; a folder it cannot go into is found now.
-    std::string summaryFolder = options.summaryPath.substr(0, options.summaryPath.rfind('/') + 1);
-    if (::access(summaryFolder.empty() ? "." : summaryFolder.c_str(), W_OK | X_OK) != 0) {
-        std::cerr << "hxrate-batch: cannot write " << options.summaryPath << '\n';
-        return 2;
+    // The summary is written at the end; a place it cannot go is found now.
+    if (!summaryWritable(options.summaryPath)) {
+        complain({"cannot write ", options.summaryPath});
+        return usageErrorStatus;
     }
     const BatchPlan plan = planBatch(options.folders);
     const unsigned workers = static_cast<unsigned>(
         std::min<std::size_t>(options.jobs, std::max<std::size_t>(1, plan.distinct.size())));
 
+    // Workers, or the processes they start, share the grid storage, so that
+    // one huge case cannot starve the others.
+    const std::uint64_t share = hxrate::programStorageLimit() / workers;
     FolderRunner run;
     if (options.processes) {
-        run = [&](const std::string& folder) { return runAsProcess(options.hxrate, folder); };
+        run = [&](const std::string& folder) {
+            return runAsProcess(options.hxrate, folder, share);
+        };
     } else {
-        // Workers share the grid storage, so that one huge case cannot starve the others.
-        std::uint64_t share = hxrate::programStorageLimit() / workers;
         run = [share](const std::string& folder) { return runInProcess(share, folder); };
     }
 
-    const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+    // The progress line shares the terminal with the closing line.
+    const bool summaryOnStdout = options.summaryPath == "-";
+    std::ostream& console = summaryOnStdout ? std::cerr : std::cout;
+    const bool terminal = ::isatty(summaryOnStdout ? STDERR_FILENO : STDOUT_FILENO) != 0;
     BatchProgress progress(plan.distinct.size());
-    auto draw = [&] { std::cout << '\r' << progress.line() << "\033[K" << std::flush; };
+    auto draw = [&] { console << '\r' << progress.line() << "\033[K" << std::flush; };
     auto showProgress = [&] {
         // Redrawn when a case ends, and every half second.
         while (!progress.waitForChange(std::chrono::milliseconds(500))) draw();
         draw();
-        std::cout << "\r\033[K" << std::flush;
+        console << "\r\033[K" << std::flush;
     };
     if (terminal) draw();
     std::vector<CaseSummary> results = runBatch(
@@ -123,23 +140,29 @@ int main(int argc, char** argv) {
     // In process the folders' files are flushed to disk once, here, not one
     // by one; a failure to flush is a failure to write them.
     if (!options.processes && !syncFolders(plan.folders)) {
-        std::cerr << "hxrate-batch: the case folders' files could not be flushed to disk\n";
-        return 2;
+        complain("the case folders' files could not be flushed to disk");
+        return failureStatus;
     }
 
-    if (std::string problem = replaceFile(options.summaryPath, summaryTable(results));
+    if (std::string problem = writeOutputFile(options.summaryPath, summaryTable(results));
         !problem.empty()) {
-        std::cerr << "hxrate-batch: cannot write " << options.summaryPath << ": " << problem
-                  << '\n';
-        return 2;
+        complain(problem);
+        return failureStatus;
     }
-    std::cout << summaryLine(results, progress.elapsedSeconds()) << "; " << options.summaryPath
-              << " written\n";
+    // The closing line goes to standard error when the table has standard output.
+    console << summaryLine(results, progress.elapsedSeconds()) << "; "
+            << (summaryOnStdout ? "summary" : options.summaryPath) << " written\n";
     bool allRan = true;
     for (const CaseSummary& s : results) {
         if (s.outcome != Outcome::NotRun) continue;
-        std::cerr << "hxrate-batch: " << s.folder << ": " << s.message << '\n';
+        complain({s.folder, ": ", s.message});
         allRan = false;
     }
-    return allRan ? 0 : 1;
+    return allRan ? 0 : failureStatus;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runTool("hxrate-batch", argc, argv, batchMain);
 }

@@ -5,9 +5,11 @@
 #include <limits.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,7 +18,7 @@ namespace {
 
 // What the child reports through its exec pipe when it cannot start hxrate.
 struct StartError {
-    int stage;  // 0: entering the folder, 1: starting hxrate
+    int stage;  // 0: entering the folder, 1: starting hxrate, 2: limiting its memory
     int error;
 };
 
@@ -58,10 +60,23 @@ void readUntilClosed(int outFd, int errFd, std::string& out, std::string& err) {
     }
 }
 
+// The data segment limit of a child: its share, never more than this process may have.
+rlimit childDataLimit(std::uint64_t storageLimitBytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_DATA, &limit) != 0) return {RLIM_INFINITY, RLIM_INFINITY};
+    const rlim_t share = std::max<std::uint64_t>(storageLimitBytes, minimumChildData);
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > share) limit.rlim_cur = share;
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_cur > limit.rlim_max)
+        limit.rlim_cur = limit.rlim_max;
+    return limit;
+}
+
 }  // namespace
 
-CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder) {
+CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
+                         std::uint64_t storageLimitBytes) {
     if (std::string reason = whyNotRunnable(folder); !reason.empty()) return notRun(folder, reason);
+    const rlimit dataLimit = childDataLimit(storageLimitBytes);
     int out[2], err[2], status[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
         return notRun(folder, std::string("pipe: ") + std::strerror(errno));
@@ -76,6 +91,8 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder) {
     pid_t pid = ::fork();
     if (pid == 0) {
         if (::chdir(folder.c_str()) != 0) childFails(status[1], 0);
+        // The children share the memory as the workers in process share it.
+        if (::setrlimit(RLIMIT_DATA, &dataLimit) != 0) childFails(status[1], 2);
         int nullFd = ::open("/dev/null", O_RDONLY);
         if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0)
             childFails(status[1], 1);
@@ -100,13 +117,19 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder) {
     while (::waitpid(pid, &run.waitStatus, 0) < 0 && errno == EINTR) {
     }
     if (n == static_cast<ssize_t>(sizeof e)) {
-        return notRun(folder,
-                      (e.stage == 0 ? "cannot enter the folder: " : "cannot run " + hxrate + ": ") +
-                          std::string(std::strerror(e.error)));
+        const std::string stage = e.stage == 0   ? "cannot enter the folder: "
+                                  : e.stage == 1 ? "cannot run " + hxrate + ": "
+                                                 : "cannot limit the memory of " + hxrate + ": ";
+        return notRun(folder, stage + std::strerror(e.error));
     }
     run.runLog = readWholeFile(folder + "/" + runLogName);
     run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
-    return summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    if (summary.outcome == Outcome::Success) {
+        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
+            summary.full = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
+    }
+    return summary;
 }
 
 std::string locateHxrate(const std::string& given) {

@@ -3,15 +3,23 @@
 // handles exactly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "batch.h"
 
 namespace hxrate::tools {
 
-// Runs `hxrate` (an absolute path) in `folder`, waits for it and summarises
-// what it left. Safe to call from several threads at once.
-CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder);
+// The least data segment a child is given, whatever its share: enough for
+// hxrate to start and rate a small case.
+inline constexpr std::uint64_t minimumChildData = std::uint64_t{64} << 20;
+
+// Runs `hxrate` (an absolute path) in `folder`, with its data segment
+// (RLIMIT_DATA) limited to `storageLimitBytes` (at least minimumChildData,
+// at most the limit this process has), waits for it and summarises what it
+// left. Safe to call from several threads at once.
+CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
+                         std::uint64_t storageLimitBytes);
 
 // The hxrate program beside this one, or `given` resolved; empty when it
 // cannot be run.

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <exception>
 #include <map>
+#include <new>
 #include <thread>
 
 namespace hxrate::tools {
@@ -61,10 +62,17 @@ std::vector<CaseSummary> runBatch(const BatchPlan& plan, unsigned workers, const
         for (std::size_t k; (k = next.fetch_add(1)) < plan.distinct.size();) {
             const std::size_t i = plan.distinct[k];
             CaseSummary s;
+            // Nothing may leave a worker thread: that would end the process.
             try {
                 s = run(plan.folders[i]);
+            } catch (const std::bad_alloc&) {
+                s = {plan.folders[i],     {},           Outcome::ResourceError,
+                     "not enough memory", std::nullopt, std::nullopt};
             } catch (const std::exception& e) {
-                s = {plan.folders[i], {}, Outcome::Crashed, e.what(), std::nullopt};
+                s = {plan.folders[i], {}, Outcome::Crashed, e.what(), std::nullopt, std::nullopt};
+            } catch (...) {
+                s = {plan.folders[i],         {},           Outcome::Crashed,
+                     "an unexpected failure", std::nullopt, std::nullopt};
             }
             progress.finished(s.outcome);
             results[i] = std::move(s);

@@ -1,5 +1,6 @@
-// hxrate-plot [FOLDER]: draws the temperature table of the results file in
-// FOLDER (default: the working directory) into FOLDER/profile.svg.
+// hxrate-plot [--earlier] [-o FILE|-] [FOLDER]: draws the temperature table
+// of the results file in FOLDER (default: the working directory) into
+// FOLDER/profile.svg, or FILE, or standard output.
 #include <hxrate/files.h>
 
 #include <iostream>
@@ -8,8 +9,11 @@
 #include "command_line.h"
 #include "plot.h"
 
-int main(int argc, char** argv) {
-    using namespace hxrate::tools;
+namespace {
+
+using namespace hxrate::tools;
+
+int plotMain(int argc, char** argv) {
     CLI::App app(
         "Reads the results file hxrate wrote in FOLDER (default: the working\n"
         "directory) and writes FOLDER/profile.svg: the tube-fluid and shell-fluid\n"
@@ -17,12 +21,15 @@ int main(int argc, char** argv) {
         "along the tube in metres. It refuses a results file that the run log shows\n"
         "to be an earlier run's.\n"
         "\n"
-        "Exit status: 0 with the chart, 1 when there is nothing right to draw,\n"
-        "2 for a wrong command line.",
+        "Exit status: 0 with the chart, 1 when there is nothing right to draw or\n"
+        "the chart cannot be written, 2 for a wrong command line.",
         "hxrate-plot");
     std::string folder = ".";
     bool earlier = false;
+    std::string svgPath;
     app.add_option("FOLDER", folder, "the case folder (default: the working directory)");
+    app.add_option("-o,--output", svgPath,
+                   "the chart to write (default: FOLDER/profile.svg); - for standard output");
     app.add_flag("--earlier", earlier,
                  "plot the results file even when the last run was rejected or failed, "
                  "marked as an earlier run's");
@@ -70,12 +77,18 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const std::string svgPath = folder + "/profile.svg";
-    if (std::string problem = replaceFile(svgPath, renderProfileSvg(report, remark));
+    if (svgPath.empty()) svgPath = folder + "/profile.svg";
+    if (std::string problem = writeOutputFile(svgPath, renderProfileSvg(report, remark));
         !problem.empty()) {
-        std::cerr << "hxrate-plot: cannot write " << svgPath << ": " << problem << '\n';
+        complain(problem);
         return 1;
     }
-    std::cout << svgPath << '\n';
+    if (svgPath != "-") std::cout << svgPath << '\n';
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runTool("hxrate-plot", argc, argv, plotMain);
 }

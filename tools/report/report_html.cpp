@@ -443,7 +443,8 @@ std::string reportHtml(const Report& rep) {
         table(h, rows, "numerics-table");
     }
     h << "</section>\n</body>\n</html>\n";
-    return h.str();
+    // Every text of the case is escaped; this keeps the page valid UTF-8 whatever slips by.
+    return tools::validUtf8(h.str());
 }
 
 }  // namespace hxrate::report

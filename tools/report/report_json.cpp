@@ -4,6 +4,8 @@
 
 #include <hxrate/report.h>
 
+#include "markup.h"
+
 namespace hxrate::report {
 namespace {
 
@@ -41,6 +43,23 @@ json pressure(const std::optional<PressureDrop>& d) {
             {"velocity", number(d->velocity)},
             {"mass_velocity", number(d->massVelocity)},
             {"flow_area", number(d->flowArea)}};
+}
+
+// Replaces ill-formed UTF-8 in every string and key of `j`, in place.
+void makeValidUtf8(json& j) {
+    if (j.is_string()) {
+        std::string& text = j.get_ref<std::string&>();
+        text = tools::validUtf8(text);
+    } else if (j.is_array()) {
+        for (json& item : j) makeValidUtf8(item);
+    } else if (j.is_object()) {
+        json fixed = json::object();
+        for (auto& [key, value] : j.items()) {
+            makeValidUtf8(value);
+            fixed[tools::validUtf8(key)] = std::move(value);
+        }
+        j = std::move(fixed);
+    }
 }
 
 }  // namespace
@@ -208,7 +227,13 @@ json reportJson(const Report& rep) {
                             {"case_line", w.caseLine > 0 ? json(w.caseLine) : json(nullptr)}});
     }
     j["warnings"] = warnings;
+    makeValidUtf8(j);
     return j;
+}
+
+std::string reportText(const Report& r) {
+    // Every string is valid already; replace keeps dump() from ever throwing.
+    return reportJson(r).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace hxrate::report
