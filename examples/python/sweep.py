@@ -30,6 +30,7 @@ import itertools
 import math
 import os
 import pathlib
+import pickle
 import sys
 import time
 
@@ -66,6 +67,26 @@ def case_of(base, parameters):
         baffle_count=p["baffle_count"],
         tube_fluid=base.tube_fluid.replace(volumetric_flow=p["tube_flow"]),
         shell_fluid=base.shell_fluid.replace(volumetric_flow=p["shell_flow"]))
+
+
+def cases_of(base, chunk):
+    """The variants of `base` that a chunk of grid() items names, as
+    case_of() gives them; each fluid with a given flow is built once (repr
+    as the key keeps -0.0 apart from 0.0), which halves the Python time per
+    variant."""
+    tube, shell = {}, {}
+    cases = []
+    for p in chunk:
+        qt, qs = p["tube_flow"], p["shell_flow"]
+        kt, ks = repr(qt), repr(qs)
+        if kt not in tube:
+            tube[kt] = base.tube_fluid.replace(volumetric_flow=qt)
+        if ks not in shell:
+            shell[ks] = base.shell_fluid.replace(volumetric_flow=qs)
+        cases.append(base.replace(
+            exchanger_type=p["exchanger_type"], tube_count=p["tube_count"],
+            baffle_count=p["baffle_count"], tube_fluid=tube[kt], shell_fluid=shell[ks]))
+    return cases
 
 
 def variants(base):
@@ -117,7 +138,8 @@ def rate_rows(batch, shooting="exact", all_columns=False):
 def rate_chunk(base, chunk, shooting="exact", all_columns=False):
     """The rows of a chunk of grid parameters, the cases built where they
     are rated: a task carries the base case and the parameters only."""
-    return rate_rows(((p, case_of(base, p)) for p in chunk), shooting, all_columns)
+    chunk = list(chunk)
+    return rate_rows(zip(chunk, cases_of(base, chunk)), shooting, all_columns)
 
 
 def chunks(items, size):
@@ -127,6 +149,14 @@ def chunks(items, size):
 
 def run_serial(base, parameters, shooting="exact", all_columns=False):
     return rate_chunk(base, list(parameters), shooting, all_columns)
+
+
+def rate_packed(base, packed_chunk, shooting, all_columns):
+    """rate_chunk() on a pickled chunk, giving its rows pickled: Dask
+    serialises a list element by element, which for a few thousand rows
+    costs several times their rating; one bytes object each way does not."""
+    rows = rate_chunk(base, pickle.loads(packed_chunk), shooting, all_columns)
+    return pickle.dumps(rows, protocol=pickle.HIGHEST_PROTOCOL)
 
 
 def run_on(client, base, parameters, chunk_size=2000, shooting="exact", all_columns=False):
@@ -139,9 +169,10 @@ def run_on(client, base, parameters, chunk_size=2000, shooting="exact", all_colu
     if len(parts) < threads and len(parameters) > threads:
         parts = chunks(parameters, -(-len(parameters) // threads))
     [base_on_cluster] = client.scatter([base], broadcast=True)
-    futures = client.map(rate_chunk, [base_on_cluster] * len(parts), parts,
+    packed = [pickle.dumps(part, protocol=pickle.HIGHEST_PROTOCOL) for part in parts]
+    futures = client.map(rate_packed, [base_on_cluster] * len(parts), packed,
                          shooting=shooting, all_columns=all_columns, pure=False)
-    return [row for rows in client.gather(futures) for row in rows]
+    return [row for rows in client.gather(futures) for row in pickle.loads(rows)]
 
 
 def write_csv(rows, path):
