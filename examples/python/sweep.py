@@ -176,7 +176,7 @@ def run_on(client, base, parameters, chunk_size=2000, shooting="exact", all_colu
 
 
 def write_csv(rows, path):
-    columns = list(rows[0])
+    columns = list(rows[0]) if rows else PARAMETERS + ["outcome", "check", "message"]
     for row in rows:
         columns += [k for k in row if k not in columns]
     with open(path, "w", newline="") as out:
@@ -293,6 +293,8 @@ def main():
     try:
         import pandas
     except ImportError:
+        return
+    if not rows:
         return
     table = pandas.DataFrame(rows)
     rated = table[table.outcome == "rated"]
