@@ -179,7 +179,7 @@ def write_csv(rows, path):
     columns = list(rows[0]) if rows else PARAMETERS + ["outcome", "check", "message"]
     for row in rows:
         columns += [k for k in row if k not in columns]
-    with open(path, "w", newline="") as out:
+    with open(path, "w", newline="", encoding="utf-8") as out:
         writer = csv.DictWriter(out, columns, restval="")
         writer.writeheader()
         writer.writerows(rows)
@@ -245,7 +245,7 @@ def plot_svg(rows, path):
         out.append(f'<circle cx="{width - right + 16}" cy="{y}" r="4" fill="{colour}"/>')
         out.append(f'<text x="{width - right + 26}" y="{y + 4}">{html.escape(name)}</text>')
     out.append("</svg>\n")
-    with open(path, "w") as picture:
+    with open(path, "w", encoding="utf-8") as picture:
         picture.write("\n".join(out))
 
 
