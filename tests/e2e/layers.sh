@@ -22,6 +22,6 @@ check src/format 'core/|format/|hxrate/'
 check src/cli 'core/|format/|cli/|hxrate/'
 check include/hxrate 'hxrate/'
 for tool in tools/*/; do check "$tool" 'hxrate/|[a-z_]+\.h"'; done
-check python 'hxrate/'
+check python 'hxrate/|[a-z_]+\.h"'
 [ $status = 0 ] && echo "every include points down"
 exit $status

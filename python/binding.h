@@ -1,0 +1,55 @@
+// Declarations shared by the files of the Python module _hxrate: values
+// crossing the boundary, the rating object, the errors, and one bindX() per
+// topic file that the module init calls in order.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "hxrate/hxrate.h"
+
+namespace hxrate_python {
+
+namespace py = pybind11;
+
+// ---- Values crossing the boundary (values.cpp) -------------------------------
+
+// The Python type name of `value`, for messages.
+std::string typeName(py::handle value);
+// Library text (bytes of a case file) as str; undecodable bytes as surrogate escapes.
+py::str toPythonText(std::string_view text);
+// A str back to the library's bytes; TypeError naming `what` for another type.
+std::string fromPythonText(py::handle value, const std::string& what);
+// A finite real from any number but bool and text.
+double toReal(py::handle value, const std::string& what);
+// A 32-bit integer from an int or a whole real.
+std::int32_t toInt32(py::handle value, const std::string& what);
+
+// ---- Rating (bind_rating.cpp) ---------------------------------------------------
+
+// A rating with the case it rates, so that it can write its own report.
+struct RatingObject {
+    hxrate::Case ratedCase;
+    std::shared_ptr<const hxrate::Rating> rating;
+};
+
+// ---- Errors (bind_errors.cpp) ---------------------------------------------------
+
+// The Python exception object for an error of the library; a rejection
+// carries its partial rating with the case `c` that was rated.
+py::object errorObject(const hxrate::Error& error, const hxrate::Case& c);
+// Sets the Python exception for `error` and throws py::error_already_set.
+[[noreturn]] void raise(const hxrate::Error& error, const hxrate::Case& c);
+
+// ---- One per topic file, called by the module init in this order ----------------
+
+void bindErrors(py::module_& m);   // Error and its subclasses
+void bindCase(py::module_& m);     // Fluid, Case, parse_case, read_case
+void bindRating(py::module_& m);   // Geometry, SideResult, Profile, Rating, rate, rate_many, ...
+void bindProgram(py::module_& m);  // exchanger_title and other program facts
+
+}  // namespace hxrate_python
