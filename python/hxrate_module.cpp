@@ -24,4 +24,5 @@ PYBIND11_MODULE(_hxrate, m) {
     bindCase(m);
     bindRating(m);
     bindProgram(m);
+    bindDesign(m);
 }

@@ -57,3 +57,48 @@ __all__ = [
     "rate_many",
     "read_case",
 ]
+
+# Design closed forms beside the rating (P-NTU, F, Bell-Delaware).
+from ._hxrate import (  # noqa: E402
+    EShellOutlets,
+    InvalidArgument,
+    bell_delaware_shell_side,
+    bell_ideal_f,
+    bell_ideal_j,
+    bell_jb,
+    bell_jc,
+    bell_jl,
+    bell_jr,
+    bell_js,
+    bell_rb,
+    bell_rl,
+    bell_rs,
+    lmtd_correction,
+    lmtd_correction_pr,
+    shells_in_series_p1,
+    tema_e_ntu1,
+    tema_e_outlets,
+    tema_e_p1,
+)
+
+__all__ += [
+    "EShellOutlets",
+    "InvalidArgument",
+    "bell_delaware_shell_side",
+    "bell_ideal_f",
+    "bell_ideal_j",
+    "bell_jb",
+    "bell_jc",
+    "bell_jl",
+    "bell_jr",
+    "bell_js",
+    "bell_rb",
+    "bell_rl",
+    "bell_rs",
+    "lmtd_correction",
+    "lmtd_correction_pr",
+    "shells_in_series_p1",
+    "tema_e_ntu1",
+    "tema_e_outlets",
+    "tema_e_p1",
+]

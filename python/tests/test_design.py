@@ -1,0 +1,48 @@
+"""The design closed forms from Python: the published values, and the
+refusals as hxrate.InvalidArgument (a ValueError)."""
+
+import math
+
+import pytest
+
+import hxrate
+
+
+@pytest.mark.parametrize(
+    "call, expected, why",
+    [
+        (lambda: hxrate.tema_e_p1(0.7, 5, 2), 0.683497704431, "one 1-2 shell"),
+        (lambda: hxrate.tema_e_p1(0.7, 5, 2, shells=50), 0.920505870278, "50 shells in series"),
+        (lambda: hxrate.lmtd_correction(130, 110, 15, 85), 0.9438358829645933, "F, one shell"),
+        (lambda: hxrate.tema_e_outlets(5.2 * 1860, 130, 1.45 * 1900, 15, 3041.75, 4).duty,
+         192514.714242, "1-4 shell duty"),
+        (lambda: hxrate.bell_jl(1, 3, 8), 0.5530236260777, "Jl"),
+        (lambda: hxrate.bell_jr(30, 80), 0.7267995454361379, "Jr"),
+    ],
+)
+def test_published_values(call, expected, why):
+    assert math.isclose(call(), expected, rel_tol=1e-9), why
+
+
+@pytest.mark.parametrize(
+    "call, argument",
+    [
+        (lambda: hxrate.tema_e_p1(0.5, 1, 3), "tubePasses"),
+        (lambda: hxrate.lmtd_correction(100, 40, 10, 70), "p"),
+        (lambda: hxrate.bell_jc(-0.1), "crossFlowFraction"),
+    ],
+)
+def test_refusals_are_value_errors_naming_the_argument(call, argument):
+    with pytest.raises(ValueError) as info:
+        call()
+    assert isinstance(info.value, hxrate.InvalidArgument)
+    assert isinstance(info.value, hxrate.Error) and info.value.argument == argument
+
+
+def test_more_shells_reach_what_one_cannot():
+    assert hxrate.lmtd_correction(100, 40, 10, 70, shells=3) > 0.75
+
+
+def test_every_design_name_has_a_docstring():
+    for name in ("tema_e_p1", "lmtd_correction", "bell_jb", "bell_delaware_shell_side"):
+        assert getattr(hxrate, name).__doc__.startswith(name)
