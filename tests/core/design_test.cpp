@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "hxrate/case.h"
@@ -98,6 +99,65 @@ TEST(Design, RefusesArgumentsOutsideTheDomain) {
     }
     // More shells in series reach what one cannot.
     EXPECT_GT(lmtdCorrection(100, 40, 10, 70, 3), 0.75);
+}
+
+// A water cooler of textbook proportions: 0.54 m shell, 19 mm tubes on a
+// 25 mm triangular pitch, 25 % cut, TEMA clearances.
+BellDelawareGeometry cooler() {
+    BellDelawareGeometry g;
+    g.shellDiameter = 0.54;
+    g.tubeOuterDiameter = 0.019;
+    g.tubePitch = 0.025;
+    g.layoutAngle = 30;
+    g.tubeCount = 300;
+    g.baffleCut = 0.25;
+    g.centralBaffleSpacing = 0.3;
+    g.inletBaffleSpacing = 0.45;
+    g.outletBaffleSpacing = 0.45;
+    g.baffleCount = 10;
+    g.shellToBaffleClearance = 0.0048;
+    g.tubeToBaffleClearance = 0.0008;
+    g.bundleToShellClearance = 0.035;
+    g.sealingStripPairs = 2;
+    return g;
+}
+
+ShellStream water() {
+    return {.massFlow = 20,
+            .density = 995,
+            .viscosity = 8e-4,
+            .heatCapacity = 4180,
+            .conductivity = 0.62,
+            .wallViscosity = std::nullopt};
+}
+
+TEST(BellDelaware, EveryFactorAtOneIsTheIdealBank) {
+    BellDelawareFactors ones{1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+    BellDelawareResult r = bellDelawareShellSide(cooler(), water(), ones);
+    EXPECT_EQ(r.coefficient, r.idealCoefficient);
+    // The ideal bank written out: h = j cp (m/Sm) Pr^(-2/3).
+    double j = bell::idealJ(r.reynolds, 30, 0.025 / 0.019);
+    double Pr = 4180 * 8e-4 / 0.62;
+    EXPECT_NEAR(r.idealCoefficient, j * 4180 * (20 / r.crossFlowArea) / std::cbrt(Pr * Pr),
+                1e-9 * r.idealCoefficient);
+    double ideal = (10 - 1) * r.idealCrossFlowDrop + 10 * r.idealWindowDrop +
+                   2 * r.idealCrossFlowDrop * (1 + r.windowRows / r.crossFlowRows);
+    EXPECT_NEAR(r.pressureDrop, ideal, 1e-12 * ideal);
+}
+
+TEST(BellDelaware, FitsReduceToOneWithoutLeakageBypassOrLongEnds) {
+    BellDelawareGeometry g = cooler();
+    g.shellToBaffleClearance = g.tubeToBaffleClearance = g.bundleToShellClearance = 0;
+    g.inletBaffleSpacing = g.outletBaffleSpacing = g.centralBaffleSpacing;
+    BellDelawareResult r = bellDelawareShellSide(g, water());
+    ASSERT_GT(r.reynolds, 100);
+    for (double f : {r.jl, r.jb, r.js, r.jr, r.rl, r.rb, r.rs}) EXPECT_EQ(f, 1);
+    EXPECT_DOUBLE_EQ(r.coefficient, r.idealCoefficient * r.jc);
+    // Leakage and bypass lower both the coefficient and the drop.
+    BellDelawareResult leaky = bellDelawareShellSide(cooler(), water());
+    EXPECT_LT(leaky.coefficient, r.coefficient);
+    EXPECT_LT(leaky.pressureDrop, r.pressureDrop);
+    EXPECT_GT(leaky.jl * leaky.jb, 0.5);
 }
 
 // One tube pass against the program's march on the shipped example: the
