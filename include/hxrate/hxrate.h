@@ -3,7 +3,9 @@
 #pragma once
 
 #include "hxrate/case.h"
+#include "hxrate/design.h"
 #include "hxrate/errors.h"
+#include "hxrate/extensions.h"
 #include "hxrate/files.h"
 #include "hxrate/program.h"
 #include "hxrate/rating.h"
