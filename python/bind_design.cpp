@@ -11,6 +11,7 @@
 
 #include "binding.h"
 #include "hxrate/design.h"
+#include "hxrate/extensions.h"
 
 namespace hxrate_python {
 
@@ -129,6 +130,35 @@ py::dict resultDict(const hxrate::BellDelawareResult& r) {
 std::optional<double> optionalReal(py::handle v, const char* what) {
     if (!v || v.is_none()) return std::nullopt;
     return real(v, what);
+}
+
+hxrate::BaffleGeometry bafflesFrom(py::handle value) {
+    hxrate::BaffleGeometry b;
+    if (!value || value.is_none()) return b;
+    if (!py::isinstance<py::dict>(value)) throw py::type_error("baffles must be a dict");
+    for (auto item : py::reinterpret_borrow<py::dict>(value)) {
+        std::string name = py::str(item.first);
+        py::handle v = item.second;
+        if (name == "baffle_cut")
+            b.baffleCut = real(v, "baffle_cut");
+        else if (name == "shell_to_baffle_clearance")
+            b.shellToBaffleClearance = real(v, "shell_to_baffle_clearance");
+        else if (name == "tube_to_baffle_clearance")
+            b.tubeToBaffleClearance = real(v, "tube_to_baffle_clearance");
+        else if (name == "bundle_to_shell_clearance")
+            b.bundleToShellClearance = real(v, "bundle_to_shell_clearance");
+        else if (name == "sealing_strip_pairs")
+            b.sealingStripPairs = integer(v, "sealing_strip_pairs");
+        else if (name == "inlet_baffle_spacing")
+            b.inletBaffleSpacing = real(v, "inlet_baffle_spacing");
+        else if (name == "outlet_baffle_spacing")
+            b.outletBaffleSpacing = real(v, "outlet_baffle_spacing");
+        else if (name == "layout_angle")
+            b.layoutAngle = integer(v, "layout_angle");
+        else
+            throw py::type_error("unknown baffles keyword '" + name + "'");
+    }
+    return b;
 }
 
 }  // namespace
@@ -354,6 +384,69 @@ void bindDesign(py::module_& m) {
         "bundle_to_shell_clearance (diametral), sealing_strip_pairs; SI units. imposed: factors "
         "(jc, jl, jb, js, jr, rl, rb, rs) to use instead of their fits. Returns areas, rows, "
         "Re, the ideal-bank j, f and h, each factor, h_o ('coefficient') and the drops in Pa.");
+    m.def(
+        "rate_extended",
+        [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
+           py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
+           py::handle wallViscosity, const std::string& shooting, py::handle passLimit) {
+            hxrate::Extensions ext;
+            ext.foulingInside = real(foulingInside, "fouling_inside");
+            ext.foulingOutside = real(foulingOutside, "fouling_outside");
+            ext.tubePasses = integer(passes, "tube_passes");
+            ext.shells = integer(shells, "shells");
+            if (shellSide == "bell-delaware")
+                ext.shellSide = hxrate::ShellSideMethod::bellDelaware;
+            else if (shellSide != "program")
+                throw py::value_error("shell_side must be \"program\" or \"bell-delaware\"");
+            ext.baffles = bafflesFrom(baffles);
+            ext.shellWallViscosity = optionalReal(wallViscosity, "shell_wall_viscosity");
+            hxrate::RateOptions options;
+            if (shooting == "exact")
+                options.shooting = hxrate::ShootingMethod::exact;
+            else if (shooting != "case")
+                throw py::value_error("shooting must be \"case\" or \"exact\"");
+            options.passLimit = integer(passLimit, "pass_limit");
+            const hxrate::Case input = c;
+            std::optional<hxrate::CaseRejected> rejected;
+            hxrate::ExtendedRating er;
+            {
+                py::gil_scoped_release release;
+                try {
+                    er = hxrate::rate(input, ext, options);
+                } catch (const hxrate::CaseRejected& e) {
+                    rejected.emplace(e);
+                }
+            }
+            if (rejected) raise(*rejected, input);
+            py::dict d;
+            d["rating"] = std::make_shared<RatingObject>(
+                RatingObject{input, std::make_shared<const hxrate::Rating>(std::move(er.rating))});
+            d["clean_coefficient"] = er.cleanCoefficient;
+            d["service_coefficient"] = er.serviceCoefficient;
+            d["cleanliness_factor"] = er.cleanlinessFactor;
+            d["p1"] = er.p1;
+            d["r1"] = er.r1;
+            d["ntu1"] = er.ntu1;
+            d["lmtd_correction"] = er.lmtdCorrection;
+            d["warnings"] = er.warnings;
+            d["bell_delaware"] =
+                er.bellDelaware ? py::object(resultDict(*er.bellDelaware)) : py::object(py::none());
+            return d;
+        },
+        "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
+        "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program", "baffles"_a = py::none(),
+        "shell_wall_viscosity"_a = py::none(), "shooting"_a = "case", "pass_limit"_a = 10000,
+        "rate_extended(case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, "
+        "shell_side=\"program\", baffles=None, shell_wall_viscosity=None, shooting=\"case\", "
+        "pass_limit=10000) -> dict\n\n"
+        "Rates `case` with what its 21 lines cannot hold (docs/extensions.md): fouling "
+        "resistances in m2 K/W on the inner and outer tube surface, tube passes (1, 2, 4, 6, 8) "
+        "and shells in series (P-NTU outlets), the Bell-Delaware shell side ('bell-delaware', "
+        "baffles: dict of baffle_cut, clearances, sealing_strip_pairs, end spacings, "
+        "layout_angle; TEMA defaults). Returns 'rating' (a Rating; with no extensions the "
+        "Rating of rate()), 'clean_coefficient', 'service_coefficient', 'cleanliness_factor', "
+        "'p1', 'r1', 'ntu1', 'lmtd_correction' (None for one pass), 'warnings', "
+        "'bell_delaware' (dict or None).");
 }
 
 }  // namespace hxrate_python

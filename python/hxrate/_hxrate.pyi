@@ -396,3 +396,18 @@ def bell_delaware_shell_side(
     imposed: dict[str, float] = ...,
 ) -> dict[str, float]:
     """The Bell-Delaware shell side of one E shell: each factor, h_o and the drops."""
+
+def rate_extended(
+    case: Case,
+    *,
+    fouling_inside: float = 0.0,
+    fouling_outside: float = 0.0,
+    tube_passes: int = 1,
+    shells: int = 1,
+    shell_side: Literal["program", "bell-delaware"] = "program",
+    baffles: Optional[dict[str, float]] = None,
+    shell_wall_viscosity: Optional[float] = None,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+) -> dict[str, Any]:
+    """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side."""

@@ -46,3 +46,19 @@ def test_more_shells_reach_what_one_cannot():
 def test_every_design_name_has_a_docstring():
     for name in ("tema_e_p1", "lmtd_correction", "bell_jb", "bell_delaware_shell_side"):
         assert getattr(hxrate, name).__doc__.startswith(name)
+
+
+def test_rate_extended_without_extensions_is_rate(example):
+    plain = hxrate.rate(example)
+    ext = hxrate.rate_extended(example)
+    assert ext["rating"].results_report() == plain.results_report()
+    assert ext["cleanliness_factor"] == 1.0
+
+
+def test_rate_extended_fouling_and_passes(example):
+    fouled = hxrate.rate_extended(example, fouling_inside=1.8e-4, fouling_outside=3.5e-4,
+                                  tube_passes=2)
+    assert fouled["service_coefficient"] < fouled["clean_coefficient"]
+    assert fouled["lmtd_correction"] is not None and 0 < fouled["lmtd_correction"] < 1
+    with pytest.raises(hxrate.InvalidArgument):
+        hxrate.rate_extended(example, fouling_outside=-1.0)
