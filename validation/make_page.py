@@ -332,9 +332,10 @@ method (inputs with the book's h_o and ΔP) could be confirmed in the
 making of this page, so none is claimed; the factors are checked one by one
 against their published values in §7, the test holds h_o = h_ideal·Jc·Jl·Jb·Js·Jr
 and, with every factor imposed as 1, the ideal bank itself. The ideal-bank
-constants a1…a4, b1…b4 are those of the handbook's table as written into
-`src/core/bell_delaware.cpp`; they have not been compared here with a second
-copy of the table.
+constants a1…a4, b1…b4 in `src/core/bell_delaware.cpp` agree with several
+independent public transcriptions of the handbook's table (as Serth's
+table 6.1 reproduces it); one transcription carries 0.319 for b1 of the 90°
+layout above Re = 10⁴ where the others carry 0.391, the value used here.
 
 {table(["factor", "value"], factors)}
 
