@@ -412,7 +412,7 @@ void bindDesign(py::module_& m) {
             {
                 py::gil_scoped_release release;
                 try {
-                    er = hxrate::rate(input, ext, options);
+                    er = hxrate::rateExtended(input, ext, options);
                 } catch (const hxrate::CaseRejected& e) {
                     rejected.emplace(e);
                 }

@@ -62,7 +62,8 @@ struct ExtendedRating {
 };
 
 // Rates `c` with `ext`. Throws as rate() does, and InvalidArgument for
-// extensions outside their domain.
-ExtendedRating rate(const Case& c, const Extensions& ext, const RateOptions& options = {});
+// extensions outside their domain. (A name of its own: rate(c, {}) would
+// otherwise be ambiguous with rate(const Case&, const RateOptions&).)
+ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options = {});
 
 }  // namespace hxrate

@@ -206,7 +206,7 @@ bool Extensions::empty() const {
            shellSide == ShellSideMethod::program;
 }
 
-ExtendedRating rate(const Case& c, const Extensions& ext, const RateOptions& options) {
+ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options) {
     validate(c, ext);
     ExtendedRating out;
     if (ext.empty()) {

@@ -38,8 +38,8 @@ TEST(Extensions, EmptyIsTheProgramsRatingBitForBit) {
         std::string name = entry.path().filename().string();
         if (!name.starts_with("success-")) continue;
         Case c = readCase(entry.path() / caseFile);
-        Rating plain = rate(c);
-        ExtendedRating ext = rate(c, Extensions{});
+        Rating plain = rate(c, {});  // unambiguous: the extended rating has its own name
+        ExtendedRating ext = rateExtended(c, Extensions{});
         const Rating& e = ext.rating;
         for (auto [x, y] : {std::pair{plain.overallCoefficient, e.overallCoefficient},
                             std::pair{plain.conductancePerLength, e.conductancePerLength},
@@ -73,7 +73,7 @@ TEST(Extensions, FoulingEntersTheResistanceOnItsOwnSurface) {
     Extensions ext;
     ext.foulingInside = 1.8e-4;
     ext.foulingOutside = 3.5e-4;
-    ExtendedRating fouled = rate(c, ext);
+    ExtendedRating fouled = rateExtended(c, ext);
     Rating clean = rate(c);
     double Do = clean.geometry.outerDiameter;
     double expected = 1 / clean.overallCoefficient + 3.5e-4 + 1.8e-4 * Do / c.tubeInnerDiameter;
@@ -91,7 +91,7 @@ TEST(Extensions, TubePassesAndShellsRateByPNtu) {
     Case c = example();
     Extensions ext;
     ext.tubePasses = 2;
-    ExtendedRating two = rate(c, ext);
+    ExtendedRating two = rateExtended(c, ext);
     Rating one = rate(c);
     EXPECT_NEAR(two.rating.tube.reynolds, 2 * one.tube.reynolds, 1e-9 * one.tube.reynolds);
     const Rating& r = two.rating;
@@ -101,7 +101,7 @@ TEST(Extensions, TubePassesAndShellsRateByPNtu) {
     EXPECT_GT(*two.lmtdCorrection, 0);
     EXPECT_LT(*two.lmtdCorrection, 1);
     ext.shells = 3;
-    EXPECT_GT(rate(c, ext).p1, two.p1) << "the same area split into shells in series";
+    EXPECT_GT(rateExtended(c, ext).p1, two.p1) << "the same area split into shells in series";
 }
 
 TEST(Extensions, BellDelawareReplacesTheShellCoefficient) {
@@ -109,7 +109,7 @@ TEST(Extensions, BellDelawareReplacesTheShellCoefficient) {
     Extensions ext;
     ext.shellSide = ShellSideMethod::bellDelaware;
     ext.baffles.bundleToShellClearance = 0.002;
-    ExtendedRating bd = rate(c, ext);
+    ExtendedRating bd = rateExtended(c, ext);
     ASSERT_TRUE(bd.bellDelaware.has_value());
     EXPECT_EQ(bd.rating.shell.filmCoefficient, bd.bellDelaware->coefficient);
     EXPECT_EQ(bd.cleanlinessFactor, 1);
@@ -131,7 +131,7 @@ TEST(Extensions, RefusesWhatTheCaseCannotCarry) {
                         {bell, "shellSide", "Bell-Delaware without baffles"}};
     for (const auto& row : rows) {
         try {
-            rate(c, row.ext);
+            rateExtended(c, row.ext);
             ADD_FAILURE() << row.why;
         } catch (const InvalidArgument& e) {
             EXPECT_EQ(e.argument(), row.argument) << row.why;
