@@ -424,6 +424,13 @@ void bindDesign(py::module_& m) {
             d["clean_coefficient"] = er.cleanCoefficient;
             d["service_coefficient"] = er.serviceCoefficient;
             d["cleanliness_factor"] = er.cleanlinessFactor;
+            d["over_surface_percent"] = er.overSurfacePercent;
+            d["target_duty"] = er.targetDuty;
+            d["allowable_fouling"] = er.allowableFouling;
+            d["tube_velocity"] = er.tubeVelocity;
+            d["tube_friction_drop"] = er.tubeFrictionDrop;
+            d["tube_return_drop"] = er.tubeReturnDrop;
+            d["tube_pressure_drop"] = er.tubePressureDrop;
             d["p1"] = er.p1;
             d["r1"] = er.r1;
             d["ntu1"] = er.ntu1;
@@ -445,6 +452,10 @@ void bindDesign(py::module_& m) {
         "baffles: dict of baffle_cut, clearances, sealing_strip_pairs, end spacings, "
         "layout_angle; TEMA defaults). Returns 'rating' (a Rating; with no extensions the "
         "Rating of rate()), 'clean_coefficient', 'service_coefficient', 'cleanliness_factor', "
+        "'over_surface_percent' ((clean U/service U - 1) x 100), 'target_duty' (W, of rate(case)) "
+        "and 'allowable_fouling' (m2 K/W on the outer surface that still meets it; None where "
+        "none does), 'tube_velocity' (m/s in one pass), 'tube_friction_drop', 'tube_return_drop', "
+        "'tube_pressure_drop' (Pa), "
         "'p1', 'r1', 'ntu1', 'lmtd_correction' (None for one pass), 'warnings', "
         "'bell_delaware' (dict or None).");
 }

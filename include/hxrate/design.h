@@ -46,6 +46,11 @@ double shellsInSeriesP1(double p1OfOne, double r1, double shells);
 // exchanger reaches P1.
 double temaENtu1(double p1, double r1, int shells = 1);
 
+// NTU1 of `shells` TEMA E shells in series with `tubePasses` tube passes
+// (1: counterflow) that gives P1: the inverse of temaEP1. Throws where no
+// such arrangement reaches P1.
+double temaENtu1(double p1, double r1, int tubePasses, int shells);
+
 // LMTD correction factor F of `shells` 1-2N shells in series from
 // P = (Tco - Tci)/(Thi - Tci) and R = (Thi - Tho)/(Tco - Tci), also at R = 1.
 double lmtdCorrectionPR(double p, double r, int shells = 1);

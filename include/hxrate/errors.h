@@ -29,9 +29,15 @@ inline constexpr int integerConversion = 23;   // arithmetic: a real that fits n
 inline constexpr int storageRefused = 30;      // the profile needs more memory than allowed
 inline constexpr int fileNotWritable = 31;     // an output file cannot be written
 inline constexpr int runInProgress = 32;       // another run holds the folder
-inline constexpr bool isInputFailure(int n) { return n >= 10 && n <= 19; }
-inline constexpr bool isArithmeticFailure(int n) { return n >= 20 && n <= 29; }
-inline constexpr bool isResourceFailure(int n) { return n >= 30 && n <= 39; }
+inline constexpr bool isInputFailure(int n) {
+    return n >= 10 && n <= 19;
+}
+inline constexpr bool isArithmeticFailure(int n) {
+    return n >= 20 && n <= 29;
+}
+inline constexpr bool isResourceFailure(int n) {
+    return n >= 30 && n <= 39;
+}
 }  // namespace errorNumber
 
 // Base of every error; code() is the number the program prints as

@@ -53,6 +53,24 @@ struct ExtendedRating {
     double cleanCoefficient = 0;    // U without fouling, outer surface, W/(m2 K)
     double serviceCoefficient = 0;  // U with fouling, W/(m2 K)
     double cleanlinessFactor = 1;   // service U / clean U
+    // Per cent over-surface: (clean U / service U - 1) x 100, the area the
+    // clean exchanger has beyond what the service one needs for its duty.
+    double overSurfacePercent = 0;
+    // The duty the case's own rating (rate(c): one pass, clean, the
+    // program's shell side) delivers, W, and the total fouling resistance on
+    // the outer surface (Rf_o + Rf_i Do/Di, m2 K/W) this arrangement could
+    // carry and still deliver it: 1/U_required - 1/U_clean, U_required from
+    // the P-NTU relation of the arrangement. Negative: even clean it falls
+    // short by that much. Absent where the case's rating fails or no U
+    // reaches that duty.
+    std::optional<double> targetDuty;
+    std::optional<double> allowableFouling;
+    // Tube side of one pass (Nt/N tubes) and its pressure drop, Pa: friction
+    // over N tube lengths plus 4 velocity heads per pass for the returns.
+    double tubeVelocity = 0;      // V in one tube, m/s
+    double tubeFrictionDrop = 0;  // f (N L/Di) rho V^2/2
+    double tubeReturnDrop = 0;    // 4 N rho V^2/2
+    double tubePressureDrop = 0;  // the sum, nozzles excluded
     // P-NTU view of the arrangement (side 1 = shell): formed for several
     // passes or shells, and for one pass as a check on the march.
     double p1 = 0, r1 = 0, ntu1 = 0;

@@ -410,4 +410,7 @@ def rate_extended(
     shooting: Literal["case", "exact"] = "case",
     pass_limit: int = 10000,
 ) -> dict[str, Any]:
-    """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side."""
+    """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side.
+
+    Besides the rating: clean and service U, over_surface_percent, target_duty and
+    allowable_fouling, the tube side of one pass and its pressure drop in Pa."""

@@ -62,3 +62,8 @@ def test_rate_extended_fouling_and_passes(example):
     assert fouled["lmtd_correction"] is not None and 0 < fouled["lmtd_correction"] < 1
     with pytest.raises(hxrate.InvalidArgument):
         hxrate.rate_extended(example, fouling_outside=-1.0)
+    clean, service = fouled["clean_coefficient"], fouled["service_coefficient"]
+    assert fouled["over_surface_percent"] == pytest.approx((clean / service - 1) * 100)
+    assert fouled["tube_pressure_drop"] == pytest.approx(
+        fouled["tube_friction_drop"] + fouled["tube_return_drop"])
+    assert fouled["allowable_fouling"] is not None

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/arithmetic.h"
@@ -199,6 +200,76 @@ void describeArrangement(const Case& c, const Extensions& ext, ExtendedRating& o
     }
 }
 
+// The tube side of one pass and its pressure drop: Darcy-Weisbach over the
+// N L path with the friction factor the tube side formed, and four velocity
+// heads per pass for the entry, exit and return losses; Kern (1950), Process
+// Heat Transfer, eq. 7.46 (Serth 2007, Process Heat Transfer, sec. 5.2).
+void computeTubePressureDrop(const Case& c, const Extensions& ext, ExtendedRating& out) {
+    const Rating& rt = out.rating;
+    if (!rt.tube.friction) return;
+    clearArithmeticFlags();
+    double Di = c.tubeInnerDiameter;
+    double N = ext.tubePasses;
+    double tubesPerPass = static_cast<double>(c.tubeCount / ext.tubePasses);
+    out.tubeVelocity = checked(c.tubeFluid.volumetricFlow / (tubesPerPass * (k::pi * Di * Di / 4)),
+                               "tube velocity of one pass");
+    double head = checked(c.tubeFluid.density * out.tubeVelocity * out.tubeVelocity / 2,
+                          "tube-side velocity head");
+    out.tubeFrictionDrop =
+        checked(*rt.tube.friction * (N * c.tubeLength / Di) * head, "tube friction drop");
+    out.tubeReturnDrop = checked(4 * N * head, "tube return losses");
+    out.tubePressureDrop =
+        checked(out.tubeFrictionDrop + out.tubeReturnDrop, "tube-side pressure drop");
+}
+
+// NTU1 of the arrangement that gives P1: parallel flow for one co-current
+// pass, else the TEMA E relation (counterflow for one pass).
+// Parallel flow: NTU = -ln(1 - P(1 + R))/(1 + R); Incropera and DeWitt
+// (2002), Fundamentals of Heat and Mass Transfer, table 11.4.
+std::optional<double> requiredNtu1(const Case& c, const Extensions& ext, double p1, double r1) {
+    try {
+        if (ext.tubePasses == 1 && ext.shells == 1 && !isCounterCurrent(c.exchangerType)) {
+            double reach = p1 * (1 + r1);
+            if (!(reach < 1)) return std::nullopt;
+            return checked(-std::log1p(-reach) / (1 + r1), "parallel-flow NTU1");
+        }
+        return temaENtu1(p1, r1, ext.tubePasses, ext.shells);
+    } catch (const InvalidArgument&) {
+        return std::nullopt;  // no U reaches that duty
+    }
+}
+
+// Over-surface, and the fouling this arrangement could carry while still
+// delivering the duty of the case's own clean rating.
+void assessFouling(const Case& c, const Extensions& ext, const RateOptions& options,
+                   ExtendedRating& out) {
+    out.overSurfacePercent =
+        checked((out.cleanCoefficient / out.serviceCoefficient - 1) * 100, "over-surface");
+    std::optional<double> duty = out.rating.tubeDuty;
+    if (!ext.empty()) {
+        try {
+            duty = rate(c, options).tubeDuty;
+        } catch (const Error&) {
+            return;  // the case's own rating fails: no duty to meet
+        }
+    }
+    clearArithmeticFlags();
+    const Rating& rt = out.rating;
+    double C1 = rt.shellMassFlow * c.shellFluid.heatCapacity;
+    double C2 = rt.tubeMassFlow * c.tubeFluid.heatCapacity;
+    double span = std::fabs(c.shellInletTemperature - c.tubeInletTemperature);
+    if (!duty || span == 0 || !(C1 > 0) || !(C2 > 0) || !std::isfinite(C1) || !std::isfinite(C2) ||
+        !(rt.area > 0))
+        return;
+    out.targetDuty = std::fabs(*duty);
+    double p1 = checked(*out.targetDuty / (C1 * span), "P1 of the target duty");
+    std::optional<double> ntu1 = requiredNtu1(c, ext, p1, checked(C1 / C2, "R1"));
+    if (!ntu1 || !(*ntu1 > 0)) return;
+    double required = checked(*ntu1 * C1 / rt.area, "U required for the target duty");
+    out.allowableFouling =
+        checked(1 / required - 1 / out.cleanCoefficient, "fouling allowed at the target duty");
+}
+
 }  // namespace
 
 bool Extensions::empty() const {
@@ -213,6 +284,8 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
         out.rating = rate(c, options);
         out.cleanCoefficient = out.serviceCoefficient = out.rating.overallCoefficient;
         describeArrangement(c, ext, out);
+        computeTubePressureDrop(c, ext, out);
+        assessFouling(c, ext, options, out);
         return out;
     }
     CaseRecords r;
@@ -235,6 +308,8 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
     out.serviceCoefficient = out.rating.overallCoefficient;
     out.cleanlinessFactor = out.serviceCoefficient / out.cleanCoefficient;
     describeArrangement(c, ext, out);
+    computeTubePressureDrop(c, ext, out);
+    assessFouling(c, ext, options, out);
     return out;
 }
 

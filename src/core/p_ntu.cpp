@@ -132,6 +132,36 @@ double temaENtu1(double p1, double r1, int shells) {
     return checked(shells * oneTwoNtu1(pOfOne, r1, "p1"), "NTU1 of 1-2 shells");
 }
 
+double temaENtu1(double p1, double r1, int tubePasses, int shells) {
+    if (tubePasses == 2 || tubePasses == 6 || tubePasses == 8) return temaENtu1(p1, r1, shells);
+    requireNonNegative(r1, "r1");
+    requireNonNegative(p1, "p1");
+    requireShells(shells);
+    if (!(p1 < 1) || !(r1 * p1 < 1))
+        refuse("p1", "P1 = " + std::to_string(p1) + " at R1 = " + std::to_string(r1) +
+                         " is beyond counterflow (P1 < 1 and R1 P1 < 1)");
+    clearArithmeticFlags();
+    // Counterflow of the whole NTU, whatever the shell count.
+    if (tubePasses == 1) return checked(counterflowNtu(p1, r1), "counterflow NTU1");
+    temaEP1(r1, 0, tubePasses, shells);  // refuses a pass count outside 1, 2, 4, 6, 8
+    // The 1-4 form has no closed inverse; P1 rises monotonically with NTU1,
+    // so bracket and bisect to the last representable step.
+    double lo = 0, hi = 1;
+    while (temaEP1(r1, hi, tubePasses, shells) < p1) {
+        lo = hi;
+        hi *= 2;
+        if (hi > 1e6)
+            refuse("p1", "no 1-4 shell arrangement reaches P1 = " + std::to_string(p1) +
+                             " at R1 = " + std::to_string(r1));
+    }
+    for (int i = 0; i < 200; ++i) {
+        double mid = lo + (hi - lo) / 2;
+        if (!(mid > lo && mid < hi)) break;
+        (temaEP1(r1, mid, tubePasses, shells) < p1 ? lo : hi) = mid;
+    }
+    return hi;
+}
+
 double lmtdCorrectionPR(double p, double r, int shells) {
     requireNonNegative(p, "p");
     requireNonNegative(r, "r");

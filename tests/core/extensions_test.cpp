@@ -139,5 +139,99 @@ TEST(Extensions, RefusesWhatTheCaseCannotCarry) {
     }
 }
 
+// Tube-side drop of the example (40 tubes, Di = 16 mm, L = 3 m, 2 l/s of
+// water): V from Nt/N tubes per pass, f from Colebrook at that Re, worked
+// independently; friction f (N L/Di) rho V^2/2 plus returns 4 N rho V^2/2.
+// Tolerances: the model's pi is a single-precision constant (3e-8) and its
+// Colebrook iteration stops at its own tolerance.
+TEST(Extensions, TubePressureDropOverThePasses) {
+    Case c = example();
+    struct Row {
+        int passes;
+        double velocity, friction, returns;
+        const char* why;
+    };
+    const Row rows[] = {
+        {1, 0.24867959858108651, 231.95147322166906, 123.43571932989886, "Re 3971"},
+        {2, 0.49735919716217303, 1526.7342959809864, 987.4857546391909, "20 tubes a pass"},
+        {4, 0.9947183943243461, 10216.50177626579, 7899.886037113527, "10 tubes a pass"},
+    };
+    for (const auto& row : rows) {
+        Extensions ext;
+        ext.tubePasses = row.passes;
+        ExtendedRating r = rateExtended(c, ext);
+        EXPECT_NEAR(r.tubeVelocity, row.velocity, 1e-7 * row.velocity) << row.why;
+        EXPECT_NEAR(r.tubeFrictionDrop, row.friction, 1e-4 * row.friction) << row.why;
+        EXPECT_NEAR(r.tubeReturnDrop, row.returns, 1e-7 * row.returns) << row.why;
+        EXPECT_EQ(r.tubePressureDrop, r.tubeFrictionDrop + r.tubeReturnDrop) << row.why;
+    }
+}
+
+// Without fouling clean and service U are one number and the over-surface
+// is 0; with it, over-surface is clean/service - 1 in per cent.
+TEST(Extensions, OverSurfaceAndZeroFouling) {
+    Case cross = readCase(casesDir / "success-type2_staggered_row2" / caseFile);
+    Extensions none, two, bell, fouled;
+    two.tubePasses = 2;
+    bell.shellSide = ShellSideMethod::bellDelaware;
+    fouled.foulingOutside = 2e-4;
+    struct Row {
+        Case c;
+        Extensions ext;
+        double overSurface;  // < 0: compute from the coefficients
+        const char* why;
+    };
+    const Row rows[] = {{example(), none, 0, "no extensions"},
+                        {example(), two, 0, "two passes, clean"},
+                        {cross, bell, 0, "Bell-Delaware, clean"},
+                        {example(), fouled, -1, "fouled"}};
+    for (const auto& row : rows) {
+        ExtendedRating r = rateExtended(row.c, row.ext);
+        if (row.overSurface == 0) {
+            EXPECT_EQ(bits(r.cleanCoefficient), bits(r.serviceCoefficient)) << row.why;
+            EXPECT_EQ(r.overSurfacePercent, 0) << row.why;
+        } else {
+            double U = r.cleanCoefficient, Us = 1 / (1 / U + 2e-4);
+            EXPECT_NEAR(r.overSurfacePercent, (U / Us - 1) * 100, 1e-9) << row.why;
+            EXPECT_NEAR(r.overSurfacePercent, U * 2e-4 * 100, 1e-9) << row.why;
+        }
+    }
+}
+
+// The fouling an arrangement can carry at the case's own duty: put it on the
+// outer surface and the arrangement delivers that duty again (closed-form
+// inverse of its P-NTU relation); for the clean one-pass march it is the
+// march's small departure from the counterflow closed form.
+TEST(Extensions, AllowableFoulingMeetsTheCasesDuty) {
+    Case c = example();
+    double duty = std::fabs(*rate(c).tubeDuty);
+    struct Row {
+        int passes, shells;
+        const char* why;
+    };
+    const Row rows[] = {{1, 1, "the march itself"},
+                        {2, 1, "1-2 shell, higher tube velocity"},
+                        {4, 1, "1-4 shell"},
+                        {2, 3, "three 1-2 shells in series"}};
+    for (const auto& row : rows) {
+        Extensions ext;
+        ext.tubePasses = row.passes;
+        ext.shells = row.shells;
+        ExtendedRating r = rateExtended(c, ext);
+        ASSERT_TRUE(r.targetDuty && r.allowableFouling) << row.why;
+        EXPECT_EQ(*r.targetDuty, duty) << row.why;
+        if (row.passes == 1 && row.shells == 1) {
+            EXPECT_NEAR(*r.allowableFouling * r.cleanCoefficient, 0, 1e-2) << row.why;
+            continue;
+        }
+        if (*r.allowableFouling < 0) continue;  // falls short even clean
+        ext.foulingOutside = *r.allowableFouling;
+        ExtendedRating atLimit = rateExtended(c, ext);
+        EXPECT_NEAR(std::fabs(*atLimit.rating.tubeDuty), duty, 1e-9 * duty) << row.why;
+        EXPECT_EQ(*atLimit.allowableFouling, ext.foulingOutside)
+            << row.why << ": the arrangement's";
+    }
+}
+
 }  // namespace
 }  // namespace hxrate
