@@ -30,6 +30,8 @@ struct BaffleGeometry {
     std::optional<double> inletBaffleSpacing;      // Lbi, m; default the central spacing
     std::optional<double> outletBaffleSpacing;     // Lbo, m; default the central spacing
     std::optional<int> layoutAngle;                // 30, 45, 90; default from the arrangement
+
+    bool operator==(const BaffleGeometry&) const = default;
 };
 
 struct Extensions {
@@ -43,6 +45,7 @@ struct Extensions {
 
     // Whether nothing is asked beyond the case (the rating is rate()'s).
     bool empty() const;
+    bool operator==(const Extensions&) const = default;
 };
 
 // The rating of a case with extensions.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hxrate/case.h"
+#include "hxrate/case_document.h"
 #include "hxrate/design.h"
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"
