@@ -6,10 +6,12 @@
 #include <pybind11/stl.h>
 
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "binding.h"
+#include "hxrate/case_document.h"
 #include "hxrate/design.h"
 #include "hxrate/extensions.h"
 
@@ -159,6 +161,75 @@ hxrate::BaffleGeometry bafflesFrom(py::handle value) {
             throw py::type_error("unknown baffles keyword '" + name + "'");
     }
     return b;
+}
+
+// Extensions from the keyword arguments of rate_extended().
+hxrate::Extensions extensionsFrom(py::handle foulingInside, py::handle foulingOutside,
+                                  py::handle passes, py::handle shells,
+                                  const std::string& shellSide, py::handle baffles,
+                                  py::handle wallViscosity) {
+    hxrate::Extensions ext;
+    ext.foulingInside = real(foulingInside, "fouling_inside");
+    ext.foulingOutside = real(foulingOutside, "fouling_outside");
+    ext.tubePasses = integer(passes, "tube_passes");
+    ext.shells = integer(shells, "shells");
+    if (shellSide == "bell-delaware")
+        ext.shellSide = hxrate::ShellSideMethod::bellDelaware;
+    else if (shellSide != "program")
+        throw py::value_error("shell_side must be \"program\" or \"bell-delaware\"");
+    ext.baffles = bafflesFrom(baffles);
+    ext.shellWallViscosity = optionalReal(wallViscosity, "shell_wall_viscosity");
+    return ext;
+}
+
+// The same from a dict of those keywords (None: no extensions).
+hxrate::Extensions extensionsFrom(py::handle value) {
+    if (!value || value.is_none()) return {};
+    if (!py::isinstance<py::dict>(value)) throw py::type_error("extensions must be a dict or None");
+    auto d = py::reinterpret_borrow<py::dict>(value);
+    for (auto item : d) {
+        std::string name = py::str(item.first);
+        if (name != "fouling_inside" && name != "fouling_outside" && name != "tube_passes" &&
+            name != "shells" && name != "shell_side" && name != "baffles" &&
+            name != "shell_wall_viscosity")
+            throw py::type_error("unknown extensions keyword '" + name + "'");
+    }
+    auto get = [&d](const char* key, py::object fallback) {
+        return d.contains(key) ? py::reinterpret_borrow<py::object>(d[key]) : fallback;
+    };
+    return extensionsFrom(get("fouling_inside", py::float_(0.0)),
+                          get("fouling_outside", py::float_(0.0)), get("tube_passes", py::int_(1)),
+                          get("shells", py::int_(1)),
+                          py::str(get("shell_side", py::str("program"))).cast<std::string>(),
+                          get("baffles", py::none()), get("shell_wall_viscosity", py::none()));
+}
+
+// Extensions as the keyword arguments of rate_extended().
+py::dict extensionsDict(const hxrate::Extensions& e) {
+    py::dict d;
+    d["fouling_inside"] = e.foulingInside;
+    d["fouling_outside"] = e.foulingOutside;
+    d["tube_passes"] = e.tubePasses;
+    d["shells"] = e.shells;
+    d["shell_side"] =
+        e.shellSide == hxrate::ShellSideMethod::bellDelaware ? "bell-delaware" : "program";
+    const hxrate::BaffleGeometry& b = e.baffles;
+    if (b == hxrate::BaffleGeometry{}) {
+        d["baffles"] = py::none();
+    } else {
+        py::dict bd;
+        bd["baffle_cut"] = b.baffleCut;
+        bd["sealing_strip_pairs"] = b.sealingStripPairs;
+        if (b.shellToBaffleClearance) bd["shell_to_baffle_clearance"] = *b.shellToBaffleClearance;
+        if (b.tubeToBaffleClearance) bd["tube_to_baffle_clearance"] = *b.tubeToBaffleClearance;
+        if (b.bundleToShellClearance) bd["bundle_to_shell_clearance"] = *b.bundleToShellClearance;
+        if (b.inletBaffleSpacing) bd["inlet_baffle_spacing"] = *b.inletBaffleSpacing;
+        if (b.outletBaffleSpacing) bd["outlet_baffle_spacing"] = *b.outletBaffleSpacing;
+        if (b.layoutAngle) bd["layout_angle"] = *b.layoutAngle;
+        d["baffles"] = bd;
+    }
+    d["shell_wall_viscosity"] = e.shellWallViscosity;
+    return d;
 }
 
 }  // namespace
@@ -389,17 +460,8 @@ void bindDesign(py::module_& m) {
         [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
            py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
            py::handle wallViscosity, const std::string& shooting, py::handle passLimit) {
-            hxrate::Extensions ext;
-            ext.foulingInside = real(foulingInside, "fouling_inside");
-            ext.foulingOutside = real(foulingOutside, "fouling_outside");
-            ext.tubePasses = integer(passes, "tube_passes");
-            ext.shells = integer(shells, "shells");
-            if (shellSide == "bell-delaware")
-                ext.shellSide = hxrate::ShellSideMethod::bellDelaware;
-            else if (shellSide != "program")
-                throw py::value_error("shell_side must be \"program\" or \"bell-delaware\"");
-            ext.baffles = bafflesFrom(baffles);
-            ext.shellWallViscosity = optionalReal(wallViscosity, "shell_wall_viscosity");
+            hxrate::Extensions ext = extensionsFrom(foulingInside, foulingOutside, passes, shells,
+                                                    shellSide, baffles, wallViscosity);
             hxrate::RateOptions options;
             if (shooting == "exact")
                 options.shooting = hxrate::ShootingMethod::exact;
@@ -458,6 +520,44 @@ void bindDesign(py::module_& m) {
         "'tube_pressure_drop' (Pa), "
         "'p1', 'r1', 'ntu1', 'lmtd_correction' (None for one pass), 'warnings', "
         "'bell_delaware' (dict or None).");
+
+    m.def(
+        "read_case_document",
+        [](py::handle pathOrText) {
+            if (PyUnicode_Check(pathOrText.ptr())) {
+                std::string text = pathOrText.cast<std::string>();
+                if (hxrate::looksLikeCaseDocument(text)) {
+                    hxrate::CaseDocument doc = hxrate::parseCaseDocument(text);
+                    return py::make_tuple(doc.input, extensionsDict(doc.extensions));
+                }
+            }
+            std::string name =
+                fromPythonText(py::module_::import("os").attr("fsdecode")(pathOrText),
+                               "read_case_document() path");
+            hxrate::CaseDocument doc;
+            {
+                py::gil_scoped_release release;
+                doc = hxrate::readCaseDocument(std::filesystem::path(name));
+            }
+            return py::make_tuple(doc.input, extensionsDict(doc.extensions));
+        },
+        "path_or_text"_a,
+        "read_case_document(path_or_text) -> (Case, dict)\n\n"
+        "Reads a case document (docs/case-document.schema.json): JSON text (a str starting with "
+        "'{') or the path of a file. Returns the Case and its extensions as a dict of "
+        "rate_extended() keywords, so rate_extended(case, **extensions) rates it. Raises "
+        "InputError naming the field for a unit other than the field's SI unit, a required field "
+        "left out, a wrong type or text that is not JSON.");
+    m.def(
+        "case_document_json",
+        [](const hxrate::Case& c, py::handle extensions) {
+            return hxrate::caseDocumentJson(c, extensionsFrom(extensions));
+        },
+        "case"_a, "extensions"_a = py::none(),
+        "case_document_json(case, extensions=None) -> str\n\n"
+        "The case document of `case` and its extensions (a dict of rate_extended() keywords, "
+        "or None); read_case_document() gives both back exactly. Raises InvalidArgument for a "
+        "value JSON cannot carry (an infinity or NaN, a name that is not UTF-8).");
 }
 
 }  // namespace hxrate_python

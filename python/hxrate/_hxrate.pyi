@@ -414,3 +414,9 @@ def rate_extended(
 
     Besides the rating: clean and service U, over_surface_percent, target_duty and
     allowable_fouling, the tube side of one pass and its pressure drop in Pa."""
+
+def read_case_document(path_or_text: Union[str, PathLike[str]]) -> tuple[Case, dict[str, Any]]:
+    """Reads a case document (JSON text or a file): the Case and its extensions as rate_extended() keywords."""
+
+def case_document_json(case: Case, extensions: Optional[dict[str, Any]] = None) -> str:
+    """The case document (versioned JSON, SI units stated) of a case and its extensions."""

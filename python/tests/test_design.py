@@ -67,3 +67,38 @@ def test_rate_extended_fouling_and_passes(example):
     assert fouled["tube_pressure_drop"] == pytest.approx(
         fouled["tube_friction_drop"] + fouled["tube_return_drop"])
     assert fouled["allowable_fouling"] is not None
+
+
+def test_case_document_round_trip(example, tmp_path):
+    ext = {"fouling_outside": 2e-4, "tube_passes": 2}
+    text = hxrate.case_document_json(example, ext)
+    case, back = hxrate.read_case_document(text)
+    assert case == example
+    assert back["fouling_outside"] == 2e-4 and back["tube_passes"] == 2
+    path = tmp_path / "case.json"
+    path.write_text(text)
+    case, back = hxrate.read_case_document(path)
+    assert hxrate.rate_extended(case, **back)["service_coefficient"] == \
+        hxrate.rate_extended(example, **ext)["service_coefficient"]
+    with pytest.raises(hxrate.InputError, match="case.tube_fluid.density"):
+        hxrate.read_case_document(text.replace('"kg/m3"', '"g/cm3"', 1))
+
+
+def test_case_document_schema_lists_what_the_writer_writes(example):
+    import json
+    import pathlib
+    schema = json.loads((pathlib.Path(__file__).parents[2] / "docs" /
+                         "case-document.schema.json").read_text())
+    doc = json.loads(hxrate.case_document_json(
+        example, {"fouling_inside": 1e-4, "shell_wall_viscosity": 1e-3,
+                  "baffles": {"baffle_cut": 0.3, "inlet_baffle_spacing": 0.2}}))
+    case_schema = schema["properties"]["case"]
+    assert sorted(case_schema["required"]) == sorted(doc["case"])
+    fluid = case_schema["properties"]["tube_fluid"]
+    assert sorted(fluid["required"]) == sorted(doc["case"]["tube_fluid"])
+    ext_props = schema["properties"]["extensions"]["properties"]
+    assert set(doc["extensions"]) <= set(ext_props)
+    assert set(doc["extensions"]["baffles"]) <= set(ext_props["baffles"]["properties"])
+    for name, value in doc["case"].items():
+        if isinstance(value, dict) and "unit" in value:
+            assert case_schema["properties"][name]["properties"]["unit"]["const"] == value["unit"]
