@@ -1,6 +1,6 @@
 // hxrate/case_document.h: a case as a versioned JSON document: the values of
 // the 21 case lines by name, each with its SI unit, and the extensions.
-// The schema is docs/case-document.schema.json.
+// The schema is docs/case-document.schema.json, the rules docs/case-document.md.
 #pragma once
 
 #include <filesystem>
