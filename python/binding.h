@@ -52,5 +52,6 @@ void bindCase(py::module_& m);     // Fluid, Case, parse_case, read_case
 void bindRating(py::module_& m);   // Geometry, SideResult, Profile, Rating, rate, rate_many, ...
 void bindProgram(py::module_& m);  // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
+void bindDesign(py::module_& m);   // P-NTU, F and Bell-Delaware closed forms
 
 }  // namespace hxrate_python

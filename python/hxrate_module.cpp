@@ -34,4 +34,5 @@ def _restore(kind, *state):
     return globals()["_restore_" + kind](*state)
 )",
              m.attr("__dict__"));
+    bindDesign(m);
 }

@@ -4,7 +4,10 @@
 
 #include "hxrate/assessment.h"
 #include "hxrate/case.h"
+#include "hxrate/case_document.h"
+#include "hxrate/design.h"
 #include "hxrate/errors.h"
+#include "hxrate/extensions.h"
 #include "hxrate/files.h"
 #include "hxrate/output_file.h"
 #include "hxrate/program.h"

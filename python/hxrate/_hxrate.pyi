@@ -346,3 +346,133 @@ def read_case(path: Union[str, bytes, PathLike[str]]) -> Case:
 
 def exchanger_title(type: int) -> str:
     """The report's title of an exchanger type; '' outside 0..3."""
+
+# ---- Design closed forms (P-NTU, F, Bell-Delaware) ----
+
+class InvalidArgument(Error, ValueError):
+    """An argument outside the domain of a design function; `.argument` names it."""
+
+    argument: str
+
+class EShellOutlets:
+    """Outlets of a TEMA E arrangement rated by P-NTU."""
+
+    @property
+    def shell_outlet_temperature(self) -> float: ...
+    @property
+    def tube_outlet_temperature(self) -> float: ...
+    @property
+    def duty(self) -> float: ...
+    @property
+    def p1(self) -> float: ...
+    @property
+    def r1(self) -> float: ...
+    @property
+    def ntu1(self) -> float: ...
+
+def tema_e_p1(r1: float, ntu1: float, tube_passes: int, shells: int = 1) -> float:
+    """Shell-side temperature effectiveness of TEMA E shells in series."""
+
+def tema_e_ntu1(p1: float, r1: float, shells: int = 1) -> float:
+    """NTU1 of 1-2 shells in series that gives P1."""
+
+def shells_in_series_p1(p1_of_one: float, r1: float, shells: float) -> float:
+    """P1 of equal exchangers in series from the P1 of one."""
+
+def lmtd_correction(
+    t_hot_in: float, t_hot_out: float, t_cold_in: float, t_cold_out: float, shells: int = 1
+) -> float:
+    """LMTD correction factor F of 1-2N shells in series, also at R = 1."""
+
+def lmtd_correction_pr(p: float, r: float, shells: int = 1) -> float:
+    """F from P and R."""
+
+def tema_e_outlets(
+    shell_capacity_rate: float,
+    shell_inlet_temperature: float,
+    tube_capacity_rate: float,
+    tube_inlet_temperature: float,
+    ua: float,
+    tube_passes: int,
+    shells: int = 1,
+) -> EShellOutlets:
+    """Outlet temperatures and duty of a TEMA E arrangement by P-NTU."""
+
+def bell_ideal_j(re: float, layout_angle: int, pitch_ratio: float) -> float:
+    """Ideal-bank Colburn factor j (Taborek's fit)."""
+
+def bell_ideal_f(re: float, layout_angle: int, pitch_ratio: float) -> float:
+    """Ideal-bank friction factor f (Taborek's fit)."""
+
+def bell_jc(cross_flow_fraction: float) -> float:
+    """Jc = 0.55 + 0.72 Fc."""
+
+def bell_jl(shell_baffle_area: float, tube_baffle_area: float, cross_flow_area: float) -> float:
+    """Jl, baffle leakage."""
+
+def bell_jb(
+    bypass_fraction: float, sealing_strip_pairs: float, cross_flow_rows: float, re: float = 1e4
+) -> float:
+    """Jb, bundle bypass."""
+
+def bell_js(
+    baffles: int,
+    central_spacing: float,
+    inlet_spacing: float,
+    outlet_spacing: float,
+    re: float = 1e4,
+) -> float:
+    """Js, larger end spacings."""
+
+def bell_jr(re: float, total_rows_crossed: float) -> float:
+    """Jr, adverse temperature gradient in laminar flow."""
+
+def bell_rl(shell_baffle_area: float, tube_baffle_area: float, cross_flow_area: float) -> float:
+    """Rl, leakage effect on the pressure drop."""
+
+def bell_rb(
+    bypass_fraction: float, sealing_strip_pairs: float, cross_flow_rows: float, re: float = 1e4
+) -> float:
+    """Rb, bypass effect on the pressure drop."""
+
+def bell_rs(
+    central_spacing: float, inlet_spacing: float, outlet_spacing: float, re: float = 1e4
+) -> float:
+    """Rs, end spacings on the end-zone drop."""
+
+def bell_delaware_shell_side(
+    geometry: dict[str, float],
+    *,
+    mass_flow: float,
+    density: float,
+    viscosity: float,
+    heat_capacity: float,
+    conductivity: float,
+    wall_viscosity: Optional[float] = None,
+    imposed: dict[str, float] = ...,
+) -> dict[str, float]:
+    """The Bell-Delaware shell side of one E shell: each factor, h_o and the drops."""
+
+def rate_extended(
+    case: Case,
+    *,
+    fouling_inside: float = 0.0,
+    fouling_outside: float = 0.0,
+    tube_passes: int = 1,
+    shells: int = 1,
+    shell_side: Literal["program", "bell-delaware"] = "program",
+    baffles: Optional[dict[str, float]] = None,
+    shell_wall_viscosity: Optional[float] = None,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+) -> dict[str, Any]:
+    """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side.
+
+    Besides the rating: clean and service U, over_surface_percent, target_duty and
+    allowable_fouling, the tube side of one pass and its pressure drop in Pa."""
+
+def read_case_document(path_or_text: Union[str, PathLike[str]]) -> tuple[Case, dict[str, Any]]:
+    """Reads a case document (JSON text or a file): the Case and its extensions as rate_extended() keywords."""
+
+def case_document_json(case: Case, extensions: Optional[dict[str, Any]] = None) -> str:
+    """The case document (versioned JSON, SI units stated) of a case and its extensions."""

@@ -1,0 +1,490 @@
+// The case document: a case and its extensions as versioned JSON. One table
+// lists the case fields (name, SI unit, case line, member); reading and
+// writing both walk it, so the two cannot drift apart.
+#include "hxrate/case_document.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <set>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "format/case_reader.h"
+
+namespace hxrate {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view documentFormat = "hxrate-case";
+constexpr std::size_t nameWidth = 10;               // a name as the case file gives it
+constexpr std::size_t largestDocument = 16u << 20;  // bytes read from a file
+
+enum class Kind { real, integer, text, quantity };
+
+// One field of a record: its document name, its SI unit (quantities only),
+// the case line that carries it, and the member it fills.
+template <class Record>
+struct Field {
+    std::string_view name;
+    std::string_view unit;
+    int caseLine;
+    Kind kind;
+    double Record::*real = nullptr;
+    std::int32_t Record::*integer = nullptr;
+    std::string Record::*text = nullptr;
+};
+
+template <class R>
+Field<R> quantity(std::string_view name, std::string_view unit, int line, double R::*m) {
+    return {name, unit, line, Kind::quantity, m, nullptr, nullptr};
+}
+template <class R>
+Field<R> number(std::string_view name, int line, double R::*m) {
+    return {name, {}, line, Kind::real, m, nullptr, nullptr};
+}
+template <class R>
+Field<R> integer(std::string_view name, int line, std::int32_t R::*m) {
+    return {name, {}, line, Kind::integer, nullptr, m, nullptr};
+}
+template <class R>
+Field<R> text(std::string_view name, int line, std::string R::*m) {
+    return {name, {}, line, Kind::text, nullptr, nullptr, m};
+}
+
+// The fields of a fluid (case lines 15 and 16; the line is set by the caller).
+const std::vector<Field<Fluid>> fluidFields{
+    text<Fluid>("name", 0, &Fluid::name),
+    quantity<Fluid>("density", "kg/m3", 0, &Fluid::density),
+    quantity<Fluid>("viscosity", "Pa s", 0, &Fluid::viscosity),
+    quantity<Fluid>("conductivity", "W/(m K)", 0, &Fluid::conductivity),
+    quantity<Fluid>("heat_capacity", "J/(kg K)", 0, &Fluid::heatCapacity),
+    quantity<Fluid>("volumetric_flow", "m3/s", 0, &Fluid::volumetricFlow),
+};
+
+// The case fields in case-line order; the two fluids follow separately.
+const std::vector<Field<Case>> caseFields{
+    integer<Case>("exchanger_type", 1, &Case::exchangerType),
+    quantity<Case>("tube_inner_diameter", "m", 2, &Case::tubeInnerDiameter),
+    quantity<Case>("inner_roughness", "m", 3, &Case::innerRoughness),
+    quantity<Case>("tube_length", "m", 4, &Case::tubeLength),
+    quantity<Case>("element_length", "m", 5, &Case::elementLength),
+    quantity<Case>("shell_inner_diameter", "m", 6, &Case::shellInnerDiameter),
+    integer<Case>("bundle_arrangement", 7, &Case::bundleArrangement),
+    integer<Case>("tube_count", 8, &Case::tubeCount),
+    quantity<Case>("longitudinal_pitch", "m", 9, &Case::longitudinalPitch),
+    quantity<Case>("transverse_pitch", "m", 10, &Case::transversePitch),
+    integer<Case>("baffle_count", 11, &Case::baffleCount),
+    text<Case>("wall_material", 13, &Case::wallMaterial),
+    quantity<Case>("wall_conductivity", "W/(m K)", 13, &Case::wallConductivity),
+    quantity<Case>("wall_thickness", "m", 13, &Case::wallThickness),
+    quantity<Case>("tube_inlet_temperature", "degC", 18, &Case::tubeInletTemperature),
+    quantity<Case>("shell_inlet_temperature", "degC", 19, &Case::shellInletTemperature),
+    number<Case>("correction_factor", 21, &Case::correctionFactor),
+};
+
+struct FluidMember {
+    std::string_view name;
+    int caseLine;
+    Fluid Case::*member;
+};
+const FluidMember fluids[] = {{"tube_fluid", 15, &Case::tubeFluid},
+                              {"shell_fluid", 16, &Case::shellFluid}};
+
+// ---- reading ----------------------------------------------------------------
+
+class Reader {
+  public:
+    explicit Reader(std::string_view source) : source_(source) {}
+
+    [[noreturn]] void refuse(const std::string& path, const std::string& what, int caseLine = 0,
+                             int code = errorNumber::malformedNumber) const {
+        throw InputError(code, "case document: " + path + ": " + what, source_, caseLine);
+    }
+
+    const Json& member(const Json& object, const std::string& path, std::string_view name,
+                       int caseLine) const {
+        auto it = object.find(name);
+        if (it == object.end()) refuse(join(path, name), "required, but left out", caseLine);
+        return *it;
+    }
+
+    // Every key of `object` must be one of `known`.
+    void onlyKnown(const Json& object, const std::string& path,
+                   const std::vector<std::string_view>& known) const {
+        for (const auto& [key, value] : object.items()) {
+            bool found = false;
+            for (auto k : known) found = found || k == key;
+            if (!found) refuse(join(path, key), "not a field of version 1 of the case document");
+        }
+    }
+
+    const Json& object(const Json& j, const std::string& path, int caseLine = 0) const {
+        if (!j.is_object()) refuse(path, "must be an object, not " + typeOf(j), caseLine);
+        return j;
+    }
+
+    double real(const Json& j, const std::string& path, int caseLine) const {
+        if (!j.is_number()) refuse(path, "must be a number, not " + typeOf(j), caseLine);
+        double v = j.get<double>();
+        if (!std::isfinite(v)) refuse(path, "beyond the range of a double", caseLine);
+        return v;
+    }
+
+    std::int32_t integer(const Json& j, const std::string& path, int caseLine) const {
+        if (!j.is_number_integer()) refuse(path, "must be an integer, not " + typeOf(j), caseLine);
+        using Limits = std::numeric_limits<std::int32_t>;
+        bool fits =
+            j.is_number_unsigned()
+                ? j.get<std::uint64_t>() <= static_cast<std::uint64_t>(Limits::max())
+                : j.get<std::int64_t>() >= Limits::min() && j.get<std::int64_t>() <= Limits::max();
+        if (!fits)
+            refuse(path, "beyond the range of a 32-bit integer", caseLine,
+                   errorNumber::numberOutOfRange);
+        return static_cast<std::int32_t>(j.get<std::int64_t>());
+    }
+
+    std::string text(const Json& j, const std::string& path, int caseLine) const {
+        if (!j.is_string()) refuse(path, "must be a string, not " + typeOf(j), caseLine);
+        std::string s = j.get<std::string>();
+        if (s.size() < nameWidth) s.resize(nameWidth, ' ');
+        return s;
+    }
+
+    // {"value": number, "unit": "<the SI unit>"}.
+    double quantity(const Json& j, const std::string& path, std::string_view unit,
+                    int caseLine) const {
+        if (!j.is_object())
+            refuse(path,
+                   "must be {\"value\": number, \"unit\": \"" + std::string(unit) + "\"}, not " +
+                       typeOf(j),
+                   caseLine);
+        onlyKnown(j, path, {"value", "unit"});
+        const Json& u = member(j, path, "unit", caseLine);
+        if (!u.is_string()) refuse(path + ".unit", "must be a string", caseLine);
+        if (u.get<std::string>() != unit)
+            refuse(path,
+                   "unit \"" + u.get<std::string>() + "\" refused: the unit is " +
+                       std::string(unit) + " (SI)",
+                   caseLine);
+        return real(member(j, path, "value", caseLine), path + ".value", caseLine);
+    }
+
+    template <class R>
+    void fill(R& record, const Json& j, const std::string& path, const Field<R>& f,
+              int caseLine) const {
+        const Json& v = member(j, path, f.name, caseLine);
+        std::string at = join(path, f.name);
+        switch (f.kind) {
+            case Kind::real:
+                record.*f.real = real(v, at, caseLine);
+                break;
+            case Kind::quantity:
+                record.*f.real = quantity(v, at, f.unit, caseLine);
+                break;
+            case Kind::integer:
+                record.*f.integer = integer(v, at, caseLine);
+                break;
+            case Kind::text:
+                record.*f.text = text(v, at, caseLine);
+                break;
+        }
+    }
+
+    static std::string join(const std::string& path, std::string_view name) {
+        return path + "." + std::string(name);
+    }
+
+    static std::string typeOf(const Json& j) { return j.type_name(); }
+
+  private:
+    std::string source_;
+};
+
+Case readCaseValues(const Reader& r, const Json& j) {
+    const std::string path = "case";
+    r.object(j, path);
+    std::vector<std::string_view> known;
+    Case c;
+    for (const auto& f : caseFields) {
+        known.push_back(f.name);
+        r.fill(c, j, path, f, f.caseLine);
+    }
+    for (const auto& fluid : fluids) {
+        known.push_back(fluid.name);
+        std::string at = Reader::join(path, fluid.name);
+        const Json& fj =
+            r.object(r.member(j, path, fluid.name, fluid.caseLine), at, fluid.caseLine);
+        std::vector<std::string_view> fluidKnown;
+        for (const auto& f : fluidFields) {
+            fluidKnown.push_back(f.name);
+            r.fill(c.*fluid.member, fj, at, f, fluid.caseLine);
+        }
+        r.onlyKnown(fj, at, fluidKnown);
+    }
+    r.onlyKnown(j, path, known);
+    return c;
+}
+
+BaffleGeometry readBaffles(const Reader& r, const Json& j) {
+    const std::string path = "extensions.baffles";
+    r.object(j, path);
+    r.onlyKnown(j, path,
+                {"baffle_cut", "shell_to_baffle_clearance", "tube_to_baffle_clearance",
+                 "bundle_to_shell_clearance", "sealing_strip_pairs", "inlet_baffle_spacing",
+                 "outlet_baffle_spacing", "layout_angle"});
+    BaffleGeometry b;
+    auto at = [&](std::string_view name) { return Reader::join(path, name); };
+    if (j.contains("baffle_cut")) b.baffleCut = r.real(j["baffle_cut"], at("baffle_cut"), 0);
+    if (j.contains("sealing_strip_pairs"))
+        b.sealingStripPairs = r.integer(j["sealing_strip_pairs"], at("sealing_strip_pairs"), 0);
+    if (j.contains("layout_angle"))
+        b.layoutAngle = r.integer(j["layout_angle"], at("layout_angle"), 0);
+    for (auto [name, member] :
+         {std::pair{"shell_to_baffle_clearance", &BaffleGeometry::shellToBaffleClearance},
+          std::pair{"tube_to_baffle_clearance", &BaffleGeometry::tubeToBaffleClearance},
+          std::pair{"bundle_to_shell_clearance", &BaffleGeometry::bundleToShellClearance},
+          std::pair{"inlet_baffle_spacing", &BaffleGeometry::inletBaffleSpacing},
+          std::pair{"outlet_baffle_spacing", &BaffleGeometry::outletBaffleSpacing}}) {
+        if (j.contains(name)) b.*member = r.quantity(j[name], at(name), "m", 0);
+    }
+    return b;
+}
+
+Extensions readExtensions(const Reader& r, const Json& j) {
+    const std::string path = "extensions";
+    r.object(j, path);
+    r.onlyKnown(j, path,
+                {"fouling_inside", "fouling_outside", "tube_passes", "shells", "shell_side",
+                 "baffles", "shell_wall_viscosity"});
+    Extensions e;
+    auto at = [&](std::string_view name) { return Reader::join(path, name); };
+    if (j.contains("fouling_inside"))
+        e.foulingInside = r.quantity(j["fouling_inside"], at("fouling_inside"), "m2 K/W", 0);
+    if (j.contains("fouling_outside"))
+        e.foulingOutside = r.quantity(j["fouling_outside"], at("fouling_outside"), "m2 K/W", 0);
+    if (j.contains("tube_passes")) e.tubePasses = r.integer(j["tube_passes"], at("tube_passes"), 0);
+    if (j.contains("shells")) e.shells = r.integer(j["shells"], at("shells"), 0);
+    if (j.contains("shell_side")) {
+        const Json& s = j["shell_side"];
+        if (s == "bell-delaware")
+            e.shellSide = ShellSideMethod::bellDelaware;
+        else if (s != "program")
+            r.refuse(at("shell_side"), "must be \"program\" or \"bell-delaware\"");
+    }
+    if (j.contains("baffles")) e.baffles = readBaffles(r, j["baffles"]);
+    if (j.contains("shell_wall_viscosity"))
+        e.shellWallViscosity =
+            r.quantity(j["shell_wall_viscosity"], at("shell_wall_viscosity"), "Pa s", 0);
+    return e;
+}
+
+// Where byte `offset` of `text` stands, counted from 1.
+std::pair<std::uint64_t, std::uint64_t> lineAndColumn(std::string_view text, std::size_t offset) {
+    std::uint64_t line = 1, column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+// Parses JSON, refusing a key given twice in one object (which one would
+// count is a guess).
+Json parseJson(std::string_view json, const std::string& source) {
+    std::vector<std::set<std::string>> keys;
+    auto refuseDuplicates = [&keys](int, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::object_start) keys.emplace_back();
+        if (event == Json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
+        if (event == Json::parse_event_t::key && !keys.empty() &&
+            !keys.back().insert(parsed.get<std::string>()).second)
+            throw InputError(errorNumber::malformedNumber,
+                             "case document: the key \"" + parsed.get<std::string>() +
+                                 "\" is given twice in one object",
+                             "");
+        return true;
+    };
+    try {
+        return Json::parse(json.begin(), json.end(), refuseDuplicates);
+    } catch (const InputError& e) {
+        throw InputError(e.code(), e.reason(), source);
+    } catch (const Json::parse_error& e) {
+        auto [line, column] = lineAndColumn(json, e.byte == 0 ? 0 : e.byte - 1);
+        throw InputError(errorNumber::malformedNumber,
+                         "case document: not JSON (" + std::string(e.what()) + ")", source, 0, line,
+                         column);
+    }
+}
+
+// ---- writing ----------------------------------------------------------------
+
+[[noreturn]] void cannotWrite(const std::string& path, const std::string& what) {
+    throw InvalidArgument(path, "case document: " + path + ": " + what);
+}
+
+Json quantityJson(double value, std::string_view unit, const std::string& path) {
+    if (!std::isfinite(value)) cannotWrite(path, "JSON has no infinity or NaN");
+    Json q;
+    q["value"] = value;
+    q["unit"] = std::string(unit);
+    return q;
+}
+
+Json textJson(const std::string& s, const std::string& path) {
+    Json j = s;
+    try {
+        (void)j.dump();
+    } catch (const Json::type_error&) {
+        cannotWrite(path, "the text is not UTF-8");
+    }
+    return j;
+}
+
+// Writes the fields of case lines first..last.
+template <class R>
+void writeFields(Json& out, const R& record, const std::vector<Field<R>>& fields,
+                 const std::string& path, int first = 0, int last = caseLineCount) {
+    for (const auto& f : fields) {
+        if (f.caseLine < first || f.caseLine > last) continue;
+        std::string at = path + "." + std::string(f.name);
+        std::string key(f.name);
+        switch (f.kind) {
+            case Kind::real:
+                if (!std::isfinite(record.*f.real)) cannotWrite(at, "JSON has no infinity or NaN");
+                out[key] = record.*f.real;
+                break;
+            case Kind::quantity:
+                out[key] = quantityJson(record.*f.real, f.unit, at);
+                break;
+            case Kind::integer:
+                out[key] = record.*f.integer;
+                break;
+            case Kind::text:
+                out[key] = textJson(record.*f.text, at);
+                break;
+        }
+    }
+}
+
+Json extensionsJson(const Extensions& e) {
+    Json j = Json::object();
+    const std::string path = "extensions";
+    if (e.foulingInside != 0 || std::signbit(e.foulingInside))
+        j["fouling_inside"] = quantityJson(e.foulingInside, "m2 K/W", path + ".fouling_inside");
+    if (e.foulingOutside != 0 || std::signbit(e.foulingOutside))
+        j["fouling_outside"] = quantityJson(e.foulingOutside, "m2 K/W", path + ".fouling_outside");
+    j["tube_passes"] = e.tubePasses;
+    j["shells"] = e.shells;
+    j["shell_side"] = e.shellSide == ShellSideMethod::bellDelaware ? "bell-delaware" : "program";
+    const BaffleGeometry& b = e.baffles;
+    if (!(b == BaffleGeometry{})) {
+        Json bj;
+        const std::string at = path + ".baffles";
+        if (!std::isfinite(b.baffleCut))
+            cannotWrite(at + ".baffle_cut", "JSON has no infinity or NaN");
+        bj["baffle_cut"] = b.baffleCut;
+        bj["sealing_strip_pairs"] = b.sealingStripPairs;
+        if (b.layoutAngle) bj["layout_angle"] = *b.layoutAngle;
+        for (auto [name, member] :
+             {std::pair{"shell_to_baffle_clearance", &BaffleGeometry::shellToBaffleClearance},
+              std::pair{"tube_to_baffle_clearance", &BaffleGeometry::tubeToBaffleClearance},
+              std::pair{"bundle_to_shell_clearance", &BaffleGeometry::bundleToShellClearance},
+              std::pair{"inlet_baffle_spacing", &BaffleGeometry::inletBaffleSpacing},
+              std::pair{"outlet_baffle_spacing", &BaffleGeometry::outletBaffleSpacing}}) {
+            if (b.*member) bj[name] = quantityJson(*(b.*member), "m", at + "." + name);
+        }
+        j["baffles"] = bj;
+    }
+    if (e.shellWallViscosity)
+        j["shell_wall_viscosity"] =
+            quantityJson(*e.shellWallViscosity, "Pa s", path + ".shell_wall_viscosity");
+    return j;
+}
+
+}  // namespace
+
+CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceName) {
+    std::string source(sourceName);
+    Reader r(source);
+    Json doc = parseJson(json, source);
+    r.object(doc, "the document");
+    r.onlyKnown(doc, "(top level)", {"$schema", "format", "version", "case", "extensions"});
+    const Json& format = r.member(doc, "(top level)", "format", 0);
+    if (format != documentFormat)
+        r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
+    const Json& version = r.member(doc, "(top level)", "version", 0);
+    if (!version.is_number_integer() || version != caseDocumentVersion)
+        r.refuse("version", "this library reads version " + std::to_string(caseDocumentVersion) +
+                                ", not " + version.dump());
+    CaseDocument out;
+    out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
+    if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
+    return out;
+}
+
+CaseDocument readCaseDocument(const std::filesystem::path& path) {
+    std::string name = path.string();
+    int fd = openCaseFile(name);
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int error = errno;
+            ::close(fd);
+            throw InputError(
+                errorNumber::caseFileUnreadable,
+                "cannot read the case document \"" + name + "\": " + std::strerror(error), name);
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > largestDocument) {
+            ::close(fd);
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case document \"" + name +
+                                 "\": larger than a case document can be (16 MiB)",
+                             name);
+        }
+    }
+    ::close(fd);
+    return parseCaseDocument(text, name);
+}
+
+std::string caseDocumentJson(const Case& c, const Extensions& extensions) {
+    Json doc;
+    doc["format"] = documentFormat;
+    doc["version"] = caseDocumentVersion;
+    Json values;
+    writeFields(values, c, caseFields, "case", 1, 14);
+    for (const auto& fluid : fluids) {
+        Json f;
+        std::string at = "case." + std::string(fluid.name);
+        writeFields(f, c.*fluid.member, fluidFields, at);
+        values[std::string(fluid.name)] = f;
+    }
+    writeFields(values, c, caseFields, "case", 17, caseLineCount);
+    doc["case"] = values;
+    doc["extensions"] = extensionsJson(extensions);
+    return doc.dump(2) + "\n";
+}
+
+bool looksLikeCaseDocument(std::string_view text) {
+    for (char ch : text) {
+        if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') continue;
+        return ch == '{';
+    }
+    return false;
+}
+
+}  // namespace hxrate

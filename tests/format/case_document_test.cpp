@@ -1,0 +1,134 @@
+#include "hxrate/case_document.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "hxrate/report.h"
+#include "support/expect_error.h"
+
+namespace hxrate {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path casesDir = fs::path(__FILE__).parent_path() / "../cases";
+constexpr const char* caseFile = "48230007640350000606.txt";
+
+Case example() {
+    return readCase(fs::path(__FILE__).parent_path() / "../../examples/water-oil" / caseFile);
+}
+
+std::uint64_t bits(double x) {
+    return std::bit_cast<std::uint64_t>(x);
+}
+
+// Every success case of the corpus survives case -> JSON -> case exactly,
+// and rates to the same report and the same bits.
+TEST(CaseDocument, RoundTripOfTheCorpusRatesBitForBit) {
+    int cases = 0;
+    for (const auto& entry : fs::directory_iterator(casesDir)) {
+        std::string name = entry.path().filename().string();
+        if (!name.starts_with("success-")) continue;
+        Case c = readCase(entry.path() / caseFile);
+        std::string json = caseDocumentJson(c);
+        ASSERT_TRUE(looksLikeCaseDocument(json)) << name;
+        CaseDocument back = parseCaseDocument(json, name);
+        ASSERT_EQ(back.input, c) << name << "\n" << json;
+        EXPECT_TRUE(back.extensions.empty()) << name;
+        Rating a = rate(c), b = rate(back.input);
+        EXPECT_EQ(resultsReportText(c, a), resultsReportText(back.input, b)) << name;
+        EXPECT_EQ(bits(a.overallCoefficient), bits(b.overallCoefficient)) << name;
+        EXPECT_EQ(bits(a.tubeOutletTemperature), bits(b.tubeOutletTemperature)) << name;
+        EXPECT_EQ(a.profile.tube, b.profile.tube) << name;
+        ++cases;
+    }
+    EXPECT_GT(cases, 20);
+}
+
+TEST(CaseDocument, ExtensionsRoundTrip) {
+    Extensions e;
+    e.foulingInside = 1.8e-4;
+    e.foulingOutside = 3.5e-4;
+    e.tubePasses = 4;
+    e.shells = 2;
+    e.shellSide = ShellSideMethod::bellDelaware;
+    e.baffles.baffleCut = 0.3;
+    e.baffles.sealingStripPairs = 2;
+    e.baffles.tubeToBaffleClearance = 0.0008;
+    e.baffles.inletBaffleSpacing = 0.35;
+    e.baffles.layoutAngle = 45;
+    e.shellWallViscosity = 0.002;
+    CaseDocument back = parseCaseDocument(caseDocumentJson(example(), e));
+    EXPECT_EQ(back.input, example());
+    EXPECT_TRUE(back.extensions == e);
+}
+
+// A document that states another unit, leaves a field out, gives a wrong
+// type or is not JSON is refused, naming the field.
+TEST(CaseDocument, RefusesABadDocumentNamingTheField) {
+    Extensions fouled;
+    fouled.foulingOutside = 2e-4;
+    const std::string good = caseDocumentJson(example(), fouled);
+    struct Row {
+        std::string from, to;
+        std::string named;
+        int code;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"\"unit\": \"kg/m3\"", "\"unit\": \"g/cm3\"", "case.tube_fluid.density", 12,
+         "density in another unit"},
+        {"\"unit\": \"m2 K/W\"", "\"unit\": \"mm2 K/W\"", "extensions.fouling_outside", 12,
+         "fouling in mm2 K/W (the 0.18 for 0.00018 slip)"},
+        {"\"unit\": \"degC\"", "\"unit\": \"K\"", "case.tube_inlet_temperature", 12,
+         "a temperature in kelvin"},
+        {"\"tube_length\"", "\"tube_lenght\"", "case.tube_length", 12, "a required field missing"},
+        {"\"tube_count\": 40", "\"tube_count\": \"40\"", "case.tube_count", 12,
+         "a count as a string"},
+        {"\"tube_count\": 40", "\"tube_count\": 40.5", "case.tube_count", 12,
+         "a count that is not whole"},
+        {"\"tube_count\": 40", "\"tube_count\": 4000000000", "case.tube_count", 13,
+         "a count beyond 32 bits"},
+        {"\"value\": 0.016", "\"value\": null", "case.tube_inner_diameter.value", 12,
+         "a null value"},
+        {"\"shells\": 1", "\"shells\": 1, \"shell\": 2", "extensions.shell", 12,
+         "a field the version does not have"},
+        {"\"version\": 1", "\"version\": 2", "version", 12, "a later version"},
+        {"\"shells\": 1", "\"shells\": 1, \"shells\": 3", "\"shells\" is given twice", 12,
+         "a key given twice"},
+        {"\"case\": {", "\"case\": [", "not JSON", 12, "broken JSON"},
+    };
+    for (const auto& row : rows) {
+        std::string bad = good;
+        auto at = bad.find(row.from);
+        ASSERT_NE(at, std::string::npos) << row.why << "\n" << good;
+        bad.replace(at, row.from.size(), row.to);
+        auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(bad, "doc.json"); });
+        ASSERT_TRUE(failure) << row.why;
+        EXPECT_NE(failure->reason().find(row.named), std::string::npos)
+            << row.why << ": " << failure->what();
+        EXPECT_EQ(failure->code(), row.code) << row.why;
+        EXPECT_EQ(failure->file(), "doc.json") << row.why;
+    }
+}
+
+TEST(CaseDocument, WritesOnlyWhatJsonCanCarry) {
+    Case c = example();
+    c.tubeLength = std::numeric_limits<double>::infinity();
+    auto failure = testing::errorOf<InvalidArgument>([&] { caseDocumentJson(c); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->argument(), "case.tube_length");
+    c = example();
+    c.wallMaterial = "Cu\xff";
+    failure = testing::errorOf<InvalidArgument>([&] { caseDocumentJson(c); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->argument(), "case.wall_material");
+}
+
+}  // namespace
+}  // namespace hxrate
