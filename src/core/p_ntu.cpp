@@ -27,6 +27,17 @@ void requireShells(int shells) {
     if (shells < 1) refuse("shells", "shells must be at least 1, got " + std::to_string(shells));
 }
 
+// A temperature effectiveness that some exchanger of the kind can reach:
+// below counterflow's limits P1 < 1 and R1 P1 < 1.
+void requireReachableP1(double p1, double r1, int shells) {
+    requireNonNegative(r1, "r1");
+    requireNonNegative(p1, "p1");
+    requireShells(shells);
+    if (!(p1 < 1) || !(r1 * p1 < 1))
+        refuse("p1", "P1 = " + std::to_string(p1) + " at R1 = " + std::to_string(r1) +
+                         " is beyond counterflow (P1 < 1 and R1 P1 < 1)");
+}
+
 // expm1(z)/z, continued by 1 at z = 0.
 double expm1Ratio(double z) {
     return z == 0 ? 1.0 : std::expm1(z) / z;
@@ -121,12 +132,7 @@ double temaEP1(double r1, double ntu1, int tubePasses, int shells) {
 }
 
 double temaENtu1(double p1, double r1, int shells) {
-    requireNonNegative(r1, "r1");
-    requireNonNegative(p1, "p1");
-    requireShells(shells);
-    if (!(p1 < 1) || !(r1 * p1 < 1))
-        refuse("p1", "P1 = " + std::to_string(p1) + " at R1 = " + std::to_string(r1) +
-                         " is beyond counterflow (P1 < 1 and R1 P1 < 1)");
+    requireReachableP1(p1, r1, shells);
     clearArithmeticFlags();
     double pOfOne = shells == 1 ? p1 : shellsInSeriesP1(p1, r1, 1.0 / shells);
     return checked(shells * oneTwoNtu1(pOfOne, r1, "p1"), "NTU1 of 1-2 shells");
@@ -134,12 +140,7 @@ double temaENtu1(double p1, double r1, int shells) {
 
 double temaENtu1(double p1, double r1, int tubePasses, int shells) {
     if (tubePasses == 2 || tubePasses == 6 || tubePasses == 8) return temaENtu1(p1, r1, shells);
-    requireNonNegative(r1, "r1");
-    requireNonNegative(p1, "p1");
-    requireShells(shells);
-    if (!(p1 < 1) || !(r1 * p1 < 1))
-        refuse("p1", "P1 = " + std::to_string(p1) + " at R1 = " + std::to_string(r1) +
-                         " is beyond counterflow (P1 < 1 and R1 P1 < 1)");
+    requireReachableP1(p1, r1, shells);
     clearArithmeticFlags();
     // Counterflow of the whole NTU, whatever the shell count.
     if (tubePasses == 1) return checked(counterflowNtu(p1, r1), "counterflow NTU1");
