@@ -191,6 +191,64 @@ TEST(ReportCommand, AnyBytesGiveValidUtf8) {
     }
 }
 
+// A case document is read as the 21-line file it came from is, and the
+// extensions it carries reach the report; a bad one names its field.
+TEST(ReportCommand, ReadsAndWritesTheCaseDocument) {
+    Scratch s;
+    fs::copy_file(dataCase("clean"), s / "clean.txt");
+    ProgramRun written = report({"--case-json", "clean.txt", "-o", "clean.json"}, s.path());
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(report({"--case-json", "clean.txt"}, s.path()).out, readText(s / "clean.json"));
+    EXPECT_EQ(report({"--case-json", "--strict", "clean.txt"}, s.path()).status, 2);
+
+    ProgramRun fromLines = report({"clean.txt", "--json", "-"}, s.path());
+    ProgramRun fromDocument = report({"clean.json", "--json", "-"}, s.path());
+    ASSERT_EQ(fromDocument.status, 0) << fromDocument.err;
+    nlohmann::json lines = nlohmann::json::parse(fromLines.out);
+    nlohmann::json document = nlohmann::json::parse(fromDocument.out);
+    EXPECT_EQ(document["results"]["overall_coefficient"].get<double>(),
+              lines["results"]["overall_coefficient"].get<double>());
+    EXPECT_EQ(document["results"]["tube_outlet_temperature"],
+              lines["results"]["tube_outlet_temperature"]);
+    EXPECT_FALSE(document.contains("extensions"));
+
+    nlohmann::json fouled = nlohmann::json::parse(readText(s / "clean.json"));
+    fouled["extensions"] = {{"fouling_outside", {{"value", 3.5e-4}, {"unit", "m2 K/W"}}}};
+    writeText(s / "fouled.json", fouled.dump());
+    ProgramRun r = report({"fouled.json", "--json", "-"}, s.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json x = nlohmann::json::parse(r.out)["extensions"]["results"];
+    EXPECT_GT(x["clean_coefficient"].get<double>(), x["service_coefficient"].get<double>());
+    EXPECT_GT(x["service_coefficient"].get<double>(), 0);
+    EXPECT_NE(readText(s / "fouled.report.html").find("id=\"extensions-table\""),
+              std::string::npos);
+
+    const struct {
+        const char* pointer;   // the field spoilt
+        nlohmann::json value;  // its new value, null to leave it out
+        const char* field;     // what the message must name
+    } bad[] = {
+        {"/case/tube_inner_diameter/unit", "mm", "tube_inner_diameter"},
+        {"/case/tube_count", nullptr, "tube_count"},
+        {"/case/shell_fluid/density/value", "heavy", "density"},
+    };
+    for (const auto& row : bad) {
+        SCOPED_TRACE(row.pointer);
+        nlohmann::json spoilt = nlohmann::json::parse(readText(s / "clean.json"));
+        nlohmann::json::json_pointer at(row.pointer);
+        if (row.value.is_null()) {
+            spoilt[at.parent_pointer()].erase(at.back());
+        } else {
+            spoilt[at] = row.value;
+        }
+        writeText(s / "bad.json", spoilt.dump());
+        ProgramRun refused = report({"bad.json"}, s.path());
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(row.field), std::string::npos) << refused.err;
+        EXPECT_FALSE(fs::exists(s / "bad.report.json"));
+    }
+}
+
 TEST(ReportPage, IsSelfContained) {
     Scratch s;
     fs::copy_file(dataCase("cross-flow"), s / "x.txt");

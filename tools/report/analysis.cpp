@@ -3,6 +3,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include <hxrate/case_document.h>
+
 namespace hxrate::report {
 namespace {
 
@@ -23,19 +25,38 @@ Report buildReport(std::string_view text, const std::string& casePath,
     rep.casePath = casePath;
     rep.caseName = caseName;
     std::string sourceName = std::filesystem::path(casePath).filename().string();
-    rep.input = parseCase(text, sourceName, rep.source);
+    rep.fromDocument = looksLikeCaseDocument(text);
+    if (rep.fromDocument) {
+        CaseDocument document = parseCaseDocument(text, sourceName);
+        rep.input = std::move(document.input);
+        if (!document.extensions.empty()) rep.extensions = std::move(document.extensions);
+    } else {
+        rep.input = parseCase(text, sourceName, rep.source);
+    }
     try {
-        rep.rating = rate(rep.input);
+        if (rep.extensions) {
+            rep.extended = rateExtended(rep.input, *rep.extensions);
+            rep.rating = rep.extended->rating;
+        } else {
+            rep.rating = rate(rep.input);
+        }
     } catch (const CaseRejected& rejected) {
         rep.outcome = Outcome::rejected;
         rep.rejectedBy = rejected.check();
         if (rejected.partial()) rep.rating = *rejected.partial();
     }
     AssessOptions options;
-    options.text = text;
-    options.source = rep.source;
+    if (!rep.fromDocument) {
+        options.text = text;
+        options.source = rep.source;
+    }
+    // The discretisation estimate re-rates the case without its extensions,
+    // so it would describe another exchanger than the one rated.
+    if (rep.extensions) options.grids = 0;
     options.rejectedBy = rep.rejectedBy;
     static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
+    if (rep.extensions)
+        rep.discretisation.note = "not formed: it would re-rate the case without its extensions";
     return rep;
 }
 

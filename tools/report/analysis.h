@@ -12,6 +12,7 @@
 #include <hxrate/assessment.h>
 #include <hxrate/case.h>
 #include <hxrate/errors.h>
+#include <hxrate/extensions.h>
 #include <hxrate/rating.h>
 
 namespace hxrate::report {
@@ -28,10 +29,20 @@ struct Report : Assessment {
     Outcome outcome = Outcome::solved;
     Rating rating;  // whole, or what was formed before the rejection
     std::optional<Check> rejectedBy;
+    // A case document (JSON) rather than a 21-line case file: its values
+    // have no case-line positions, so the checks of the text are not made.
+    bool fromDocument = false;
+    // The document's extensions when it gave any (the rating is then
+    // rateExtended()'s), and what the extended rating formed beyond the
+    // rating (absent for a rejected case).
+    std::optional<Extensions> extensions;
+    std::optional<ExtendedRating> extended;
 };
 
-// Rates the case text and assesses it. Throws InputError, ArithmeticError
-// and ResourceError as rate() does; a rejected case gives a report.
+// Rates the case text, a 21-line case file or a case document, and assesses
+// it. Throws InputError (a document's names the field), ArithmeticError and
+// ResourceError as rate() does, and InvalidArgument for extensions outside
+// their domain; a rejected case gives a report.
 Report buildReport(std::string_view text, const std::string& casePath, const std::string& caseName);
 
 // One value of the inputs table.

@@ -1,12 +1,16 @@
 // hxrate-report [PATH] [-o DIR] [--json FILE|-] [--html FILE|-] [--strict]:
-// rates a case and writes <case name>.report.json and <case name>.report.html,
-// with warnings about the case, pressure drops and the numerics of the march.
+// rates a case (a 21-line case file or a case document) and writes
+// <case name>.report.json and <case name>.report.html, with warnings about the
+// case, pressure drops and the numerics of the march.
+// hxrate-report --case-json [PATH] [-o FILE|-]: writes the case document of
+// a case instead.
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
 #include <iostream>
 
 #include <hxrate/case.h>
+#include <hxrate/case_document.h>
 #include <hxrate/errors.h>
 #include <hxrate/files.h>
 
@@ -27,8 +31,11 @@ namespace {
 int reportMain(int argc, char** argv) {
     CLI::App app{
         "Rates a case with the hxrate library and writes a report beside it: "
-        "<case name>.report.json and <case name>.report.html. The program's own results "
-        "file and run log are never touched.\n"
+        "<case name>.report.json and <case name>.report.html. The case is a 21-line case "
+        "file or a case document (JSON). The program's own results file and run log are "
+        "never touched.\n"
+        "With --case-json it rates nothing and writes the case document of the case to "
+        "standard output, or to the FILE of -o.\n"
         "\n"
         "Exit status: 0 with the report, 1 when the case cannot be read or a file cannot be "
         "written, 2 for a wrong command line, 3 with --strict when a warning has severity error.",
@@ -38,15 +45,24 @@ int reportMain(int argc, char** argv) {
     std::string jsonCopy;
     std::string htmlCopy;
     bool strict = false;
+    bool caseJson = false;
     app.add_option("PATH", path,
                    "case file of any name, or a folder holding " +
                        std::string(hxrate::caseFileName) + " (default: the working directory)");
     app.add_option("-o,--output", outputFolder,
-                   "folder for the report files (default: beside the case)");
-    app.add_option("--json", jsonCopy,
-                   "also write the JSON report to FILE, or to standard output for -");
-    app.add_option("--html", htmlCopy, "also write the page to FILE, or to standard output for -");
-    app.add_flag("--strict", strict, "exit with status 3 when a warning has severity error");
+                   "folder for the report files (default: beside the case); with --case-json "
+                   "the file for the document, - for standard output (the default)");
+    CLI::Option* jsonOption = app.add_option(
+        "--json", jsonCopy, "also write the JSON report to FILE, or to standard output for -");
+    CLI::Option* htmlOption = app.add_option(
+        "--html", htmlCopy, "also write the page to FILE, or to standard output for -");
+    CLI::Option* strictFlag =
+        app.add_flag("--strict", strict, "exit with status 3 when a warning has severity error");
+    app.add_flag("--case-json", caseJson,
+                 "write the case document (JSON) of the case instead of a report")
+        ->excludes(jsonOption)
+        ->excludes(htmlOption)
+        ->excludes(strictFlag);
     hxrate::tools::addVersionFlag(app);
     if (std::optional<int> status = hxrate::tools::parseCommandLine(app, argc, argv))
         return *status;
@@ -66,6 +82,25 @@ int reportMain(int argc, char** argv) {
         hxrate::readCase(casePath);
         complain({"cannot read ", casePath.string()});
         return hxrate::tools::failureStatus;
+    }
+    if (caseJson) {
+        std::string document;
+        if (hxrate::looksLikeCaseDocument(*bytes)) {
+            hxrate::CaseDocument d =
+                hxrate::parseCaseDocument(*bytes, casePath.filename().string());
+            document = hxrate::caseDocumentJson(d.input, d.extensions);
+        } else {
+            hxrate::CaseSource source;
+            document = hxrate::caseDocumentJson(
+                hxrate::parseCase(*bytes, casePath.filename().string(), source));
+        }
+        const std::string file = outputFolder.empty() ? "-" : outputFolder;
+        if (std::string problem = hxrate::tools::writeOutputFile(file, document);
+            !problem.empty()) {
+            complain(problem);
+            return hxrate::tools::failureStatus;
+        }
+        return 0;
     }
     Report report = buildReport(*bytes, casePath.string(), casePath.stem().string());
 

@@ -379,6 +379,38 @@ std::string reportHtml(const Report& rep) {
         h << "</section>\n";
     }
 
+    if (rep.extensions) {
+        const Extensions& e = *rep.extensions;
+        std::vector<Row> rows = {
+            {"fouling resistance inside Rf_i", withUnit(e.foulingInside, "m²·K/W"),
+             "on the tube's inner surface"},
+            {"fouling resistance outside Rf_o", withUnit(e.foulingOutside, "m²·K/W"),
+             "on the tube's outer surface"},
+            {"tube passes", std::to_string(e.tubePasses), ""},
+            {"shells in series", std::to_string(e.shells), ""},
+            {"shell-side method",
+             tools::xmlEscape(e.shellSide == ShellSideMethod::bellDelaware ? "Bell–Delaware"
+                                                                           : "the program's"),
+             ""}};
+        if (const std::optional<ExtendedRating>& x = rep.extended) {
+            rows.push_back({"clean U", withUnit(x->cleanCoefficient, "W/(m²·K)"), "outer surface"});
+            rows.push_back({"service U", withUnit(x->serviceCoefficient, "W/(m²·K)"),
+                            "with fouling; cleanliness " + formatNumber(x->cleanlinessFactor)});
+            rows.push_back({"over-surface", withUnit(x->overSurfacePercent, "%"), ""});
+            rows.push_back({"LMTD correction F", withUnit(x->lmtdCorrection, ""),
+                            "P1 = " + formatNumber(x->p1) + ", R1 = " + formatNumber(x->r1) +
+                                ", NTU1 = " + formatNumber(x->ntu1)});
+            rows.push_back({"tube-side pressure drop over the passes",
+                            withUnit(x->tubePressureDrop, "Pa"),
+                            "friction " + formatNumber(x->tubeFrictionDrop) + " Pa, returns " +
+                                formatNumber(x->tubeReturnDrop) + " Pa"});
+            for (const std::string& w : x->warnings) rows.push_back({"warning", "", w});
+        }
+        h << "<section id=\"extensions\">\n<h2>Extensions</h2>\n";
+        table(h, rows, "extensions-table");
+        h << "</section>\n";
+    }
+
     h << "<section id=\"pressure\">\n<h2>Pressure drops</h2>\n<p class=\"note\">Frictional only: "
          "nozzles, entry and exit losses are not included.</p>\n";
     {

@@ -45,6 +45,54 @@ json pressure(const std::optional<PressureDrop>& d) {
             {"flow_area", number(d->flowArea)}};
 }
 
+// The extensions a case document gave, and what the extended rating formed.
+json extensionsJson(const Report& rep) {
+    const Extensions& e = *rep.extensions;
+    json j = {
+        {"fouling_inside", number(e.foulingInside)},
+        {"fouling_outside", number(e.foulingOutside)},
+        {"tube_passes", e.tubePasses},
+        {"shells", e.shells},
+        {"shell_side", e.shellSide == ShellSideMethod::bellDelaware ? "bell-delaware" : "program"},
+        {"shell_wall_viscosity", number(e.shellWallViscosity)}};
+    if (e.shellSide == ShellSideMethod::bellDelaware) {
+        const BaffleGeometry& b = e.baffles;
+        j["baffles"] = {{"baffle_cut", number(b.baffleCut)},
+                        {"shell_to_baffle_clearance", number(b.shellToBaffleClearance)},
+                        {"tube_to_baffle_clearance", number(b.tubeToBaffleClearance)},
+                        {"bundle_to_shell_clearance", number(b.bundleToShellClearance)},
+                        {"sealing_strip_pairs", b.sealingStripPairs},
+                        {"inlet_baffle_spacing", number(b.inletBaffleSpacing)},
+                        {"outlet_baffle_spacing", number(b.outletBaffleSpacing)},
+                        {"layout_angle", b.layoutAngle ? json(*b.layoutAngle) : json(nullptr)}};
+    }
+    if (!rep.extended) {
+        j["results"] = nullptr;
+        return j;
+    }
+    const ExtendedRating& x = *rep.extended;
+    json warnings = json::array();
+    for (const std::string& w : x.warnings) warnings.push_back(w);
+    j["results"] = {{"clean_coefficient", number(x.cleanCoefficient)},
+                    {"service_coefficient", number(x.serviceCoefficient)},
+                    {"cleanliness_factor", number(x.cleanlinessFactor)},
+                    {"over_surface_percent", number(x.overSurfacePercent)},
+                    {"target_duty", number(x.targetDuty)},
+                    {"allowable_fouling", number(x.allowableFouling)},
+                    {"lmtd_correction", number(x.lmtdCorrection)},
+                    {"p1", number(x.p1)},
+                    {"r1", number(x.r1)},
+                    {"ntu1", number(x.ntu1)},
+                    {"tube_velocity", number(x.tubeVelocity)},
+                    {"tube_friction_drop", number(x.tubeFrictionDrop)},
+                    {"tube_return_drop", number(x.tubeReturnDrop)},
+                    {"tube_pressure_drop", number(x.tubePressureDrop)},
+                    {"shell_pressure_drop",
+                     x.bellDelaware ? number(x.bellDelaware->pressureDrop) : json(nullptr)},
+                    {"warnings", warnings}};
+    return j;
+}
+
 // Replaces ill-formed UTF-8 in every string and key of `j`, in place.
 void makeValidUtf8(json& j) {
     if (j.is_string()) {
@@ -79,11 +127,14 @@ json reportJson(const Report& rep) {
     json j;
     j["schema_version"] = schemaVersion;
     j["generator"] = {{"program", "hxrate-report"}, {"library_version", hxrate::version()}};
-    j["case"] = {{"name", rep.caseName},
-                 {"path", rep.casePath},
-                 {"exchanger_type", c.exchangerType},
-                 {"exchanger_title", exchangerTitle(c.exchangerType)},
-                 {"units", "SI assumed: the case is read without conversion (m, kg, s, W, C)"}};
+    j["case"] = {
+        {"name", rep.caseName},
+        {"path", rep.casePath},
+        {"exchanger_type", c.exchangerType},
+        {"exchanger_title", exchangerTitle(c.exchangerType)},
+        {"units", rep.fromDocument
+                      ? "SI, as the case document states them (m, kg, s, W, C)"
+                      : "SI assumed: the case is read without conversion (m, kg, s, W, C)"}};
     j["status"] = rep.outcome == Outcome::solved ? "solved" : "rejected";
     j["verdict"] = verdict(rep);
     j["stage"] = stageName(r.stage);
@@ -173,6 +224,8 @@ json reportJson(const Report& rep) {
          "frictional only: nozzles, entry and exit losses and the baffle windows are not included"},
         {"tube", pressure(rep.tubePressureDrop)},
         {"shell", pressure(rep.shellPressureDrop)}};
+
+    if (rep.extensions) j["extensions"] = extensionsJson(rep);
 
     const Discretisation& d = rep.discretisation;
     json numerics = {
