@@ -303,8 +303,9 @@ TEST(BatchProcesses, EachChildGetsItsShareOfTheMemory) {
         runProgram(HXRATE_BATCH_EXE,
                    {"-j", "2", "--processes", "--hxrate", work / "hxrate", "a", "b"}, work.path());
     ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    // Twice the worker's storage share: hxrate takes half of it for the profile.
     const std::uint64_t share =
-        std::max(hxrate::programStorageLimit() / 2, std::uint64_t{64} << 20);
+        std::max(hxrate::programStorageLimit() / 2 * 2, std::uint64_t{64} << 20);
     for (const char* name : {"a", "b"}) {
         std::string limit = readFile(work / name + "/data-limit");
         ASSERT_NE(limit, "unlimited\n");

@@ -60,11 +60,16 @@ void readUntilClosed(int outFd, int errFd, std::string& out, std::string& err) {
     }
 }
 
-// The data segment limit of a child: its share, never more than this process may have.
+// The data segment limit of a child: twice its storage share, because hxrate
+// takes half of its memory bound for the profile, so that a child refuses the
+// same grids as an in-process worker with the same share; never more than
+// this process may have.
 rlimit childDataLimit(std::uint64_t storageLimitBytes) {
     rlimit limit{};
     if (::getrlimit(RLIMIT_DATA, &limit) != 0) return {RLIM_INFINITY, RLIM_INFINITY};
-    const rlim_t share = std::max<std::uint64_t>(storageLimitBytes, minimumChildData);
+    const std::uint64_t twice =
+        storageLimitBytes > UINT64_MAX / 2 ? UINT64_MAX : 2 * storageLimitBytes;
+    const rlim_t share = std::max<std::uint64_t>(twice, minimumChildData);
     if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > share) limit.rlim_cur = share;
     if (limit.rlim_max != RLIM_INFINITY && limit.rlim_cur > limit.rlim_max)
         limit.rlim_cur = limit.rlim_max;

@@ -15,8 +15,9 @@ namespace hxrate::tools {
 inline constexpr std::uint64_t minimumChildData = std::uint64_t{64} << 20;
 
 // Runs `hxrate` (an absolute path) in `folder`, with its data segment
-// (RLIMIT_DATA) limited to `storageLimitBytes` (at least minimumChildData,
-// at most the limit this process has), waits for it and summarises what it
+// (RLIMIT_DATA) limited to twice `storageLimitBytes` (hxrate takes half of
+// it for the profile; at least minimumChildData, at most the limit this
+// process has), waits for it and summarises what it
 // left. Safe to call from several threads at once.
 CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
                          std::uint64_t storageLimitBytes);
