@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "case_lines.h"
+#include "colours.h"
 
 namespace hxrate::tools {
 namespace {
@@ -13,9 +14,6 @@ namespace {
 // Page and plot area, in SVG user units.
 constexpr double pageWidth = 800, pageHeight = 540;
 constexpr double left = 90, right = 770, top = 70, bottom = 400;
-
-constexpr const char* tubeColour = "#c0392b";
-constexpr const char* shellColour = "#2471a3";
 
 std::string number(double v, int decimals) {
     char text[64];
