@@ -477,4 +477,35 @@ TEST(ReportPage, IsADatasheet) {
     }
 }
 
+// Printed to PDF by headless Chromium, each page of an A4 report takes one
+// to three sheets.
+TEST(ReportPage, PrintsToOneToThreeSheets) {
+    const std::string chromium = "/usr/bin/chromium";
+    if (!fs::exists(chromium))
+        GTEST_SKIP() << "Chromium is not installed at " << chromium << ": no PDF is printed";
+    Scratch s;
+    fs::copy_file(HXRATE_EXAMPLE_CASE, s / fixedName);
+    for (const char* name : {"rejected-tube-reynolds", "decimal-comma", "cross-flow"})
+        fs::copy_file(dataCase(name), s / (std::string(name) + ".txt"));
+    for (const std::string stem :
+         {"48230007640350000606", "rejected-tube-reynolds", "decimal-comma", "cross-flow"}) {
+        SCOPED_TRACE(stem);
+        ASSERT_EQ(report({stem + ".txt"}, s.path()).status, 0);
+        const fs::path pdf = s / (stem + ".pdf");
+        ProgramRun print = run(
+            chromium,
+            {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             "--disable-background-networking", "--no-pdf-header-footer", browserArgs(s),
+             "--print-to-pdf=" + pdf.string(), "file://" + (s / (stem + ".report.html")).string()},
+            s.path());
+        ASSERT_TRUE(fs::exists(pdf)) << print.err;
+        std::string bytes = readText(pdf);
+        int sheets = 0;
+        for (std::size_t at = 0; (at = bytes.find("/Type /Page", at)) != std::string::npos; ++at)
+            sheets += bytes.compare(at, 12, "/Type /Pages") != 0;
+        EXPECT_GE(sheets, 1);
+        EXPECT_LE(sheets, 3);
+    }
+}
+
 }  // namespace

@@ -78,7 +78,12 @@ tr.flagged td:first-child { border-left: 4px solid var(--error); }
 svg { width: 100%; height: auto; }
 @page { size: A4; margin: 14mm 12mm; }
 @media print {
-  body { padding: 0; max-width: none; }
+  body { padding: 0; max-width: none; font-size: 9pt; }
+  table { font-size: 8pt; }
+  th, td { padding: 0 4px; }
+  h2 { font-size: 11pt; margin: 8px 0 3px; }
+  .summary .v { font-size: 9.5pt; }
+  svg { max-height: 75mm; }
   section, table, figure, .summary { break-inside: avoid; }
   h2 { break-after: avoid; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
