@@ -15,9 +15,9 @@
 
 #include <hxrate/report.h>
 
+#include "checksum.h"
 #include "colours.h"
 #include "report_html.h"
-#include "sha256.h"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <hxrate/files.h>
 
 #include "analysis.h"
+#include "checksum.h"
 #include "command_line.h"
 #include "files.h"
 #include "report_html.h"
 #include "report_json.h"
-#include "sha256.h"
 
 namespace fs = std::filesystem;
 using namespace hxrate::report;

@@ -1,4 +1,4 @@
-#include "sha256.h"
+#include "checksum.h"
 
 #include <array>
 #include <cstdint>
