@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "colours.h"
 #include "tool_test_support.h"
 
 namespace hxrate::tools {
@@ -164,8 +165,20 @@ TEST(PlotSvg, DrawsOnePointPerTableRowWithTitleLegendAndCaption) {
         EXPECT_NE(svg.find(">" + report.title + "<"), std::string::npos);
         EXPECT_NE(svg.find(">Tube Fluid Temperature<"), std::string::npos);
         EXPECT_NE(svg.find(">" + report.thirdColumnTitle + "<"), std::string::npos);
-        EXPECT_NE(svg.find("Overall Heat Transfer Coefficient = " + report.overallCoefficient.text),
+        EXPECT_NE(svg.find("Overall Heat Transfer Coefficient = " + report.overallCoefficient.text +
+                           " W/(m\u00b2\u00b7K)"),
                   std::string::npos);
+        // The same colour per fluid as the report's page, and the curves
+        // reach to within a tenth of the chart's height of its top and bottom.
+        EXPECT_NE(svg.find("id=\"tube-fluid\" fill=\"none\" stroke=\"" + std::string(tubeColour)),
+                  std::string::npos);
+        EXPECT_NE(svg.find("id=\"shell-fluid\" fill=\"none\" stroke=\"" + std::string(shellColour)),
+                  std::string::npos);
+        double highest = 400, lowest = 70;
+        for (const auto& curve : {tube, shell})
+            for (auto [x, y] : curve) highest = std::min(highest, y), lowest = std::max(lowest, y);
+        EXPECT_LE(highest, 70 + 33.0) << "an empty band above the curves";
+        EXPECT_GE(lowest, 400 - 33.0) << "an empty band below the curves";
         EXPECT_NE(svg.find(">Location along the tube (m)<"), std::string::npos);
         EXPECT_NE(svg.find(">Temperature (\u00b0C)<"), std::string::npos);
         EXPECT_EQ(svg.find("id=\"remark\""), std::string::npos);

@@ -13,6 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <hxrate/report.h>
+
+#include "checksum.h"
+#include "colours.h"
 #include "report_html.h"
 
 namespace {
@@ -340,6 +344,168 @@ TEST(ReportPage, RendersInARealBrowser) {
     ASSERT_TRUE(page.starts_with("\x89PNG\r\n\x1a\n"));
     // Text, tables and a chart compress far worse than an empty page.
     EXPECT_GT(page.size(), 5 * blank.size()) << "the rendered page looks blank";
+}
+
+TEST(Sha256, GivesTheStandardDigests) {
+    const struct {
+        std::string input, digest, why;
+    } rows[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", "empty"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", "one block"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
+         "56 bytes: the length spills into a second block"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0", "many blocks"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(hxrate::tools::sha256Hex(row.input), row.digest) << row.why;
+}
+
+// The page as a datasheet: its title block, the words it shows in place of
+// codes, signs and quantities not formed, the rows a warning concerns, the
+// resistance breakdown and the chart's axis.
+TEST(ReportPage, IsADatasheet) {
+    const std::string fixedDate = "2026-01-02 03:04:05 UTC";
+    const struct {
+        std::string file;  // empty: the example case
+        std::vector<std::string> args;
+        const char* epoch;                                       // SOURCE_DATE_EPOCH, or null
+        std::vector<std::pair<std::string, std::string>> shows;  // element id, leading text
+        std::vector<std::string> contains;
+        std::vector<std::string> lacks;
+        std::string why;
+    } rows[] = {
+        {"",
+         {"--date", fixedDate, "--title", "Oil cooler E-101", "--project", "P<7>", "--revision",
+          "B"},
+         nullptr,
+         {{"header-title", "Oil cooler E-101"},
+          {"header-project", "P&lt;7&gt;"},
+          {"header-revision", "B"},
+          {"header-date", fixedDate},
+          {"header-case", fixedName},
+          {"header-version", "hxrate " + std::string(hxrate::version())},
+          {"summary-type", std::string(hxrate::exchangerTitle(1))}},
+         {"3259 W (tube stream heated)", "3259 W (shell stream cooled)"},
+         {"−3259", "-3259", "given off\"", "class=\"flagged\""},
+         "title block from the options; duty as a magnitude with its direction"},
+        {"",
+         {},
+         "86400",
+         {{"header-date", "1970-01-02 00:00:00 UTC"}},
+         {},
+         {"header-project", "header-revision"},
+         "SOURCE_DATE_EPOCH dates the page; absent options leave no rows"},
+        {"rejected-tube-reynolds",
+         {"--date", fixedDate},
+         nullptr,
+         {{"summary-u", "not formed"},
+          {"summary-tube-dp", "not formed"},
+          {"summary-shell-dp", "not formed"},
+          {"summary-duty", "not formed"}},
+         {},
+         {" Pa<", "id=\"resistance\""},
+         "a rejected case shows no U, duty or pressure drop"},
+        {"decimal-comma",
+         {"--date", fixedDate},
+         nullptr,
+         {},
+         {"<tr class=\"flagged\" data-case-line=\"4\""},
+         {},
+         "the misread tube length is highlighted"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        Scratch s;
+        const std::string name = row.file.empty() ? fixedName : row.file + ".txt";
+        fs::copy_file(row.file.empty() ? HXRATE_EXAMPLE_CASE : dataCase(row.file), s / name);
+        if (row.epoch) setenv("SOURCE_DATE_EPOCH", row.epoch, 1);
+        ProgramRun r = report(row.args.empty() ? std::vector<std::string>{name} : [&] {
+            std::vector<std::string> a = row.args;
+            a.push_back(name);
+            return a;
+        }(), s.path());
+        unsetenv("SOURCE_DATE_EPOCH");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string stem = fs::path(name).stem().string();
+        std::string page = readText(s / (stem + ".report.html"));
+        EXPECT_EQ(elementText(page, "header-sha256"), hxrate::tools::sha256Hex(readText(s / name)));
+        for (const auto& [id, text] : row.shows)
+            EXPECT_TRUE(elementText(page, id).starts_with(text))
+                << id << " shows \"" << elementText(page, id) << "\", expected " << text;
+        for (const std::string& text : row.contains)
+            EXPECT_NE(page.find(text), std::string::npos) << text;
+        for (const std::string& text : row.lacks)
+            EXPECT_EQ(page.find(text), std::string::npos) << text;
+
+        if (row.file.empty() && !row.epoch) {
+            // The breakdown's shares add up to the whole.
+            std::size_t at = page.find("id=\"resistance-table\"");
+            ASSERT_NE(at, std::string::npos);
+            double sum = 0;
+            int parts = 0;
+            for (std::size_t end = page.find("</table>", at); (at = page.find(" %</td>", at)) < end;
+                 ++at, ++parts)
+                sum += std::stod(page.substr(page.rfind('>', at) + 1));
+            EXPECT_EQ(parts, 3);
+            EXPECT_NEAR(sum, 100, 0.1);
+            // The temperature axis holds every inlet and outlet with a margin
+            // of at most a quarter of their span on either side.
+            nlohmann::json j = nlohmann::json::parse(readText(s / (stem + ".report.json")));
+            auto attribute = [&](const std::string& key) {
+                std::size_t from = page.find(key + "=\"") + key.size() + 2;
+                return std::stod(page.substr(from));
+            };
+            double low = attribute("data-y-min"), high = attribute("data-y-max");
+            std::vector<double> temperatures = {j["results"]["tube_outlet_temperature"],
+                                                j["results"]["shell_outlet_temperature"]};
+            for (const nlohmann::json& input : j["inputs"])
+                if (input["key"].get<std::string>().ends_with("inlet_temperature"))
+                    temperatures.push_back(input["value"]);
+            ASSERT_EQ(temperatures.size(), 4u);
+            double tMin = *std::min_element(temperatures.begin(), temperatures.end());
+            double tMax = *std::max_element(temperatures.begin(), temperatures.end());
+            EXPECT_LE(low, tMin);
+            EXPECT_GE(high, tMax);
+            EXPECT_LE(high - low, (tMax - tMin) * 1.2) << low << " to " << high;
+            EXPECT_NE(page.find("id=\"tube-inlet\""), std::string::npos);
+            EXPECT_NE(page.find("id=\"shell-arrow\""), std::string::npos);
+            EXPECT_NE(page.find(std::string("stroke=\"") + hxrate::tools::tubeColour),
+                      std::string::npos);
+        }
+    }
+}
+
+// Printed to PDF by headless Chromium, each page of an A4 report takes one
+// to three sheets.
+TEST(ReportPage, PrintsToOneToThreeSheets) {
+    const std::string chromium = "/usr/bin/chromium";
+    if (!fs::exists(chromium))
+        GTEST_SKIP() << "Chromium is not installed at " << chromium << ": no PDF is printed";
+    Scratch s;
+    fs::copy_file(HXRATE_EXAMPLE_CASE, s / fixedName);
+    for (const char* name : {"rejected-tube-reynolds", "decimal-comma", "cross-flow"})
+        fs::copy_file(dataCase(name), s / (std::string(name) + ".txt"));
+    for (const std::string stem :
+         {"48230007640350000606", "rejected-tube-reynolds", "decimal-comma", "cross-flow"}) {
+        SCOPED_TRACE(stem);
+        ASSERT_EQ(report({stem + ".txt"}, s.path()).status, 0);
+        const fs::path pdf = s / (stem + ".pdf");
+        ProgramRun print = run(
+            chromium,
+            {"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             "--disable-background-networking", "--no-pdf-header-footer", browserArgs(s),
+             "--print-to-pdf=" + pdf.string(), "file://" + (s / (stem + ".report.html")).string()},
+            s.path());
+        ASSERT_TRUE(fs::exists(pdf)) << print.err;
+        std::string bytes = readText(pdf);
+        int sheets = 0;
+        for (std::size_t at = 0; (at = bytes.find("/Type /Page", at)) != std::string::npos; ++at)
+            sheets += bytes.compare(at, 12, "/Type /Pages") != 0;
+        EXPECT_GE(sheets, 1);
+        EXPECT_LE(sheets, 3);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "case_lines.h"
+#include "colours.h"
 
 namespace hxrate::tools {
 namespace {
@@ -13,9 +14,6 @@ namespace {
 // Page and plot area, in SVG user units.
 constexpr double pageWidth = 800, pageHeight = 540;
 constexpr double left = 90, right = 770, top = 70, bottom = 400;
-
-constexpr const char* tubeColour = "#c0392b";
-constexpr const char* shellColour = "#2471a3";
 
 std::string number(double v, int decimals) {
     char text[64];
@@ -93,9 +91,15 @@ std::string renderProfileSvg(const ResultsReport& report, std::string_view remar
     if (!std::isfinite(xMin)) xMin = xMax = 0;
     if (!std::isfinite(yMin)) yMin = yMax = 0;
     std::vector<double> xTicks = niceTicks(xMin, xMax, 8);
-    std::vector<double> yTicks = niceTicks(yMin, yMax, 6);
+    // The temperature axis spans the data with a margin of 5 % of its span
+    // on each side rather than the next round ticks, which can leave a band
+    // of the chart empty and flatten changes of a fraction of a kelvin.
+    double pad = yMax > yMin ? (yMax - yMin) * 0.05 : std::max(std::fabs(yMin) * 0.05, 0.5);
+    std::vector<double> yTicks;
+    for (double t : niceTicks(yMin - pad, yMax + pad, 6))
+        if (t >= yMin - pad && t <= yMax + pad) yTicks.push_back(t);
     Scale x{xTicks.front(), xTicks.back(), left, right};
-    Scale y{yTicks.front(), yTicks.back(), bottom, top};
+    Scale y{yMin - pad, yMax + pad, bottom, top};
 
     std::string svg =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -156,9 +160,10 @@ std::string renderProfileSvg(const ResultsReport& report, std::string_view remar
                 std::string("stroke=\"") + shellColour + "\" stroke-width=\"2\"");
     svg += text(left + 338, legendY + 4, report.thirdColumnTitle, "");
 
-    std::string caption = "Overall Heat Transfer Coefficient = " + report.overallCoefficient.text;
+    std::string caption = "Overall Heat Transfer Coefficient = " + report.overallCoefficient.text +
+                          " W/(m\u00b2\u00b7K)";
     if (report.shellExitTemperature)
-        caption += ";  Shell Exit Temperature = " + report.shellExitTemperature->text;
+        caption += ";  Shell Exit Temperature = " + report.shellExitTemperature->text + " \u00b0C";
     svg +=
         text(pageWidth / 2, legendY + 40, caption, "text-anchor=\"middle\" font-style=\"italic\"");
     return svg + "</svg>\n";

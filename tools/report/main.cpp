@@ -1,4 +1,5 @@
-// hxrate-report [PATH] [-o DIR] [--json FILE|-] [--html FILE|-] [--strict]:
+// hxrate-report [PATH] [-o DIR] [--json FILE|-] [--html FILE|-] [--strict]
+// [--title T] [--project P] [--revision R] [--date D]:
 // rates a case (a 21-line case file or a case document) and writes
 // <case name>.report.json and <case name>.report.html, with warnings about the
 // case, pressure drops and the numerics of the march.
@@ -6,6 +7,8 @@
 // a case instead.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -15,6 +18,7 @@
 #include <hxrate/files.h>
 
 #include "analysis.h"
+#include "checksum.h"
 #include "command_line.h"
 #include "files.h"
 #include "report_html.h"
@@ -46,6 +50,8 @@ int reportMain(int argc, char** argv) {
     std::string htmlCopy;
     bool strict = false;
     bool caseJson = false;
+    PageHeader header;
+    std::string date;
     app.add_option("PATH", path,
                    "case file of any name, or a folder holding " +
                        std::string(hxrate::caseFileName) + " (default: the working directory)");
@@ -63,6 +69,12 @@ int reportMain(int argc, char** argv) {
         ->excludes(jsonOption)
         ->excludes(htmlOption)
         ->excludes(strictFlag);
+    app.add_option("--title", header.title, "title of the page (default: the case's name)");
+    app.add_option("--project", header.project, "project named in the page's header");
+    app.add_option("--revision", header.revision, "revision named in the page's header");
+    app.add_option("--date", date,
+                   "date and time the header gives, as written (default: SOURCE_DATE_EPOCH "
+                   "when set, else the time of the rating, in UTC)");
     hxrate::tools::addVersionFlag(app);
     if (std::optional<int> status = hxrate::tools::parseCommandLine(app, argc, argv))
         return *status;
@@ -102,6 +114,24 @@ int reportMain(int argc, char** argv) {
         }
         return 0;
     }
+    header.caseFile = casePath.filename().string();
+    header.sha256 = hxrate::tools::sha256Hex(*bytes);
+    if (!date.empty()) {
+        header.ratedAt = date;
+    } else if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        // Reproducible builds' convention: whole seconds since 1970, UTC.
+        char* end = nullptr;
+        long long seconds = std::strtoll(epoch, &end, 10);
+        if (*end != '\0' || seconds < 0) {
+            complain({"SOURCE_DATE_EPOCH is not a number of seconds: ", epoch});
+            return hxrate::tools::usageErrorStatus;
+        }
+        header.ratedAt = utcText(seconds);
+    } else {
+        header.ratedAt = utcText(std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count());
+    }
     Report report = buildReport(*bytes, casePath.string(), casePath.stem().string());
 
     fs::path folder = outputFolder.empty() ? casePath.parent_path() : fs::path(outputFolder);
@@ -110,7 +140,7 @@ int reportMain(int argc, char** argv) {
     const fs::path jsonPath = folder / (report.caseName + ".report.json");
     const fs::path htmlPath = folder / (report.caseName + ".report.html");
     const std::string json = reportText(report);
-    const std::string page = reportHtml(report);
+    const std::string page = reportHtml(report, header);
     const std::pair<std::string, const std::string&> outputs[] = {
         {jsonPath.string(), json}, {htmlPath.string(), page}, {jsonCopy, json}, {htmlCopy, page}};
     for (const auto& [file, text] : outputs) {

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <set>
 #include <sstream>
 
 #include <hxrate/report.h>
 
+#include "colours.h"
 #include "markup.h"
 #include "report_json.h"
 
@@ -66,11 +69,21 @@ li.error .sev { color: var(--error); }
 li.warning .sev { color: var(--warning); }
 li.info .sev { color: var(--info); }
 code { font-size: 9pt; }
+header.titleblock { border: 1px solid var(--ink); margin: 0 0 8px; }
+header.titleblock table { font-size: 9pt; }
+header.titleblock th { width: 22%; }
+tr.flagged td { background: #fde7e6; font-weight: 600; }
+tr.flagged td:first-child { border-left: 4px solid var(--error); }
 .note { color: var(--muted); font-size: 9pt; }
 svg { width: 100%; height: auto; }
 @page { size: A4; margin: 14mm 12mm; }
 @media print {
-  body { padding: 0; max-width: none; }
+  body { padding: 0; max-width: none; font-size: 9pt; }
+  table { font-size: 8pt; }
+  th, td { padding: 0 4px; }
+  h2 { font-size: 11pt; margin: 8px 0 3px; }
+  .summary .v { font-size: 9.5pt; }
+  svg { max-height: 75mm; }
   section, table, figure, .summary { break-inside: avoid; }
   h2 { break-after: avoid; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
@@ -117,15 +130,22 @@ std::string profileSvg(const Report& rep) {
         }
     }
     std::vector<double> xt = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
-    double pad = (yMax - yMin) * 0.03;
-    std::vector<double> yt = ticks(yMin - pad, yMax + pad, 6);
+    // The temperature axis spans the data and a margin of 5 % of its span
+    // on each side, not the next round ticks: changes of a fraction of a
+    // kelvin would otherwise be flat lines.
+    double pad = yMax > yMin ? (yMax - yMin) * 0.05 : std::max(std::fabs(yMin) * 0.05, 0.5);
+    std::vector<double> yt;
+    for (double t : ticks(yMin - pad, yMax + pad, 6))
+        if (t >= yMin - pad && t <= yMax + pad) yt.push_back(t);
     const double left = 70, right = 700, top = 20, bottom = 300, width = 720, height = 360;
-    double x0 = xt.front(), x1 = xt.back(), y0 = yt.front(), y1 = yt.back();
+    double x0 = xt.front(), x1 = xt.back(), y0 = yMin - pad, y1 = yMax + pad;
     auto X = [&](double x) { return left + (x - x0) / (x1 - x0) * (right - left); };
     auto Y = [&](double y) { return bottom - (y - y0) / (y1 - y0) * (bottom - top); };
     std::ostringstream s;
     s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << ' ' << height
-      << "\" role=\"img\" aria-label=\"temperature profile\" font-size=\"12\">\n";
+      << "\" role=\"img\" aria-label=\"temperature profile\" font-size=\"12\" id=\"profile-chart\""
+      << " data-y-min=\"" << formatNumber(y0, 9) << "\" data-y-max=\"" << formatNumber(y1, 9)
+      << "\">\n";
     s << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
       << "\" fill=\"white\"/>\n";
     for (double t : xt) {
@@ -149,8 +169,34 @@ std::string profileSvg(const Report& rep) {
             s << svgNumber(X(p.location[i])) << ',' << svgNumber(Y(values[i])) << ' ';
         s << "\"/>\n";
     };
-    line(p.tube, "tube", "#1f5fa8");
-    line(p.shell, "shell", "#c4432b");
+    line(p.tube, "tube", tools::tubeColour);
+    line(p.shell, "shell", tools::shellColour);
+    // Each stream's inlet as a dot and its direction of flow as an arrow
+    // head half way along: a stream enters at the end whose temperature is
+    // nearer its inlet temperature.
+    const std::size_t first = nodes.front(), last = nodes.back();
+    auto entersFirst = [&](const std::vector<double>& values, double inlet) {
+        return std::fabs(values[first] - inlet) <= std::fabs(values[last] - inlet);
+    };
+    auto mark = [&](const std::vector<double>& values, const char* id, const char* colour,
+                    bool fromFirst) {
+        std::size_t in = fromFirst ? first : last;
+        s << "<circle id=\"" << id << "-inlet\" cx=\"" << svgNumber(X(p.location[in])) << "\" cy=\""
+          << svgNumber(Y(values[in])) << "\" r=\"5\" fill=\"" << colour << "\"><title>" << id
+          << " inlet</title></circle>\n";
+        std::size_t mid = nodes[nodes.size() / 2];
+        double cx = X(p.location[mid]), cy = Y(values[mid]);
+        double dir = fromFirst == (X(p.location[last]) >= X(p.location[first])) ? 1 : -1;
+        s << "<path id=\"" << id << "-arrow\" d=\"M" << svgNumber(cx + 7 * dir) << ','
+          << svgNumber(cy) << " L" << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy - 6) << " L"
+          << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy + 6) << " Z\" fill=\"" << colour
+          << "\"/>\n";
+    };
+    mark(p.tube, "tube", tools::tubeColour, entersFirst(p.tube, rep.input.tubeInletTemperature));
+    // Across the passes the shell curve is each pass's inlet, not one stream.
+    if (rep.input.exchangerType != ExchangerType::CrossFlowCounterCurrent)
+        mark(p.shell, "shell", tools::shellColour,
+             entersFirst(p.shell, rep.input.shellInletTemperature));
     s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 36
       << "\" text-anchor=\"middle\">location along the tube x (m)</text>\n"
       << "<text transform=\"translate(16," << (top + bottom) / 2
@@ -158,11 +204,15 @@ std::string profileSvg(const Report& rep) {
     bool passInlet = rep.input.exchangerType == ExchangerType::CrossFlowCounterCurrent;
     double ly = bottom + 52;
     s << "<line x1=\"" << left << "\" y1=\"" << ly << "\" x2=\"" << left + 24 << "\" y2=\"" << ly
-      << "\" stroke=\"#1f5fa8\" stroke-width=\"2\"/><text x=\"" << left + 30 << "\" y=\"" << ly + 4
-      << "\">tube fluid</text>\n"
+      << "\" stroke=\"" << tools::tubeColour << "\" stroke-width=\"2\"/><text x=\"" << left + 30
+      << "\" y=\"" << ly + 4 << "\">tube fluid</text>\n"
       << "<line x1=\"" << left + 150 << "\" y1=\"" << ly << "\" x2=\"" << left + 174 << "\" y2=\""
-      << ly << "\" stroke=\"#c4432b\" stroke-width=\"2\"/><text x=\"" << left + 180 << "\" y=\""
-      << ly + 4 << "\">" << (passInlet ? "shell-pass inlet" : "shell fluid") << "</text>\n";
+      << ly << "\" stroke=\"" << tools::shellColour << "\" stroke-width=\"2\"/><text x=\""
+      << left + 180 << "\" y=\"" << ly + 4 << "\">"
+      << (passInlet ? "shell-pass inlet" : "shell fluid") << "</text>\n"
+      << "<circle cx=\"" << left + 330 << "\" cy=\"" << ly << "\" r=\"4\" fill=\"#5b6470\"/>"
+      << "<text x=\"" << left + 340 << "\" y=\"" << ly + 4
+      << "\">inlet; arrow heads: direction of flow</text>\n";
     s << "</svg>\n";
     return s.str();
 }
@@ -183,11 +233,59 @@ void table(std::ostringstream& h, const std::vector<Row>& rows, const char* id =
 }
 
 std::string pressureText(const std::optional<PressureDrop>& d) {
-    if (!d) return "—";
+    if (!d) return "not formed";
     return withUnit(d->pressureDrop, "Pa") + (d->estimate ? " (estimate)" : "");
 }
 
+// A duty as a magnitude with its direction in words: the sign of the
+// assessment's duty says whether the stream gave heat off (positive for the
+// tube stream) or took it up (positive for the shell stream).
+std::string dutyText(std::optional<double> duty, bool positiveGivesOff, const char* stream) {
+    if (!duty) return "not formed";
+    std::string text = withUnit(std::fabs(*duty), "W");
+    if (*duty == 0) return text;
+    bool givesOff = (*duty > 0) == positiveGivesOff;
+    return text + " (" + stream + (givesOff ? " stream cooled)" : " stream heated)");
+}
+
+std::string typeName(std::int32_t type) {
+    std::string name(exchangerTitle(type));
+    return name.empty() ? "type " + std::to_string(type) : name;
+}
+
 }  // namespace
+
+std::string utcText(long long secondsSinceEpoch) {
+    std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm parts{};
+    char buffer[64];
+    if (!gmtime_r(&t, &parts) ||
+        std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts) == 0)
+        return {};
+    return buffer;
+}
+
+std::vector<ResistanceShare> resistanceBreakdown(const Report& rep) {
+    const Rating& r = rep.rating;
+    if (!reached(r, Stage::shellHeatTransfer)) return {};
+    // Every term per unit tube length times 2 pi, as the rating sums them:
+    // each fouling layer is Rf over its own surface's radius.
+    std::vector<ResistanceShare> parts = {{"tube film", r.tube.filmResistance, 0}};
+    const Case& c = rep.input;
+    double Do = r.geometry.outerDiameter;
+    if (rep.extensions)
+        parts.push_back(
+            {"fouling inside", rep.extensions->foulingInside / (c.tubeInnerDiameter * 0.5), 0});
+    parts.push_back({"wall", r.geometry.wallResistance, 0});
+    if (rep.extensions)
+        parts.push_back({"fouling outside", rep.extensions->foulingOutside / (Do * 0.5), 0});
+    parts.push_back({"shell film", r.shell.filmResistance, 0});
+    double total = 0;
+    for (const ResistanceShare& p : parts) total += p.perLength;
+    if (!(total > 0) || !std::isfinite(total)) return {};
+    for (ResistanceShare& p : parts) p.percent = p.perLength / total * 100;
+    return parts;
+}
 
 std::string formatNumber(std::optional<double> x, int digits) {
     if (!x || !std::isfinite(*x)) return "—";
@@ -207,13 +305,13 @@ std::string formatNumber(std::optional<double> x, int digits) {
     return buffer;
 }
 
-std::string reportHtml(const Report& rep) {
+std::string reportHtml(const Report& rep, const PageHeader& header) {
     const Case& c = rep.input;
     const Rating& r = rep.rating;
     const ThermalSummary& t = rep.thermal;
     bool solved = rep.outcome == Outcome::solved;
     std::ostringstream h;
-    std::string title = "hxrate report: " + rep.caseName;
+    std::string title = header.title.empty() ? "hxrate report: " + rep.caseName : header.title;
     h << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
          "style-src 'unsafe-inline'; img-src data:; form-action 'none'; base-uri 'none'\">\n"
@@ -221,13 +319,24 @@ std::string reportHtml(const Report& rep) {
       << "<title>" << tools::xmlEscape(title) << "</title>\n<style>" << style
       << "</style>\n</head>\n<body>\n";
 
-    std::string typeTitle(exchangerTitle(c.exchangerType));
-    h << "<h1>Exchanger rating: " << tools::xmlEscape(rep.caseName) << "</h1>\n"
-      << "<p class=\"sub\">Type " << c.exchangerType
-      << (typeTitle.empty() ? "" : " — " + tools::xmlEscape(typeTitle)) << " · case file <code>"
-      << tools::xmlEscape(rep.casePath) << "</code> · hxrate "
-      << tools::xmlEscape(hxrate::version())
-      << " · SI units assumed: the case is read without conversion</p>\n";
+    h << "<header class=\"titleblock\" id=\"titleblock\">\n<h1 id=\"header-title\">"
+      << tools::xmlEscape(header.title.empty() ? "Exchanger rating: " + rep.caseName : header.title)
+      << "</h1>\n<table>\n";
+    auto headerRow = [&](const char* id, const char* key, const std::string& value) {
+        if (value.empty()) return;
+        h << "<tr><th>" << key << "</th><td id=\"" << id << "\">" << tools::xmlEscape(value)
+          << "</td></tr>\n";
+    };
+    headerRow("header-project", "project", header.project);
+    headerRow("header-revision", "revision", header.revision);
+    headerRow("header-case", "case file", header.caseFile.empty() ? rep.casePath : header.caseFile);
+    headerRow("header-sha256", "SHA-256 of the case file", header.sha256);
+    headerRow("header-date", "rated", header.ratedAt);
+    headerRow("header-type", "exchanger type",
+              typeName(c.exchangerType) + " (type " + std::to_string(c.exchangerType) + ")");
+    headerRow("header-version", "program", "hxrate " + std::string(hxrate::version()));
+    h << "</table>\n</header>\n<p class=\"sub\">SI units assumed: the case is read without "
+         "conversion</p>\n";
 
     int errors = 0, warnings = 0;
     for (const Warning& w : rep.warnings) {
@@ -241,23 +350,22 @@ std::string reportHtml(const Report& rep) {
         h << "<div><span class=\"k\">" << key << "</span><span class=\"v\" id=\"" << id << "\">"
           << value << "</span></div>\n";
     };
-    cell("summary-type", "exchanger type", std::to_string(c.exchangerType));
-    std::string duty = "—";
-    if (solved && t.tubeDuty) {
-        duty = withUnit(std::fabs(*t.tubeDuty), "W");
-        if (*t.tubeDuty != 0)
-            duty += *t.tubeDuty < 0 ? " (tube stream heated)" : " (tube stream cooled)";
-    }
-    cell("summary-duty", "heat duty", duty);
+    // A rejected case forms no outlets, no U and no pressure drop worth
+    // showing: what the steps before the check left behind is not a result.
+    const std::string notFormed = "not formed";
+    cell("summary-type", "exchanger type", tools::xmlEscape(typeName(c.exchangerType)));
+    cell("summary-duty", "heat duty", solved ? dutyText(t.tubeDuty, true, "tube") : notFormed);
     cell("summary-u", "overall coefficient U",
-         solved ? withUnit(r.overallCoefficient, "W/(m²·K)") : "—");
-    cell("summary-area", "heat transfer area", solved ? withUnit(r.area, "m²") : "—");
+         solved ? withUnit(r.overallCoefficient, "W/(m²·K)") : notFormed);
+    cell("summary-area", "heat transfer area", solved ? withUnit(r.area, "m²") : notFormed);
     cell("summary-tube-outlet", "tube outlet",
-         solved ? withUnit(r.tubeOutletTemperature, "°C") : "—");
+         solved ? withUnit(r.tubeOutletTemperature, "°C") : notFormed);
     cell("summary-shell-outlet", "shell outlet",
-         solved ? withUnit(r.shellOutletTemperature, "°C") : "—");
-    cell("summary-tube-dp", "tube-side ΔP", pressureText(rep.tubePressureDrop));
-    cell("summary-shell-dp", "shell-side ΔP", pressureText(rep.shellPressureDrop));
+         solved ? withUnit(r.shellOutletTemperature, "°C") : notFormed);
+    cell("summary-tube-dp", "tube-side ΔP",
+         solved ? pressureText(rep.tubePressureDrop) : notFormed);
+    cell("summary-shell-dp", "shell-side ΔP",
+         solved ? pressureText(rep.shellPressureDrop) : notFormed);
     h << "</div>\n</section>\n";
 
     h << "<section id=\"warnings\">\n<h2>Warnings</h2>\n";
@@ -294,8 +402,15 @@ std::string reportHtml(const Report& rep) {
 
     h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr><th>case line</th><th>file line"
          "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
+    std::set<int> flaggedLines;
+    for (const Warning& w : rep.warnings)
+        if (w.caseLine > 0 && w.severity != Severity::info) flaggedLines.insert(w.caseLine);
     for (const InputRow& row : describeInputs(c, rep.source)) {
-        h << "<tr><td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
+        bool flagged = row.caseLine > 0 && flaggedLines.contains(row.caseLine);
+        h << (flagged ? "<tr class=\"flagged\" data-case-line=\"" + std::to_string(row.caseLine) +
+                            "\" title=\"a warning concerns this line\">"
+                      : std::string("<tr>"))
+          << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
           << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
           << "</td><td class=\"num\">"
           << (row.text ? tools::xmlEscape(*row.text) : tools::xmlEscape(formatNumber(row.value, 6)))
@@ -360,8 +475,8 @@ std::string reportHtml(const Report& rep) {
         if (isCrossFlow(c.exchangerType))
             rows.push_back({"shell exit temperature (as the results file prints it)",
                             withUnit(r.shellExitTemperature, "°C"), ""});
-        rows.push_back({"duty of the tube stream", withUnit(t.tubeDuty, "W"), "given off"});
-        rows.push_back({"duty of the shell stream", withUnit(t.shellDuty, "W"), "taken up"});
+        rows.push_back({"duty of the tube stream", dutyText(t.tubeDuty, true, "tube"), ""});
+        rows.push_back({"duty of the shell stream", dutyText(t.shellDuty, false, "shell"), ""});
         rows.push_back(
             {"balance |Qt − Qs| / max",
              withUnit(t.imbalance ? std::optional<double>(*t.imbalance * 100) : std::nullopt, "%"),
@@ -377,6 +492,17 @@ std::string reportHtml(const Report& rep) {
         h << "<section id=\"results\">\n<h2>Results</h2>\n";
         table(h, rows);
         h << "</section>\n";
+    }
+
+    if (std::vector<ResistanceShare> shares = resistanceBreakdown(rep); solved && !shares.empty()) {
+        h << "<section id=\"resistance\">\n<h2>Thermal resistance</h2>\n<table "
+             "id=\"resistance-table\">\n<tr><th>part</th><th class=\"num\">per length × 2π "
+             "(m·K/W)</th><th class=\"num\">share</th></tr>\n";
+        for (const ResistanceShare& p : shares)
+            h << "<tr><th>" << p.part << "</th><td class=\"num\">"
+              << tools::xmlEscape(formatNumber(p.perLength)) << "</td><td class=\"num\">"
+              << tools::xmlEscape(formatNumber(p.percent, 3)) << " %</td></tr>\n";
+        h << "</table>\n</section>\n";
     }
 
     if (rep.extensions) {
@@ -416,7 +542,7 @@ std::string reportHtml(const Report& rep) {
     {
         std::vector<Row> rows;
         auto add = [&](const char* side, const std::optional<PressureDrop>& d) {
-            if (!d) {
+            if (!d || !solved) {
                 rows.push_back({side, "—", "not formed"});
                 return;
             }
