@@ -47,11 +47,11 @@ py::object errorObject(const hxrate::Error& error, const hxrate::Case& c);
 
 // ---- One per topic file, called by the module init in this order ----------------
 
-void bindErrors(py::module_& m);   // Error and its subclasses
-void bindCase(py::module_& m);     // Fluid, Case, parse_case, read_case
-void bindRating(py::module_& m);   // Geometry, SideResult, Profile, Rating, rate, rate_many, ...
-void bindProgram(py::module_& m);  // exchanger_title and other program facts
+void bindErrors(py::module_& m);      // Error and its subclasses
+void bindCase(py::module_& m);        // Fluid, Case, parse_case, read_case
+void bindRating(py::module_& m);      // Geometry, SideResult, Profile, Rating, rate, rate_many, ...
+void bindProgram(py::module_& m);     // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
-void bindDesign(py::module_& m);   // P-NTU, F and Bell-Delaware closed forms
+void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
 
 }  // namespace hxrate_python
