@@ -323,7 +323,8 @@ TEST(CorrelationSwitch, NearTheTubeReynoldsLimitOnlyALargeJumpWarns) {
         }
         Rating r = rate(c);
         ASSERT_EQ(r.tube.correlation, Correlation::laminarDuct) << row.why;
-        const Warning* w = find(assess(c, r, noGrids()), "correlation-switch");
+        const Assessment a = assess(c, r, noGrids());  // the warning points into it
+        const Warning* w = find(a, "correlation-switch");
         ASSERT_EQ(w != nullptr, row.warned) << row.why;
         if (!w) continue;
         EXPECT_EQ(w->caseLine, 15);
