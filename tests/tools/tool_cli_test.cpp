@@ -199,8 +199,8 @@ TEST(ToolOutputFile, EveryToolWritesByTheSameRules) {
 }
 
 TEST(ToolFailures, OutOfMemoryEndsWithAMessageNotAnAbort) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer build: its shadow memory does not fit a small address space";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer build: its shadow memory does not fit a small address space";
 #endif
     ScratchFolder work;
     // A million nodes: the grid fits the program's storage limit, not a

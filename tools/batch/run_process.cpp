@@ -76,10 +76,10 @@ rlimit childDataLimit(std::uint64_t storageLimitBytes) {
     return limit;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool instrumentedForAddresses = true;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool instrumentedWithShadowMemory = true;
 #else
-constexpr bool instrumentedForAddresses = false;
+constexpr bool instrumentedWithShadowMemory = false;
 #endif
 
 }  // namespace
@@ -103,9 +103,10 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
     if (pid == 0) {
         if (::chdir(folder.c_str()) != 0) childFails(status[1], 0);
         // The children share the memory as the workers in process share it.
-        // Not in a build for AddressSanitizer: its shadow memory is a private
-        // mapping of terabytes that RLIMIT_DATA counts, so no child could start.
-        if (!instrumentedForAddresses && ::setrlimit(RLIMIT_DATA, &dataLimit) != 0)
+        // Not in a build for AddressSanitizer or ThreadSanitizer: their shadow
+        // memory is a private mapping of terabytes that RLIMIT_DATA counts, so
+        // no child could start.
+        if (!instrumentedWithShadowMemory && ::setrlimit(RLIMIT_DATA, &dataLimit) != 0)
             childFails(status[1], 2);
         int nullFd = ::open("/dev/null", O_RDONLY);
         if (nullFd < 0 || ::dup2(nullFd, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0)
