@@ -38,7 +38,7 @@ def sources():
 
 VERSION = project_version()
 # The same as the CMake build's: never add a flag that lets the compiler fuse
-# or reorder floating-point operations (the fast-math family, -march=native).
+# or reorder floating-point operations, nor one that tunes for the build machine.
 FLAGS = ["-std=c++20", "-O2", "-g0", "-ffp-contract=off", "-fno-fast-math", "-fvisibility=hidden"]
 
 os.chdir(HERE)
