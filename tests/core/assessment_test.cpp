@@ -13,17 +13,10 @@
 
 #include "core/constants.h"
 #include "core/pipe_flow.h"
+#include "support/read_text.h"
 
 namespace hxrate {
 namespace {
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return bytes.str();
-}
 
 std::string dataText(const std::string& name) {
     return readText(std::string(HXRATE_REPORT_DATA_DIR) + "/" + name + ".txt");

@@ -16,17 +16,10 @@
 
 #include "analysis.h"
 #include "report_json.h"
+#include "support/read_text.h"
 
 namespace hxrate::report {
 namespace {
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return bytes.str();
-}
 
 std::string dataCase(const std::string& name) {
     return std::string(HXRATE_REPORT_DATA_DIR) + "/" + name + ".txt";
