@@ -95,25 +95,25 @@ class LayoutParser {
             case 'X':
                 if (count < 0) fail("X without a count");
                 ++position_;
-                elements.push_back({LayoutElement::Kind::Skip, count, 0, 0, {}});
+                elements.push_back({LayoutElement::Kind::skip, count, 0, 0, {}});
                 return;
             case 'A':
                 ++position_;
                 elements.insert(elements.end(), static_cast<std::size_t>(repeat),
-                                {LayoutElement::Kind::Text, 0, 0, 0, {}});
+                                {LayoutElement::Kind::text, 0, 0, 0, {}});
                 return;
             case 'F':
                 ++position_;
-                appendNumberField(elements, LayoutElement::Kind::Fixed, repeat);
+                appendNumberField(elements, LayoutElement::Kind::fixed, repeat);
                 return;
             case 'E':
                 ++position_;
                 expect('S');
-                appendNumberField(elements, LayoutElement::Kind::Scientific, repeat);
+                appendNumberField(elements, LayoutElement::Kind::scientific, repeat);
                 return;
             case '\'':
                 if (count >= 0) fail("count before a literal");
-                elements.push_back({LayoutElement::Kind::Literal, 0, 0, 0, readLiteral()});
+                elements.push_back({LayoutElement::Kind::literal, 0, 0, 0, readLiteral()});
                 return;
             case '(': {
                 ++position_;
@@ -188,27 +188,27 @@ std::string layOutLine(const Layout& layout, std::span<const LayoutItem> items) 
     };
     for (const LayoutElement& element : layout.elements) {
         switch (element.kind) {
-            case LayoutElement::Kind::Skip:
+            case LayoutElement::Kind::skip:
                 pendingBlanks += static_cast<std::size_t>(element.count);
                 break;
-            case LayoutElement::Kind::Literal:
+            case LayoutElement::Kind::literal:
                 payBlanks();
                 line += element.literal;
                 break;
-            case LayoutElement::Kind::Text: {
+            case LayoutElement::Kind::text: {
                 const auto* text = std::get_if<std::string_view>(&nextItem(items, itemIndex));
                 if (text == nullptr) throw std::logic_error("text field given a number item");
                 payBlanks();
                 line += *text;
                 break;
             }
-            case LayoutElement::Kind::Fixed: {
+            case LayoutElement::Kind::fixed: {
                 const double value = numberItem(nextItem(items, itemIndex));
                 payBlanks();
                 appendFixed(line, value, element.width, element.decimals);
                 break;
             }
-            case LayoutElement::Kind::Scientific: {
+            case LayoutElement::Kind::scientific: {
                 const double value = numberItem(nextItem(items, itemIndex));
                 payBlanks();
                 appendScientific(line, value, element.width, element.decimals);

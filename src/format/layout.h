@@ -13,12 +13,12 @@
 namespace hxrate {
 
 struct LayoutElement {
-    enum class Kind { Skip, Text, Fixed, Scientific, Literal };
+    enum class Kind { skip, text, fixed, scientific, literal };
     Kind kind;
-    int count = 0;        // Skip: number of blanks
-    int width = 0;        // Fixed, Scientific
-    int decimals = 0;     // Fixed, Scientific
-    std::string literal;  // Literal
+    int count = 0;        // skip: number of blanks
+    int width = 0;        // fixed, scientific
+    int decimals = 0;     // fixed, scientific
+    std::string literal;  // literal
 };
 
 // A parsed layout string, repeat groups expanded in place.

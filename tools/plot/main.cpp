@@ -53,7 +53,7 @@ int plotMain(int argc, char** argv) {
     // A rejected or failed run leaves the results file of an earlier run.
     std::string remark;
     LastRun last = lastRunOf(readWholeFile(folder + "/" + hxrate::runLogName));
-    if (last.ending == LastRun::endedEarly) {
+    if (last.ending == RunEnding::endedEarly) {
         if (!earlier) {
             std::cerr << "hxrate-plot: the last run in " << folder << " did not finish ("
                       << last.reason << "), so " << resultsPath

@@ -180,13 +180,13 @@ std::optional<CaseGrid> caseGrid(const std::string& path) {
 }
 
 LastRun lastRunOf(const std::optional<std::string>& runLog) {
-    if (!runLog) return {LastRun::unknown, {}};
+    if (!runLog) return {RunEnding::unknown, {}};
     std::string_view log = *runLog;
     std::string_view first = log.substr(0, log.find_first_of("\r\n"));
-    if (first == " Calculation processed successfully") return {LastRun::succeeded, {}};
-    if (first.empty() || first == " ") return {LastRun::endedEarly, "the run log is empty"};
+    if (first == " Calculation processed successfully") return {RunEnding::succeeded, {}};
+    if (first.empty() || first == " ") return {RunEnding::endedEarly, "the run log is empty"};
     // The log holds the reason in free-form lines; the first one names it.
-    return {LastRun::endedEarly, std::string(first.substr(1))};
+    return {RunEnding::endedEarly, std::string(first.substr(1))};
 }
 
 }  // namespace hxrate::tools

@@ -36,8 +36,13 @@ std::optional<CaseGrid> caseGrid(const std::string& path);
 // How the last run in a folder ended, from its run log: the results file
 // is that run's only when it succeeded. `reason` is the first line of the
 // log's message when it ended early.
+enum class RunEnding {
+    succeeded,   // the log says the calculation was processed
+    endedEarly,  // a rejection or a failure, or a log left empty
+    unknown,     // no run log
+};
 struct LastRun {
-    enum Ending { succeeded, endedEarly, unknown } ending;
+    RunEnding ending;
     std::string reason;
 };
 LastRun lastRunOf(const std::optional<std::string>& runLog);
