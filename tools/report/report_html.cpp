@@ -9,9 +9,8 @@
 
 #include <hxrate/report.h>
 
-#include "colours.h"
 #include "markup.h"
-#include "report_json.h"
+#include "report_chart.h"
 
 namespace hxrate::report {
 namespace {
@@ -89,133 +88,6 @@ svg { width: 100%; height: auto; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 }
 )";
-
-// Round steps for an axis: 1, 2 or 5 times a power of ten.
-std::vector<double> ticks(double low, double high, int wanted) {
-    if (!(high > low)) {
-        double pad = std::max(std::fabs(low) * 0.05, 0.5);
-        low -= pad;
-        high += pad;
-    }
-    double raw = (high - low) / wanted;
-    double power = std::pow(10, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw) break;
-    }
-    std::vector<double> out;
-    for (double t = std::floor(low / step) * step; t <= high + step * 0.999; t += step) {
-        out.push_back(std::fabs(t) < step * 1e-9 ? 0 : t);
-        if (t >= high) break;
-    }
-    return out;
-}
-
-std::string svgNumber(double x) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", x);
-    return buffer;
-}
-
-std::string profileSvg(const Report& rep) {
-    const Profile& p = rep.rating.profile;
-    std::vector<std::size_t> nodes = shownNodes(p.location.size(), 1500);
-    double xMin = p.location.front(), xMax = p.location.back();
-    double yMin = p.tube.front(), yMax = yMin;
-    for (std::size_t i : nodes) {
-        for (double y : {p.tube[i], p.shell[i]}) {
-            yMin = std::min(yMin, y);
-            yMax = std::max(yMax, y);
-        }
-    }
-    std::vector<double> xt = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
-    // The temperature axis spans the data and a margin of 5 % of its span
-    // on each side, not the next round ticks: changes of a fraction of a
-    // kelvin would otherwise be flat lines.
-    double pad = yMax > yMin ? (yMax - yMin) * 0.05 : std::max(std::fabs(yMin) * 0.05, 0.5);
-    std::vector<double> yt;
-    for (double t : ticks(yMin - pad, yMax + pad, 6))
-        if (t >= yMin - pad && t <= yMax + pad) yt.push_back(t);
-    const double left = 70, right = 700, top = 20, bottom = 300, width = 720, height = 360;
-    double x0 = xt.front(), x1 = xt.back(), y0 = yMin - pad, y1 = yMax + pad;
-    auto X = [&](double x) { return left + (x - x0) / (x1 - x0) * (right - left); };
-    auto Y = [&](double y) { return bottom - (y - y0) / (y1 - y0) * (bottom - top); };
-    std::ostringstream s;
-    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << ' ' << height
-      << "\" role=\"img\" aria-label=\"temperature profile\" font-size=\"12\" id=\"profile-chart\""
-      << " data-y-min=\"" << formatNumber(y0, 9) << "\" data-y-max=\"" << formatNumber(y1, 9)
-      << "\">\n";
-    s << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
-      << "\" fill=\"white\"/>\n";
-    for (double t : xt) {
-        s << "<line x1=\"" << svgNumber(X(t)) << "\" y1=\"" << top << "\" x2=\"" << svgNumber(X(t))
-          << "\" y2=\"" << bottom << "\" stroke=\"#e3e6ea\"/>"
-          << "<text x=\"" << svgNumber(X(t)) << "\" y=\"" << bottom + 16
-          << "\" text-anchor=\"middle\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
-    }
-    for (double t : yt) {
-        s << "<line x1=\"" << left << "\" y1=\"" << svgNumber(Y(t)) << "\" x2=\"" << right
-          << "\" y2=\"" << svgNumber(Y(t)) << "\" stroke=\"#e3e6ea\"/>"
-          << "<text x=\"" << left - 6 << "\" y=\"" << svgNumber(Y(t) + 4)
-          << "\" text-anchor=\"end\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
-    }
-    s << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left << "\" height=\""
-      << bottom - top << "\" fill=\"none\" stroke=\"#5b6470\"/>\n";
-    auto line = [&](const std::vector<double>& values, const char* id, const char* colour) {
-        s << "<polyline id=\"" << id << "\" fill=\"none\" stroke=\"" << colour
-          << "\" stroke-width=\"2\" points=\"";
-        for (std::size_t i : nodes)
-            s << svgNumber(X(p.location[i])) << ',' << svgNumber(Y(values[i])) << ' ';
-        s << "\"/>\n";
-    };
-    line(p.tube, "tube", tools::tubeColour);
-    line(p.shell, "shell", tools::shellColour);
-    // Each stream's inlet as a dot and its direction of flow as an arrow
-    // head half way along: a stream enters at the end whose temperature is
-    // nearer its inlet temperature.
-    const std::size_t first = nodes.front(), last = nodes.back();
-    auto entersFirst = [&](const std::vector<double>& values, double inlet) {
-        return std::fabs(values[first] - inlet) <= std::fabs(values[last] - inlet);
-    };
-    auto mark = [&](const std::vector<double>& values, const char* id, const char* colour,
-                    bool fromFirst) {
-        std::size_t in = fromFirst ? first : last;
-        s << "<circle id=\"" << id << "-inlet\" cx=\"" << svgNumber(X(p.location[in])) << "\" cy=\""
-          << svgNumber(Y(values[in])) << "\" r=\"5\" fill=\"" << colour << "\"><title>" << id
-          << " inlet</title></circle>\n";
-        std::size_t mid = nodes[nodes.size() / 2];
-        double cx = X(p.location[mid]), cy = Y(values[mid]);
-        double dir = fromFirst == (X(p.location[last]) >= X(p.location[first])) ? 1 : -1;
-        s << "<path id=\"" << id << "-arrow\" d=\"M" << svgNumber(cx + 7 * dir) << ','
-          << svgNumber(cy) << " L" << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy - 6) << " L"
-          << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy + 6) << " Z\" fill=\"" << colour
-          << "\"/>\n";
-    };
-    mark(p.tube, "tube", tools::tubeColour, entersFirst(p.tube, rep.input.tubeInletTemperature));
-    // Across the passes the shell curve is each pass's inlet, not one stream.
-    if (rep.input.exchangerType != ExchangerType::CrossFlowCounterCurrent)
-        mark(p.shell, "shell", tools::shellColour,
-             entersFirst(p.shell, rep.input.shellInletTemperature));
-    s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 36
-      << "\" text-anchor=\"middle\">location along the tube x (m)</text>\n"
-      << "<text transform=\"translate(16," << (top + bottom) / 2
-      << ") rotate(-90)\" text-anchor=\"middle\">temperature (°C)</text>\n";
-    bool passInlet = rep.input.exchangerType == ExchangerType::CrossFlowCounterCurrent;
-    double ly = bottom + 52;
-    s << "<line x1=\"" << left << "\" y1=\"" << ly << "\" x2=\"" << left + 24 << "\" y2=\"" << ly
-      << "\" stroke=\"" << tools::tubeColour << "\" stroke-width=\"2\"/><text x=\"" << left + 30
-      << "\" y=\"" << ly + 4 << "\">tube fluid</text>\n"
-      << "<line x1=\"" << left + 150 << "\" y1=\"" << ly << "\" x2=\"" << left + 174 << "\" y2=\""
-      << ly << "\" stroke=\"" << tools::shellColour << "\" stroke-width=\"2\"/><text x=\""
-      << left + 180 << "\" y=\"" << ly + 4 << "\">"
-      << (passInlet ? "shell-pass inlet" : "shell fluid") << "</text>\n"
-      << "<circle cx=\"" << left + 330 << "\" cy=\"" << ly << "\" r=\"4\" fill=\"#5b6470\"/>"
-      << "<text x=\"" << left + 340 << "\" y=\"" << ly + 4
-      << "\">inlet; arrow heads: direction of flow</text>\n";
-    s << "</svg>\n";
-    return s.str();
-}
 
 struct Row {
     std::string label;
@@ -305,12 +177,10 @@ std::string formatNumber(std::optional<double> x, int digits) {
     return buffer;
 }
 
-std::string reportHtml(const Report& rep, const PageHeader& header) {
-    const Case& c = rep.input;
-    const Rating& r = rep.rating;
-    const ThermalSummary& t = rep.thermal;
-    bool solved = rep.outcome == Outcome::solved;
-    std::ostringstream h;
+namespace {
+
+// Writes the document head: title, style and a policy that forbids every network request.
+void writeHead(std::ostringstream& h, const Report& rep, const PageHeader& header) {
     std::string title = header.title.empty() ? "hxrate report: " + rep.caseName : header.title;
     h << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -318,7 +188,11 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
       << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       << "<title>" << tools::xmlEscape(title) << "</title>\n<style>" << style
       << "</style>\n</head>\n<body>\n";
+}
 
+// Writes the title block: what was rated, when and by what.
+void writeTitleBlock(std::ostringstream& h, const Report& rep, const PageHeader& header) {
+    const Case& c = rep.input;
     h << "<header class=\"titleblock\" id=\"titleblock\">\n<h1 id=\"header-title\">"
       << tools::xmlEscape(header.title.empty() ? "Exchanger rating: " + rep.caseName : header.title)
       << "</h1>\n<table>\n";
@@ -337,7 +211,14 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
     headerRow("header-version", "program", "hxrate " + std::string(hxrate::version()));
     h << "</table>\n</header>\n<p class=\"sub\">SI units assumed: the case is read without "
          "conversion</p>\n";
+}
 
+// Writes the verdict and the headline results.
+void writeSummary(std::ostringstream& h, const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
+    const ThermalSummary& t = rep.thermal;
+    bool solved = rep.outcome == Outcome::solved;
     int errors = 0, warnings = 0;
     for (const Warning& w : rep.warnings) {
         errors += w.severity == Severity::error;
@@ -367,7 +248,10 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
     cell("summary-shell-dp", "shell-side ΔP",
          solved ? pressureText(rep.shellPressureDrop) : notFormed);
     h << "</div>\n</section>\n";
+}
 
+// Writes the assessment's warnings, errors first.
+void writeWarnings(std::ostringstream& h, const Report& rep) {
     h << "<section id=\"warnings\">\n<h2>Warnings</h2>\n";
     if (rep.warnings.empty()) {
         h << "<p>None.</p>\n";
@@ -384,7 +268,10 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         h << "</ul>\n";
     }
     h << "</section>\n";
+}
 
+// Writes the check that rejected the case and the values that made it.
+void writeRejection(std::ostringstream& h, const Report& rep) {
     if (rep.rejectedBy) {
         h << "<section id=\"rejection\">\n<h2>Rejected</h2>\n<p>Run log: <code>"
           << tools::xmlEscape(checkMessage(*rep.rejectedBy)) << "</code> (check <code>"
@@ -399,7 +286,11 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         table(h, rows, "triggers");
         h << "</section>\n";
     }
+}
 
+// Writes the case's values line by line, flagging the lines a warning concerns.
+void writeInputs(std::ostringstream& h, const Report& rep) {
+    const Case& c = rep.input;
     h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr><th>case line</th><th>file line"
          "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
     std::set<int> flaggedLines;
@@ -417,7 +308,11 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
           << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td></tr>\n";
     }
     h << "</table>\n</section>\n";
+}
 
+// Writes the geometry the model derived.
+void writeGeometry(std::ostringstream& h, const Report& rep) {
+    const Rating& r = rep.rating;
     if (reached(r, Stage::geometry)) {
         const Geometry& g = r.geometry;
         h << "<section id=\"geometry\">\n<h2>Derived geometry</h2>\n";
@@ -431,7 +326,12 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
                   {"wall term ln(Do/Di)/kw", withUnit(g.wallResistance, "m·K/W"), ""}});
         h << "</section>\n";
     }
+}
 
+// Writes both sides' dimensionless numbers, films and correlations.
+void writeFilmCoefficients(std::ostringstream& h, const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
     if (reached(r, Stage::tubeSide)) {
         bool shell = reached(r, Stage::shellHeatTransfer);
         h << "<section id=\"sides\">\n<h2>Film coefficients</h2>\n<table>\n<tr><th></th>"
@@ -460,7 +360,14 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         }
         h << "</section>\n";
     }
+}
 
+// Writes the solved rating's results and thermal summary.
+void writeResults(std::ostringstream& h, const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
+    const ThermalSummary& t = rep.thermal;
+    bool solved = rep.outcome == Outcome::solved;
     if (solved) {
         std::vector<Row> rows = {
             {"overall coefficient U (outer surface)", withUnit(r.overallCoefficient, "W/(m²·K)"),
@@ -493,7 +400,11 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         table(h, rows);
         h << "</section>\n";
     }
+}
 
+// Writes the shares of the overall thermal resistance.
+void writeResistance(std::ostringstream& h, const Report& rep) {
+    bool solved = rep.outcome == Outcome::solved;
     if (std::vector<ResistanceShare> shares = resistanceBreakdown(rep); solved && !shares.empty()) {
         h << "<section id=\"resistance\">\n<h2>Thermal resistance</h2>\n<table "
              "id=\"resistance-table\">\n<tr><th>part</th><th class=\"num\">per length × 2π "
@@ -504,7 +415,10 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
               << tools::xmlEscape(formatNumber(p.percent, 3)) << " %</td></tr>\n";
         h << "</table>\n</section>\n";
     }
+}
 
+// Writes the extensions and what they gave.
+void writeExtensions(std::ostringstream& h, const Report& rep) {
     if (rep.extensions) {
         const Extensions& e = *rep.extensions;
         std::vector<Row> rows = {
@@ -536,7 +450,11 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         table(h, rows, "extensions-table");
         h << "</section>\n";
     }
+}
 
+// Writes both sides' frictional pressure drops and how they were formed.
+void writePressureDrops(std::ostringstream& h, const Report& rep) {
+    bool solved = rep.outcome == Outcome::solved;
     h << "<section id=\"pressure\">\n<h2>Pressure drops</h2>\n<p class=\"note\">Frictional only: "
          "nozzles, entry and exit losses are not included.</p>\n";
     {
@@ -564,12 +482,12 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         table(h, rows, "pressure-table");
     }
     h << "</section>\n";
+}
 
-    if (solved && !r.profile.location.empty()) {
-        h << "<section id=\"profile\">\n<h2>Temperature profile</h2>\n<figure>\n"
-          << profileSvg(rep) << "</figure>\n</section>\n";
-    }
-
+// Writes the grid, the discretisation estimate and the shooting.
+void writeNumerics(std::ostringstream& h, const Report& rep) {
+    const Case& c = rep.input;
+    const Rating& r = rep.rating;
     h << "<section id=\"numerics\">\n<h2>Numerics</h2>\n";
     {
         const Discretisation& d = rep.discretisation;
@@ -600,7 +518,33 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         }
         table(h, rows, "numerics-table");
     }
-    h << "</section>\n</body>\n</html>\n";
+    h << "</section>\n";
+}
+
+}  // namespace
+
+std::string reportHtml(const Report& rep, const PageHeader& header) {
+    const Rating& r = rep.rating;
+    bool solved = rep.outcome == Outcome::solved;
+    std::ostringstream h;
+    writeHead(h, rep, header);
+    writeTitleBlock(h, rep, header);
+    writeSummary(h, rep);
+    writeWarnings(h, rep);
+    writeRejection(h, rep);
+    writeInputs(h, rep);
+    writeGeometry(h, rep);
+    writeFilmCoefficients(h, rep);
+    writeResults(h, rep);
+    writeResistance(h, rep);
+    writeExtensions(h, rep);
+    writePressureDrops(h, rep);
+    if (solved && !r.profile.location.empty()) {
+        h << "<section id=\"profile\">\n<h2>Temperature profile</h2>\n<figure>\n"
+          << profileSvg(rep) << "</figure>\n</section>\n";
+    }
+    writeNumerics(h, rep);
+    h << "</body>\n</html>\n";
     // Every text of the case is escaped; this keeps the page valid UTF-8 whatever slips by.
     return tools::validUtf8(h.str());
 }

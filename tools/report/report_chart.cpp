@@ -1,0 +1,186 @@
+// The temperature profile of the page: an inline SVG line chart of both
+// streams along the tube, with the inlets and the directions of flow.
+#include "report_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "colours.h"
+#include "markup.h"
+#include "report_html.h"
+#include "report_json.h"
+
+namespace hxrate::report {
+namespace {
+
+// Round steps for an axis: 1, 2 or 5 times a power of ten.
+std::vector<double> ticks(double low, double high, int wanted) {
+    if (!(high > low)) {
+        double pad = std::max(std::fabs(low) * 0.05, 0.5);
+        low -= pad;
+        high += pad;
+    }
+    double raw = (high - low) / wanted;
+    double power = std::pow(10, std::floor(std::log10(raw)));
+    double step = power;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * power;
+        if (step >= raw) break;
+    }
+    std::vector<double> out;
+    for (double t = std::floor(low / step) * step; t <= high + step * 0.999; t += step) {
+        out.push_back(std::fabs(t) < step * 1e-9 ? 0 : t);
+        if (t >= high) break;
+    }
+    return out;
+}
+
+std::string svgNumber(double x) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", x);
+    return buffer;
+}
+
+// The chart's page geometry, the values at the plot area's edges and the
+// nodes and ticks shown.
+struct Chart {
+    static constexpr double left = 70, right = 700, top = 20, bottom = 300;
+    static constexpr double width = 720, height = 360;
+    std::vector<std::size_t> nodes;  // at most 1500 of the profile's nodes
+    std::vector<double> xTicks, yTicks;
+    double x0 = 0, x1 = 0, y0 = 0, y1 = 0;  // location and temperature at the edges
+
+    double X(double x) const { return left + (x - x0) / (x1 - x0) * (right - left); }
+    double Y(double y) const { return bottom - (y - y0) / (y1 - y0) * (bottom - top); }
+};
+
+Chart chartOf(const Profile& p) {
+    Chart ch;
+    ch.nodes = shownNodes(p.location.size(), 1500);
+    double xMin = p.location.front(), xMax = p.location.back();
+    double yMin = p.tube.front(), yMax = yMin;
+    for (std::size_t i : ch.nodes) {
+        for (double y : {p.tube[i], p.shell[i]}) {
+            yMin = std::min(yMin, y);
+            yMax = std::max(yMax, y);
+        }
+    }
+    ch.xTicks = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
+    // The temperature axis spans the data and a margin of 5 % of its span
+    // on each side, not the next round ticks: changes of a fraction of a
+    // kelvin would otherwise be flat lines.
+    double pad = yMax > yMin ? (yMax - yMin) * 0.05 : std::max(std::fabs(yMin) * 0.05, 0.5);
+    for (double t : ticks(yMin - pad, yMax + pad, 6))
+        if (t >= yMin - pad && t <= yMax + pad) ch.yTicks.push_back(t);
+    ch.x0 = ch.xTicks.front();
+    ch.x1 = ch.xTicks.back();
+    ch.y0 = yMin - pad;
+    ch.y1 = yMax + pad;
+    return ch;
+}
+
+// The background, the grid lines with their tick labels and the plot area's frame.
+void writeGrid(std::ostringstream& s, const Chart& ch) {
+    const double left = Chart::left, right = Chart::right, top = Chart::top, bottom = Chart::bottom;
+    s << "<rect x=\"0\" y=\"0\" width=\"" << Chart::width << "\" height=\"" << Chart::height
+      << "\" fill=\"white\"/>\n";
+    for (double t : ch.xTicks) {
+        s << "<line x1=\"" << svgNumber(ch.X(t)) << "\" y1=\"" << top << "\" x2=\""
+          << svgNumber(ch.X(t)) << "\" y2=\"" << bottom << "\" stroke=\"#e3e6ea\"/>"
+          << "<text x=\"" << svgNumber(ch.X(t)) << "\" y=\"" << bottom + 16
+          << "\" text-anchor=\"middle\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
+    }
+    for (double t : ch.yTicks) {
+        s << "<line x1=\"" << left << "\" y1=\"" << svgNumber(ch.Y(t)) << "\" x2=\"" << right
+          << "\" y2=\"" << svgNumber(ch.Y(t)) << "\" stroke=\"#e3e6ea\"/>"
+          << "<text x=\"" << left - 6 << "\" y=\"" << svgNumber(ch.Y(t) + 4)
+          << "\" text-anchor=\"end\">" << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
+    }
+    s << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left << "\" height=\""
+      << bottom - top << "\" fill=\"none\" stroke=\"#5b6470\"/>\n";
+}
+
+// One stream's temperatures along the tube.
+void writeCurve(std::ostringstream& s, const Chart& ch, const std::vector<double>& location,
+                const std::vector<double>& values, const char* id, const char* colour) {
+    s << "<polyline id=\"" << id << "\" fill=\"none\" stroke=\"" << colour
+      << "\" stroke-width=\"2\" points=\"";
+    for (std::size_t i : ch.nodes)
+        s << svgNumber(ch.X(location[i])) << ',' << svgNumber(ch.Y(values[i])) << ' ';
+    s << "\"/>\n";
+}
+
+// Each stream's inlet as a dot and its direction of flow as an arrow head
+// half way along: a stream enters at the end whose temperature is nearer
+// its inlet temperature.
+void writeFlowMarks(std::ostringstream& s, const Chart& ch, const Report& rep) {
+    const Profile& p = rep.rating.profile;
+    const std::size_t first = ch.nodes.front(), last = ch.nodes.back();
+    auto entersFirst = [&](const std::vector<double>& values, double inlet) {
+        return std::fabs(values[first] - inlet) <= std::fabs(values[last] - inlet);
+    };
+    auto mark = [&](const std::vector<double>& values, const char* id, const char* colour,
+                    bool fromFirst) {
+        std::size_t in = fromFirst ? first : last;
+        s << "<circle id=\"" << id << "-inlet\" cx=\"" << svgNumber(ch.X(p.location[in]))
+          << "\" cy=\"" << svgNumber(ch.Y(values[in])) << "\" r=\"5\" fill=\"" << colour
+          << "\"><title>" << id << " inlet</title></circle>\n";
+        std::size_t mid = ch.nodes[ch.nodes.size() / 2];
+        double cx = ch.X(p.location[mid]), cy = ch.Y(values[mid]);
+        double dir = fromFirst == (ch.X(p.location[last]) >= ch.X(p.location[first])) ? 1 : -1;
+        s << "<path id=\"" << id << "-arrow\" d=\"M" << svgNumber(cx + 7 * dir) << ','
+          << svgNumber(cy) << " L" << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy - 6) << " L"
+          << svgNumber(cx - 5 * dir) << ',' << svgNumber(cy + 6) << " Z\" fill=\"" << colour
+          << "\"/>\n";
+    };
+    mark(p.tube, "tube", tools::tubeColour, entersFirst(p.tube, rep.input.tubeInletTemperature));
+    // Across the passes the shell curve is each pass's inlet, not one stream.
+    if (rep.input.exchangerType != ExchangerType::CrossFlowCounterCurrent)
+        mark(p.shell, "shell", tools::shellColour,
+             entersFirst(p.shell, rep.input.shellInletTemperature));
+}
+
+// The axis titles and the legend under the plot area.
+void writeLegend(std::ostringstream& s, const Report& rep) {
+    const double left = Chart::left, right = Chart::right, top = Chart::top, bottom = Chart::bottom;
+    s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 36
+      << "\" text-anchor=\"middle\">location along the tube x (m)</text>\n"
+      << "<text transform=\"translate(16," << (top + bottom) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">temperature (°C)</text>\n";
+    bool passInlet = rep.input.exchangerType == ExchangerType::CrossFlowCounterCurrent;
+    double ly = bottom + 52;
+    s << "<line x1=\"" << left << "\" y1=\"" << ly << "\" x2=\"" << left + 24 << "\" y2=\"" << ly
+      << "\" stroke=\"" << tools::tubeColour << "\" stroke-width=\"2\"/><text x=\"" << left + 30
+      << "\" y=\"" << ly + 4 << "\">tube fluid</text>\n"
+      << "<line x1=\"" << left + 150 << "\" y1=\"" << ly << "\" x2=\"" << left + 174 << "\" y2=\""
+      << ly << "\" stroke=\"" << tools::shellColour << "\" stroke-width=\"2\"/><text x=\""
+      << left + 180 << "\" y=\"" << ly + 4 << "\">"
+      << (passInlet ? "shell-pass inlet" : "shell fluid") << "</text>\n"
+      << "<circle cx=\"" << left + 330 << "\" cy=\"" << ly << "\" r=\"4\" fill=\"#5b6470\"/>"
+      << "<text x=\"" << left + 340 << "\" y=\"" << ly + 4
+      << "\">inlet; arrow heads: direction of flow</text>\n";
+}
+
+}  // namespace
+
+std::string profileSvg(const Report& rep) {
+    const Profile& p = rep.rating.profile;
+    const Chart ch = chartOf(p);
+    std::ostringstream s;
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << Chart::width << ' '
+      << Chart::height
+      << "\" role=\"img\" aria-label=\"temperature profile\" font-size=\"12\" id=\"profile-chart\""
+      << " data-y-min=\"" << formatNumber(ch.y0, 9) << "\" data-y-max=\"" << formatNumber(ch.y1, 9)
+      << "\">\n";
+    writeGrid(s, ch);
+    writeCurve(s, ch, p.location, p.tube, "tube", tools::tubeColour);
+    writeCurve(s, ch, p.location, p.shell, "shell", tools::shellColour);
+    writeFlowMarks(s, ch, rep);
+    writeLegend(s, rep);
+    s << "</svg>\n";
+    return s.str();
+}
+
+}  // namespace hxrate::report
