@@ -36,6 +36,19 @@ def sources():
     return [s for s in found if s != os.path.join("src", "cli", "main.cpp")]
 
 
+def write_version_header(folder):
+    # <hxrate/version.h> from the template the CMake build fills in.
+    with open(os.path.join(HERE, "cmake", "version.h.in"), encoding="utf-8") as f:
+        text = f.read()
+    major, minor, patch = (VERSION.split(".") + ["0", "0"])[:3]
+    for name, value in (("PROJECT_VERSION_MAJOR", major), ("PROJECT_VERSION_MINOR", minor),
+                        ("PROJECT_VERSION_PATCH", patch), ("PROJECT_VERSION", VERSION)):
+        text = text.replace(f"@{name}@", value)
+    os.makedirs(os.path.join(folder, "hxrate"), exist_ok=True)
+    with open(os.path.join(folder, "hxrate", "version.h"), "w", encoding="utf-8") as f:
+        f.write(text)
+
+
 VERSION = project_version()
 # The same as the CMake build's: never add a flag that lets the compiler fuse
 # or reorder floating-point operations, nor one that tunes for the build machine.
@@ -43,6 +56,7 @@ FLAGS = ["-std=c++20", "-O2", "-g0", "-ffp-contract=off", "-fno-fast-math", "-fv
 
 os.chdir(HERE)
 os.makedirs("build-python", exist_ok=True)
+write_version_header(os.path.join("build-python", "include"))
 ParallelCompile("HXRATE_BUILD_JOBS").install()
 
 setup(
@@ -54,8 +68,14 @@ setup(
         Extension(
             "hxrate._hxrate",
             sources=sources(),
-            include_dirs=["include", "src", pybind11.get_include(), numpy.get_include()],
-            define_macros=[("HXRATE_VERSION_STRING", f'"{VERSION}"'), ("NDEBUG", None)],
+            include_dirs=[
+                "include",
+                os.path.join("build-python", "include"),
+                "src",
+                pybind11.get_include(),
+                numpy.get_include(),
+            ],
+            define_macros=[("NDEBUG", None)],
             extra_compile_args=FLAGS,
             language="c++",
         )

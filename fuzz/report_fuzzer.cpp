@@ -18,6 +18,7 @@
 
 #include "analysis.h"
 #include "fuzz_targets.h"
+#include "hxrate/files.h"
 #include "hxrate/hxrate.h"
 #include "report_html.h"
 #include "report_json.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "hxrate/hxrate.h"
+#include "hxrate/program.h"
 
 namespace hxrate_python {
 

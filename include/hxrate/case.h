@@ -95,7 +95,7 @@ Case parseCase(std::string_view text, std::string_view sourceName = "case");
 Case parseCase(std::string_view text, std::string_view sourceName, CaseSource& source);
 
 // Reads the case file at `path`. Throws InputError, also for a file that
-// is missing or cannot be read.
+// is missing or cannot be read. Reads from disk: defined in hxrate::program.
 Case readCase(const std::filesystem::path& path);
 
 }  // namespace hxrate

@@ -29,7 +29,8 @@ CaseDocument parseCaseDocument(std::string_view json,
                                std::string_view sourceName = "case document");
 
 // Reads the case document at `path` (a regular file). Throws InputError, also
-// for a file that is missing or cannot be read.
+// for a file that is missing or cannot be read. Reads from disk: defined in
+// hxrate::program.
 CaseDocument readCaseDocument(const std::filesystem::path& path);
 
 // The document of a case and its extensions: every case value, and the

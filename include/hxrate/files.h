@@ -1,5 +1,5 @@
 // hxrate/files.h: the fixed names of the files the hxrate program reads and
-// writes in its working directory.
+// writes in its working directory (part of hxrate::program's API).
 #pragma once
 
 namespace hxrate {

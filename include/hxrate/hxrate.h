@@ -1,5 +1,10 @@
-// hxrate/hxrate.h: the whole public API of the hxrate rating engine: the
-// case, reading it, rating it, the results report and the errors.
+// hxrate/hxrate.h: the public API of the hxrate rating engine (hxrate::hxrate):
+// the case, reading it from text, rating and assessing it, the design
+// functions, the results report, the errors and the version.
+// The program's run in a folder and its files are hxrate::program's:
+// <hxrate/program.h>, <hxrate/output_file.h>, <hxrate/files.h>. readCase()
+// and readCaseDocument(), declared with the case and the case document,
+// read from disk and are defined in hxrate::program too.
 #pragma once
 
 #include "hxrate/assessment.h"
@@ -8,8 +13,6 @@
 #include "hxrate/design.h"
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"
-#include "hxrate/files.h"
-#include "hxrate/output_file.h"
-#include "hxrate/program.h"
 #include "hxrate/rating.h"
 #include "hxrate/report.h"
+#include "hxrate/version.h"

@@ -1,5 +1,6 @@
 // hxrate/output_file.h: writes a tool's output file by the rules the hxrate
 // program keeps for its own files, so that every tool writes the same way.
+// Link hxrate::program.
 #pragma once
 
 #include <filesystem>

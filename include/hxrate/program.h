@@ -1,5 +1,7 @@
 // hxrate/program.h: the hxrate program's whole run in a folder, inside the
-// calling process, for tools that run many case folders at once.
+// calling process, for tools that run many case folders at once. Link
+// hxrate::program. It includes the rest of that library's API (the file
+// names, writeWholeFile) and the engine's, so it is all such a tool needs.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,9 @@
 #include <string>
 
 #include "hxrate/errors.h"
+#include "hxrate/files.h"
+#include "hxrate/hxrate.h"
+#include "hxrate/output_file.h"
 
 namespace hxrate {
 

@@ -7,6 +7,7 @@
 
 #include "hxrate/case.h"
 #include "hxrate/rating.h"
+#include "hxrate/version.h"  // version(), once declared here
 
 namespace hxrate {
 
@@ -16,8 +17,5 @@ std::string resultsReportText(const Case& c, const Rating& rating);
 
 // The report's title of an exchanger type; empty for a type outside 0..3.
 std::string_view exchangerTitle(std::int32_t type);
-
-// The library's version, "MAJOR.MINOR.PATCH".
-const char* version();
 
 }  // namespace hxrate

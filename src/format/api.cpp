@@ -1,17 +1,19 @@
-// The public entry points of the case file and the results report.
+// The public entry points of the case text and the results report. Reading
+// a case file from disk is the program layer's (src/cli/case_files.cpp).
 #include <array>
 #include <stdexcept>
 
 #include "format/case_reader.h"
 #include "format/free_form_reader.h"
 #include "format/results_report.h"
+#include "format/whole_case.h"
 #include "hxrate/case.h"
 #include "hxrate/report.h"
+#include "hxrate/version.h"
 
 namespace hxrate {
-namespace {
 
-Case readAllLines(FreeFormReader& reader, CaseSource* source) {
+Case readWholeCase(FreeFormReader& reader, CaseSource* source) {
     Case c;
     for (int line = 1; line <= caseLineCount; ++line) {
         readCaseLine(reader, line, c,
@@ -21,21 +23,14 @@ Case readAllLines(FreeFormReader& reader, CaseSource* source) {
     return c;
 }
 
-}  // namespace
-
 Case parseCase(std::string_view text, std::string_view sourceName) {
     FreeFormReader reader(std::string(sourceName), text);
-    return readAllLines(reader, nullptr);
+    return readWholeCase(reader);
 }
 
 Case parseCase(std::string_view text, std::string_view sourceName, CaseSource& source) {
     FreeFormReader reader(std::string(sourceName), text);
-    return readAllLines(reader, &source);
-}
-
-Case readCase(const std::filesystem::path& path) {
-    FreeFormReader reader(path.string(), openCaseFile(path.string()));
-    return readAllLines(reader, nullptr);
+    return readWholeCase(reader, &source);
 }
 
 std::string_view exchangerTitle(std::int32_t type) {

@@ -3,12 +3,8 @@
 // writing both walk it, so the two cannot drift apart.
 #include "hxrate/case_document.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <set>
 #include <vector>
@@ -23,8 +19,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr std::string_view documentFormat = "hxrate-case";
-constexpr std::size_t nameWidth = 10;               // a name as the case file gives it
-constexpr std::size_t largestDocument = 16u << 20;  // bytes read from a file
+constexpr std::size_t nameWidth = 10;  // a name as the case file gives it
 
 enum class Kind { real, integer, text, quantity };
 
@@ -430,35 +425,6 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
     out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
     if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
     return out;
-}
-
-CaseDocument readCaseDocument(const std::filesystem::path& path) {
-    std::string name = path.string();
-    int fd = openCaseFile(name);
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            throw InputError(
-                errorNumber::caseFileUnreadable,
-                "cannot read the case document \"" + name + "\": " + std::strerror(error), name);
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > largestDocument) {
-            ::close(fd);
-            throw InputError(errorNumber::caseFileUnreadable,
-                             "cannot read the case document \"" + name +
-                                 "\": larger than a case document can be (16 MiB)",
-                             name);
-        }
-    }
-    ::close(fd);
-    return parseCaseDocument(text, name);
 }
 
 std::string caseDocumentJson(const Case& c, const Extensions& extensions) {

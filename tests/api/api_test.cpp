@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "hxrate/hxrate.h"
+#include "hxrate/program.h"
 #include "support/expect_error.h"
 
 namespace hxrate {

@@ -26,7 +26,7 @@ for need in venv:python3-venv ensurepip:python3-venv setuptools:python3-setuptoo
 done
 
 mkdir "$work/checkout"
-for f in pyproject.toml setup.py CMakeLists.txt README.md LICENSE include src python; do
+for f in pyproject.toml setup.py CMakeLists.txt README.md LICENSE cmake include src python; do
     cp -R "$src/$f" "$work/checkout/"
 done
 "$python" -m venv --system-site-packages "$work/venv" >"$work/venv.log" 2>&1 ||

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include <hxrate/files.h>
+
 #include "advise.h"
 #include "command_line.h"
 #include "results_file.h"
