@@ -1,27 +1,88 @@
 #!/usr/bin/env bash
 # Checks that every include points down the layers: core sees only core and
-# the public headers, formats add themselves, the command line adds itself,
-# and the tools, the binding and the public headers see public headers only.
+# the public headers, formats add themselves, the command line adds itself;
+# the public headers see public headers only and name nothing internal; the
+# tools, the binding and the benchmarks see public headers, their own
+# headers and third-party ones; the engine (core and formats) makes no
+# system calls, and its umbrella header leaves the program's headers out.
 #   layers.sh SOURCE_DIR
 set -u
 cd "$1" || exit 2
 status=0
+fail() { # heading, offending lines
+    echo "$1:"
+    echo "$2"
+    status=1
+}
+sources() { # folders...: the C++ files below them
+    find "$@" -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort
+}
+
+# The public headers: those in include/hxrate, and version.h, which the
+# build makes from cmake/version.h.in.
+public_headers=$( (ls include/hxrate; echo version.h) | sort -u | tr '\n' '|')
+public_headers=${public_headers%|}
+# The program's public headers, which the engine's never include.
+program_headers='program\.h|output_file\.h|files\.h'
+
 check() { # folder, pattern of quoted includes that are allowed
     local folder=$1 allowed=$2 bad
     [ -d "$folder" ] || return 0
     bad=$(grep -rnE '^#include "' "$folder" --include='*.h' --include='*.cpp' |
         grep -vE "#include \"($allowed)" || true)
-    if [ -n "$bad" ]; then
-        echo "includes in $folder that point up or sideways:"
-        echo "$bad"
-        status=1
-    fi
+    [ -z "$bad" ] || fail "includes in $folder that point up or sideways" "$bad"
 }
 check src/core 'core/|hxrate/'
 check src/format 'core/|format/|hxrate/'
 check src/cli 'core/|format/|cli/|hxrate/'
-check include/hxrate 'hxrate/'
-for tool in tools/*/; do check "$tool" 'hxrate/|[a-z_]+\.h"'; done
-check python 'hxrate/|[a-z_]+\.h"'
+
+# Public headers include public headers only, and no header of src/.
+bad=$(grep -nE '^#include' include/hxrate/*.h |
+    grep -E '#include ["<](core|format|cli)/|#include ["<]hxrate/' |
+    grep -vE "#include [\"<]hxrate/($public_headers)[\">]" || true)
+bad+=$(grep -nE '^#include "' include/hxrate/*.h | grep -vE '#include "hxrate/' || true)
+[ -z "$bad" ] && [ -f cmake/version.h.in ] ||
+    fail "public headers that include a header that is not public" "$bad"
+
+# Public headers name nothing internal: no type that src/ declares, no
+# checked arithmetic, no constant of the internal table k::.
+internal=$(grep -rhoE '^\s*(struct|class|enum class|enum|using) [A-Z][A-Za-z0-9_]*' src \
+    --include='*.h' | awk '{print $NF}' | sort -u | tr '\n' '|')
+bad=$(grep -nwE "(${internal%|})" include/hxrate/*.h | grep -vE ':[0-9]+:\s*//' || true)
+bad+=$(grep -nE '\bchecked\(|\bk::|TextOutputFile' include/hxrate/*.h || true)
+[ -z "$bad" ] || fail "public headers that name internals" "$bad"
+
+# Tools, the binding and the benchmarks: public headers, their own headers
+# ("name.h") and third-party ones (<...>), never a header of src/.
+# march_bench.cpp times the core's march against a bare loop of the same
+# arithmetic: a white-box benchmark, it may include core headers, as the
+# unit tests do, and nothing above them.
+outside() { # folder, pattern of src/ layers also allowed
+    local folder=$1 allowed=$2 bad
+    [ -d "$folder" ] || return 0
+    bad=$(sources "$folder" | xargs grep -nE '^#include' /dev/null |
+        grep -vE "#include [\"<]hxrate/($public_headers)[\">]" |
+        grep -E '#include ["<](hxrate|core|format|cli)/|#include "[^"]*/' |
+        { if [ -n "$allowed" ]; then grep -vE "$allowed"; else cat; fi; } || true)
+    [ -z "$bad" ] || fail "includes in $folder beyond the public headers" "$bad"
+}
+for tool in tools/*/; do outside "$tool" ''; done
+outside python ''
+outside bench '^bench/march_bench\.cpp:[0-9]+:#include "core/'
+
+# The engine makes no system calls: no POSIX header in core or formats.
+# Left for the program's layer to take over: the free-form reader still
+# reads an open descriptor, and case_reader.cpp opens the case file.
+posix_left='^src/format/(free_form_reader|case_reader)\.cpp:'
+bad=$(sources src/core src/format | xargs grep -nE \
+    '^#include <(unistd|fcntl|dirent|poll|pwd|grp|signal)\.h>|^#include <sys/' /dev/null |
+    grep -vE "$posix_left" || true)
+[ -z "$bad" ] || fail "system headers in the engine (core and formats)" "$bad"
+
+# The engine's umbrella and headers leave the program's headers out.
+engine_headers=$(ls include/hxrate/*.h | grep -vE "/($program_headers)$")
+bad=$(grep -nE "#include [\"<]hxrate/($program_headers)[\">]" $engine_headers /dev/null || true)
+[ -z "$bad" ] || fail "engine headers that include the program's" "$bad"
+
 [ $status = 0 ] && echo "every include points down"
 exit $status
