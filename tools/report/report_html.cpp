@@ -1,6 +1,5 @@
 #include "report_html.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
