@@ -1,13 +1,17 @@
-// Case and Fluid: one table of fields drives keywords, attributes, repr,
-// replace() and pickling; parse_case() and read_case().
+// Case and Fluid: the table of case fields (hxrate/case_fields.h) drives
+// keywords, attributes, repr, replace() and pickling, and is CASE_FIELDS;
+// parse_case() and read_case().
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <hxrate/case_fields.h>
 
 #include "binding.h"
 
@@ -15,6 +19,8 @@ namespace hxrate_python {
 
 using namespace pybind11::literals;
 using hxrate::Case;
+using hxrate::CaseField;
+using hxrate::CaseFieldKind;
 using hxrate::Fluid;
 
 namespace {
@@ -46,111 +52,139 @@ struct Field {
     std::string doc;
     std::function<py::object(const Record&)> get;
     std::function<void(Record&, py::handle)> set;
-    bool isRecord = false;  // a nested Fluid: its attribute is bound by reference
+    Fluid Case::*fluid = nullptr;  // a nested Fluid: its attribute is bound by reference
     // The value as held, for pickling; empty: as `get` shows it.
     std::function<py::object(const Record&)> held = {};
 };
 
+// The docstring of a field: "Case line 2: tube inner diameter Di, m."
+std::string fieldDoc(std::string words, std::string_view symbol, std::string_view unit,
+                     CaseFieldKind kind) {
+    if (!symbol.empty()) words += " " + std::string(symbol);
+    if (!unit.empty()) words += ", " + std::string(unit);
+    if (kind == CaseFieldKind::text) words += " (without the trailing blanks of a case file)";
+    return words + ".";
+}
+
+// The attribute of `Record` (Case or Fluid) for a row of the table;
+// `python` is the attribute's name, `owner` the class's.
 template <class Record>
-Field<Record> realField(const char* owner, const char* name, double Record::*member,
-                        const char* doc) {
+Field<Record> tableField(const CaseField& f, const char* owner, std::string_view python,
+                         std::string doc) {
+    std::string name(python);
     std::string what = std::string(owner) + "." + name;
-    return {name, what, doc,
-            [member](const Record& r) { return py::object(py::float_(r.*member)); },
-            [member, what](Record& r, py::handle v) { r.*member = toReal(v, what); }};
+    switch (f.kind) {
+        case CaseFieldKind::integer:
+            return {name, what, doc,
+                    [&f](const Record& r) { return py::object(py::int_(f.integer(r))); },
+                    [&f, what](Record& r, py::handle v) { f.integer(r) = toInt32(v, what); }};
+        case CaseFieldKind::text:
+            return {name,
+                    what,
+                    doc,
+                    [&f](const Record& r) {
+                        return py::object(toPythonText(withoutPadding(f.text(r))));
+                    },
+                    [&f, what](Record& r, py::handle v) {
+                        f.text(r) = blankFilled(fromPythonText(v, what));
+                    },
+                    nullptr,
+                    [&f](const Record& r) { return py::object(toPythonText(f.text(r))); }};
+        default:
+            return {name, what, doc,
+                    [&f](const Record& r) { return py::object(py::float_(f.real(r))); },
+                    [&f, what](Record& r, py::handle v) { f.real(r) = toReal(v, what); }};
+    }
 }
 
-template <class Record>
-Field<Record> integerField(const char* owner, const char* name, std::int32_t Record::*member,
-                           const char* doc) {
-    std::string what = std::string(owner) + "." + name;
-    return {name, what, doc, [member](const Record& r) { return py::object(py::int_(r.*member)); },
-            [member, what](Record& r, py::handle v) { r.*member = toInt32(v, what); }};
+Field<Case> fluidField(std::string_view record, int caseLine, Fluid Case::*member) {
+    std::string name(record);
+    std::string what = "Case." + name;
+    std::string words = name;
+    std::replace(words.begin(), words.end(), '_', ' ');
+    return {name,
+            what,
+            "Case line " + std::to_string(caseLine) + ": the " + words + ", a Fluid.",
+            [member](const Case& c) { return py::cast(c.*member); },
+            [member, what](Case& c, py::handle v) {
+                if (!py::isinstance<Fluid>(v))
+                    throw py::type_error(what + " must be a hxrate.Fluid, not " + typeName(v));
+                c.*member = v.cast<const Fluid&>();
+            },
+            member};
 }
 
-template <class Record>
-Field<Record> textField(const char* owner, const char* name, std::string Record::*member,
-                        const char* doc) {
-    std::string what = std::string(owner) + "." + name;
-    return {
-        name,
-        what,
-        doc,
-        [member](const Record& r) { return py::object(toPythonText(withoutPadding(r.*member))); },
-        [member, what](Record& r, py::handle v) {
-            r.*member = blankFilled(fromPythonText(v, what));
-        },
-        false,
-        [member](const Record& r) { return py::object(toPythonText(r.*member)); }};
-}
-
-Field<Case> fluidField(const char* name, Fluid Case::*member, const char* doc) {
-    std::string what = std::string("Case.") + name;
-    Field<Case> field{
-        name, what, doc, [member](const Case& c) { return py::cast(c.*member); },
-        [member, what](Case& c, py::handle v) {
-            if (!py::isinstance<Fluid>(v))
-                throw py::type_error(what + " must be a hxrate.Fluid, not " + typeName(v));
-            c.*member = v.cast<const Fluid&>();
-        }};
-    field.isRecord = true;
-    return field;
-}
-
+// A Fluid's attributes: the fields of the tube fluid, named within it.
 const std::vector<Field<Fluid>>& fluidFields() {
-    static const std::vector<Field<Fluid>> fields{
-        textField("Fluid", "name", &Fluid::name,
-                  "Name; one read from a case file without its trailing blanks."),
-        realField("Fluid", "density", &Fluid::density, "Density rho, kg/m3."),
-        realField("Fluid", "viscosity", &Fluid::viscosity, "Dynamic viscosity mu, Pa s."),
-        realField("Fluid", "conductivity", &Fluid::conductivity,
-                  "Thermal conductivity k, W/(m K)."),
-        realField("Fluid", "heat_capacity", &Fluid::heatCapacity, "Heat capacity cp, J/(kg K)."),
-        realField("Fluid", "volumetric_flow", &Fluid::volumetricFlow,
-                  "Volumetric flow Q of the whole stream, m3/s."),
-    };
+    static const std::vector<Field<Fluid>> fields = [] {
+        std::vector<Field<Fluid>> out;
+        for (const CaseField& f : hxrate::caseFields) {
+            if (f.record() != "tube_fluid") continue;
+            std::string words(f.description.substr(f.description.find("fluid")));
+            words[0] = 'F';
+            std::string_view symbol = f.symbol.substr(0, f.symbol.rfind('_'));
+            out.push_back(
+                tableField<Fluid>(f, "Fluid", f.member(), fieldDoc(words, symbol, f.unit, f.kind)));
+        }
+        return out;
+    }();
     return fields;
 }
 
+// A Case's attributes: its own fields, and each fluid where its first field
+// stands.
 const std::vector<Field<Case>>& caseFields() {
-    static const std::vector<Field<Case>> fields{
-        integerField("Case", "exchanger_type", &Case::exchangerType,
-                     "Case line 1: 0 co-current, 1 counter-current, 2 cross flow co-current, "
-                     "3 cross flow counter-current."),
-        realField("Case", "tube_inner_diameter", &Case::tubeInnerDiameter,
-                  "Case line 2: tube inner diameter Di, m."),
-        realField("Case", "inner_roughness", &Case::innerRoughness,
-                  "Case line 3: tube inner roughness eps, m."),
-        realField("Case", "tube_length", &Case::tubeLength, "Case line 4: tube length L, m."),
-        realField("Case", "element_length", &Case::elementLength,
-                  "Case line 5: element length dL of the march, m."),
-        realField("Case", "shell_inner_diameter", &Case::shellInnerDiameter,
-                  "Case line 6: shell inner diameter Ds, m."),
-        integerField("Case", "bundle_arrangement", &Case::bundleArrangement,
-                     "Case line 7: 0 inline, 1 staggered."),
-        integerField("Case", "tube_count", &Case::tubeCount, "Case line 8: number of tubes Nt."),
-        realField("Case", "longitudinal_pitch", &Case::longitudinalPitch,
-                  "Case line 9: longitudinal pitch SL, m."),
-        realField("Case", "transverse_pitch", &Case::transversePitch,
-                  "Case line 10: transverse pitch ST, m."),
-        integerField("Case", "baffle_count", &Case::baffleCount,
-                     "Case line 11: number of baffles Nb."),
-        textField("Case", "wall_material", &Case::wallMaterial,
-                  "Case line 13: wall material name (without the trailing blanks of the file)."),
-        realField("Case", "wall_conductivity", &Case::wallConductivity,
-                  "Case line 13: wall conductivity kw, W/(m K)."),
-        realField("Case", "wall_thickness", &Case::wallThickness,
-                  "Case line 13: wall thickness tw, m."),
-        fluidField("tube_fluid", &Case::tubeFluid, "Case line 15: the tube-side Fluid."),
-        fluidField("shell_fluid", &Case::shellFluid, "Case line 16: the shell-side Fluid."),
-        realField("Case", "tube_inlet_temperature", &Case::tubeInletTemperature,
-                  "Case line 18: tube-fluid inlet temperature."),
-        realField("Case", "shell_inlet_temperature", &Case::shellInletTemperature,
-                  "Case line 19: shell-fluid inlet temperature."),
-        realField("Case", "correction_factor", &Case::correctionFactor,
-                  "Case line 21: correction factor of the shooting (types 1 and 3)."),
-    };
+    static const std::vector<Field<Case>> fields = [] {
+        std::vector<Field<Case>> out;
+        for (const CaseField& f : hxrate::caseFields) {
+            if (f.fluid) {
+                if (out.empty() || out.back().fluid != f.fluid)
+                    out.push_back(fluidField(f.record(), f.caseLine, f.fluid));
+                continue;
+            }
+            std::string words =
+                "Case line " + std::to_string(f.caseLine) + ": " + std::string(f.description);
+            out.push_back(
+                tableField<Case>(f, "Case", f.name, fieldDoc(words, f.symbol, f.unit, f.kind)));
+        }
+        return out;
+    }();
     return fields;
+}
+
+// CASE_FIELDS: the table as a tuple of named tuples.
+void bindCaseFields(py::module_& m) {
+    py::object type = py::module_::import("collections")
+                          .attr("namedtuple")(
+                              "CaseField", py::make_tuple("case_line", "name", "label",
+                                                          "description", "unit", "symbol", "kind"));
+    type.attr("__module__") = m.attr("__name__");
+    type.attr("__doc__") =
+        "One value of the case file: the case line that carries it, its name (a fluid's "
+        "'tube_fluid.density'), the words errors name it by, the words a table of inputs "
+        "shows, its SI unit ('' for codes, counts and names), its symbol, and its kind "
+        "('quantity', 'number', 'integer' or 'text').";
+    const char* docs[][2] = {
+        {"case_line", "The case line that carries the value, 1..21."},
+        {"name", "The Case keyword; a fluid's is 'tube_fluid.<Fluid keyword>'."},
+        {"label", "The words a read error names the value by."},
+        {"description", "The words a table of inputs shows."},
+        {"unit", "The SI unit ('degC' for temperatures); '' for codes, counts and names."},
+        {"symbol", "The symbol, e.g. 'Di'; '' where the value has none."},
+        {"kind",
+         "'quantity' (a real with its unit), 'number' (a real a case document gives "
+         "without a unit), 'integer' or 'text'."},
+    };
+    for (const auto& [field, doc] : docs) type.attr(field).attr("__doc__") = doc;
+    static constexpr const char* kinds[] = {"quantity", "number", "integer", "text"};
+    py::list rows;
+    for (const CaseField& f : hxrate::caseFields) {
+        auto text = [](std::string_view s) { return py::str(s.data(), s.size()); };
+        rows.append(type(f.caseLine, text(f.name), text(f.label), text(f.description), text(f.unit),
+                         text(f.symbol), kinds[static_cast<int>(f.kind)]));
+    }
+    m.attr("CaseField") = type;
+    m.attr("CASE_FIELDS") = py::tuple(rows);
 }
 
 template <class Record>
@@ -258,7 +292,7 @@ void bindRecord(py::module_& m, py::class_<Record>& cls, const char* owner,
           },
           "Rebuilds a pickled record from its fields.");
     for (const auto& f : fields) {
-        if (f.isRecord) continue;
+        if (f.fluid) continue;
         cls.def_property(
             f.name.c_str(), [get = f.get](const Record& r) { return get(r); },
             [set = f.set](Record& r, py::handle v) { set(r, v); }, f.doc.c_str());
@@ -279,9 +313,10 @@ void bindCase(py::module_& m) {
                                "construction, e.g. Case(exchanger_type=1, tube_count=40, ...).\n"
                                "Use replace(**changes) for a modified copy in sweeps.");
     bindRecord(m, caseClass, "Case", caseFields());
+    bindCaseFields(m);
     for (const auto& f : caseFields()) {
-        if (!f.isRecord) continue;
-        Fluid Case::*member = f.name == "tube_fluid" ? &Case::tubeFluid : &Case::shellFluid;
+        if (!f.fluid) continue;
+        Fluid Case::*member = f.fluid;
         caseClass.def_property(
             f.name.c_str(), [member](Case& c) -> Fluid& { return c.*member; },
             [set = f.set](Case& c, py::handle v) { set(c, v); },

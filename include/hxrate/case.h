@@ -38,40 +38,42 @@ constexpr std::int32_t Inline = 0;
 constexpr std::int32_t Staggered = 1;
 }  // namespace BundleArrangement
 
-// One fluid stream, in the case's consistent units (SI in practice).
+// One fluid stream (case line 15 or 16), in the case's consistent units (SI
+// in practice); hxrate/case_fields.h gives each value's unit and symbol.
 struct Fluid {
     std::string name = std::string(10, ' ');  // as read: ten characters, blank-filled
-    double density = 0;                       // rho, kg/m3
-    double viscosity = 0;                     // mu, dynamic, Pa s
-    double conductivity = 0;                  // k, W/(m K)
-    double heatCapacity = 0;                  // cp, J/(kg K)
-    double volumetricFlow = 0;                // Q of the whole stream, m3/s
+    double density = 0;
+    double viscosity = 0;  // dynamic
+    double conductivity = 0;
+    double heatCapacity = 0;
+    double volumetricFlow = 0;  // of the whole stream
 
     bool operator==(const Fluid&) const = default;
 };
 
-// Every value of the case file, in case-line order. Unset values (a null
+// Every value of the case file, in case-line order; hxrate/case_fields.h
+// gives each one's case line, name, unit and symbol. Unset values (a null
 // value or a slash in the file) stay at these defaults.
 struct Case {
-    std::int32_t exchangerType = 0;                   // line 1: ExchangerType code
-    double tubeInnerDiameter = 0;                     // line 2: Di, m
-    double innerRoughness = 0;                        // line 3: eps, m
-    double tubeLength = 0;                            // line 4: L, m
-    double elementLength = 0;                         // line 5: dL, m
-    double shellInnerDiameter = 0;                    // line 6: Ds, m
-    std::int32_t bundleArrangement = 0;               // line 7: BundleArrangement code
-    std::int32_t tubeCount = 0;                       // line 8: Nt
-    double longitudinalPitch = 0;                     // line 9: SL, m
-    double transversePitch = 0;                       // line 10: ST, m
-    std::int32_t baffleCount = 0;                     // line 11: Nb
-    std::string wallMaterial = std::string(10, ' ');  // line 13: name
-    double wallConductivity = 0;                      // line 13: kw, W/(m K)
-    double wallThickness = 0;                         // line 13: tw, m
-    Fluid tubeFluid;                                  // line 15
-    Fluid shellFluid;                                 // line 16
-    double tubeInletTemperature = 0;                  // line 18: Tt_in
-    double shellInletTemperature = 0;                 // line 19: Ts_in
-    double correctionFactor = 0;                      // line 21: corr, of the shooting
+    std::int32_t exchangerType = 0;  // an ExchangerType code
+    double tubeInnerDiameter = 0;
+    double innerRoughness = 0;
+    double tubeLength = 0;
+    double elementLength = 0;  // of the march along the tubes
+    double shellInnerDiameter = 0;
+    std::int32_t bundleArrangement = 0;  // a BundleArrangement code
+    std::int32_t tubeCount = 0;
+    double longitudinalPitch = 0;
+    double transversePitch = 0;
+    std::int32_t baffleCount = 0;
+    std::string wallMaterial = std::string(10, ' ');  // as read: ten characters, blank-filled
+    double wallConductivity = 0;
+    double wallThickness = 0;
+    Fluid tubeFluid;
+    Fluid shellFluid;
+    double tubeInletTemperature = 0;
+    double shellInletTemperature = 0;
+    double correctionFactor = 0;  // of the shooting (types 1 and 3)
 
     bool operator==(const Case&) const = default;
 };

@@ -9,6 +9,7 @@
 
 #include "hxrate/assessment.h"
 #include "hxrate/case.h"
+#include "hxrate/case_fields.h"
 #include "hxrate/case_document.h"
 #include "hxrate/design.h"
 #include "hxrate/errors.h"

@@ -6,7 +6,8 @@
     rating.overall_coefficient, rating.profile.tube
 
 Read a case with read_case() or parse_case(), or build one with Case(...);
-vary it with case.replace(...); rate() it (the GIL is released, so a thread
+vary it with case.replace(...) (CASE_FIELDS lists every value with its case
+line, unit and symbol); rate() it (the GIL is released, so a thread
 pool rates cases in parallel). A case that a check rejects raises
 CaseRejected, with the run-log message and the partial Rating; every error
 derives from hxrate.Error. assess(case, rating) adds what the library says
@@ -14,10 +15,12 @@ beyond the rating: duty, effectiveness, both pressure drops and the warnings.
 """
 
 from ._hxrate import (
+    CASE_FIELDS,
     ArithmeticFault,
     Assessment,
     AssessmentWarning,
     Case,
+    CaseField,
     CaseRejected,
     Error,
     Fluid,
@@ -40,10 +43,12 @@ from ._hxrate import (
 )
 
 __all__ = [
+    "CASE_FIELDS",
     "ArithmeticFault",
     "Assessment",
     "AssessmentWarning",
     "Case",
+    "CaseField",
     "CaseRejected",
     "Error",
     "Fluid",

@@ -1,6 +1,6 @@
 # Types of the hxrate extension module, for editors and type checkers.
 from os import PathLike
-from typing import Any, Literal, Optional, Union
+from typing import Any, Literal, NamedTuple, Optional, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -155,6 +155,20 @@ class Case:
     ) -> Case: ...
     def to_dict(self) -> dict[str, Any]: ...
     def __eq__(self, other: object) -> bool: ...
+
+class CaseField(NamedTuple):
+    """One value of the case file: its case line, name, words, unit, symbol and kind."""
+
+    case_line: int
+    name: str
+    label: str
+    description: str
+    unit: str
+    symbol: str
+    kind: Literal["quantity", "number", "integer", "text"]
+
+# Every value of a case in case-line order; a fluid's name is "tube_fluid.density".
+CASE_FIELDS: tuple[CaseField, ...]
 
 class Geometry:
     """Geometry derived from the case; None where the rating stopped before forming it."""

@@ -162,3 +162,52 @@ def test_help_of_rate_tells_arguments_and_errors():
     doc = hxrate.rate.__doc__
     for word in ("shooting", "pass_limit", "exact", "CaseRejected", "ArithmeticFault", "GIL"):
         assert word in doc
+
+
+def _stub_keywords(cls, method):
+    tree = ast.parse(STUB.read_text())
+    node = next(n for n in tree.body if isinstance(n, ast.ClassDef) and n.name == cls)
+    if method is None:
+        return [i.target.id for i in node.body if isinstance(i, ast.AnnAssign)]
+    func = next(i for i in node.body if isinstance(i, ast.FunctionDef) and i.name == method)
+    return [a.arg for a in func.args.kwonlyargs]
+
+
+def test_stub_and_keywords_follow_the_table_of_case_fields():
+    case_names, fluid_names = [], []
+    for f in hxrate.CASE_FIELDS:
+        record, _, member = f.name.rpartition(".")
+        if not record:
+            case_names.append(member)
+        elif record not in case_names:
+            case_names.append(record)
+        if record == "tube_fluid":
+            fluid_names.append(member)
+    assert list(hxrate.Case().to_dict()) == case_names
+    assert list(hxrate.Fluid().to_dict()) == fluid_names
+    for method in (None, "__init__", "replace"):
+        assert _stub_keywords("Case", method) == case_names, method
+        assert _stub_keywords("Fluid", method) == fluid_names, method
+
+
+SCHEMA = pathlib.Path(__file__).parents[2] / "docs" / "case-document.schema.json"
+
+
+def test_table_agrees_with_the_case_document_schema():
+    # The schema is the document's contract: the table's names in its order,
+    # each field's case line (a fluid's is its object's), kind and unit.
+    import json
+    case = json.loads(SCHEMA.read_text())["properties"]["case"]["properties"]
+    seen = []
+    for f in hxrate.CASE_FIELDS:
+        record, _, member = f.name.rpartition(".")
+        top = case[record or member]
+        node = top["properties"][member] if record else top
+        seen += [] if (record or member) in seen else [record or member]
+        assert top["description"].startswith(f"Case line {f.case_line}:"), f.name
+        if f.kind == "quantity":
+            assert node["properties"]["unit"]["const"] == f.unit, f.name
+        else:
+            kinds = {"number": "number", "integer": "integer", "text": "string"}
+            assert node["type"] == kinds[f.kind], f.name
+    assert seen == list(case)

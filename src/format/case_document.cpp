@@ -1,6 +1,6 @@
-// The case document: a case and its extensions as versioned JSON. One table
-// lists the case fields (name, SI unit, case line, member); reading and
-// writing both walk it, so the two cannot drift apart.
+// The case document: a case and its extensions as versioned JSON. Reading
+// and writing both walk the one table of case fields (hxrate/case_fields.h),
+// so the two cannot drift apart.
 #include "hxrate/case_document.h"
 
 #include <cmath>
@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "format/case_reader.h"
+#include "hxrate/case_fields.h"
 
 namespace hxrate {
 namespace {
@@ -21,86 +22,22 @@ using Json = nlohmann::ordered_json;
 constexpr std::string_view documentFormat = "hxrate-case";
 constexpr std::size_t nameWidth = 10;  // a name as the case file gives it
 
-enum class Kind { real, integer, text, quantity };
-
-// One field of a record: its document name, its SI unit (quantities only),
-// the case line that carries it, and the member it fills.
-template <class Record>
-struct Field {
-    std::string_view name;
-    std::string_view unit;
-    int caseLine;
-    Kind kind;
-    double Record::*real = nullptr;
-    std::int32_t Record::*integer = nullptr;
-    std::string Record::*text = nullptr;
-};
-
-template <class R>
-Field<R> quantity(std::string_view name, std::string_view unit, int line, double R::*m) {
-    return {name, unit, line, Kind::quantity, m, nullptr, nullptr};
-}
-template <class R>
-Field<R> number(std::string_view name, int line, double R::*m) {
-    return {name, {}, line, Kind::real, m, nullptr, nullptr};
-}
-template <class R>
-Field<R> integer(std::string_view name, int line, std::int32_t R::*m) {
-    return {name, {}, line, Kind::integer, nullptr, m, nullptr};
-}
-template <class R>
-Field<R> text(std::string_view name, int line, std::string R::*m) {
-    return {name, {}, line, Kind::text, nullptr, nullptr, m};
-}
-
-// The fields of a fluid (case lines 15 and 16; the line is set by the caller).
-const std::vector<Field<Fluid>> fluidFields{
-    text<Fluid>("name", 0, &Fluid::name),
-    quantity<Fluid>("density", "kg/m3", 0, &Fluid::density),
-    quantity<Fluid>("viscosity", "Pa s", 0, &Fluid::viscosity),
-    quantity<Fluid>("conductivity", "W/(m K)", 0, &Fluid::conductivity),
-    quantity<Fluid>("heat_capacity", "J/(kg K)", 0, &Fluid::heatCapacity),
-    quantity<Fluid>("volumetric_flow", "m3/s", 0, &Fluid::volumetricFlow),
-};
-
-// The case fields in case-line order; the two fluids follow separately.
-const std::vector<Field<Case>> caseFields{
-    integer<Case>("exchanger_type", 1, &Case::exchangerType),
-    quantity<Case>("tube_inner_diameter", "m", 2, &Case::tubeInnerDiameter),
-    quantity<Case>("inner_roughness", "m", 3, &Case::innerRoughness),
-    quantity<Case>("tube_length", "m", 4, &Case::tubeLength),
-    quantity<Case>("element_length", "m", 5, &Case::elementLength),
-    quantity<Case>("shell_inner_diameter", "m", 6, &Case::shellInnerDiameter),
-    integer<Case>("bundle_arrangement", 7, &Case::bundleArrangement),
-    integer<Case>("tube_count", 8, &Case::tubeCount),
-    quantity<Case>("longitudinal_pitch", "m", 9, &Case::longitudinalPitch),
-    quantity<Case>("transverse_pitch", "m", 10, &Case::transversePitch),
-    integer<Case>("baffle_count", 11, &Case::baffleCount),
-    text<Case>("wall_material", 13, &Case::wallMaterial),
-    quantity<Case>("wall_conductivity", "W/(m K)", 13, &Case::wallConductivity),
-    quantity<Case>("wall_thickness", "m", 13, &Case::wallThickness),
-    quantity<Case>("tube_inlet_temperature", "degC", 18, &Case::tubeInletTemperature),
-    quantity<Case>("shell_inlet_temperature", "degC", 19, &Case::shellInletTemperature),
-    number<Case>("correction_factor", 21, &Case::correctionFactor),
-};
-
-struct FluidMember {
-    std::string_view name;
-    int caseLine;
-    Fluid Case::*member;
-};
-const FluidMember fluids[] = {{"tube_fluid", 15, &Case::tubeFluid},
-                              {"shell_fluid", 16, &Case::shellFluid}};
-
 // ---- reading ----------------------------------------------------------------
+
+// How messages name the document: by the source name the caller gave, or
+// plainly when it gave none of its own.
+std::string documentNamed(const std::string& source) {
+    if (source.empty() || source == "case document") return "case document";
+    return "case document \"" + source + "\"";
+}
 
 class Reader {
   public:
-    explicit Reader(std::string_view source) : source_(source) {}
+    explicit Reader(std::string_view source) : source_(source), named_(documentNamed(source_)) {}
 
     [[noreturn]] void refuse(const std::string& path, const std::string& what, int caseLine = 0,
                              int code = errorNumber::malformedNumber) const {
-        throw InputError(code, "case document: " + path + ": " + what, source_, caseLine);
+        throw InputError(code, named_ + ": " + path + ": " + what, source_, caseLine);
     }
 
     const Json& member(const Json& object, const std::string& path, std::string_view name,
@@ -171,23 +108,22 @@ class Reader {
         return real(member(j, path, "value", caseLine), path + ".value", caseLine);
     }
 
-    template <class R>
-    void fill(R& record, const Json& j, const std::string& path, const Field<R>& f,
-              int caseLine) const {
-        const Json& v = member(j, path, f.name, caseLine);
-        std::string at = join(path, f.name);
+    // Reads field `f` from `object` (at `path`) into the case.
+    void fill(Case& c, const Json& object, const std::string& path, const CaseField& f) const {
+        const Json& v = member(object, path, f.member(), f.caseLine);
+        std::string at = join(path, f.member());
         switch (f.kind) {
-            case Kind::real:
-                record.*f.real = real(v, at, caseLine);
+            case CaseFieldKind::number:
+                f.real(c) = real(v, at, f.caseLine);
                 break;
-            case Kind::quantity:
-                record.*f.real = quantity(v, at, f.unit, caseLine);
+            case CaseFieldKind::quantity:
+                f.real(c) = quantity(v, at, f.unit, f.caseLine);
                 break;
-            case Kind::integer:
-                record.*f.integer = integer(v, at, caseLine);
+            case CaseFieldKind::integer:
+                f.integer(c) = integer(v, at, f.caseLine);
                 break;
-            case Kind::text:
-                record.*f.text = text(v, at, caseLine);
+            case CaseFieldKind::text:
+                f.text(c) = text(v, at, f.caseLine);
                 break;
         }
     }
@@ -200,29 +136,37 @@ class Reader {
 
   private:
     std::string source_;
+    std::string named_;  // "case document \"x.json\""
 };
 
+// The case object: the case's own fields, and each fluid's as an object of
+// its own under the fluid's name.
 Case readCaseValues(const Reader& r, const Json& j) {
     const std::string path = "case";
     r.object(j, path);
-    std::vector<std::string_view> known;
     Case c;
-    for (const auto& f : caseFields) {
-        known.push_back(f.name);
-        r.fill(c, j, path, f, f.caseLine);
-    }
-    for (const auto& fluid : fluids) {
-        known.push_back(fluid.name);
-        std::string at = Reader::join(path, fluid.name);
-        const Json& fj =
-            r.object(r.member(j, path, fluid.name, fluid.caseLine), at, fluid.caseLine);
-        std::vector<std::string_view> fluidKnown;
-        for (const auto& f : fluidFields) {
-            fluidKnown.push_back(f.name);
-            r.fill(c.*fluid.member, fj, at, f, fluid.caseLine);
+    std::vector<std::string_view> known;        // the keys of the case object
+    std::vector<std::string_view> recordKnown;  // those of the fluid being read
+    std::string_view record;
+    const Json* object = &j;
+    std::string at = path;
+    for (const CaseField& f : caseFields) {
+        if (f.record() != record) {
+            if (!record.empty()) r.onlyKnown(*object, at, recordKnown);
+            record = f.record();
+            recordKnown.clear();
+            object = &j;
+            at = path;
+            if (!record.empty()) {
+                known.push_back(record);
+                at = Reader::join(path, record);
+                object = &r.object(r.member(j, path, record, f.caseLine), at, f.caseLine);
+            }
         }
-        r.onlyKnown(fj, at, fluidKnown);
+        (record.empty() ? known : recordKnown).push_back(f.member());
+        r.fill(c, *object, at, f);
     }
+    if (!record.empty()) r.onlyKnown(*object, at, recordKnown);
     r.onlyKnown(j, path, known);
     return c;
 }
@@ -298,13 +242,13 @@ std::pair<std::uint64_t, std::uint64_t> lineAndColumn(std::string_view text, std
 // count is a guess).
 Json parseJson(std::string_view json, const std::string& source) {
     std::vector<std::set<std::string>> keys;
-    auto refuseDuplicates = [&keys](int, Json::parse_event_t event, Json& parsed) {
+    auto refuseDuplicates = [&keys, &source](int, Json::parse_event_t event, Json& parsed) {
         if (event == Json::parse_event_t::object_start) keys.emplace_back();
         if (event == Json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
         if (event == Json::parse_event_t::key && !keys.empty() &&
             !keys.back().insert(parsed.get<std::string>()).second)
             throw InputError(errorNumber::malformedNumber,
-                             "case document: the key \"" + parsed.get<std::string>() +
+                             documentNamed(source) + ": the key \"" + parsed.get<std::string>() +
                                  "\" is given twice in one object",
                              "");
         return true;
@@ -316,8 +260,8 @@ Json parseJson(std::string_view json, const std::string& source) {
     } catch (const Json::parse_error& e) {
         auto [line, column] = lineAndColumn(json, e.byte == 0 ? 0 : e.byte - 1);
         throw InputError(errorNumber::malformedNumber,
-                         "case document: not JSON (" + std::string(e.what()) + ")", source, 0, line,
-                         column);
+                         documentNamed(source) + ": not JSON (" + std::string(e.what()) + ")",
+                         source, 0, line, column);
     }
 }
 
@@ -345,30 +289,30 @@ Json textJson(const std::string& s, const std::string& path) {
     return j;
 }
 
-// Writes the fields of case lines first..last.
-template <class R>
-void writeFields(Json& out, const R& record, const std::vector<Field<R>>& fields,
-                 const std::string& path, int first = 0, int last = caseLineCount) {
-    for (const auto& f : fields) {
-        if (f.caseLine < first || f.caseLine > last) continue;
-        std::string at = path + "." + std::string(f.name);
-        std::string key(f.name);
+// The case object, a fluid's fields in an object under the fluid's name.
+Json caseJson(const Case& c) {
+    Json values;
+    for (const CaseField& f : caseFields) {
+        Json& out = f.record().empty() ? values : values[std::string(f.record())];
+        std::string at = "case." + std::string(f.name);
+        std::string key(f.member());
         switch (f.kind) {
-            case Kind::real:
-                if (!std::isfinite(record.*f.real)) cannotWrite(at, "JSON has no infinity or NaN");
-                out[key] = record.*f.real;
+            case CaseFieldKind::number:
+                if (!std::isfinite(f.real(c))) cannotWrite(at, "JSON has no infinity or NaN");
+                out[key] = f.real(c);
                 break;
-            case Kind::quantity:
-                out[key] = quantityJson(record.*f.real, f.unit, at);
+            case CaseFieldKind::quantity:
+                out[key] = quantityJson(f.real(c), f.unit, at);
                 break;
-            case Kind::integer:
-                out[key] = record.*f.integer;
+            case CaseFieldKind::integer:
+                out[key] = f.integer(c);
                 break;
-            case Kind::text:
-                out[key] = textJson(record.*f.text, at);
+            case CaseFieldKind::text:
+                out[key] = textJson(f.text(c), at);
                 break;
         }
     }
+    return values;
 }
 
 Json extensionsJson(const Extensions& e) {
@@ -431,16 +375,7 @@ std::string caseDocumentJson(const Case& c, const Extensions& extensions) {
     Json doc;
     doc["format"] = documentFormat;
     doc["version"] = caseDocumentVersion;
-    Json values;
-    writeFields(values, c, caseFields, "case", 1, 14);
-    for (const auto& fluid : fluids) {
-        Json f;
-        std::string at = "case." + std::string(fluid.name);
-        writeFields(f, c.*fluid.member, fluidFields, at);
-        values[std::string(fluid.name)] = f;
-    }
-    writeFields(values, c, caseFields, "case", 17, caseLineCount);
-    doc["case"] = values;
+    doc["case"] = caseJson(c);
     doc["extensions"] = extensionsJson(extensions);
     return doc.dump(2) + "\n";
 }
