@@ -62,42 +62,42 @@ struct RunAndVerdict {
 TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
     const RunAndVerdict table[] = {
         {"success", W_EXITCODE(0, 0), "", "", " Calculation processed successfully\r\n",
-         successReport, Outcome::Success, ""},
+         successReport, Outcome::success, ""},
         {"rejection", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
          " Reduce correction factor\r\n Calculation Terminated !!!\r\n", successReport,
-         Outcome::Rejected, "Reduce correction factor"},
+         Outcome::rejected, "Reduce correction factor"},
         {"rejection over two log lines", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
          " Divergence in external friction factor.            \t\t\t\t\tCheck shell surface par\r\n"
          " ameters\r\n Calculation Terminated !!!\r\n",
-         std::nullopt, Outcome::Rejected,
+         std::nullopt, Outcome::rejected,
          "Divergence in external friction factor.            \t\t\t\t\tCheck shell surface "
          "parameters"},
         {"division by zero", W_EXITCODE(1, 0), "",
          "run-time error 20: floating-point division by zero in x\n", std::nullopt, std::nullopt,
-         Outcome::ArithmeticError, "run-time error 20: floating-point division by zero in x"},
+         Outcome::arithmeticError, "run-time error 20: floating-point division by zero in x"},
         {"integer conversion", W_EXITCODE(1, 0), "", "run-time error 23: real value\nsecond line\n",
-         "", std::nullopt, Outcome::ArithmeticError, "run-time error 23: real value"},
+         "", std::nullopt, Outcome::arithmeticError, "run-time error 23: real value"},
         {"end of file", W_EXITCODE(1, 0), "", "run-time error 11: end of file\n", std::nullopt,
-         std::nullopt, Outcome::InputError, "run-time error 11: end of file"},
+         std::nullopt, Outcome::inputError, "run-time error 11: end of file"},
         {"storage refused", W_EXITCODE(1, 0), "", "run-time error 30: the temperature profile\n",
-         std::nullopt, std::nullopt, Outcome::ResourceError,
+         std::nullopt, std::nullopt, Outcome::resourceError,
          "run-time error 30: the temperature profile"},
         {"file not writable", W_EXITCODE(1, 0), "", "run-time error 31: cannot open\n",
-         std::nullopt, std::nullopt, Outcome::ResourceError, "run-time error 31: cannot open"},
+         std::nullopt, std::nullopt, Outcome::resourceError, "run-time error 31: cannot open"},
         {"a folder busy with another run", W_EXITCODE(1, 0), "",
          "run-time error 32: another run holds the folder\n", std::nullopt, std::nullopt,
-         Outcome::NotRun, "run-time error 32: another run holds the folder"},
+         Outcome::notRun, "run-time error 32: another run holds the folder"},
         {"a number the library never gives", W_EXITCODE(1, 0), "", "run-time error 99: what\n",
-         std::nullopt, std::nullopt, Outcome::Crashed, "exit status 1: run-time error 99"},
-        {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::Crashed,
+         std::nullopt, std::nullopt, Outcome::crashed, "exit status 1: run-time error 99"},
+        {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::crashed,
          "killed by signal 11"},
         {"an unknown exit status", W_EXITCODE(3, 0), "", "oops\n", std::nullopt, std::nullopt,
-         Outcome::Crashed, "exit status 3: oops"},
+         Outcome::crashed, "exit status 3: oops"},
         {"success line without a report", W_EXITCODE(0, 0), "", "",
-         " Calculation processed successfully\r\n", std::nullopt, Outcome::Crashed,
+         " Calculation processed successfully\r\n", std::nullopt, Outcome::crashed,
          "the results file cannot be read"},
         {"success line with a broken report", W_EXITCODE(0, 0), "", "",
-         " Calculation processed successfully\r\n", successReport.substr(0, 100), Outcome::Crashed,
+         " Calculation processed successfully\r\n", successReport.substr(0, 100), Outcome::crashed,
          "truncated"},
     };
     for (const RunAndVerdict& row : table) {
@@ -106,7 +106,7 @@ TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
             summariseRun("f", "1", {row.waitStatus, row.out, row.err, row.log, row.results});
         EXPECT_EQ(outcomeName(s.outcome), outcomeName(row.outcome));
         EXPECT_NE(s.message.find(row.message), std::string::npos) << s.message;
-        EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::Success);
+        EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::success);
     }
 }
 
@@ -122,7 +122,7 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
     EXPECT_EQ(columns, 21u);
-    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport),
+    CaseSummary ok{"run 1, hot", "1", Outcome::success, "", parseResultsReport(successReport),
                    std::nullopt};
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);

@@ -42,19 +42,19 @@ std::string printed(const PrintedValue& v) {
 
 std::string_view outcomeName(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Success:
+        case Outcome::success:
             return "success";
-        case Outcome::Rejected:
+        case Outcome::rejected:
             return "rejected";
-        case Outcome::InputError:
+        case Outcome::inputError:
             return "input failure";
-        case Outcome::ArithmeticError:
+        case Outcome::arithmeticError:
             return "arithmetic failure";
-        case Outcome::ResourceError:
+        case Outcome::resourceError:
             return "resource failure";
-        case Outcome::Crashed:
+        case Outcome::crashed:
             return "crashed";
-        case Outcome::NotRun:
+        case Outcome::notRun:
             return "not run";
     }
     return "not run";
@@ -74,11 +74,11 @@ int errorNumberOf(std::string_view diagnostic) {
 
 Outcome failureOutcome(int n) {
     namespace number = hxrate::errorNumber;
-    if (n == number::runInProgress) return Outcome::NotRun;
-    if (number::isInputFailure(n)) return Outcome::InputError;
-    if (number::isArithmeticFailure(n)) return Outcome::ArithmeticError;
-    if (number::isResourceFailure(n)) return Outcome::ResourceError;
-    return Outcome::Crashed;
+    if (n == number::runInProgress) return Outcome::notRun;
+    if (number::isInputFailure(n)) return Outcome::inputError;
+    if (number::isArithmeticFailure(n)) return Outcome::arithmeticError;
+    if (number::isResourceFailure(n)) return Outcome::resourceError;
+    return Outcome::crashed;
 }
 
 std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
@@ -105,7 +105,7 @@ std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::stri
 }
 
 bool isFailure(Outcome outcome) {
-    return outcome != Outcome::Success && outcome != Outcome::Rejected;
+    return outcome != Outcome::success && outcome != Outcome::rejected;
 }
 
 std::string rejectionMessage(std::string_view runLog) {
@@ -121,7 +121,7 @@ std::string rejectionMessage(std::string_view runLog) {
 }
 
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
-    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::Crashed, {}, std::nullopt,
+    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::crashed, {}, std::nullopt,
                   std::nullopt};
     if (WIFSIGNALED(run.waitStatus)) {
         int signal = WTERMSIG(run.waitStatus);
@@ -132,7 +132,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     std::string diagnostic = firstLine(run.standardError);
     if (status == 1) {
         s.outcome = failureOutcome(errorNumberOf(diagnostic));
-        s.message = (s.outcome == Outcome::Crashed ? "exit status 1: " : "") + diagnostic;
+        s.message = (s.outcome == Outcome::crashed ? "exit status 1: " : "") + diagnostic;
         return s;
     }
     if (status != 0) {
@@ -141,7 +141,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
         return s;
     }
     if (firstLine(run.standardOutput) == stopLine) {
-        s.outcome = Outcome::Rejected;
+        s.outcome = Outcome::rejected;
         s.message = run.runLog ? rejectionMessage(*run.runLog) : "(the run log cannot be read)";
         return s;
     }
@@ -155,7 +155,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     }
     try {
         s.report = parseResultsReport(*run.resultsFile);
-        s.outcome = Outcome::Success;
+        s.outcome = Outcome::success;
     } catch (const ResultsFileError& e) {
         s.message = e.message;
     }
@@ -166,7 +166,7 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
                                 const ProgramRun& run,
                                 const std::optional<std::string>& resultsFile) {
     CaseSummary s{std::move(folder), std::move(exchangerType),
-                  Outcome::Crashed,  firstLine(run.message),
+                  Outcome::crashed,  firstLine(run.message),
                   std::nullopt,      std::nullopt};
     switch (run.kind) {
         case RunKind::rated:
@@ -177,13 +177,13 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
             }
             try {
                 s.report = parseResultsReport(*resultsFile);
-                s.outcome = Outcome::Success;
+                s.outcome = Outcome::success;
             } catch (const ResultsFileError& e) {
                 s.message = e.message;
             }
             return s;
         case RunKind::rejected:
-            s.outcome = Outcome::Rejected;
+            s.outcome = Outcome::rejected;
             return s;
         case RunKind::failed:
         case RunKind::refused:
@@ -194,7 +194,7 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
 }
 
 CaseSummary notRun(std::string folder, std::string reason) {
-    return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt, std::nullopt};
+    return {std::move(folder), {}, Outcome::notRun, std::move(reason), std::nullopt, std::nullopt};
 }
 
 std::string caseExchangerType(const std::string& path) {
@@ -279,8 +279,8 @@ std::string progressLine(std::size_t done, std::size_t total, std::size_t failed
 
 std::string summaryLine(const std::vector<CaseSummary>& cases, double elapsedSeconds) {
     constexpr Outcome order[] = {
-        Outcome::Success,       Outcome::Rejected, Outcome::InputError, Outcome::ArithmeticError,
-        Outcome::ResourceError, Outcome::Crashed,  Outcome::NotRun};
+        Outcome::success,       Outcome::rejected, Outcome::inputError, Outcome::arithmeticError,
+        Outcome::resourceError, Outcome::crashed,  Outcome::notRun};
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", elapsedSeconds);
     std::string line = std::to_string(cases.size()) + (cases.size() == 1 ? " case" : " cases") +

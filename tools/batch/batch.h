@@ -15,13 +15,13 @@
 namespace hxrate::tools {
 
 enum class Outcome {
-    Success,
-    Rejected,
-    InputError,
-    ArithmeticError,
-    ResourceError,  // a grid too large for memory, an output file that cannot be written
-    Crashed,
-    NotRun,
+    success,
+    rejected,
+    inputError,
+    arithmeticError,
+    resourceError,  // a grid too large for memory, an output file that cannot be written
+    crashed,
+    notRun,
 };
 
 std::string_view outcomeName(Outcome outcome);
@@ -52,7 +52,7 @@ struct FullPrecision {
 struct CaseSummary {
     std::string folder;
     std::string exchangerType;  // as case line 1 gives it; empty when unreadable
-    Outcome outcome = Outcome::NotRun;
+    Outcome outcome = Outcome::notRun;
     std::string message;  // rejection message, diagnostic, or why the case was not run
     std::optional<ResultsReport> report;
     std::optional<FullPrecision> full;  // with `report`, when the case rates to its bytes

@@ -21,7 +21,7 @@ CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& fol
     }
     CaseSummary summary = summariseProgramRun(
         folder, caseExchangerType(folder + "/" + caseFileName), program, resultsFile);
-    if (summary.outcome == Outcome::Success) {
+    if (summary.outcome == Outcome::success) {
         if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
             summary.full = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
     }

@@ -154,7 +154,7 @@ int batchMain(int argc, char** argv) {
             << (summaryOnStdout ? "summary" : options.summaryPath) << " written\n";
     bool allRan = true;
     for (const CaseSummary& s : results) {
-        if (s.outcome != Outcome::NotRun) continue;
+        if (s.outcome != Outcome::notRun) continue;
         complain({s.folder, ": ", s.message});
         allRan = false;
     }

@@ -140,7 +140,7 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
     run.runLog = readWholeFile(folder + "/" + runLogName);
     run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
-    if (summary.outcome == Outcome::Success) {
+    if (summary.outcome == Outcome::success) {
         if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
             summary.full = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
     }
