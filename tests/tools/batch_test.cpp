@@ -311,6 +311,7 @@ TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
     // The document rows have no report: its printed columns are empty.
     EXPECT_EQ(csvFields(lines[2])[4], "");
     std::vector<std::string> notDocument = csvFields(lines[4]);
+    ASSERT_EQ(notDocument.size(), 31u);
     EXPECT_EQ(notDocument[2], "not run");
     EXPECT_NE(notDocument[3].find("not a case document"), std::string::npos);
 }

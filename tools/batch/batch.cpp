@@ -397,7 +397,7 @@ std::string csvRow(const CaseSummary& s) {
                full(x.tubePressureDrop) + ',' + full(x.shellPressureDrop) + ',' + full(x.duty) +
                ',' + csvField(x.dutyDirection);
     } else {
-        row += ",,,,,,,,,";
+        row += std::string(10, ',');  // the ten extension columns
     }
     return row + '\n';
 }
