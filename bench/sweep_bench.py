@@ -5,6 +5,8 @@ repeated up to N; exact shooting) three ways and prints variants per second:
 
   engine    rate_many on 2 threads in one process, each thread one call on
             half of the list of cases (built beforehand, not timed);
+            "+ assessment": each thread also one assess_many call (grids=0)
+            on its half, the columns of a row of the sweep;
   ratings   a 2-worker LocalCluster (127.0.0.1, processes, 1 thread each),
             a chunk of parameters per task: the worker builds the cases,
             rates them with one rate_many call and sends back U (chunk and
@@ -12,7 +14,8 @@ repeated up to N; exact shooting) three ways and prints variants per second:
             by element, at several times the cost of the rating);
   rows      the same cluster running the example's own run_on: each row with
             the rating's main quantities and the assessment (duty, both
-            pressure drops, warnings).
+            pressure drops, warnings), set against the engine with the
+            assessment.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/sweep_bench.py [--variants 100000]
         [--chunk-size 5000]
@@ -62,13 +65,16 @@ def u_only(base, packed_chunk):
                              for r in ratings])
 
 
-def engine(cases, threads=2):
-    """Seconds for rate_many over `cases`, split between `threads` threads."""
+def engine(cases, threads=2, assess=False):
+    """Seconds for rate_many (and assess_many when `assess`) over `cases`,
+    split between `threads` threads."""
     parts = [cases[i::threads] for i in range(threads)]
     results = [None] * threads
 
     def work(i):
         results[i] = hxrate.rate_many(parts[i], shooting="exact")
+        if assess:
+            hxrate.assess_many(parts[i], results[i], grids=0)
 
     pool = [threading.Thread(target=work, args=(i,)) for i in range(threads)]
     start = time.perf_counter()
@@ -93,11 +99,15 @@ def main():
 
     cases = sweep.cases_of(base, parameters)
     seconds, failed = engine(cases)
-    del cases
     engine_rate = n / seconds
     print(f"{n} variants, exact shooting, chunks of {args.chunk_size}")
     print(f"engine:   rate_many, 2 threads, 1 process  {seconds:7.2f} s  "
           f"{engine_rate:9.0f} variants/s  ({failed} not rated)")
+    seconds, _ = engine(cases, assess=True)
+    del cases
+    assessed_rate = n / seconds
+    print(f"engine:   + assess_many                  {seconds:7.2f} s  "
+          f"{assessed_rate:9.0f} variants/s")
 
     from dask.distributed import Client, LocalCluster
 
@@ -125,8 +135,8 @@ def main():
         seconds = time.perf_counter() - start
         assert len(rows) == n
         print(f"rows:     LocalCluster, 2 workers        {seconds:7.2f} s  "
-              f"{n / seconds:9.0f} variants/s  {n / seconds / engine_rate:6.1%} of engine"
-              "  (with the assessment)")
+              f"{n / seconds:9.0f} variants/s  {n / seconds / assessed_rate:6.1%} of engine"
+              " with the assessment")
 
 
 if __name__ == "__main__":

@@ -3,8 +3,13 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "binding.h"
 
@@ -48,6 +53,105 @@ py::object pressure(const std::optional<hxrate::PressureDrop>& d) {
 py::object method(const std::optional<hxrate::PressureDrop>& d) {
     return d ? py::object(py::str(std::string(hxrate::pressureDropMethodName(d->method))))
              : py::object(py::none());
+}
+
+hxrate::AssessOptions assessOptions(int grids, const std::string& shooting) {
+    hxrate::AssessOptions options;
+    if (grids != 0 && grids != 2 && grids != 3) throw py::value_error("grids must be 0, 2 or 3");
+    options.grids = grids;
+    if (shooting == "always") {
+        options.shooting = hxrate::ShootingAnalysis::always;
+    } else if (shooting != "when-slow") {
+        throw py::value_error("shooting must be 'when-slow' or 'always'");
+    }
+    return options;
+}
+
+// The rating to assess: a Rating's own, or a rejection's partial one (the
+// check then named in `options`); null for a rejection without one.
+std::shared_ptr<const hxrate::Rating> assessedRating(py::handle rating,
+                                                     hxrate::AssessOptions& options) {
+    if (py::isinstance<RatingObject>(rating)) return rating.cast<const RatingObject&>().rating;
+    if (!py::hasattr(rating, "partial") || !py::hasattr(rating, "check"))
+        throw py::type_error("rating must be a hxrate.Rating or a hxrate.CaseRejected, not " +
+                             typeName(rating));
+    py::object partial = rating.attr("partial");
+    if (partial.is_none() || !py::isinstance<RatingObject>(partial)) return nullptr;
+    options.rejectedBy = checkNamed(py::str(rating.attr("check")));
+    return partial.cast<const RatingObject&>().rating;
+}
+
+const char* const assessManyDoc =
+    R"(assess_many(cases: list[Case], ratings: list[Rating | Error | None], *, grids: int = 2, shooting: str = "when-slow") -> list[Assessment | Error | None]
+
+Assesses every case of a list with its rating as assess() does, releasing
+the GIL once for the whole list; `ratings` is what rate_many() gave for
+`cases`. An item that is another exception (InputError, ...), a rejection
+without a partial rating, or None gives None in its place; an assessment that ends in an
+error gives the exception object in its place instead of raising. ValueError
+when the lists differ in length, TypeError for an item of another type.
+Ctrl-C stops the list: KeyboardInterrupt within a second.)";
+
+py::list assessMany(const std::vector<hxrate::Case>& cases, const py::sequence& ratings, int grids,
+                    const std::string& shooting) {
+    if (static_cast<std::size_t>(py::len(ratings)) != cases.size())
+        throw py::value_error(
+            "assess_many needs one rating per case: " + std::to_string(cases.size()) + " cases, " +
+            std::to_string(py::len(ratings)) + " ratings");
+    const hxrate::AssessOptions common = assessOptions(grids, shooting);
+    // Per case only the check that rejected it, when it was rejected.
+    std::vector<std::optional<hxrate::Check>> rejectedBy(cases.size());
+    std::vector<std::shared_ptr<const hxrate::Rating>> rated(cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        py::object item = ratings[i];
+        if (item.is_none()) continue;
+        if (py::isinstance<RatingObject>(item) || py::hasattr(item, "check")) {
+            hxrate::AssessOptions own;
+            rated[i] = assessedRating(item, own);
+            rejectedBy[i] = own.rejectedBy;
+        } else if (!PyExceptionInstance_Check(item.ptr())) {
+            throw py::type_error("ratings[" + std::to_string(i) +
+                                 "] must be a hxrate.Rating, an exception or None, not " +
+                                 typeName(item));
+        }
+    }
+    // Each on the heap as Python will hold it, not in one large block that a
+    // second move would copy from.
+    std::vector<std::unique_ptr<hxrate::Assessment>> assessments(cases.size());
+    std::vector<std::exception_ptr> errors(cases.size());
+    runInterruptibly([&](const std::atomic<bool>* cancel) {
+        for (std::size_t i = 0; i < cases.size() && !cancel->load(); ++i) {
+            if (!rated[i]) continue;
+            hxrate::AssessOptions options = common;
+            options.rejectedBy = rejectedBy[i];
+            options.rating.cancel = cancel;
+            try {
+                assessments[i] = std::make_unique<hxrate::Assessment>(
+                    hxrate::assess(cases[i], *rated[i], options));
+            } catch (const hxrate::Error&) {
+                errors[i] = std::current_exception();
+            } catch (const std::bad_alloc&) {
+                errors[i] = std::make_exception_ptr(hxrate::ResourceError(
+                    hxrate::errorNumber::storageRefused,
+                    "the assessment needs more memory than the machine gives it"));
+            }
+        }
+    });
+    py::list results;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (errors[i]) {
+            try {
+                std::rethrow_exception(errors[i]);
+            } catch (const hxrate::Error& e) {
+                results.append(errorObject(e, cases[i]));
+            }
+        } else if (assessments[i]) {
+            results.append(py::cast(std::move(assessments[i])));
+        } else {
+            results.append(py::none());
+        }
+    }
+    return results;
 }
 
 }  // namespace
@@ -145,29 +249,9 @@ void bindAssessment(py::module_& m) {
         "assess",
         [](const hxrate::Case& c, py::handle rating, py::object text, int grids,
            const std::string& shooting) {
-            hxrate::AssessOptions options;
-            std::shared_ptr<const hxrate::Rating> rated;
-            if (py::isinstance<RatingObject>(rating)) {
-                rated = rating.cast<const RatingObject&>().rating;
-            } else if (py::hasattr(rating, "partial") && py::hasattr(rating, "check")) {
-                py::object partial = rating.attr("partial");
-                if (partial.is_none() || !py::isinstance<RatingObject>(partial))
-                    throw py::value_error("the rejection carries no partial rating");
-                rated = partial.cast<const RatingObject&>().rating;
-                options.rejectedBy = checkNamed(py::str(rating.attr("check")));
-            } else {
-                throw py::type_error(
-                    "rating must be a hxrate.Rating or a hxrate.CaseRejected, not " +
-                    typeName(rating));
-            }
-            if (grids != 0 && grids != 2 && grids != 3)
-                throw py::value_error("grids must be 0, 2 or 3");
-            options.grids = grids;
-            if (shooting == "always") {
-                options.shooting = hxrate::ShootingAnalysis::always;
-            } else if (shooting != "when-slow") {
-                throw py::value_error("shooting must be 'when-slow' or 'always'");
-            }
+            hxrate::AssessOptions options = assessOptions(grids, shooting);
+            std::shared_ptr<const hxrate::Rating> rated = assessedRating(rating, options);
+            if (!rated) throw py::value_error("the rejection carries no partial rating");
             std::string caseText;
             if (!text.is_none()) {
                 caseText = py::isinstance<py::bytes>(text) ? std::string(text.cast<py::bytes>())
@@ -183,6 +267,14 @@ void bindAssessment(py::module_& m) {
         },
         "case"_a, "rating"_a, py::kw_only(), "text"_a = py::none(), "grids"_a = 2,
         "shooting"_a = "when-slow", assessDoc);
+
+    {
+        // The docstring's first line gives the signature with Python's types.
+        py::options signatures;
+        signatures.disable_function_signatures();
+        m.def("assess_many", &assessMany, "cases"_a, "ratings"_a, py::kw_only(), "grids"_a = 2,
+              "shooting"_a = "when-slow", assessManyDoc);
+    }
 }
 
 }  // namespace hxrate_python

@@ -441,6 +441,13 @@ TypeError for a `case` that is not a Case, ValueError for an unknown
 
 }  // namespace
 
+void runInterruptibly(const std::function<void(const std::atomic<bool>* cancel)>& work) {
+    interruptibly(true, [&](const std::atomic<bool>* cancel) {
+        work(cancel);
+        return true;
+    });
+}
+
 void bindRating(py::module_& m) {
     py::class_<GeometryView> geometry(m, "Geometry",
                                       "Geometry derived from the case; None where the rating "

@@ -5,7 +5,9 @@
 
 #include <pybind11/pybind11.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +38,12 @@ struct RatingObject {
     hxrate::Case ratedCase;
     std::shared_ptr<const hxrate::Rating> rating;
 };
+
+// Runs `work` with the GIL released on a worker thread while the calling
+// thread runs Python's signal handlers: Ctrl-C sets the flag `work` is given,
+// waits for it to return and raises KeyboardInterrupt. What `work` throws is
+// rethrown on the calling thread.
+void runInterruptibly(const std::function<void(const std::atomic<bool>* cancel)>& work);
 
 // ---- Errors (bind_errors.cpp) ---------------------------------------------------
 

@@ -3,9 +3,10 @@ counts, one CSV row per variant (and a pandas summary when pandas is there),
 and a picture of U against the shell-side pressure drop over the variants,
 the trade-off a designer looks for (sweep.svg, opens in any browser).
 Each row carries the rating's main quantities (--all-columns: all of them)
-and the library's assessment: duty, both frictional pressure drops and the
-codes of the warnings. Every Dask task rates a chunk of variants (--chunk-size,
-2000 by default) with one rate_many call, building the cases on the worker
+and the library's assessment: duty (a positive magnitude) and its direction
+in words, both frictional pressure drops and the codes of the warnings.
+Every Dask task rates a chunk of variants (--chunk-size, 2000 by default)
+with one rate_many and one assess_many call, building the cases on the worker
 from the base case and the parameters; shooting is exact, so that variants
 which the case-factor shooting would reject as slow are rated too.
 
@@ -100,9 +101,10 @@ RATED = ["overall_coefficient", "area", "tube_outlet_temperature", "shell_outlet
 ASSESSED = ["duty", "duty_direction", "tube_pressure_drop", "shell_pressure_drop", "warnings"]
 
 
-def assessed(case, rating):
-    """The assessment's columns; no re-rating for a grid estimate."""
-    a = hxrate.assess(case, rating, grids=0)
+def assessed(a):
+    """The columns of an assessment (none for a variant without one)."""
+    if not isinstance(a, hxrate.Assessment):
+        return {}
     return {"duty": a.duty, "duty_direction": a.duty_direction,
             "tube_pressure_drop": a.tube_pressure_drop,
             "shell_pressure_drop": a.shell_pressure_drop,
@@ -111,26 +113,26 @@ def assessed(case, rating):
 
 def rate_rows(batch, shooting="exact", all_columns=False):
     """One row per (parameters, case), the whole batch rated by one
-    rate_many call: the rating's main quantities (all of them with
+    rate_many call and assessed by one assess_many call (no re-rating for a
+    grid estimate): the rating's main quantities (all of them with
     all_columns) and the assessment's, or the reason there are none (a
     quantity the rating did not reach is left empty)."""
     batch = list(batch)
-    outcomes = hxrate.rate_many([case for _, case in batch], shooting=shooting)
+    cases = [case for _, case in batch]
+    outcomes = hxrate.rate_many(cases, shooting=shooting)
+    assessments = hxrate.assess_many(cases, outcomes, grids=0)
     rows = []
-    for (parameters, case), rating in zip(batch, outcomes):
+    for (parameters, case), rating, a in zip(batch, outcomes, assessments):
         row = dict(parameters, outcome="rated", check="", message="")
         if isinstance(rating, hxrate.CaseRejected):
             row.update(outcome="rejected", check=rating.check, message=rating.message)
-            if rating.partial is not None:
-                row.update(assessed(case, rating))
         elif isinstance(rating, hxrate.Error):
             row.update(outcome=type(rating).__name__, message=str(rating))
+        elif all_columns:
+            row.update(rating.to_dict())
         else:
-            if all_columns:
-                row.update(rating.to_dict())
-            else:
-                row.update((name, getattr(rating, name)) for name in RATED)
-            row.update(assessed(case, rating))
+            row.update((name, getattr(rating, name)) for name in RATED)
+        row.update(assessed(a))
         rows.append(row)
     return rows
 
@@ -161,8 +163,9 @@ def rate_packed(base, packed_chunk, shooting, all_columns):
 
 def run_on(client, base, parameters, chunk_size=2000, shooting="exact", all_columns=False):
     """Rates the variants on a Dask client, a chunk of `chunk_size` per task
-    (each rated by one rate_many call: a task per case would cost far more
-    in scheduling than in rating); rows come back in order."""
+    (each rated by one rate_many and one assess_many call: a task per case
+    would cost far more in scheduling than in rating); rows come back in
+    order."""
     parts = chunks(parameters, chunk_size)
     # at least one task per worker thread, so that a short study uses them all
     threads = sum(w["nthreads"] for w in client.scheduler_info()["workers"].values()) or 1

@@ -26,8 +26,10 @@ def _summary(rating):
         f"  tube outlet             {rating.tube_outlet_temperature:.6g}",
         f"  shell outlet            {rating.shell_outlet_temperature:.6g}",
     ]
-    if rating.tube_duty is not None:
-        lines.append(f"  tube duty               {rating.tube_duty:.6g} W")
+    assessment = hxrate.assess(case, rating, grids=0)
+    if assessment.duty is not None:
+        lines.append(f"  duty                    {assessment.duty:.6g} W "
+                     f"({assessment.duty_direction})")
     lines.append(f"  shooting passes         {rating.shooting_passes}")
     lines.append(f"  nodes                   {len(rating.profile)}")
     return "\n".join(lines)

@@ -337,6 +337,17 @@ def assess(
 ) -> Assessment:
     """Assesses a rating (or a rejection's partial one); text enables the case-text checks."""
 
+def assess_many(
+    cases: list[Case],
+    ratings: list[Union[Rating, Error, None]],
+    *,
+    grids: Literal[0, 2, 3] = 2,
+    shooting: Literal["when-slow", "always"] = "when-slow",
+) -> list[Union[Assessment, Error, None]]:
+    """Assesses rate_many()'s results with the GIL released once; None where nothing was rated.
+
+    Ctrl-C stops the list with KeyboardInterrupt within a second."""
+
 def rate(
     case: Case, *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
 ) -> Rating:

@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include <hxrate/case.h>
+#include <hxrate/case_document.h>
+#include <hxrate/extensions.h>
 #include <hxrate/program.h>
 #include <hxrate/rating.h>
 #include <hxrate/report.h>
@@ -62,42 +64,42 @@ struct RunAndVerdict {
 TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
     const RunAndVerdict table[] = {
         {"success", W_EXITCODE(0, 0), "", "", " Calculation processed successfully\r\n",
-         successReport, Outcome::Success, ""},
+         successReport, Outcome::success, ""},
         {"rejection", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
          " Reduce correction factor\r\n Calculation Terminated !!!\r\n", successReport,
-         Outcome::Rejected, "Reduce correction factor"},
+         Outcome::rejected, "Reduce correction factor"},
         {"rejection over two log lines", W_EXITCODE(0, 0), "Stop - Program terminated.\n", "",
          " Divergence in external friction factor.            \t\t\t\t\tCheck shell surface par\r\n"
          " ameters\r\n Calculation Terminated !!!\r\n",
-         std::nullopt, Outcome::Rejected,
+         std::nullopt, Outcome::rejected,
          "Divergence in external friction factor.            \t\t\t\t\tCheck shell surface "
          "parameters"},
         {"division by zero", W_EXITCODE(1, 0), "",
          "run-time error 20: floating-point division by zero in x\n", std::nullopt, std::nullopt,
-         Outcome::ArithmeticError, "run-time error 20: floating-point division by zero in x"},
+         Outcome::arithmeticError, "run-time error 20: floating-point division by zero in x"},
         {"integer conversion", W_EXITCODE(1, 0), "", "run-time error 23: real value\nsecond line\n",
-         "", std::nullopt, Outcome::ArithmeticError, "run-time error 23: real value"},
+         "", std::nullopt, Outcome::arithmeticError, "run-time error 23: real value"},
         {"end of file", W_EXITCODE(1, 0), "", "run-time error 11: end of file\n", std::nullopt,
-         std::nullopt, Outcome::InputError, "run-time error 11: end of file"},
+         std::nullopt, Outcome::inputError, "run-time error 11: end of file"},
         {"storage refused", W_EXITCODE(1, 0), "", "run-time error 30: the temperature profile\n",
-         std::nullopt, std::nullopt, Outcome::ResourceError,
+         std::nullopt, std::nullopt, Outcome::resourceError,
          "run-time error 30: the temperature profile"},
         {"file not writable", W_EXITCODE(1, 0), "", "run-time error 31: cannot open\n",
-         std::nullopt, std::nullopt, Outcome::ResourceError, "run-time error 31: cannot open"},
+         std::nullopt, std::nullopt, Outcome::resourceError, "run-time error 31: cannot open"},
         {"a folder busy with another run", W_EXITCODE(1, 0), "",
          "run-time error 32: another run holds the folder\n", std::nullopt, std::nullopt,
-         Outcome::NotRun, "run-time error 32: another run holds the folder"},
+         Outcome::notRun, "run-time error 32: another run holds the folder"},
         {"a number the library never gives", W_EXITCODE(1, 0), "", "run-time error 99: what\n",
-         std::nullopt, std::nullopt, Outcome::Crashed, "exit status 1: run-time error 99"},
-        {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::Crashed,
+         std::nullopt, std::nullopt, Outcome::crashed, "exit status 1: run-time error 99"},
+        {"a signal", W_EXITCODE(0, SIGSEGV), "", "", std::nullopt, std::nullopt, Outcome::crashed,
          "killed by signal 11"},
         {"an unknown exit status", W_EXITCODE(3, 0), "", "oops\n", std::nullopt, std::nullopt,
-         Outcome::Crashed, "exit status 3: oops"},
+         Outcome::crashed, "exit status 3: oops"},
         {"success line without a report", W_EXITCODE(0, 0), "", "",
-         " Calculation processed successfully\r\n", std::nullopt, Outcome::Crashed,
+         " Calculation processed successfully\r\n", std::nullopt, Outcome::crashed,
          "the results file cannot be read"},
         {"success line with a broken report", W_EXITCODE(0, 0), "", "",
-         " Calculation processed successfully\r\n", successReport.substr(0, 100), Outcome::Crashed,
+         " Calculation processed successfully\r\n", successReport.substr(0, 100), Outcome::crashed,
          "truncated"},
     };
     for (const RunAndVerdict& row : table) {
@@ -106,7 +108,7 @@ TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
             summariseRun("f", "1", {row.waitStatus, row.out, row.err, row.log, row.results});
         EXPECT_EQ(outcomeName(s.outcome), outcomeName(row.outcome));
         EXPECT_NE(s.message.find(row.message), std::string::npos) << s.message;
-        EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::Success);
+        EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::success);
     }
 }
 
@@ -121,15 +123,17 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
-    EXPECT_EQ(columns, 21u);
-    CaseSummary ok{"run 1, hot", "1", Outcome::Success, "", parseResultsReport(successReport),
-                   std::nullopt};
+    EXPECT_EQ(columns, 31u);
+    CaseSummary ok{
+        "run 1, hot", "1",         Outcome::success, "", parseResultsReport(successReport),
+        std::nullopt, std::nullopt};
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);
     const std::vector<std::string> expected = {
-        "run 1, hot", "1",        "success", "",       "2.936", "1.247", "438.3",
-        "0.1795",     "0.001546", "9.38",    "112.25", "",      "12",    "",
-        "",           "",         "",        "",       "",      "",      ""};
+        "run 1, hot", "1",    "success", "", "2.936", "1.247", "438.3", "0.1795",
+        "0.001546",   "9.38", "112.25",  "", "12",    "",      "",      "",
+        "",           "",     "",        "", "",      "",      "",      "",
+        "",           "",     "",        "", "",      "",      ""};
     EXPECT_EQ(f, expected);
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
@@ -246,6 +250,72 @@ TEST_P(BatchModes, AFolderBusyWithAnotherRunIsNotRun) {
     EXPECT_EQ(listFolder(busy), std::vector<std::string>{caseName});
 }
 
+// A case document is rated with its extensions, in a folder as case.json or
+// named itself; a case file's row shows the case without extensions.
+TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
+    ScratchFolder work;
+    const std::string sample = sampleCase("success-branch_t1_007");
+    copyCase(sample, work.path(), "file");
+    const Case c = readCase(sample + "/" + caseName);
+    Extensions twoPasses;
+    twoPasses.tubePasses = 2;
+    twoPasses.foulingInside = 2e-4;
+    std::filesystem::create_directory(work / "document");
+    writeFile(work / "document/case.json", caseDocumentJson(c, twoPasses));
+    writeFile(work / "plain.json", caseDocumentJson(c));
+    writeFile(work / "not-a-document.txt", readFile(sample + "/" + caseName));
+    std::vector<std::string> arguments = {"file", "document", "plain.json", "not-a-document.txt"};
+    if (GetParam()) arguments.push_back("--processes");
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    EXPECT_EQ(run.exitStatus, 1) << run.standardError;  // the text file is not run
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(listFolder(work / "document"), std::vector<std::string>{"case.json"});
+
+    const ExtendedRating x = rateExtended(c, twoPasses);
+    const Rating plain = rate(c);
+    const std::string U = shortestDecimal(plain.overallCoefficient);
+    struct Row {
+        std::string outcome, fullU, cleanU, serviceU, passes, method;
+        bool hasF;
+        std::string tubeDrop;
+        const char* why;
+    } rows[] = {
+        {"success", U, U, U, "1", "program", false,
+         shortestDecimal(rateExtended(c, {}).tubePressureDrop), "case file: no extensions"},
+        {"success", shortestDecimal(x.serviceCoefficient), shortestDecimal(x.cleanCoefficient),
+         shortestDecimal(x.serviceCoefficient), "2", "program", true,
+         shortestDecimal(x.tubePressureDrop), "case.json: two passes, fouled"},
+        {"success", U, U, U, "1", "program", false,
+         shortestDecimal(rateExtended(c, {}).tubePressureDrop), "a document named itself"},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const Row& row = rows[i];
+        SCOPED_TRACE(row.why);
+        std::vector<std::string> f = csvFields(lines[i + 1]);
+        ASSERT_EQ(f.size(), 31u);
+        EXPECT_EQ(f[2], row.outcome);
+        EXPECT_EQ(f[13], row.fullU);
+        EXPECT_EQ(f[21], row.cleanU);
+        EXPECT_EQ(f[22], row.serviceU);
+        EXPECT_EQ(f[23].empty(), !row.hasF);
+        EXPECT_EQ(f[24], row.passes);
+        EXPECT_EQ(f[25], "1");
+        EXPECT_EQ(f[26], row.method);
+        EXPECT_EQ(f[27], row.tubeDrop);
+        EXPECT_FALSE(f[28].empty());
+        // Duty: a positive magnitude, its direction in words.
+        EXPECT_GT(std::stod(f[29]), 0);
+        EXPECT_EQ(f[30], *plain.tubeDuty > 0 ? "tube stream cooled" : "tube stream heated");
+    }
+    // The document rows have no report: its printed columns are empty.
+    EXPECT_EQ(csvFields(lines[2])[4], "");
+    std::vector<std::string> notDocument = csvFields(lines[4]);
+    ASSERT_EQ(notDocument.size(), 31u);
+    EXPECT_EQ(notDocument[2], "not run");
+    EXPECT_NE(notDocument[3].find("not a case document"), std::string::npos);
+}
+
 // The summary read as its users read it: every record one row, every
 // full-precision value the rating's own double.
 TEST(BatchCsv, ParsesAsOneRowPerFolderWithPythonCsvAndPandas) {
@@ -263,7 +333,7 @@ rows = list(csv.reader(open(sys.argv[1], newline='')))
 frame = pandas.read_csv(sys.argv[1], keep_default_na=False, dtype=str)
 assert frame.shape == (len(rows) - 1, len(rows[0])), (frame.shape, len(rows))
 assert frame.values.tolist() == rows[1:]
-for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[-8:]), sep='\t')
+for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[13:21]), sep='\t')
 )";
     ProgramRun parsed = runProgram(python, {"-c", script, work / "out.csv"}, work.path());
     ASSERT_EQ(parsed.exitStatus, 0) << parsed.standardError;
@@ -281,7 +351,7 @@ for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[-8:]),
         std::istringstream fields(lines[i + 1]);
         for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
         ASSERT_EQ(f.size(), 10u);
-        EXPECT_EQ(f[0], "21");
+        EXPECT_EQ(f[0], "31");
         const std::vector<std::string> full = {
             python_repr(r.overallCoefficient),   python_repr(r.area),
             python_repr(r.tube.filmCoefficient), python_repr(r.tubeMassFlow),

@@ -1,6 +1,10 @@
 #include "batch.h"
 
+#include <hxrate/assessment.h>
+#include <hxrate/case_document.h>
+#include <hxrate/design.h>
 #include <hxrate/errors.h>
+#include <hxrate/extensions.h>
 #include <hxrate/files.h>
 #include <hxrate/report.h>
 #include <sys/stat.h>
@@ -13,6 +17,7 @@
 #include <utility>
 
 #include "case_lines.h"
+#include "files.h"
 
 namespace hxrate::tools {
 namespace {
@@ -42,19 +47,19 @@ std::string printed(const PrintedValue& v) {
 
 std::string_view outcomeName(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Success:
+        case Outcome::success:
             return "success";
-        case Outcome::Rejected:
+        case Outcome::rejected:
             return "rejected";
-        case Outcome::InputError:
+        case Outcome::inputError:
             return "input failure";
-        case Outcome::ArithmeticError:
+        case Outcome::arithmeticError:
             return "arithmetic failure";
-        case Outcome::ResourceError:
+        case Outcome::resourceError:
             return "resource failure";
-        case Outcome::Crashed:
+        case Outcome::crashed:
             return "crashed";
-        case Outcome::NotRun:
+        case Outcome::notRun:
             return "not run";
     }
     return "not run";
@@ -74,19 +79,64 @@ int errorNumberOf(std::string_view diagnostic) {
 
 Outcome failureOutcome(int n) {
     namespace number = hxrate::errorNumber;
-    if (n == number::runInProgress) return Outcome::NotRun;
-    if (number::isInputFailure(n)) return Outcome::InputError;
-    if (number::isArithmeticFailure(n)) return Outcome::ArithmeticError;
-    if (number::isResourceFailure(n)) return Outcome::ResourceError;
-    return Outcome::Crashed;
+    if (n == number::runInProgress) return Outcome::notRun;
+    if (number::isInputFailure(n)) return Outcome::inputError;
+    if (number::isArithmeticFailure(n)) return Outcome::arithmeticError;
+    if (number::isResourceFailure(n)) return Outcome::resourceError;
+    return Outcome::crashed;
 }
 
-std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
-                                           std::uint64_t storageLimitBytes) {
+namespace {
+
+ExtendedValues extendedValues(const Case& c, const Extensions& ext, const ExtendedRating& x) {
+    ExtendedValues v;
+    v.cleanCoefficient = x.cleanCoefficient;
+    v.serviceCoefficient = x.serviceCoefficient;
+    v.lmtdCorrection = x.lmtdCorrection;
+    v.tubePasses = ext.tubePasses;
+    v.shells = ext.shells;
+    v.shellSideMethod =
+        ext.shellSide == ShellSideMethod::bellDelaware ? "bell-delaware" : "program";
+    v.tubePressureDrop = x.tubePressureDrop;
+    if (x.bellDelaware) {
+        v.shellPressureDrop = x.bellDelaware->pressureDrop;
+    } else if (std::optional<PressureDrop> d = shellPressureDrop(c, x.rating)) {
+        v.shellPressureDrop = d->pressureDrop;
+    }
+    const ThermalSummary thermal = summariseThermal(c, x.rating);
+    v.duty = thermal.duty;
+    v.dutyDirection = dutyDirectionText(thermal.dutyDirection);
+    return v;
+}
+
+// The full-precision columns of a rating, the outlets as the rating holds
+// them (a rating of several passes or shells has no profile).
+FullPrecision ratedValues(const Case& c, const Rating& r) {
+    FullPrecision f{r.overallCoefficient,     r.area,          r.tube.filmCoefficient,
+                    r.tubeMassFlow,           r.shellMassFlow, r.tubeOutletTemperature,
+                    r.shellOutletTemperature, std::nullopt};
+    if (isCrossFlow(c.exchangerType)) f.shellExitTemperature = r.shellExitTemperature;
+    return f;
+}
+
+}  // namespace
+
+RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
+                            std::uint64_t storageLimitBytes) {
     try {
         const Case c = parseCase(caseBytes, caseFileName);
-        const Rating r = rate(c, {.storageLimitBytes = storageLimitBytes});
-        if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return std::nullopt;
+        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        // Without extensions the rating is rate()'s, bit for bit; should
+        // only what it adds fail, the plain rating still gives its columns.
+        std::optional<ExtendedRating> x;
+        try {
+            x = rateExtended(c, {}, options);
+        } catch (const CaseRejected&) {
+            return {};
+        } catch (const Error&) {
+        }
+        const Rating r = x ? x->rating : rate(c, options);
+        if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return {};
         const bool shellLeavesAtStart = isCounterCurrent(c.exchangerType);
         FullPrecision f{r.overallCoefficient,
                         r.area,
@@ -97,15 +147,69 @@ std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::stri
                         shellLeavesAtStart ? r.profile.shell.front() : r.profile.shell.back(),
                         std::nullopt};
         if (isCrossFlow(c.exchangerType)) f.shellExitTemperature = r.shellExitTemperature;
-        return f;
+        RatingColumns columns{f, std::nullopt};
+        if (x) columns.extended = extendedValues(c, {}, *x);
+        return columns;
     } catch (...) {
         // Out of memory, or a case that no longer rates: the columns stay empty.
-        return std::nullopt;
+        return {};
     }
 }
 
+std::optional<std::string> caseDocumentPath(const std::string& argument) {
+    struct stat st;
+    if (::stat(argument.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISREG(st.st_mode)) return argument;
+    if (!S_ISDIR(st.st_mode)) return std::nullopt;
+    if (::stat((argument + "/" + caseFileName).c_str(), &st) == 0) return std::nullopt;
+    std::string document = argument + "/" + std::string(caseDocumentName);
+    if (::stat(document.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return document;
+}
+
+CaseSummary rateCaseDocument(const std::string& argument, const std::string& path,
+                             std::uint64_t storageLimitBytes) {
+    CaseSummary s{argument, {}, Outcome::inputError, {}, std::nullopt, std::nullopt, std::nullopt};
+    try {
+        std::optional<std::string> bytes = readWholeFile(path);
+        if (!bytes) {
+            s.message = "cannot read " + path;
+            return s;
+        }
+        if (!looksLikeCaseDocument(*bytes)) {
+            s.outcome = Outcome::notRun;
+            s.message = "not a case document (a case file is rated in its folder)";
+            return s;
+        }
+        const CaseDocument document = parseCaseDocument(*bytes, path);
+        s.exchangerType = std::to_string(document.input.exchangerType);
+        const ExtendedRating x = rateExtended(document.input, document.extensions,
+                                              {.storageLimitBytes = storageLimitBytes});
+        s.outcome = Outcome::success;
+        s.full = ratedValues(document.input, x.rating);
+        s.extended = extendedValues(document.input, document.extensions, x);
+    } catch (const CaseRejected& e) {
+        s.outcome = Outcome::rejected;
+        s.message = e.message();
+    } catch (const InvalidArgument& e) {
+        s.outcome = Outcome::inputError;  // extensions outside their domain
+        s.message = e.what();
+    } catch (const Error& e) {
+        s.outcome = failureOutcome(e.code());
+        s.message = e.what();
+    } catch (const std::bad_alloc&) {
+        s.outcome = Outcome::resourceError;
+        s.message = "not enough memory for the case document";
+    }
+    if (s.outcome != Outcome::success) {
+        s.full.reset();
+        s.extended.reset();
+    }
+    return s;
+}
+
 bool isFailure(Outcome outcome) {
-    return outcome != Outcome::Success && outcome != Outcome::Rejected;
+    return outcome != Outcome::success && outcome != Outcome::rejected;
 }
 
 std::string rejectionMessage(std::string_view runLog) {
@@ -121,7 +225,9 @@ std::string rejectionMessage(std::string_view runLog) {
 }
 
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
-    CaseSummary s{std::move(folder), std::move(exchangerType), Outcome::Crashed, {}, std::nullopt,
+    CaseSummary s{std::move(folder), std::move(exchangerType),
+                  Outcome::crashed,  {},
+                  std::nullopt,      std::nullopt,
                   std::nullopt};
     if (WIFSIGNALED(run.waitStatus)) {
         int signal = WTERMSIG(run.waitStatus);
@@ -132,7 +238,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     std::string diagnostic = firstLine(run.standardError);
     if (status == 1) {
         s.outcome = failureOutcome(errorNumberOf(diagnostic));
-        s.message = (s.outcome == Outcome::Crashed ? "exit status 1: " : "") + diagnostic;
+        s.message = (s.outcome == Outcome::crashed ? "exit status 1: " : "") + diagnostic;
         return s;
     }
     if (status != 0) {
@@ -141,7 +247,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
         return s;
     }
     if (firstLine(run.standardOutput) == stopLine) {
-        s.outcome = Outcome::Rejected;
+        s.outcome = Outcome::rejected;
         s.message = run.runLog ? rejectionMessage(*run.runLog) : "(the run log cannot be read)";
         return s;
     }
@@ -155,7 +261,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     }
     try {
         s.report = parseResultsReport(*run.resultsFile);
-        s.outcome = Outcome::Success;
+        s.outcome = Outcome::success;
     } catch (const ResultsFileError& e) {
         s.message = e.message;
     }
@@ -166,8 +272,9 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
                                 const ProgramRun& run,
                                 const std::optional<std::string>& resultsFile) {
     CaseSummary s{std::move(folder), std::move(exchangerType),
-                  Outcome::Crashed,  firstLine(run.message),
-                  std::nullopt,      std::nullopt};
+                  Outcome::crashed,  firstLine(run.message),
+                  std::nullopt,      std::nullopt,
+                  std::nullopt};
     switch (run.kind) {
         case RunKind::rated:
             s.message.clear();
@@ -177,13 +284,13 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
             }
             try {
                 s.report = parseResultsReport(*resultsFile);
-                s.outcome = Outcome::Success;
+                s.outcome = Outcome::success;
             } catch (const ResultsFileError& e) {
                 s.message = e.message;
             }
             return s;
         case RunKind::rejected:
-            s.outcome = Outcome::Rejected;
+            s.outcome = Outcome::rejected;
             return s;
         case RunKind::failed:
         case RunKind::refused:
@@ -194,7 +301,8 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
 }
 
 CaseSummary notRun(std::string folder, std::string reason) {
-    return {std::move(folder), {}, Outcome::NotRun, std::move(reason), std::nullopt, std::nullopt};
+    return {std::move(folder), {},           Outcome::notRun, std::move(reason),
+            std::nullopt,      std::nullopt, std::nullopt};
 }
 
 std::string caseExchangerType(const std::string& path) {
@@ -239,28 +347,58 @@ std::string csvHeader() {
            "tube-side mass flow rate (full precision),shell-side mass flow rate (full precision),"
            "tube fluid outlet temperature (full precision),"
            "shell fluid outlet temperature (full precision),"
-           "shell exit temperature (full precision)\n";
+           "shell exit temperature (full precision),"
+           "clean overall heat transfer coefficient,service overall heat transfer coefficient,"
+           "LMTD correction factor,tube passes,shells in series,shell-side method,"
+           "tube-side pressure drop,shell-side pressure drop,duty,duty direction\n";
 }
+
+namespace {
+
+std::string full(double v) {
+    return csvField(shortestDecimal(v));
+}
+
+std::string full(const std::optional<double>& v) {
+    return v ? full(*v) : std::string{};
+}
+
+}  // namespace
 
 std::string csvRow(const CaseSummary& s) {
     std::string row = csvField(s.folder) + ',' + csvField(s.exchangerType) + ',' +
                       csvField(outcomeName(s.outcome)) + ',' + csvField(s.message);
-    if (!s.report) return row + ",,,,,,,,," + ",,,,,,,," + '\n';
-    const ResultsReport& r = *s.report;
-    OutletTemperatures out = outletTemperatures(r);
-    row += ',' + printed(r.overallCoefficient) + ',' + printed(r.heatTransferArea) + ',' +
-           printed(r.tubeFilmCoefficient) + ',' + printed(r.tubeMassFlow) + ',' +
-           printed(r.shellMassFlow) + ',' + printed(out.tubeOutlet) + ',' +
-           printed(out.shellOutlet) + ',' +
-           (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
-           std::to_string(r.rows.size() - 1);
-    if (!s.full) return row + ",,,,,,,," + '\n';
-    const FullPrecision& f = *s.full;
-    for (double v : {f.overallCoefficient, f.heatTransferArea, f.tubeFilmCoefficient,
-                     f.tubeMassFlow, f.shellMassFlow, f.tubeOutlet, f.shellOutlet})
-        row += ',' + csvField(shortestDecimal(v));
-    row += ',' + (f.shellExitTemperature ? csvField(shortestDecimal(*f.shellExitTemperature))
-                                         : std::string{});
+    if (s.report) {
+        const ResultsReport& r = *s.report;
+        OutletTemperatures out = outletTemperatures(r);
+        row += ',' + printed(r.overallCoefficient) + ',' + printed(r.heatTransferArea) + ',' +
+               printed(r.tubeFilmCoefficient) + ',' + printed(r.tubeMassFlow) + ',' +
+               printed(r.shellMassFlow) + ',' + printed(out.tubeOutlet) + ',' +
+               printed(out.shellOutlet) + ',' +
+               (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
+               std::to_string(r.rows.size() - 1);
+    } else {
+        row += ",,,,,,,,,";
+    }
+    if (s.full) {
+        const FullPrecision& f = *s.full;
+        for (double v : {f.overallCoefficient, f.heatTransferArea, f.tubeFilmCoefficient,
+                         f.tubeMassFlow, f.shellMassFlow, f.tubeOutlet, f.shellOutlet})
+            row += ',' + full(v);
+        row += ',' + full(f.shellExitTemperature);
+    } else {
+        row += ",,,,,,,,";
+    }
+    if (s.extended) {
+        const ExtendedValues& x = *s.extended;
+        row += ',' + full(x.cleanCoefficient) + ',' + full(x.serviceCoefficient) + ',' +
+               full(x.lmtdCorrection) + ',' + std::to_string(x.tubePasses) + ',' +
+               std::to_string(x.shells) + ',' + csvField(x.shellSideMethod) + ',' +
+               full(x.tubePressureDrop) + ',' + full(x.shellPressureDrop) + ',' + full(x.duty) +
+               ',' + csvField(x.dutyDirection);
+    } else {
+        row += std::string(10, ',');  // the ten extension columns
+    }
     return row + '\n';
 }
 
@@ -279,8 +417,8 @@ std::string progressLine(std::size_t done, std::size_t total, std::size_t failed
 
 std::string summaryLine(const std::vector<CaseSummary>& cases, double elapsedSeconds) {
     constexpr Outcome order[] = {
-        Outcome::Success,       Outcome::Rejected, Outcome::InputError, Outcome::ArithmeticError,
-        Outcome::ResourceError, Outcome::Crashed,  Outcome::NotRun};
+        Outcome::success,       Outcome::rejected, Outcome::inputError, Outcome::arithmeticError,
+        Outcome::resourceError, Outcome::crashed,  Outcome::notRun};
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", elapsedSeconds);
     std::string line = std::to_string(cases.size()) + (cases.size() == 1 ? " case" : " cases") +

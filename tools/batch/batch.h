@@ -15,13 +15,13 @@
 namespace hxrate::tools {
 
 enum class Outcome {
-    Success,
-    Rejected,
-    InputError,
-    ArithmeticError,
-    ResourceError,  // a grid too large for memory, an output file that cannot be written
-    Crashed,
-    NotRun,
+    success,
+    rejected,
+    inputError,
+    arithmeticError,
+    resourceError,  // a grid too large for memory, an output file that cannot be written
+    crashed,
+    notRun,
 };
 
 std::string_view outcomeName(Outcome outcome);
@@ -49,13 +49,33 @@ struct FullPrecision {
     std::optional<double> shellExitTemperature;  // cross-flow types only
 };
 
+// The columns of what a case document can ask beyond the 21 lines, from
+// hxrate::rateExtended: a case file's row shows the case rated without
+// extensions (clean U = service U, one pass, one shell, the program's shell
+// side).
+struct ExtendedValues {
+    double cleanCoefficient = 0;           // U without fouling, W/(m2 K)
+    double serviceCoefficient = 0;         // U with fouling, W/(m2 K)
+    std::optional<double> lmtdCorrection;  // F, several tube passes only
+    int tubePasses = 1;
+    int shells = 1;                           // in series
+    std::string shellSideMethod;              // "program" or "bell-delaware"
+    double tubePressureDrop = 0;              // Pa, friction and returns of all passes
+    std::optional<double> shellPressureDrop;  // Pa, one shell
+    std::optional<double> duty;               // W, a positive magnitude
+    std::string dutyDirection;                // "tube stream cooled", "tube stream heated", "none"
+};
+
 struct CaseSummary {
     std::string folder;
     std::string exchangerType;  // as case line 1 gives it; empty when unreadable
-    Outcome outcome = Outcome::NotRun;
+    Outcome outcome = Outcome::notRun;
     std::string message;  // rejection message, diagnostic, or why the case was not run
     std::optional<ResultsReport> report;
-    std::optional<FullPrecision> full;  // with `report`, when the case rates to its bytes
+    // With `report` when the case rates to its bytes; a case document has no
+    // report and fills these from its rating alone.
+    std::optional<FullPrecision> full;
+    std::optional<ExtendedValues> extended;
 };
 
 // Decides the outcome of a run from what it left behind.
@@ -90,8 +110,28 @@ int errorNumberOf(std::string_view diagnostic);
 // by the library within `storageLimitBytes`. Nothing unless that rating's
 // report is byte for byte `resultsFile`, so that the values are the ones the
 // report printed (a case changed after its run gives nothing).
-std::optional<FullPrecision> fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
-                                           std::uint64_t storageLimitBytes);
+// With the extension columns of the same rating (`extended` may be absent
+// where `full` is not, when only the plain rating forms).
+struct RatingColumns {
+    std::optional<FullPrecision> full;
+    std::optional<ExtendedValues> extended;
+};
+RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
+                            std::uint64_t storageLimitBytes);
+
+// The name of the case document a folder holds in place of a case file.
+inline constexpr std::string_view caseDocumentName = "case.json";
+
+// The case document a command-line argument names: the argument itself when
+// it is a file, or FOLDER/case.json when the folder holds that and no case
+// file; nothing otherwise (a folder run by the program).
+std::optional<std::string> caseDocumentPath(const std::string& argument);
+
+// Rates the case document at `path` with its extensions through the
+// library, in this process, within `storageLimitBytes`; writes no file. The
+// row is named `argument`.
+CaseSummary rateCaseDocument(const std::string& argument, const std::string& path,
+                             std::uint64_t storageLimitBytes);
 
 // The message of a rejected run, joined again from the free-form lines of
 // its run log (a message longer than a line is spread over two).

@@ -21,9 +21,12 @@ CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& fol
     }
     CaseSummary summary = summariseProgramRun(
         folder, caseExchangerType(folder + "/" + caseFileName), program, resultsFile);
-    if (summary.outcome == Outcome::Success) {
-        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
-            summary.full = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
+    if (summary.outcome == Outcome::success) {
+        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName)) {
+            RatingColumns columns = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
+            summary.full = std::move(columns.full);
+            summary.extended = std::move(columns.extended);
+        }
     }
     return summary;
 }

@@ -39,6 +39,10 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         "the order given, to SUMMARY.csv (default: summary.csv). On a terminal a\n"
         "progress line shows how far the batch has come.\n"
         "\n"
+        "A FOLDER that holds case.json and no case file, or a FOLDER that is a\n"
+        "file, is a case document (JSON, with fouling, tube passes, shells and the\n"
+        "shell-side method): it is rated with its extensions and writes no file.\n"
+        "\n"
         "Exit status: 0 when every case ran, whatever its outcome; 1 when a case\n"
         "could not be run (no folder, no case file, a folder busy with another run)\n"
         "or the batch itself failed (the summary or standard output cannot be\n"
@@ -54,7 +58,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     app.add_flag("--processes", o.processes,
                  "run hxrate as a process of its own in every folder, so that a crash ends "
                  "one case only");
-    app.add_option("FOLDER", o.folders, "case folders")->required();
+    app.add_option("FOLDER", o.folders, "case folders or case documents")->required();
     addVersionFlag(app);
     if (std::optional<int> status = parseCommandLine(app, argc, argv)) return status;
     // In process the library runs every folder; a program named is checked all the same.
@@ -113,14 +117,14 @@ int batchMain(int argc, char** argv) {
     // Workers, or the processes they start, share the grid storage, so that
     // one huge case cannot starve the others.
     const std::uint64_t share = hxrate::programStorageLimit() / workers;
-    FolderRunner run;
-    if (options.processes) {
-        run = [&](const std::string& folder) {
-            return runAsProcess(options.hxrate, folder, share);
-        };
-    } else {
-        run = [share](const std::string& folder) { return runInProcess(share, folder); };
-    }
+    // A case document is rated here through the library, also with
+    // --processes: the program reads case files only.
+    FolderRunner run = [&](const std::string& folder) {
+        if (std::optional<std::string> document = caseDocumentPath(folder))
+            return rateCaseDocument(folder, *document, share);
+        return options.processes ? runAsProcess(options.hxrate, folder, share)
+                                 : runInProcess(share, folder);
+    };
 
     // The progress line shares the terminal with the closing line.
     const bool summaryOnStdout = options.summaryPath == "-";
@@ -154,7 +158,7 @@ int batchMain(int argc, char** argv) {
             << (summaryOnStdout ? "summary" : options.summaryPath) << " written\n";
     bool allRan = true;
     for (const CaseSummary& s : results) {
-        if (s.outcome != Outcome::NotRun) continue;
+        if (s.outcome != Outcome::notRun) continue;
         complain({s.folder, ": ", s.message});
         allRan = false;
     }

@@ -140,9 +140,12 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
     run.runLog = readWholeFile(folder + "/" + runLogName);
     run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
-    if (summary.outcome == Outcome::Success) {
-        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName))
-            summary.full = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
+    if (summary.outcome == Outcome::success) {
+        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName)) {
+            RatingColumns columns = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
+            summary.full = std::move(columns.full);
+            summary.extended = std::move(columns.extended);
+        }
     }
     return summary;
 }

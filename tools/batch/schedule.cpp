@@ -66,13 +66,15 @@ std::vector<CaseSummary> runBatch(const BatchPlan& plan, unsigned workers, const
             try {
                 s = run(plan.folders[i]);
             } catch (const std::bad_alloc&) {
-                s = {plan.folders[i],     {},           Outcome::ResourceError,
-                     "not enough memory", std::nullopt, std::nullopt};
+                s = {plan.folders[i],     {},           Outcome::resourceError,
+                     "not enough memory", std::nullopt, std::nullopt,
+                     std::nullopt};
             } catch (const std::exception& e) {
-                s = {plan.folders[i], {}, Outcome::Crashed, e.what(), std::nullopt, std::nullopt};
+                s = {plan.folders[i], {},           Outcome::crashed, e.what(),
+                     std::nullopt,    std::nullopt, std::nullopt};
             } catch (...) {
-                s = {plan.folders[i],         {},           Outcome::Crashed,
-                     "an unexpected failure", std::nullopt, std::nullopt};
+                s = {plan.folders[i], {},           Outcome::crashed, "an unexpected failure",
+                     std::nullopt,    std::nullopt, std::nullopt};
             }
             progress.finished(s.outcome);
             results[i] = std::move(s);
