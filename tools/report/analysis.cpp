@@ -53,6 +53,7 @@ Report buildReport(std::string_view text, const std::string& casePath,
     // The discretisation estimate re-rates the case without its extensions,
     // so it would describe another exchanger than the one rated.
     if (rep.extensions) options.grids = 0;
+    if (rep.extensions) options.shellWallViscosity = rep.extensions->shellWallViscosity;
     options.rejectedBy = rep.rejectedBy;
     static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
     if (rep.extensions)
