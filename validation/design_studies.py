@@ -31,6 +31,10 @@ SOURCES = {
     "baffle_correction_Bell, baffle_leakage_Bell, bundle_bypassing_Bell, "
     "unequal_baffle_spacing_Bell, laminar_correction_Bell, Nu_Zukauskas_Bejan, "
     "Nu_cylinder_Churchill_Bernstein",
+    "kern-7.3": "Kern, Process Heat Transfer, McGraw-Hill 1950, example 7.3 (kerosene-crude oil "
+    "exchanger), tube side: eqs. 7.45 to 7.47, f from Fig. 26, V²/2g' from Fig. 27; its inputs "
+    "and chart readings as transcribed by the FOSSEE Scilab textbook companion of the book "
+    "(example 7.3)",
     "zukauskas": "Zukauskas, Adv. Heat Transfer 8 (1972) 93: Nu = C Re^m Pr^0.36 (Pr/Pr_w)^0.25 "
     "for 20 or more rows, times a row-number factor below 20 rows (as given by Bejan, "
     "Convection Heat Transfer)",
@@ -137,3 +141,148 @@ def shell_side_rows():
              why="below Re = 10,000 the program leaves out the bracket "
              "(1 + (Re/282000)^(5/8))^(4/5) of the full equation"),
     ]
+
+
+# --- tube side of several passes: Kern's example 7.3 -------------------------
+
+PSI = 6894.757293168  # Pa
+LB_PER_HR_FT2 = 0.45359237 / 3600 / 0.09290304  # kg/(m2 s)
+INCH, FOOT = 0.0254, 0.3048
+
+# Kern (1950), Process Heat Transfer, example 7.3: 149,000 lb/h of 34 °API
+# crude oil (s = 0.83, 3.6 cP at 129 °F) in four passes of 158 tubes, 1 in
+# OD, 13 BWG (Di = 0.81 in), 16 ft long. Kern reads V²/2g' = 0.15 psi off his
+# Fig. 27 at Gt = 1,060,000 lb/(h ft²) and gives the return loss
+# ΔPr = (4n/s) V²/2g' = 2.9 psi (eq. 7.46); his Fig. 26 gives
+# f = 0.000285 ft²/in² at Re_t = 8,220.
+KERN_TUBES = dict(m=149000 * 0.45359237 / 3600, s=0.83, mu=3.6e-3, Nt=158, Do=1.0 * INCH,
+                  Di=0.81 * INCH, L=16 * FOOT, passes=4, pitch=1.25 * INCH, Ds=21.25 * INCH)
+KERN_RETURN_PSI = 2.9  # published, rounded to 0.1 psi
+KERN_VELOCITY_HEAD_PSI = 0.15  # V²/2g' read off Fig. 27
+KERN_TUBE_F = 0.000285  # ft²/in², Fig. 26; dimensionless Darcy f = 144 times it
+KERN_TUBE_RE = 8220
+KERN_RETURN_BOUND = 0.03  # the chart reading and the rounding to 0.1 psi
+
+
+# Passes here hold equal tube counts: 160 tubes (40 a pass) with the flow
+# scaled by 160/158 keep Kern's mass velocity, hence his V and velocity head.
+EQUAL_PASS_TUBES = 160
+
+
+def kern_tube_case():
+    """Kern's example 7.3 tube side on the cross-flow case of section 2 (its
+    shell side does not enter the tube-side drop)."""
+    k = KERN_TUBES
+    rho = k["s"] * 62.5 * 0.45359237 / FOOT ** 3  # Kern's water at 62.5 lb/ft³
+    base = studies.kern_case()
+    m = k["m"] * EQUAL_PASS_TUBES / k["Nt"]
+    tube = hxrate.Fluid(name="Crude", density=rho, viscosity=k["mu"], conductivity=0.133,
+                        heat_capacity=2050.0, volumetric_flow=m / rho)
+    return base.replace(
+        tube_inner_diameter=k["Di"], wall_thickness=(k["Do"] - k["Di"]) / 2,
+        tube_count=EQUAL_PASS_TUBES,
+        tube_length=k["L"], element_length=k["L"] / (10 * (base.baffle_count + 1)),
+        shell_inner_diameter=k["Ds"], longitudinal_pitch=k["pitch"],
+        transverse_pitch=k["pitch"], tube_fluid=tube)
+
+
+@functools.lru_cache(maxsize=None)
+def tube_pass_rows():
+    k = KERN_TUBES
+    c = kern_tube_case()
+    er = hxrate.rate_extended(c, tube_passes=k["passes"])
+    r = er["rating"]
+    N, rho = k["passes"], c.tube_fluid.density
+    # The definitions written out: velocity in one of Nt/N tubes, four
+    # velocity heads per pass, Darcy-Weisbach over N tube lengths with f
+    # solved exactly (Colebrook) at the pass's Reynolds number.
+    V = c.tube_fluid.volumetric_flow / (c.tube_count / N * math.pi * k["Di"] ** 2 / 4)
+    head = rho * V * V / 2
+    from fluids.friction import Colebrook
+
+    f_exact = Colebrook(r.tube.reynolds, c.inner_roughness / k["Di"])
+    friction_hand = f_exact * (N * k["L"] / k["Di"]) * head
+    G = rho * V
+    return dict(
+        G_kern=G / LB_PER_HR_FT2, Re=r.tube.reynolds, f=r.tube.friction, f_exact=f_exact,
+        f_kern=144 * KERN_TUBE_F,
+        velocity=er["tube_velocity"], velocity_hand=V,
+        ret=er["tube_return_drop"], ret_hand=4 * N * head,
+        ret_kern=KERN_RETURN_PSI * PSI,
+        ret_kern_unrounded=4 * N / k["s"] * KERN_VELOCITY_HEAD_PSI * PSI,
+        friction=er["tube_friction_drop"], friction_hand=friction_hand,
+        friction_bound=studies.friction_bound(f_exact) / f_exact + studies.ROUNDING,
+        total=er["tube_pressure_drop"],
+        # What Kern's Fig. 27 charts: the velocity head of water (62.5 lb/ft³)
+        # at the same mass velocity, G²/(2 rho_w), in psi.
+        head_water_psi=G * G / (2 * rho / k["s"]) / PSI,
+    )
+
+
+# --- the fouling an arrangement can carry, written out ----------------------
+
+def _ntu_counterflow(P, R):
+    if abs(1 - R) < 1e-12:
+        return P / (1 - P)
+    return math.log((1 - R * P) / (1 - P)) / (1 - R)
+
+
+def _ntu_parallel(P, R):
+    return -math.log(1 - P * (1 + R)) / (1 + R)
+
+
+def _ntu_one_two(P, R):
+    E = math.sqrt(1 + R * R)
+    return math.log((2 - P * (1 + R - E)) / (2 - P * (1 + R + E))) / E
+
+
+def _ntu_one_four(P, R):
+    """The 1-4 form (Pignotti 1984) inverted by bisection: P1 rises with NTU1."""
+    def p14(ntu):
+        D = math.sqrt(4 + R * R)
+        return 4 / (2 * (1 + R) + D / math.tanh(D * ntu / 4) + R * math.tanh(R * ntu / 4))
+    lo, hi = 1e-12, 1.0
+    while p14(hi) < P:
+        hi *= 2
+        if hi > 1e6:
+            return None  # beyond what a 1-4 shell reaches
+    for _ in range(200):
+        mid = (lo + hi) / 2
+        lo, hi = (mid, hi) if p14(mid) < P else (lo, mid)
+    return (lo + hi) / 2
+
+
+@functools.lru_cache(maxsize=None)
+def allowable_fouling_rows():
+    # The water-water exchanger of section 3 (NTU about 1.6).
+    rows = []
+    for what, case, passes, ntu, form in (
+        ("one counter-current pass, Rf,o = 2·10⁻⁴", studies.axial_case(1), 1, _ntu_counterflow,
+         "counterflow"),
+        ("one co-current pass, Rf,o = 2·10⁻⁴", studies.axial_case(0), 1, _ntu_parallel,
+         "parallel flow"),
+        ("two tube passes, clean", studies.axial_case(1), 2, _ntu_one_two, "1-2 shell"),
+        ("four tube passes, clean", studies.axial_case(1), 4, None, "1-4 shell"),
+    ):
+        fouling = 2e-4 if passes == 1 else 0.0
+        er = hxrate.rate_extended(case, tube_passes=passes, fouling_outside=fouling)
+        r = er["rating"]
+        duty = abs(hxrate.rate(case).tube_duty)
+        C1 = r.shell_mass_flow * case.shell_fluid.heat_capacity
+        C2 = r.tube_mass_flow * case.tube_fluid.heat_capacity
+        P1 = duty / (C1 * abs(case.shell_inlet_temperature - case.tube_inlet_temperature))
+        NTU1 = ntu(P1, C1 / C2) if ntu else _ntu_one_four(P1, C1 / C2)
+        if NTU1 is None:
+            rows.append(dict(what=what, form=form, P1=P1, R1=C1 / C2, NTU1=None, duty=duty,
+                             hand=None, ours=er["allowable_fouling"], U_clean=None,
+                             U_required=None, rel=0.0, bound=1e-9))
+            continue
+        U_required = NTU1 * C1 / r.area
+        hand = 1 / U_required - 1 / er["clean_coefficient"]
+        # A difference of two resistances: compared on the scale of 1/U_clean.
+        rows.append(dict(what=what, form=form, P1=P1, R1=C1 / C2, NTU1=NTU1, duty=duty,
+                         hand=hand, ours=er["allowable_fouling"], U_clean=er["clean_coefficient"],
+                         U_required=U_required,
+                         rel=(er["allowable_fouling"] - hand) * er["clean_coefficient"],
+                         bound=1e-9))
+    return rows

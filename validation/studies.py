@@ -201,12 +201,14 @@ def case_text(case):
     return "\n".join(lines) + "\n"
 
 
-def run_report(case):
-    """The engineering report of a case, as its JSON."""
+def run_report(case, extensions=None):
+    """The engineering report of a case (as a case document when it has
+    extensions), as its JSON."""
     exe = report_executable()
     with tempfile.TemporaryDirectory() as d:
         path = pathlib.Path(d) / CASE_FILE
-        path.write_text(case_text(case))
+        path.write_text(hxrate.case_document_json(case, extensions) if extensions
+                        else case_text(case))
         out = subprocess.run(
             [exe, str(path), "--json", "-"], capture_output=True, text=True, check=True
         )
@@ -500,7 +502,8 @@ def tube_pressure_drop():
 # baffle spacing, 3/4-inch tubes on a 1-inch square pitch, 22 baffles.
 KERN_EXAMPLE = dict(m=11.0, rho=995.0, mu=0.000803, mu_w=0.000657, Ds=0.584, B=0.1524,
                     P=0.0254, Do=0.019, Nb=22)
-KERN_PUBLISHED = 18980.0  # Pa, with (mu/mu_w)^0.14 applied
+KERN_PUBLISHED = 18980.6  # Pa, f from the chart, with (mu/mu_w)^0.14 applied
+KERN_PUBLISHED_UNCORRECTED = 19521.4  # Pa, the same without the correction
 KERN_TOLERANCE = 0.03  # the fit against the chart read by hand
 
 
@@ -532,20 +535,25 @@ def kern_case():
 def kern_comparison():
     e = KERN_EXAMPLE
     chart_dP, chart_Re, chart_f = ref.kern_shell_pressure_drop(**e)
-    shell = run_report(kern_case())["pressure_drops"]["shell"]
-    phi = (e["mu"] / e["mu_w"]) ** 0.14  # the report knows no wall viscosity
-    dP = shell["pressure_drop"] / phi
+    # The case document carries the wall viscosity: the report then gives
+    # Kern's drop with (mu/mu_w)^0.14 beside the uncorrected one.
+    shell = run_report(kern_case(), {"shell_wall_viscosity": e["mu_w"]})["pressure_drops"]["shell"]
+    phi = (e["mu"] / e["mu_w"]) ** 0.14
+    dP = shell["corrected_pressure_drop"]
     return dict(
         method=shell["method"],
         Re=shell["reynolds"],
         f=shell["friction_factor"],
         dP_report=shell["pressure_drop"],
+        phi_report=shell["viscosity_correction"],
         phi=phi,
         dP=dP,
         Re_chart=chart_Re,
         f_chart=chart_f,
         dP_chart=chart_dP,
+        dP_chart_uncorrected=chart_dP * phi,
         rel=(dP - chart_dP) / chart_dP,
+        rel_uncorrected=(shell["pressure_drop"] - chart_dP * phi) / (chart_dP * phi),
         rel_published=(dP - KERN_PUBLISHED) / KERN_PUBLISHED,
         bound=KERN_TOLERANCE,
     )

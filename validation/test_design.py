@@ -4,6 +4,8 @@ published forms it abbreviates."""
 
 import math
 
+import pytest
+
 import design_studies as D
 
 
@@ -37,3 +39,21 @@ def test_program_shell_side_differs_from_the_published_forms_as_stated():
     # single-precision constants and its exponent 0.3334 for 1/3: 1e-4).
     bracket = (1 + (cylinder["Re"] / 282000) ** (5 / 8)) ** (4 / 5)
     assert math.isclose(cylinder["full_form"] - 0.3, (cylinder["ours"] - 0.3) * bracket, rel_tol=1e-4)
+
+
+def test_tube_passes_meet_kern_and_their_definitions():
+    pytest.importorskip("fluids", reason="python3-fluids not installed")
+    t = D.tube_pass_rows()
+    assert abs(t["ret"] / t["ret_kern"] - 1) <= D.KERN_RETURN_BOUND
+    assert abs(t["head_water_psi"] / D.KERN_VELOCITY_HEAD_PSI - 1) <= D.KERN_RETURN_BOUND
+    # The definitions written out; the program's pi is single precision.
+    assert abs(t["velocity"] / t["velocity_hand"] - 1) <= 1e-7
+    assert abs(t["ret"] / t["ret_hand"] - 1) <= 1e-7
+    assert abs(t["friction"] / t["friction_hand"] - 1) <= t["friction_bound"]
+    assert t["total"] == t["ret"] + t["friction"]
+
+
+def test_allowable_fouling_is_its_definition():
+    rows = D.allowable_fouling_rows()
+    assert not [r for r in rows if (r["hand"] is None) != (r["ours"] is None)]
+    assert not [r for r in rows if not abs(r["rel"]) <= r["bound"]]

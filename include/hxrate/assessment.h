@@ -78,6 +78,11 @@ struct PressureDrop {
     double velocity = 0;      // mean velocity, m/s (Darcy-Weisbach)
     double massVelocity = 0;  // G = mdot/As, kg/(m2 s) (Kern)
     double flowArea = 0;      // As, m2 (Kern)
+    // Kern's drop with the wall-viscosity correction, where the wall
+    // viscosity of the shell fluid is known: phi_s = (mu/mu_w)^0.14 and
+    // dP / phi_s, Pa. pressureDrop stays the uncorrected value.
+    std::optional<double> viscosityCorrection;
+    std::optional<double> correctedPressureDrop;
 };
 
 // Darcy-Weisbach: dP = f (L/D) rho v^2 / 2.
@@ -99,6 +104,9 @@ struct KernInput {
     double pitch, outerDiameter;          // transverse pitch P, Do, m
     std::int64_t baffleCount;             // Nb
     std::int32_t arrangement;             // BundleArrangement code
+    // mu_w of the shell fluid at the wall, Pa s: forms the corrected drop
+    // too (left absent when mu_w is not above 0 or the correction faults).
+    std::optional<double> wallViscosity = std::nullopt;
 };
 // Absent when the bundle leaves no free area (P <= Do) or the numbers fault.
 std::optional<PressureDrop> kernPressureDrop(const KernInput& in);
@@ -272,6 +280,9 @@ struct AssessOptions {
     // The discretisation estimate re-rates the case: 0 (none), 2 or 3 grids.
     int grids = 2;
     ShootingAnalysis shooting = ShootingAnalysis::whenSlow;
+    // mu_w of the shell fluid at the wall, Pa s: Kern's shell-side drop is
+    // then also given with the wall-viscosity correction.
+    std::optional<double> shellWallViscosity;
 };
 
 // What the library says about a rated case beyond the rating.

@@ -141,6 +141,15 @@ std::optional<PressureDrop> kernPressureDrop(const KernInput& in) {
                      static_cast<double>(in.baffleCount + 1) * in.shellDiameter /
                      (2 * in.density * d.diameter);
     if (!finiteDrop(d)) return std::nullopt;
+    if (in.wallViscosity && *in.wallViscosity > 0) {
+        // Kern (1950), eq. 7.44: the drop over phi_s = (mu/mu_w)^0.14.
+        double phi = std::pow(in.viscosity / *in.wallViscosity, 0.14);
+        double corrected = d.pressureDrop / phi;
+        if (std::isfinite(phi) && phi > 0 && std::isfinite(corrected)) {
+            d.viscosityCorrection = phi;
+            d.correctedPressureDrop = corrected;
+        }
+    }
     return d;
 }
 
@@ -164,14 +173,18 @@ std::optional<PressureDrop> tubePressureDrop(const Case& c, const Rating& r) {
     return d;
 }
 
-std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
+namespace {
+
+// The shell side's drop; `wallViscosity` also forms Kern's corrected drop.
+std::optional<PressureDrop> shellDrop(const Case& c, const Rating& r,
+                                      std::optional<double> wallViscosity) {
     const Fluid& f = c.shellFluid;
     if (isCrossFlow(c.exchangerType)) {
         if (!reached(r, Stage::geometry)) return std::nullopt;
         return kernPressureDrop({f.density * f.volumetricFlow, f.density, f.viscosity,
                                  c.shellInnerDiameter, r.geometry.baffleSpacing, c.transversePitch,
                                  r.geometry.outerDiameter, std::int64_t{c.baffleCount},
-                                 c.bundleArrangement});
+                                 c.bundleArrangement, wallViscosity});
     }
     if (!reached(r, Stage::shellFlow)) return std::nullopt;
     PressureDrop d;
@@ -204,6 +217,12 @@ std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
     d.pressureDrop = darcyWeisbach(d.friction, d.length, d.diameter, f.density, d.velocity);
     if (!finiteDrop(d) || !(d.reynolds > 0)) return std::nullopt;
     return d;
+}
+
+}  // namespace
+
+std::optional<PressureDrop> shellPressureDrop(const Case& c, const Rating& r) {
+    return shellDrop(c, r, std::nullopt);
 }
 
 // ---------------------------------------------------------------- thermal results
@@ -513,7 +532,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
         options.rejectedBy == Check::shootingGrows || options.rejectedBy == Check::shootingLimit;
     if (options.rejectedBy) a.triggers = rejectionTriggers(c, *options.rejectedBy, r);
     a.tubePressureDrop = tubePressureDrop(c, r);
-    a.shellPressureDrop = shellPressureDrop(c, r);
+    a.shellPressureDrop = shellDrop(c, r, options.shellWallViscosity);
     if (solved) a.thermal = summariseThermal(c, r);
     if (options.grids >= 2 && (solved || shootingRejected))
         a.discretisation = estimateDiscretisation(c, std::min(options.grids, 3), options.rating);

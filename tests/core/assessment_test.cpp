@@ -81,6 +81,64 @@ TEST(KernPressureDrop, MatchesTheWorkedExample) {
     EXPECT_TRUE(d->estimate);
 }
 
+TEST(KernPressureDrop, WallViscosityCorrectionAgainstTheChartReference) {
+    // The worked example with mu_w = 0.000657 Pa s. Kern's method with f read
+    // off his chart gives 18,980.6 Pa with (mu/mu_w)^0.14 and 19,521.4 Pa
+    // without; the fit stays within the 3 % it holds against the chart.
+    KernInput in{11, 995, 0.000803, 0.584, 0.1524, 0.0254, 0.019, 22, BundleArrangement::Inline};
+    in.wallViscosity = 0.000657;
+    std::optional<PressureDrop> d = kernPressureDrop(in);
+    ASSERT_TRUE(d && d->viscosityCorrection && d->correctedPressureDrop);
+    EXPECT_EQ(*d->viscosityCorrection, std::pow(0.000803 / 0.000657, 0.14));
+    EXPECT_EQ(*d->correctedPressureDrop, d->pressureDrop / *d->viscosityCorrection);
+    EXPECT_NEAR(*d->viscosityCorrection, 1.0285, 5e-5);
+    EXPECT_NEAR(*d->correctedPressureDrop, 18696, 1);
+    EXPECT_NEAR(*d->correctedPressureDrop / 18980.6 - 1, 0, 0.03);
+    EXPECT_NEAR(d->pressureDrop / 19521.4 - 1, 0, 0.03);
+}
+
+TEST(KernPressureDrop, CorrectedDropOnlyWithAUsableWallViscosity) {
+    struct Row {
+        std::optional<double> wallViscosity;
+        bool corrected;
+        const char* why;
+    } rows[] = {
+        {std::nullopt, false, "no wall viscosity: phi_s = 1 is not claimed"},
+        {0.0, false, "a wall viscosity of zero has no ratio"},
+        {-1e-3, false, "a negative wall viscosity is not a viscosity"},
+        {0.000803, true, "isothermal wall: phi_s = 1, the drop itself"},
+        {1e-3, true, "a heated liquid (mu_w above mu) raises the drop"},
+    };
+    KernInput base{11, 995, 0.000803, 0.584, 0.1524, 0.0254, 0.019, 22, 0};
+    const double uncorrected = kernPressureDrop(base)->pressureDrop;
+    for (const Row& r : rows) {
+        KernInput in = base;
+        in.wallViscosity = r.wallViscosity;
+        std::optional<PressureDrop> d = kernPressureDrop(in);
+        ASSERT_TRUE(d) << r.why;
+        EXPECT_EQ(d->pressureDrop, uncorrected) << r.why;
+        EXPECT_EQ(d->correctedPressureDrop.has_value(), r.corrected) << r.why;
+        EXPECT_EQ(d->viscosityCorrection.has_value(), r.corrected) << r.why;
+        if (r.corrected)
+            EXPECT_EQ(*d->correctedPressureDrop > uncorrected, *r.wallViscosity > 0.000803)
+                << r.why;
+    }
+}
+
+TEST(KernPressureDrop, AssessmentCarriesTheShellWallViscosity) {
+    AssessOptions options = noGrids();
+    options.shellWallViscosity = 2e-3;
+    Assessed with = assessText(dataText("cross-flow"), options);
+    Assessed without = assessText(dataText("cross-flow"), noGrids());
+    ASSERT_TRUE(with.a.shellPressureDrop && without.a.shellPressureDrop);
+    ASSERT_EQ(with.a.shellPressureDrop->method, PressureDropMethod::kern);
+    EXPECT_EQ(with.a.shellPressureDrop->pressureDrop, without.a.shellPressureDrop->pressureDrop);
+    EXPECT_FALSE(without.a.shellPressureDrop->correctedPressureDrop);
+    ASSERT_TRUE(with.a.shellPressureDrop->correctedPressureDrop);
+    const double mu = with.input.shellFluid.viscosity;
+    EXPECT_EQ(*with.a.shellPressureDrop->viscosityCorrection, std::pow(mu / 2e-3, 0.14));
+}
+
 TEST(KernPressureDrop, EquivalentDiameterOfBothLayouts) {
     struct Row {
         std::int32_t arrangement;

@@ -28,8 +28,10 @@ Report buildReport(std::string_view text, const std::string& casePath,
     rep.caseName = caseName;
     std::string sourceName = std::filesystem::path(casePath).filename().string();
     rep.fromDocument = looksLikeCaseDocument(text);
+    std::optional<double> shellWallViscosity;  // also without other extensions
     if (rep.fromDocument) {
         CaseDocument document = parseCaseDocument(text, sourceName);
+        shellWallViscosity = document.extensions.shellWallViscosity;
         rep.input = std::move(document.input);
         if (!document.extensions.empty()) rep.extensions = std::move(document.extensions);
     } else {
@@ -55,6 +57,7 @@ Report buildReport(std::string_view text, const std::string& casePath,
     // The discretisation estimate re-rates the case without its extensions,
     // so it would describe another exchanger than the one rated.
     if (rep.extensions) options.grids = 0;
+    options.shellWallViscosity = shellWallViscosity;
     options.rejectedBy = rep.rejectedBy;
     static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
     if (rep.extensions)

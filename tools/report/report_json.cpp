@@ -42,7 +42,9 @@ json pressure(const std::optional<PressureDrop>& d) {
             {"length", number(d->length)},
             {"velocity", number(d->velocity)},
             {"mass_velocity", number(d->massVelocity)},
-            {"flow_area", number(d->flowArea)}};
+            {"flow_area", number(d->flowArea)},
+            {"viscosity_correction", number(d->viscosityCorrection)},
+            {"corrected_pressure_drop", number(d->correctedPressureDrop)}};
 }
 
 // The extensions a case document gave, and what the extended rating formed.
