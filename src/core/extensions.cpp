@@ -269,15 +269,9 @@ void assessFouling(const Case& c, const Extensions& ext, const RateOptions& opti
         checked(1 / required - 1 / out.cleanCoefficient, "fouling allowed at the target duty");
 }
 
-}  // namespace
-
-bool Extensions::empty() const {
-    return foulingInside == 0 && foulingOutside == 0 && tubePasses == 1 && shells == 1 &&
-           shellSide == ShellSideMethod::program;
-}
-
-ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options) {
-    validate(c, ext);
+// The rating and every extended quantity; validated already.
+ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
+                                  const RateOptions& options) {
     ExtendedRating out;
     if (ext.empty()) {
         out.rating = rate(c, options);
@@ -294,7 +288,7 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
     try {
         rateModel(r, ext, options, out);
         if (march) {
-            solveStep(r, SolveOptions{options.passLimit, options.shooting});
+            solveStep(r, SolveOptions{options.passLimit, options.shooting, options.cancel});
         } else if (c.exchangerType < 0 || c.exchangerType > 3) {
             terminateRun(Check::exchangerSelection);
         }
@@ -313,6 +307,18 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
     computeTubePressureDrop(c, ext, out);
     assessFouling(c, ext, options, out);
     return out;
+}
+
+}  // namespace
+
+bool Extensions::empty() const {
+    return foulingInside == 0 && foulingOutside == 0 && tubePasses == 1 && shells == 1 &&
+           shellSide == ShellSideMethod::program;
+}
+
+ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options) {
+    validate(c, ext);
+    return refusingBadAlloc([&] { return rateWithExtensions(c, ext, options); });
 }
 
 }  // namespace hxrate

@@ -4,7 +4,6 @@
 #include <cfenv>
 #include <cmath>
 #include <memory>
-#include <new>
 #include <utility>
 
 #include "core/arithmetic.h"
@@ -186,18 +185,6 @@ void rateRecords(CaseRecords& r, const RateOptions& options, bool solve) {
         if (solve) solveStep(r, SolveOptions{options.passLimit, options.shooting, options.cancel});
     } catch (const CaseRejected& rejected) {
         rejectWithPartialRating(rejected, r);
-    }
-}
-
-// Runs `work`, turning memory the machine refuses anywhere in a rating into
-// a ResourceError, as the storage check would.
-template <class Work>
-auto refusingBadAlloc(Work work) {
-    try {
-        return work();
-    } catch (const std::bad_alloc&) {
-        throw ResourceError(errorNumber::storageRefused,
-                            "the rating needs more memory than the machine gives it");
     }
 }
 

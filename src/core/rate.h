@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <new>
 
 #include "core/records.h"
 #include "core/temperature_profile.h"
@@ -65,6 +66,18 @@ void solveStep(CaseRecords& r, const SolveOptions& options);
 // Rating, with the check that every node location fits a double; formed
 // after the solver so that a fault cannot leave a report half written.
 void computeOverallResults(CaseRecords& r);
+
+// Runs `work`, turning memory the machine refuses anywhere in a rating into
+// a ResourceError, as the storage check would.
+template <class Work>
+auto refusingBadAlloc(Work work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            "the rating needs more memory than the machine gives it");
+    }
+}
 
 // The third column of the report's table: the shell-pass inlet temperature
 // of counter-current cross flow, the shell-fluid temperature otherwise.
