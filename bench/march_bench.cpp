@@ -20,8 +20,7 @@ constexpr std::int32_t passes = 200;
 
 struct Records {
     CaseInput in;
-    DerivedGeometry geo;
-    ThermalModel tm;
+    Rating rating;  // the geometry and the per-length terms the solver reads
     TemperatureProfile profile;
 };
 
@@ -39,19 +38,19 @@ Records counterCurrentCase(std::int32_t type, std::int32_t Nb) {
     r.in.tubeInletTemperature = 20;
     r.in.shellInletTemperature = 90;
     r.in.correctionFactor = 0;
-    r.tm.resistancePerLength = 0.05;
-    r.tm.conductancePerLength = 20;
-    r.tm.tubeMassFlow = 2;
-    r.tm.shellMassFlow = 2.6;
+    r.rating.resistancePerLength = 0.05;
+    r.rating.conductancePerLength = 20;
+    r.rating.tubeMassFlow = 2;
+    r.rating.shellMassFlow = 2.6;
     clearArithmeticFlags();
-    computeElementGrid(r.in, r.geo, r.profile, std::uint64_t{1} << 30);
-    computeBaffleCompartments(r.in, r.geo);
+    computeElementGrid(r.in, r.rating.geometry, r.profile, std::uint64_t{1} << 30);
+    computeBaffleCompartments(r.in, r.rating.geometry);
     return r;
 }
 
 void solveAll(Records& r) {
     try {
-        solveTemperatureProfile(r.in, r.geo, r.tm, r.profile, SolveOptions{.passLimit = passes});
+        solveTemperatureProfile(r.in, r.rating, r.profile, SolveOptions{.passLimit = passes});
     } catch (const CaseRejected&) {
         // The pass limit was reached, as intended.
     }
@@ -76,7 +75,7 @@ void AxialCounterCurrentMarch(benchmark::State& state) {
 // The same passes as plain arithmetic over two arrays.
 void AxialBareLoop(benchmark::State& state) {
     Records r = counterCurrentCase(ExchangerType::CounterCurrent, 0);
-    MarchCoefficients c = marchCoefficients(r.in, r.tm, -1);
+    MarchCoefficients c = marchCoefficients(r.in, r.rating, -1);
     std::vector<double> Tt(elements + 1), Ts(elements + 1);
     for (auto _ : state) {
         Tt[0] = r.in.tubeInletTemperature;
@@ -110,7 +109,7 @@ void CrossFlowCounterCurrentMarch(benchmark::State& state) {
 // compartment balance and the pass-inlet record, as plain arithmetic.
 void CrossFlowBareLoop(benchmark::State& state) {
     Records r = counterCurrentCase(ExchangerType::CrossFlowCounterCurrent, 9);
-    MarchCoefficients c = marchCoefficients(r.in, r.tm, -1);
+    MarchCoefficients c = marchCoefficients(r.in, r.rating, -1);
     const int perCompartment = elements / 10;
     std::vector<double> Tt(elements + 1), Ts(elements + 1), Tsp(elements + 1);
     for (auto _ : state) {

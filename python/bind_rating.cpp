@@ -663,7 +663,8 @@ void bindRating(py::module_& m) {
                 });
             return result;
         },
-        "case"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000, rateDoc);
+        "case"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = hxrate::defaultPassLimit,
+        rateDoc);
 
     m.def(
         "rate_many",
@@ -707,7 +708,7 @@ void bindRating(py::module_& m) {
             }
             return results;
         },
-        "cases"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = 10000,
+        "cases"_a, py::kw_only(), "shooting"_a = "case", "pass_limit"_a = hxrate::defaultPassLimit,
         "rate_many(cases: list[Case], *, shooting: str = \"case\", pass_limit: int = 10000) -> "
         "list[Rating | Error]\n\n"
         "Rates every case of a list as rate() does, releasing the GIL once for the whole list, "
@@ -726,7 +727,7 @@ void bindRating(py::module_& m) {
                 return hxrate::analyseShooting(own, opts);
             });
         },
-        "case"_a, py::kw_only(), "pass_limit"_a = 10000,
+        "case"_a, py::kw_only(), "pass_limit"_a = hxrate::defaultPassLimit,
         "analyse_shooting(case: Case, *, pass_limit: int = 10000) -> ShootingMap\n\n"
         "Two passes of a counter-current case's march (types 1 and 3), seen as an affine map.\n"
         "Raises as rate() does (CaseRejected for the other types: 'exchanger-selection' or a "

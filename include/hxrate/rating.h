@@ -24,14 +24,19 @@ enum class ShootingMethod {
     exact,
 };
 
-// The largest profile rate() allocates unless told otherwise, in bytes.
+// The largest profile rate() allocates unless told otherwise, in bytes. The
+// program and its tools take programStorageLimit() (hxrate/program.h) instead.
 inline constexpr std::uint64_t defaultStorageLimitBytes = std::uint64_t{8} << 30;
+
+// Shooting passes a counter-current rating makes before it rejects the case,
+// unless told otherwise; the program's own limit.
+inline constexpr std::int32_t defaultPassLimit = 10000;
 
 // Elements a march runs between two looks at RateOptions::cancel.
 inline constexpr std::int32_t cancelCheckInterval = 1 << 16;
 
 struct RateOptions {
-    std::int32_t passLimit = 10000;  // shooting passes before the case is rejected
+    std::int32_t passLimit = defaultPassLimit;  // shooting passes before the case is rejected
     // Largest storage of a rating's node arrays at its peak (24 bytes a node), bytes.
     std::uint64_t storageLimitBytes = defaultStorageLimitBytes;
     ShootingMethod shooting = ShootingMethod::caseFactor;

@@ -196,19 +196,18 @@ void writeUsage(std::ostream& out) {
 }  // namespace
 
 void rateExchanger(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
+    static_assert(stepSchedule.back().afterCaseLine == caseLineCount,
+                  "the case file is closed before the last steps");
     clearArithmeticFlags();
-    CaseInput& in = r.input;
     // Each step runs as soon as the case lines it needs have been read.
     int line = 1;
-    for (int stepAfter : {5, 10, 11, 13}) {
-        for (; line <= stepAfter; ++line) readCaseLine(reader, line, in);
-        computeGridAndGeometry(r, limits.profileStorageBytes, stepAfter);
+    for (const ScheduledStep& s : stepSchedule) {
+        if (line <= s.afterCaseLine) {
+            for (; line <= s.afterCaseLine; ++line) readCaseLine(reader, line, r.input);
+            if (line > caseLineCount) reader.close();
+        }
+        runModelStep(r, s.step, limits.profileStorageBytes);
     }
-    for (; line <= 15; ++line) readCaseLine(reader, line, in);
-    computeTubeSideStep(r);
-    for (; line <= caseLineCount; ++line) readCaseLine(reader, line, in);
-    reader.close();
-    computeShellSideSteps(r);
 }
 
 void rateCase(FreeFormReader& reader, CaseRecords& r, const RunLimits& limits) {
@@ -244,13 +243,13 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
             CaseRecords r;
             rateCase(*reader, r, limits);
 
-            OverallResults overall = computeOverallResults(r);
-            ReportView report{r.input.exchangerType,        overall.overallCoefficient,
-                              overall.heatTransferArea,     r.model.tubeFilmCoefficient,
-                              r.model.tubeMassFlow,         r.model.shellMassFlow,
-                              overall.shellExitTemperature, r.geometry.elementCount,
-                              r.input.elementLength,        r.profile.tubeTemperature.get(),
-                              reportedShellColumn(r)};
+            computeOverallResults(r);
+            const Rating& rt = r.rating;
+            ReportView report{
+                r.input.exchangerType,           rt.overallCoefficient,    rt.area,
+                rt.tube.filmCoefficient,         rt.tubeMassFlow,          rt.shellMassFlow,
+                rt.shellExitTemperature,         rt.geometry.elementCount, r.input.elementLength,
+                r.profile.tubeTemperature.get(), reportedShellColumn(r)};
             files.results.open();
             writeResultsReport(files.results.sink(), report);
             files.results.finish();
@@ -264,8 +263,7 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
             log.commit();
             return endedWith(0);
         } catch (const CaseRejected& rejected) {
-            // A fault raised before the check that rejected the case decides.
-            checkArithmetic("the values of the check that rejected the case");
+            checkFaultBeforeRejection();
             writeFreeFormLine(log, rejected.message());
             writeFreeFormLine(log, messages::calculationTerminated);
             log.close();
@@ -328,7 +326,7 @@ RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& lim
 }
 
 int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
-    RunOutcome outcome = runInFolder({}, RunLimits{profileStorageLimit()});
+    RunOutcome outcome = runInFolder({}, RunLimits{programStorageLimit()});
     int status = outcome.exitStatus;
     // The files stay as the run left them; a caller that reads the console
     // line to tell a rejection from a success is told that it is missing.

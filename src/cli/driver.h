@@ -14,31 +14,28 @@
 #include <string_view>
 
 #include "cli/text_output_file.h"
-#include "core/constants.h"
 #include "core/rate.h"
 #include "format/free_form_reader.h"
 #include "hxrate/errors.h"
 #include "hxrate/files.h"
 #include "hxrate/program.h"
+#include "hxrate/rating.h"
 
 namespace hxrate {
 
 struct RunLimits {
     std::uint64_t profileStorageBytes;  // largest temperature profile
-    std::int32_t shootingPassLimit = k::shootingPassLimit;
+    std::int32_t shootingPassLimit = defaultPassLimit;
 };
 
-// Reads the 21 case lines with the model steps between them, closes the case
-// file, then models the shell side and the resistance: the exchanger is
-// rated, its profile not yet solved. Throws CaseRejected or another Error.
+// Reads the 21 case lines with the model steps of stepSchedule between them,
+// each as soon as its lines are read, and closes the case file before the
+// steps after the last line: the exchanger is rated, its profile not yet
+// solved. Throws CaseRejected or another Error.
 void rateExchanger(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
 
 // rateExchanger, then the temperature solver.
 void rateCase(FreeFormReader& reader, CaseRecords& records, const RunLimits& limits);
-
-// The largest profile this machine should hold: half of its memory, so that
-// a larger grid is refused before anything is marched.
-std::uint64_t profileStorageLimit();
 
 // The files of one run. The case is read from `caseBytes` when given (tests,
 // fuzzing), else through `caseDescriptor` (not owned: a duplicate is read),

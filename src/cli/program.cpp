@@ -7,13 +7,9 @@
 
 namespace hxrate {
 
-std::uint64_t programStorageLimit() {
-    return profileStorageLimit();
-}
-
 ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options) {
     std::uint64_t storage = options.storageLimitBytes;
-    RunLimits limits{storage == 0 ? profileStorageLimit() : storage};
+    RunLimits limits{storage == 0 ? programStorageLimit() : storage};
     // An empty path would mean the working directory; "." says it plainly.
     RunOutcome outcome = runInFolder(folder.empty() ? "." : folder, limits,
                                      {options.syncEachFile, options.keepWrittenBytes});

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "cli/driver.h"
+#include "hxrate/program.h"
 
 namespace hxrate {
 namespace {
@@ -107,7 +107,7 @@ MemoryBounds currentMemoryBounds() {
     return bounds;
 }
 
-std::uint64_t profileStorageLimit() {
+std::uint64_t programStorageLimit() {
     return storageLimitFrom(currentMemoryBounds());
 }
 

@@ -1,6 +1,7 @@
-// The program's limit on a rating's node storage: half of the smallest memory
-// the process may use, from the machine, its control group and its resource
-// limits, so that a larger grid gets error 30 instead of being killed.
+// The program's limit on a rating's node storage, programStorageLimit()
+// (hxrate/program.h): half of the smallest memory the process may use, from
+// the machine, its control group and its resource limits, so that a larger
+// grid gets error 30 instead of being killed.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +38,5 @@ std::optional<std::uint64_t> parseMemoryLimit(std::string_view text);
 
 // The bounds of this process, read from the system now.
 MemoryBounds currentMemoryBounds();
-
-// storageLimitFrom(currentMemoryBounds()).
-std::uint64_t profileStorageLimit();
 
 }  // namespace hxrate

@@ -34,6 +34,10 @@ void clearArithmeticFlags() {
     fail(Fault::overflow, what);
 }
 
+void checkFaultBeforeRejection() {
+    checkArithmetic("the values of the check that rejected the case");
+}
+
 std::int32_t truncateToInt32(double value, const char* what) {
     checkArithmetic(what);
     // Both bounds are exact doubles; anything strictly between them

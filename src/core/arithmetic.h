@@ -20,6 +20,11 @@ double checked(double value, const char* what);
 // The same check with no value to hand back (after a loop or a group).
 void checkArithmetic(const char* what);
 
+// Called first wherever a CaseRejected is caught: a fault raised before the
+// check that rejected the case ends the run as that ArithmeticError instead;
+// with none, the rejection stands.
+void checkFaultBeforeRejection();
+
 // Truncation toward zero to a 32-bit integer; a value that does not fit is
 // an arithmetic failure.
 std::int32_t truncateToInt32(double value, const char* what);

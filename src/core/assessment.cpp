@@ -500,7 +500,7 @@ std::vector<Trigger> rejectionTriggers(const Case& c, Check check, const Rating&
                 {"shooting passes made", static_cast<double>(r.shootingPasses), std::nullopt, ""}};
         case Check::shootingLimit:
             return {{"shooting passes made", static_cast<double>(r.shootingPasses),
-                     static_cast<double>(k::shootingPassLimit), "reached the limit"},
+                     static_cast<double>(defaultPassLimit), "reached the limit"},
                     {"correction factor", c.correctionFactor, std::nullopt, ""}};
         case Check::exchangerSelection:
             return {{"exchanger type", static_cast<double>(c.exchangerType), std::nullopt,

@@ -78,8 +78,5 @@ inline constexpr double sparseBundleLimit = sp(3.2f);
 inline constexpr double sparseBundleFactor = sp(0.86f);
 inline constexpr double sparseBundleExponent = sp(0.16f);
 
-// Shooting of the counter-current types.
-inline constexpr int shootingPassLimit = 10000;
-
 }  // namespace k
 }  // namespace hxrate

@@ -4,9 +4,9 @@
 #include "hxrate/extensions.h"
 
 #include <cmath>
-#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/arithmetic.h"
 #include "core/constants.h"
@@ -76,8 +76,7 @@ double temaTubeToBaffleClearance(double Do, double baffleSpacing) {
 // 1983, 3.3.5); TEMA prescribes none.
 constexpr double defaultBundleToShellClearance = 0.012;
 
-BellDelawareGeometry bellGeometry(const Case& c, const DerivedGeometry& g,
-                                  const BaffleGeometry& b) {
+BellDelawareGeometry bellGeometry(const Case& c, const Geometry& g, const BaffleGeometry& b) {
     BellDelawareGeometry bd;
     bd.shellDiameter = c.shellInnerDiameter;
     bd.tubeOuterDiameter = g.outerDiameter;
@@ -107,49 +106,49 @@ BellDelawareGeometry bellGeometry(const Case& c, const DerivedGeometry& g,
 // The model steps with the extensions that change the coefficients.
 void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options,
                ExtendedRating& out) {
-    for (int line : {5, 10, 11, 13}) computeGridAndGeometry(r, options.storageLimitBytes, line);
-    computeTubeSideStep(r);
-    if (ext.tubePasses > 1) {
-        // One pass carries the whole stream in Nt/N tubes.
-        CaseInput pass = r.input;
-        pass.tubeCount = r.input.tubeCount / ext.tubePasses;
-        computeTubeSide(pass, r.model);
+    Rating& rt = r.rating;
+    for (const ScheduledStep& s : stepSchedule) {
+        runModelStep(r, s.step, options.storageLimitBytes);
+        if (s.step == ModelStep::tubeSide && ext.tubePasses > 1) {
+            // One pass carries the whole stream in Nt/N tubes.
+            CaseInput pass = r.input;
+            pass.tubeCount = r.input.tubeCount / ext.tubePasses;
+            computeTubeSide(pass, rt.tube);
+        }
     }
-    computeShellSideSteps(r);
-    ThermalModel& tm = r.model;
-    const double Do = r.geometry.outerDiameter;
+    const double Do = rt.geometry.outerDiameter;
     if (ext.shellSide == ShellSideMethod::bellDelaware) {
         const Fluid& f = r.input.shellFluid;
-        ShellStream s{tm.shellMassFlow, f.density,      f.viscosity,
+        ShellStream s{rt.shellMassFlow, f.density,      f.viscosity,
                       f.heatCapacity,   f.conductivity, ext.shellWallViscosity};
-        out.bellDelaware = bellDelawareShellSide(bellGeometry(r.input, r.geometry, ext.baffles), s);
+        out.bellDelaware =
+            bellDelawareShellSide(bellGeometry(r.input, rt.geometry, ext.baffles), s);
         clearArithmeticFlags();
-        tm.shellReynolds = out.bellDelaware->reynolds;
-        tm.shellFilmCoefficient = out.bellDelaware->coefficient;
-        tm.shellNusselt =
-            checked(tm.shellFilmCoefficient * tm.shellCharacteristicLength / f.conductivity,
+        rt.shell.reynolds = out.bellDelaware->reynolds;
+        rt.shell.filmCoefficient = out.bellDelaware->coefficient;
+        rt.shell.nusselt =
+            checked(rt.shell.filmCoefficient * rt.shell.characteristicLength / f.conductivity,
                     "Bell-Delaware Nusselt number");
-        tm.shellFilmResistance =
-            checked(1 / (tm.shellFilmCoefficient * Do * 0.5), "shell-side film term");
-        computeResistancePerLength(r.input, r.geometry, tm);
+        rt.shell.filmResistance =
+            checked(1 / (rt.shell.filmCoefficient * Do * 0.5), "shell-side film term");
+        computeResistancePerLength(r.input, rt);
     }
-    out.cleanCoefficient = checked(tm.conductancePerLength / (k::pi * Do), "clean U");
+    out.cleanCoefficient = checked(rt.conductancePerLength / (k::pi * Do), "clean U");
     if (ext.foulingInside != 0 || ext.foulingOutside != 0) {
         // Each fouling layer as a resistance of unit tube length times 2 pi,
         // like the film terms: Rf/r on its own surface's radius.
         double Di = r.input.tubeInnerDiameter;
         double fouling = ext.foulingInside / (Di * 0.5) + ext.foulingOutside / (Do * 0.5);
-        tm.resistancePerLength = checked(
-            (r.geometry.wallResistance + tm.tubeFilmResistance + tm.shellFilmResistance + fouling) /
-                (k::pi * 2),
-            "resistance per unit length with fouling");
-        tm.conductancePerLength = checked(1 / tm.resistancePerLength, "service conductance");
+        rt.resistancePerLength = checked((rt.geometry.wallResistance + rt.tube.filmResistance +
+                                          rt.shell.filmResistance + fouling) /
+                                             (k::pi * 2),
+                                         "resistance per unit length with fouling");
+        rt.conductancePerLength = checked(1 / rt.resistancePerLength, "service conductance");
     }
 }
 
 // Outlets of N tube passes and shells in series by P-NTU (side 1 = shell).
-void solveByPNtu(const CaseRecords& r, const Extensions& ext, Rating& rating) {
-    const Case& c = r.input;
+void solveByPNtu(const Case& c, const Extensions& ext, Rating& rating) {
     clearArithmeticFlags();
     double C1 = checked(rating.shellMassFlow * c.shellFluid.heatCapacity, "shell capacity rate");
     double C2 = checked(rating.tubeMassFlow * c.tubeFluid.heatCapacity, "tube capacity rate");
@@ -270,15 +269,9 @@ void assessFouling(const Case& c, const Extensions& ext, const RateOptions& opti
         checked(1 / required - 1 / out.cleanCoefficient, "fouling allowed at the target duty");
 }
 
-}  // namespace
-
-bool Extensions::empty() const {
-    return foulingInside == 0 && foulingOutside == 0 && tubePasses == 1 && shells == 1 &&
-           shellSide == ShellSideMethod::program;
-}
-
-ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options) {
-    validate(c, ext);
+// The rating and every extended quantity; validated already.
+ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
+                                  const RateOptions& options) {
     ExtendedRating out;
     if (ext.empty()) {
         out.rating = rate(c, options);
@@ -295,22 +288,37 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
     try {
         rateModel(r, ext, options, out);
         if (march) {
-            solveStep(r, SolveOptions{options.passLimit, options.shooting});
+            solveStep(r, SolveOptions{options.passLimit, options.shooting, options.cancel});
         } else if (c.exchangerType < 0 || c.exchangerType > 3) {
             terminateRun(Check::exchangerSelection);
         }
     } catch (const CaseRejected& rejected) {
-        checkArithmetic("the values of the check that rejected the case");
-        throw CaseRejected(rejected.check(), std::make_shared<const Rating>(makeRating(r)));
+        rejectWithPartialRating(rejected, r);
     }
-    out.rating = makeRating(r);
-    if (!march) solveByPNtu(r, ext, out.rating);
+    if (march) {
+        computeOverallResults(r);
+        takeProfile(r);
+    }
+    out.rating = std::move(r.rating);
+    if (!march) solveByPNtu(c, ext, out.rating);
     out.serviceCoefficient = out.rating.overallCoefficient;
     out.cleanlinessFactor = out.serviceCoefficient / out.cleanCoefficient;
     describeArrangement(c, ext, out);
     computeTubePressureDrop(c, ext, out);
     assessFouling(c, ext, options, out);
     return out;
+}
+
+}  // namespace
+
+bool Extensions::empty() const {
+    return foulingInside == 0 && foulingOutside == 0 && tubePasses == 1 && shells == 1 &&
+           shellSide == ShellSideMethod::program;
+}
+
+ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOptions& options) {
+    validate(c, ext);
+    return refusingBadAlloc([&] { return rateWithExtensions(c, ext, options); });
 }
 
 }  // namespace hxrate

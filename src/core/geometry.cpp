@@ -34,7 +34,7 @@ std::string nodesText(std::int64_t nodeCount, std::uint64_t bytes) {
 
 }  // namespace
 
-void computeElementGrid(const CaseInput& in, DerivedGeometry& geo, TemperatureProfile& profile,
+void computeElementGrid(const CaseInput& in, Geometry& geo, TemperatureProfile& profile,
                         std::uint64_t storageLimitBytes) {
     geo.elementCount = truncateToInt32(in.tubeLength / in.elementLength, "element count L/dL");
 
@@ -69,24 +69,26 @@ void allocateProfile(const CaseInput& in, TemperatureProfile& profile) {
     }
 }
 
-void computeDiagonalPitch(const CaseInput& in, DerivedGeometry& geo) {
+void computeDiagonalPitch(const CaseInput& in, Geometry& geo) {
     double ST = in.transversePitch;
     double SL = in.longitudinalPitch;
     double halfST = ST * 0.5;
     geo.diagonalPitch = checked(std::sqrt(halfST * halfST + SL * SL), "diagonal pitch");
 }
 
-void computeBaffleCompartments(const CaseInput& in, DerivedGeometry& geo) {
+void computeBaffleCompartments(const CaseInput& in, Geometry& geo) {
     std::int32_t Nel = geo.elementCount;
     std::int32_t Nb = in.baffleCount;
+    // Nb + 1 is formed in 64 bits so that the largest baffle count cannot
+    // overflow; a rejected case's partial rating holds it too.
+    const std::int64_t compartments = std::int64_t{Nb} + 1;
+    geo.compartmentCount = compartments;
     std::int32_t half = Nel / 2;
     if (!(half > Nb) && isCrossFlow(in.exchangerType)) terminateRun(Check::reduceBaffles);
     // Nb + 1 = 0 would divide by zero below.
     if (Nb == -1) terminateRun(Check::baffleCountMinusOne);
 
-    // Nb + 1 is formed in 64 bits so that the largest baffle count cannot
-    // overflow; only INT_MIN / -1 leaves the 32-bit range.
-    std::int64_t compartments = std::int64_t{Nb} + 1;
+    // Only INT_MIN / -1 leaves the 32-bit range.
     std::int64_t Npc = std::int64_t{Nel} / compartments;
     geo.elementsPerCompartment =
         truncateToInt32(static_cast<double>(Npc), "elements per compartment");
@@ -94,7 +96,7 @@ void computeBaffleCompartments(const CaseInput& in, DerivedGeometry& geo) {
         checked(in.tubeLength / static_cast<double>(compartments), "baffle spacing");
 }
 
-void computeWallGeometry(const CaseInput& in, DerivedGeometry& geo) {
+void computeWallGeometry(const CaseInput& in, Geometry& geo) {
     double Di = in.tubeInnerDiameter;
     double Do = checked(in.wallThickness * 2 + Di, "tube outer diameter");
     geo.outerDiameter = Do;

@@ -1,5 +1,6 @@
 // The element grid, the baffle compartments and the tube geometry, each
-// computed as soon as the case lines it needs have been read.
+// computed as soon as the case lines it needs have been read, into the
+// Rating's Geometry.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@ namespace hxrate {
 // Nel = trunc(L/dL) and the node count 0..Nel (node 0 at least) of the
 // profile. A rating whose node arrays would need more than
 // `storageLimitBytes` at its peak is refused with a ResourceError.
-void computeElementGrid(const CaseInput& in, DerivedGeometry& geo, TemperatureProfile& profile,
+void computeElementGrid(const CaseInput& in, Geometry& geo, TemperatureProfile& profile,
                         std::uint64_t storageLimitBytes);
 
 // Zero-filled arrays for the profile's nodes (the pass-inlet array for
@@ -20,12 +21,12 @@ void computeElementGrid(const CaseInput& in, DerivedGeometry& geo, TemperaturePr
 void allocateProfile(const CaseInput& in, TemperatureProfile& profile);
 
 // SD = sqrt((ST*0.5)^2 + SL^2).
-void computeDiagonalPitch(const CaseInput& in, DerivedGeometry& geo);
+void computeDiagonalPitch(const CaseInput& in, Geometry& geo);
 
-// The baffle check of the cross-flow types, then Npc and B.
-void computeBaffleCompartments(const CaseInput& in, DerivedGeometry& geo);
+// Nb + 1, the baffle check of the cross-flow types, then Npc and B.
+void computeBaffleCompartments(const CaseInput& in, Geometry& geo);
 
 // Do, the bundle cell size, the tube-fit check, then Rw = ln(Do/Di)/kw.
-void computeWallGeometry(const CaseInput& in, DerivedGeometry& geo);
+void computeWallGeometry(const CaseInput& in, Geometry& geo);
 
 }  // namespace hxrate

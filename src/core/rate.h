@@ -1,50 +1,92 @@
-// Rating a case from its record: the model steps in the program's order,
-// the overall results, and the public Rating built from the records.
+// Rating a case: the model steps in the program's order, each filling its
+// part of the public Rating, the solver, and the overall results.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <new>
 
 #include "core/records.h"
 #include "core/temperature_profile.h"
+#include "hxrate/errors.h"
 #include "hxrate/rating.h"
 
 namespace hxrate {
 
-// The records a rating owns, filled in the order of the run.
+// What a rating holds while it runs: the case, the Rating the steps fill in
+// place, and the node temperatures until the Rating takes them over.
 struct CaseRecords {
     CaseInput input;
-    DerivedGeometry geometry;
-    ThermalModel model;
+    Rating rating;  // rating.stage: the last step completed
     TemperatureProfile profile;
-    Stage stage = Stage::started;  // the last step completed
 };
 
-// The model steps between the case lines, as the program runs them while it
-// reads the case. Each advances `stage`.
-void computeGridAndGeometry(CaseRecords& r, std::uint64_t storageLimitBytes, int upToCaseLine);
-void computeTubeSideStep(CaseRecords& r);
-// Shell flow, shell heat transfer, resistance: the exchanger is rated.
-void computeShellSideSteps(CaseRecords& r);
-// The temperature solver.
+// The model steps before the solver, in the order every rating runs them.
+enum class ModelStep {
+    elementGrid,         // Nel and the node count, against the storage limit
+    diagonalPitch,       // SD
+    baffleCompartments,  // the baffle check, Npc, B
+    wallGeometry,        // Do, the bundle cell, the tube-fit check, Rw: stage geometry
+    tubeSide,            // stage tubeSide
+    shellFlow,           // stage shellFlow
+    shellHeatTransfer,   // stage shellHeatTransfer
+    resistance,          // Rp, UAp and the mass flows: stage resistance
+};
+
+// A step and the last case line it needs: the program runs it as soon as
+// that line has been read, and every rating in this order.
+struct ScheduledStep {
+    int afterCaseLine;
+    ModelStep step;
+};
+inline constexpr std::array<ScheduledStep, 8> stepSchedule{{
+    {5, ModelStep::elementGrid},
+    {10, ModelStep::diagonalPitch},
+    {11, ModelStep::baffleCompartments},
+    {13, ModelStep::wallGeometry},
+    {15, ModelStep::tubeSide},
+    {caseLineCount, ModelStep::shellFlow},
+    {caseLineCount, ModelStep::shellHeatTransfer},
+    {caseLineCount, ModelStep::resistance},
+}};
+
+// Runs one step on the records and advances the stage; the element grid
+// refuses a profile larger than `storageLimitBytes`.
+void runModelStep(CaseRecords& r, ModelStep step, std::uint64_t storageLimitBytes);
+
+// The temperature solver: stage solved.
 void solveStep(CaseRecords& r, const SolveOptions& options);
 
-// Values the report prints that are not in the records, formed after the
-// solver so that a fault cannot leave a report half written.
-struct OverallResults {
-    double overallCoefficient;  // UAp/(pi*Do)
-    double heatTransferArea;    // Nt*pi*L*Do
-    double shellExitTemperature;
-};
-OverallResults computeOverallResults(const CaseRecords& r);
+// A rejection caught while rating: rethrown with the rating so far as its
+// partial rating, unless an arithmetic fault raised before the check
+// decides (ArithmeticError).
+[[noreturn]] void rejectWithPartialRating(const CaseRejected& rejected, CaseRecords& r);
+
+// U, the area and the shell exit temperature of a solved rating, into the
+// Rating, with the check that every node location fits a double; formed
+// after the solver so that a fault cannot leave a report half written.
+void computeOverallResults(CaseRecords& r);
+
+// Runs `work`, turning memory the machine refuses anywhere in a rating into
+// a ResourceError, as the storage check would.
+template <class Work>
+auto refusingBadAlloc(Work work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            "the rating needs more memory than the machine gives it");
+    }
+}
 
 // The third column of the report's table: the shell-pass inlet temperature
 // of counter-current cross flow, the shell-fluid temperature otherwise.
 const double* reportedShellColumn(const CaseRecords& r);
 
-// The public view of the records; the profile and the outlets only once
-// solved, when the profile's arrays move out of the records into the
+// The outlets, the duties and the profile of a solved rating with its
+// overall results: the profile's arrays move out of the records into the
 // Rating. Never raises a fault of its own: a duty that does not fit is left
 // out.
-Rating makeRating(CaseRecords& r);
+void takeProfile(CaseRecords& r);
 
 }  // namespace hxrate

@@ -5,15 +5,15 @@
 
 namespace hxrate {
 
-void computeResistancePerLength(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+void computeResistancePerLength(const CaseInput& in, Rating& r) {
     // Each term is a resistance of unit length times 2*pi.
-    tm.resistancePerLength =
-        checked((geo.wallResistance + tm.tubeFilmResistance + tm.shellFilmResistance) / (k::pi * 2),
-                "resistance per unit length");
-    tm.conductancePerLength = checked(1 / tm.resistancePerLength, "conductance per unit length");
-    tm.tubeMassFlow =
+    r.resistancePerLength = checked(
+        (r.geometry.wallResistance + r.tube.filmResistance + r.shell.filmResistance) / (k::pi * 2),
+        "resistance per unit length");
+    r.conductancePerLength = checked(1 / r.resistancePerLength, "conductance per unit length");
+    r.tubeMassFlow =
         checked(in.tubeFluid.density * in.tubeFluid.volumetricFlow, "tube-side mass flow");
-    tm.shellMassFlow =
+    r.shellMassFlow =
         checked(in.shellFluid.density * in.shellFluid.volumetricFlow, "shell-side mass flow");
 }
 

@@ -6,6 +6,8 @@
 
 namespace hxrate {
 
-void computeResistancePerLength(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm);
+// Reads the wall and both film terms of `r`; fills its resistancePerLength,
+// conductancePerLength, tubeMassFlow and shellMassFlow.
+void computeResistancePerLength(const CaseInput& in, Rating& r);
 
 }  // namespace hxrate

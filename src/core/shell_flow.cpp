@@ -9,7 +9,7 @@ namespace hxrate {
 namespace {
 
 // The shell fluid flows along the tubes, between the shell and the bundle.
-void computeAxialFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+void computeAxialFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
     const FluidProperties& f = in.shellFluid;
     double Ds = in.shellInnerDiameter;
     double Do = geo.outerDiameter;
@@ -18,14 +18,14 @@ void computeAxialFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalMo
     double A_o = checked((Ds * Ds - Nt * (Do * Do)) * (k::pi * 0.25), "axial shell flow area");
     // Four times the free area over the wetted perimeter (shell and tubes).
     double Dh_o = checked(4 * A_o / ((Nt * Do + Ds) * k::pi), "axial shell characteristic length");
-    tm.shellFlowArea = A_o;
-    tm.shellCharacteristicLength = Dh_o;
-    tm.shellReynolds = checked(f.volumetricFlow * f.density * Dh_o / (f.viscosity * A_o),
-                               "axial shell Reynolds number");
+    shell.flowArea = A_o;
+    shell.characteristicLength = Dh_o;
+    shell.reynolds = checked(f.volumetricFlow * f.density * Dh_o / (f.viscosity * A_o),
+                             "axial shell Reynolds number");
 }
 
 // The shell fluid crosses the tube bank inside one baffle compartment.
-void computeCrossFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+void computeCrossFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
     const FluidProperties& f = in.shellFluid;
     double Do = geo.outerDiameter;
     double ST = in.transversePitch;
@@ -51,29 +51,29 @@ void computeCrossFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalMo
         }
         V_o = checked(V_o, "cross-flow velocity in the narrowest gap");
     }
-    tm.shellFlowArea = A_o;
-    tm.shellCharacteristicLength = Dh_o;
-    tm.shellVelocity = V_o;
-    tm.shellReynolds =
+    shell.flowArea = A_o;
+    shell.characteristicLength = Dh_o;
+    shell.velocity = V_o;
+    shell.reynolds =
         checked(f.density * V_o * Dh_o / f.viscosity, "cross-flow shell Reynolds number");
 }
 
 }  // namespace
 
-void computeShellFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
+void computeShellFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
     bool crossFlow = isCrossFlow(in.exchangerType);
     if (crossFlow) {
-        computeCrossFlow(in, geo, tm);
+        computeCrossFlow(in, geo, shell);
     } else {
-        computeAxialFlow(in, geo, tm);
+        computeAxialFlow(in, geo, shell);
     }
 
-    if (tm.shellReynolds < k::stagnantReynolds) terminateRun(Check::stagnantFlow);
+    if (shell.reynolds < k::stagnantReynolds) terminateRun(Check::stagnantFlow);
     const FluidProperties& f = in.shellFluid;
-    tm.shellPrandtl =
+    shell.prandtl =
         checked(f.heatCapacity * f.viscosity / f.conductivity, "shell-side Prandtl number");
     if (crossFlow) {
-        double peclet = checked(tm.shellPrandtl * tm.shellReynolds, "shell-side Peclet number");
+        double peclet = checked(shell.prandtl * shell.reynolds, "shell-side Peclet number");
         if (peclet < k::minimumPeclet) terminateRun(Check::pecletRange);
     }
 }

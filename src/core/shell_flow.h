@@ -6,6 +6,7 @@
 
 namespace hxrate {
 
-void computeShellFlow(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm);
+// Fills the flow quantities, Reynolds and Prandtl numbers of the shell side.
+void computeShellFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell);
 
 }  // namespace hxrate

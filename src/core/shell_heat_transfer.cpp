@@ -1,6 +1,7 @@
 #include "core/shell_heat_transfer.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/arithmetic.h"
 #include "core/constants.h"
@@ -85,11 +86,11 @@ AxialBundle axialBundleCoefficients(double Ds, double Do, std::int32_t Nt) {
     return {x, m, checked(c, "axial coefficient c_ax")};
 }
 
-void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm) {
-    double Re = tm.shellReynolds;
-    double Pr = tm.shellPrandtl;
+void computeShellHeatTransfer(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
+    double Re = shell.reynolds;
+    double Pr = shell.prandtl;
     double Do = geo.outerDiameter;
-    double Dh_o = tm.shellCharacteristicLength;
+    double Dh_o = shell.characteristicLength;
     double ST = in.transversePitch;
     double SL = in.longitudinalPitch;
 
@@ -99,6 +100,7 @@ void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, T
     double Nu = bank ? tubeBankNusselt(in.bundleArrangement, ST, SL, Re, Pr, &bankRow)
                      : singleCylinderNusselt(Re, Pr);
     Correlation correlation = Correlation::singleCylinder;
+    std::optional<double> friction;  // the sparse bundle's duct form only
     if (bank) {
         correlation = in.bundleArrangement == BundleArrangement::Inline
                           ? Correlation::inlineBank
@@ -117,21 +119,21 @@ void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, T
                 pipeFlowNusselt(Re, Pr, Dh_o, in.tubeLength, in.innerRoughness, shellPipeFlow);
             Nu = k::sparseBundleFactor * std::pow(ax.bundleParameter, k::sparseBundleExponent) *
                  duct.nusselt;
-            tm.shellFriction = duct.friction;
+            friction = duct.friction;
             correlation =
                 duct.turbulent ? Correlation::sparseTurbulent : Correlation::sparseLaminar;
         }
         checked(Nu, "axial-bundle Nusselt number");
         bankRow = 0;
     }
-    tm.shellCorrelation = correlation;
-    tm.shellBankRow = bankRow;
-    tm.shellNusselt = Nu;
-    tm.shellFilmCoefficient =
+    shell.correlation = correlation;
+    shell.friction = friction;
+    shell.bankRow = bankRow;
+    shell.nusselt = Nu;
+    shell.filmCoefficient =
         checked(Nu * in.shellFluid.conductivity / Dh_o, "shell-side film coefficient");
     // 1/(h_o*r_o) with the outer radius Do/2.
-    tm.shellFilmResistance =
-        checked(1 / (tm.shellFilmCoefficient * Do * 0.5), "shell-side film term");
+    shell.filmResistance = checked(1 / (shell.filmCoefficient * Do * 0.5), "shell-side film term");
 }
 
 }  // namespace hxrate

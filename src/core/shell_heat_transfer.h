@@ -6,7 +6,9 @@
 
 namespace hxrate {
 
-void computeShellHeatTransfer(const CaseInput& in, const DerivedGeometry& geo, ThermalModel& tm);
+// Reads the shell side's flow quantities; fills its Nusselt number,
+// correlation, film coefficient and film term.
+void computeShellHeatTransfer(const CaseInput& in, const Geometry& geo, ShellSideResult& shell);
 
 // The three correlations, exposed for their worked values.
 double singleCylinderNusselt(double Re, double Pr);

@@ -4,21 +4,21 @@
 #include <cmath>
 
 #include "core/arithmetic.h"
+#include "core/constants.h"
 #include "core/failures.h"
 #include "core/geometry.h"
 
 namespace hxrate {
 
-MarchCoefficients marchCoefficients(const CaseInput& in, const ThermalModel& tm,
-                                    std::int32_t sign) {
+MarchCoefficients marchCoefficients(const CaseInput& in, const Rating& r, std::int32_t sign) {
     MarchCoefficients c;
     c.tubeCount = static_cast<double>(in.tubeCount);
     c.elementCapacity =
-        tm.resistancePerLength / in.elementLength * in.tubeFluid.heatCapacity * tm.tubeMassFlow;
+        r.resistancePerLength / in.elementLength * in.tubeFluid.heatCapacity * r.tubeMassFlow;
     c.sign = static_cast<double>(sign);
     c.tubeHeatCapacity = in.tubeFluid.heatCapacity;
-    c.tubeMassFlow = tm.tubeMassFlow;
-    c.shellCapacityRate = in.shellFluid.heatCapacity * tm.shellMassFlow;
+    c.tubeMassFlow = r.tubeMassFlow;
+    c.shellCapacityRate = in.shellFluid.heatCapacity * r.shellMassFlow;
     return c;
 }
 
@@ -87,19 +87,20 @@ namespace {
 // The shooting on the shell temperature at the tube inlet end: `pass(start)`
 // marches the whole grid from `start` and returns the shell temperature it
 // reaches at the other end, which must meet the shell inlet temperature.
+// Each shooting counts its passes in r.shootingPasses.
 template <class Pass>
-double shootWithFactor(Pass pass, const CaseInput& in, const ThermalModel& tm,
-                       TemperatureProfile& profile, std::int32_t passLimit) {
+double shootWithFactor(Pass pass, const CaseInput& in, Rating& r, const TemperatureProfile& profile,
+                       std::int32_t passLimit) {
     const double Ts_in = in.shellInletTemperature;
     ShootingState shooting{.passLimit = passLimit};
     double start = Ts_in;
     while (true) {
         double end = pass(start);
-        profile.shootingPasses = profile.shootingPasses + 1;
+        r.shootingPasses = r.shootingPasses + 1;
         double err = checked(Ts_in - end, "shooting mismatch");
         if (std::fabs(err) < k::convergenceTolerance) return end;
         start = checked(
-            err * in.correctionFactor / tm.conductancePerLength + profile.shellTemperature[0],
+            err * in.correctionFactor / r.conductancePerLength + profile.shellTemperature[0],
             "shooting correction");
         checkShootingProgress(shooting, std::fabs(err));
     }
@@ -109,12 +110,11 @@ double shootWithFactor(Pass pass, const CaseInput& in, const ThermalModel& tm,
 // each new start is where the line through the last two passes meets the
 // inlet temperature (a secant step, exact for an affine pass).
 template <class Pass>
-double shootExactly(Pass pass, const CaseInput& in, TemperatureProfile& profile,
-                    std::int32_t passLimit) {
+double shootExactly(Pass pass, const CaseInput& in, Rating& r, std::int32_t passLimit) {
     const double Ts_in = in.shellInletTemperature;
     auto march = [&](double start) {
         double end = pass(start);
-        profile.shootingPasses = profile.shootingPasses + 1;
+        r.shootingPasses = r.shootingPasses + 1;
         return end;
     };
     double start0 = Ts_in;
@@ -127,7 +127,7 @@ double shootExactly(Pass pass, const CaseInput& in, TemperatureProfile& profile,
     while (true) {
         err = checked(Ts_in - end1, "shooting mismatch");
         if (std::fabs(err) < k::convergenceTolerance) return end1;
-        if (profile.shootingPasses >= passLimit) terminateRun(Check::shootingLimit);
+        if (r.shootingPasses >= passLimit) terminateRun(Check::shootingLimit);
         double slope = checked((end1 - end0) / (start1 - start0), "shooting slope");
         // A pass that does not depend on its start can never be corrected.
         if (slope == 0) terminateRun(Check::shootingLimit);
@@ -139,49 +139,46 @@ double shootExactly(Pass pass, const CaseInput& in, TemperatureProfile& profile,
 
 // Both shootings over one pass function.
 template <class Pass>
-double shoot(Pass pass, const CaseInput& in, const ThermalModel& tm, TemperatureProfile& profile,
+double shoot(Pass pass, const CaseInput& in, Rating& r, const TemperatureProfile& profile,
              const SolveOptions& options) {
     if (options.shooting == ShootingMethod::exact)
-        return shootExactly(pass, in, profile, options.passLimit);
-    return shootWithFactor(pass, in, tm, profile, options.passLimit);
+        return shootExactly(pass, in, r, options.passLimit);
+    return shootWithFactor(pass, in, r, profile, options.passLimit);
 }
 
-void solveAxial(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
-                const MarchCoefficients& c, TemperatureProfile& profile,
-                const SolveOptions& options) {
+void solveAxial(const CaseInput& in, Rating& r, const MarchCoefficients& c,
+                TemperatureProfile& profile, const SolveOptions& options) {
     auto pass = [&](double start) {
-        return marchFromStart(in, geo, c, profile, start, options.cancel);
+        return marchFromStart(in, r.geometry, c, profile, start, options.cancel);
     };
     if (!isCounterCurrent(in.exchangerType)) {
         pass(in.shellInletTemperature);
-        profile.shootingPasses = 1;
+        r.shootingPasses = 1;
         return;
     }
     // Counter-current: the shell fluid enters at node Nel; shoot on Ts[0].
-    shoot(pass, in, tm, profile, options);
+    shoot(pass, in, r, profile, options);
 }
 
-void solveCrossFlow(const CaseInput& in, const DerivedGeometry& geo, const ThermalModel& tm,
-                    const MarchCoefficients& c, TemperatureProfile& profile,
-                    const SolveOptions& options) {
+void solveCrossFlow(const CaseInput& in, Rating& r, const MarchCoefficients& c,
+                    TemperatureProfile& profile, const SolveOptions& options) {
     auto pass = [&](double start) {
-        return marchFromStart(in, geo, c, profile, start, options.cancel);
+        return marchFromStart(in, r.geometry, c, profile, start, options.cancel);
     };
     if (!isCounterCurrent(in.exchangerType)) {
         profile.finalShellTemperature = pass(in.shellInletTemperature);
-        profile.shootingPasses = 1;
+        r.shootingPasses = 1;
         return;
     }
     // Counter-current: the shell fluid enters the last compartment; shoot on
     // the temperature of the first.
-    profile.finalShellTemperature = shoot(pass, in, tm, profile, options);
+    profile.finalShellTemperature = shoot(pass, in, r, profile, options);
 }
 
 }  // namespace
 
-double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
-                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc,
-                         const std::atomic<bool>* cancel) {
+double marchCompartments(const CaseInput& in, const Geometry& geo, const MarchCoefficients& c,
+                         TemperatureProfile& profile, double Tsc, const std::atomic<bool>* cancel) {
     const std::int32_t Nel = geo.elementCount;
     const std::int64_t compartmentCount = std::int64_t{in.baffleCount} + 1;
     const std::int32_t Npc = geo.elementsPerCompartment;
@@ -241,7 +238,7 @@ double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
     return Tsc;
 }
 
-double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
+double marchFromStart(const CaseInput& in, const Geometry& geo, const MarchCoefficients& c,
                       TemperatureProfile& profile, double start, const std::atomic<bool>* cancel) {
     throwIfCancelled(cancel);
     if (isCrossFlow(in.exchangerType)) return marchCompartments(in, geo, c, profile, start, cancel);
@@ -251,12 +248,12 @@ double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const Mar
     return Ts[geo.elementCount];
 }
 
-void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
-                             const ThermalModel& tm, TemperatureProfile& profile,
+void solveTemperatureProfile(const CaseInput& in, Rating& r, TemperatureProfile& profile,
                              const SolveOptions& options) {
     throwIfCancelled(options.cancel);
     allocateProfile(in, profile);
-    profile.shootingPasses = 0;
+    r.shootingPasses = 0;
+    const Geometry& geo = r.geometry;
     profile.tubeTemperature[0] = in.tubeInletTemperature;
     std::int32_t sign = isCounterCurrent(in.exchangerType) ? -1 : +1;
 
@@ -267,7 +264,7 @@ void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
     if (geo.elementCount < 0) terminateRun(Check::negativeElementCount);
     if (isCrossFlow(type) && in.baffleCount < 0) terminateRun(Check::negativeBaffleCount);
 
-    MarchCoefficients c = marchCoefficients(in, tm, sign);
+    MarchCoefficients c = marchCoefficients(in, r, sign);
     // The march forms these products at its first element step; a grid
     // without elements never forms them, so their faults do not count then.
     if (geo.elementCount >= 1) {
@@ -277,9 +274,9 @@ void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
         clearArithmeticFlags();
     }
     if (axial) {
-        solveAxial(in, geo, tm, c, profile, options);
+        solveAxial(in, r, c, profile, options);
     } else {
-        solveCrossFlow(in, geo, tm, c, profile, options);
+        solveCrossFlow(in, r, c, profile, options);
     }
 }
 

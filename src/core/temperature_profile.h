@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/constants.h"
 #include "core/records.h"
 #include "hxrate/errors.h"
+#include "hxrate/rating.h"
 
 namespace hxrate {
 
@@ -22,7 +22,8 @@ struct MarchCoefficients {
     double shellCapacityRate;  // cp_o*mdot_o
 };
 
-MarchCoefficients marchCoefficients(const CaseInput& in, const ThermalModel& tm, std::int32_t sign);
+// From the resistance per unit length and the mass flows of `r`.
+MarchCoefficients marchCoefficients(const CaseInput& in, const Rating& r, std::int32_t sign);
 
 // Tube-fluid temperature at the next node: the heat all tubes pass over one
 // element, from the upstream node's temperatures (explicit step).
@@ -43,14 +44,14 @@ inline double balanceShellTemperature(const MarchCoefficients& c, double TsPrev,
 struct ShootingState {
     std::int32_t corrections = 0;
     double previousError = 0;
-    std::int32_t passLimit = k::shootingPassLimit;
+    std::int32_t passLimit = defaultPassLimit;
 };
 
 // Called once per correction: rejects a growing error, then counts.
 void checkShootingProgress(ShootingState& state, double absErr);
 
 struct SolveOptions {
-    std::int32_t passLimit = k::shootingPassLimit;  // bound of the shooting
+    std::int32_t passLimit = defaultPassLimit;  // bound of the shooting
     ShootingMethod shooting = ShootingMethod::caseFactor;
     const std::atomic<bool>* cancel = nullptr;  // the caller's stop flag, or none
 };
@@ -60,12 +61,12 @@ inline void throwIfCancelled(const std::atomic<bool>* cancel) {
     if (cancel && cancel->load(std::memory_order_relaxed)) throw Cancelled();
 }
 
-// Allocates the profile's arrays, fills them for the case's exchanger type
-// and counts the passes in profile.shootingPasses; rejects an invalid type.
-// Looks at options.cancel before every pass and every cancelCheckInterval
-// elements of a march.
-void solveTemperatureProfile(const CaseInput& in, const DerivedGeometry& geo,
-                             const ThermalModel& tm, TemperatureProfile& profile,
+// Allocates the profile's arrays and fills them for the case's exchanger
+// type, from the geometry and the per-length terms of `r`, and counts the
+// passes in r.shootingPasses; rejects an invalid type. Looks at
+// options.cancel before every pass and every cancelCheckInterval elements of
+// a march.
+void solveTemperatureProfile(const CaseInput& in, Rating& r, TemperatureProfile& profile,
                              const SolveOptions& options = {});
 
 // One axial pass from node 0 to node Nel, from Tt[0] and Ts[0].
@@ -74,15 +75,15 @@ void marchAxialPass(const MarchCoefficients& c, std::int32_t Nel, double* Tt, do
 
 // One pass over all baffle compartments from the shell temperature Tsc of
 // the first; returns the shell temperature after the last.
-double marchCompartments(const CaseInput& in, const DerivedGeometry& geo,
-                         const MarchCoefficients& c, TemperatureProfile& profile, double Tsc,
+double marchCompartments(const CaseInput& in, const Geometry& geo, const MarchCoefficients& c,
+                         TemperatureProfile& profile, double Tsc,
                          const std::atomic<bool>* cancel = nullptr);
 
 // One pass of the case's march (axial or over the compartments) from the
 // shell temperature `start` at the tube inlet end; returns the shell
 // temperature it reaches at the other end. Node 0 of the tube fluid must hold
 // the tube inlet temperature.
-double marchFromStart(const CaseInput& in, const DerivedGeometry& geo, const MarchCoefficients& c,
+double marchFromStart(const CaseInput& in, const Geometry& geo, const MarchCoefficients& c,
                       TemperatureProfile& profile, double start,
                       const std::atomic<bool>* cancel = nullptr);
 

@@ -6,25 +6,25 @@
 
 namespace hxrate {
 
-void computeTubeSide(const CaseInput& in, ThermalModel& tm) {
+void computeTubeSide(const CaseInput& in, SideResult& tube) {
     const FluidProperties& f = in.tubeFluid;
     double Nt = in.tubeCount;
     double Di = in.tubeInnerDiameter;
 
-    tm.tubePrandtl =
+    tube.prandtl =
         checked(f.heatCapacity * f.viscosity / f.conductivity, "tube-side Prandtl number");
     // The stream is shared equally by the Nt tubes: rho*V*Di/mu of one tube.
-    tm.tubeReynolds = checked(f.density * f.volumetricFlow * 4 / (Nt * f.viscosity * k::pi * Di),
-                              "tube-side Reynolds number");
-    PipeFlowResult duct = pipeFlowNusselt(tm.tubeReynolds, tm.tubePrandtl, Di, in.tubeLength,
+    tube.reynolds = checked(f.density * f.volumetricFlow * 4 / (Nt * f.viscosity * k::pi * Di),
+                            "tube-side Reynolds number");
+    PipeFlowResult duct = pipeFlowNusselt(tube.reynolds, tube.prandtl, Di, in.tubeLength,
                                           in.innerRoughness, tubePipeFlow);
-    tm.tubeNusselt = duct.nusselt;
-    tm.tubeFriction = duct.friction;
-    tm.tubeCorrelation = duct.turbulent ? Correlation::turbulentDuct : Correlation::laminarDuct;
-    tm.tubeFilmCoefficient =
-        checked(f.conductivity * tm.tubeNusselt / Di, "tube-side film coefficient");
+    tube.nusselt = duct.nusselt;
+    tube.friction = duct.friction;
+    tube.correlation = duct.turbulent ? Correlation::turbulentDuct : Correlation::laminarDuct;
+    tube.filmCoefficient =
+        checked(f.conductivity * tube.nusselt / Di, "tube-side film coefficient");
     // 1/(h_i*r_i) with the inner radius Di/2.
-    tm.tubeFilmResistance = checked(1 / (tm.tubeFilmCoefficient * Di * 0.5), "tube-side film term");
+    tube.filmResistance = checked(1 / (tube.filmCoefficient * Di * 0.5), "tube-side film term");
 }
 
 }  // namespace hxrate

@@ -6,6 +6,7 @@
 
 namespace hxrate {
 
-void computeTubeSide(const CaseInput& in, ThermalModel& tm);
+// Fills the tube side of the Rating.
+void computeTubeSide(const CaseInput& in, SideResult& tube);
 
 }  // namespace hxrate

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "core/records.h"
 #include "format/layout.h"
 #include "hxrate/report.h"
 
@@ -48,11 +49,8 @@ void writeResultsReport(const LineSink& sink, const ReportView& v) {
     laidOut(L.columnTitles, "Location", "Tube Fluid Temperature", thirdTitle);
     writeFreeFormLine(sink, "");
 
-    for (std::int64_t i = 0; i <= v.elementCount; ++i) {
-        // Each position is formed afresh, never summed element by element.
-        double position = static_cast<double>(i) * v.elementLength;
-        laidOut(L.tableRow, position, v.tube[i], v.third[i]);
-    }
+    for (std::int64_t i = 0; i <= v.elementCount; ++i)
+        laidOut(L.tableRow, nodeLocation(i, v.elementLength), v.tube[i], v.third[i]);
 }
 
 }  // namespace hxrate

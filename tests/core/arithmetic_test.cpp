@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "cli/driver.h"
 #include "core/failures.h"
+#include "core/rate.h"
 #include "support/expect_error.h"
 
 namespace hxrate {
@@ -71,6 +73,44 @@ TEST(ArithmeticCheck, TruncationToA32BitInteger) {
             EXPECT_THROW(truncateToInt32(row.value, "a count"), ArithmeticError) << row.why;
         }
     }
+}
+
+TEST(ArithmeticCheck, AFaultRaisedBeforeARejectingCheckDecides) {
+    // The program's driver applies the rule itself; rate() and the extended
+    // rating through rejectWithPartialRating. Both must end the same way.
+    struct Row {
+        bool faultPending;
+        int number;  // 0: the rejection stands
+        const char* why;
+    } rows[] = {
+        {false, 0, "no fault: the rejection stands, with the rating so far"},
+        {true, errorNumber::divisionByZero, "a division by zero before the check decides"},
+    };
+    for (const Row& row : rows) {
+        auto raise = [&] {
+            clearArithmeticFlags();
+            [[maybe_unused]] volatile double infinite = row.faultPending ? one / zero : one;
+        };
+        raise();
+        auto driverFault = testing::errorOf<ArithmeticError>([] { checkFaultBeforeRejection(); });
+        CaseRecords r;
+        r.rating.stage = Stage::shellFlow;
+        raise();
+        std::optional<CaseRejected> rejected;
+        auto ratingFault = testing::errorOf<ArithmeticError>([&] {
+            rejected = testing::errorOf<CaseRejected>(
+                [&] { rejectWithPartialRating(CaseRejected(Check::pecletRange), r); });
+        });
+        EXPECT_EQ(driverFault ? driverFault->code() : 0, row.number) << row.why;
+        EXPECT_EQ(ratingFault ? ratingFault->code() : 0, row.number) << row.why;
+        ASSERT_EQ(rejected.has_value(), row.number == 0) << row.why;
+        if (rejected) {
+            EXPECT_EQ(rejected->check(), Check::pecletRange);
+            ASSERT_NE(rejected->partial(), nullptr);
+            EXPECT_EQ(rejected->partial()->stage, Stage::shellFlow);
+        }
+    }
+    clearArithmeticFlags();
 }
 
 }  // namespace

@@ -68,6 +68,10 @@ TEST(Cancellation, AFlagSetBeforeStopsEveryType) {
         EXPECT_TRUE(errorNumber::isCancelled(e->code()));
     }
     EXPECT_TRUE(testing::errorOf<Cancelled>([&] { analyseShooting(example(1, 0.1), options); }));
+    Extensions fouled;
+    fouled.foulingInside = 1e-4;  // an extended rating that marches itself
+    EXPECT_TRUE(
+        testing::errorOf<Cancelled>([&] { rateExtended(example(1, 0.1), fouled, options); }));
 }
 
 // A million elements at a small correction factor shoot for minutes.

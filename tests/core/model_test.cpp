@@ -51,7 +51,7 @@ TEST(ElementGrid, TruncatesTheQuotientTowardZero) {
         CaseInput in;
         in.tubeLength = row.L;
         in.elementLength = row.dL;
-        DerivedGeometry geo;
+        Geometry geo;
         TemperatureProfile profile;
         clearArithmeticFlags();
         computeElementGrid(in, geo, profile, plentyOfStorage);
@@ -63,7 +63,7 @@ TEST(ElementGrid, TruncatesTheQuotientTowardZero) {
 TEST(ElementGrid, RefusesWhatCannotBeCountedOrHeld) {
     CaseInput in;
     in.tubeLength = 1.0;
-    DerivedGeometry geo;
+    Geometry geo;
     TemperatureProfile profile;
     in.elementLength = 0.0;
     EXPECT_TRUE(failsArithmetic([&] { computeElementGrid(in, geo, profile, plentyOfStorage); }))
@@ -100,10 +100,12 @@ TEST(BaffleCompartments, CheckAndCompartmentSizes) {
         in.exchangerType = row.type;
         in.baffleCount = row.Nb;
         in.tubeLength = 1.0;
-        DerivedGeometry geo;
+        Geometry geo;
         geo.elementCount = row.Nel;
         EXPECT_EQ(rejectionOf([&] { computeBaffleCompartments(in, geo); }), row.rejection)
             << row.why;
+        EXPECT_EQ(geo.compartmentCount, std::int64_t{row.Nb} + 1)
+            << "a rejected case's partial rating holds Nb + 1 too";
         if (row.rejection.empty()) {
             EXPECT_EQ(geo.elementsPerCompartment, row.Npc) << row.why;
             EXPECT_EQ(geo.baffleSpacing, row.B) << row.why;
@@ -132,7 +134,7 @@ TEST(WallGeometry, LargestCandidateDecidesTheTubeFit) {
         in.tubeCount = 4;
         in.wallConductivity = 50;
         in.shellInnerDiameter = row.Ds;
-        DerivedGeometry geo;
+        Geometry geo;
         computeDiagonalPitch(in, geo);
         EXPECT_EQ(geo.diagonalPitch, 25.0);
         EXPECT_EQ(rejectionOf([&] { computeWallGeometry(in, geo); }), row.rejection) << row.why;
@@ -158,7 +160,7 @@ TEST(WallGeometry, ImpossibleWallsAreArithmeticErrors) {
         in.wallConductivity = row.kw;
         in.tubeCount = 1;
         in.shellInnerDiameter = 1;
-        DerivedGeometry geo;
+        Geometry geo;
         EXPECT_TRUE(failsArithmetic([&] { computeWallGeometry(in, geo); })) << row.why;
     }
 }
@@ -209,26 +211,26 @@ TEST(TubeSide, WaterLikeCase) {
     in.tubeCount = 10;
     in.tubeInnerDiameter = 0.02;
     in.tubeLength = 2;
-    ThermalModel tm;
+    SideResult tube;
     clearArithmeticFlags();
-    computeTubeSide(in, tm);
-    EXPECT_NEAR(tm.tubePrandtl, 7.0, 1e-12);
-    EXPECT_NEAR(tm.tubeReynolds, 6.37e3, 5);
-    EXPECT_EQ(tm.tubeFilmCoefficient, 0.6 * tm.tubeNusselt / 0.02);
-    EXPECT_EQ(tm.tubeFilmResistance, 1 / (tm.tubeFilmCoefficient * 0.02 * 0.5));
+    computeTubeSide(in, tube);
+    EXPECT_NEAR(tube.prandtl, 7.0, 1e-12);
+    EXPECT_NEAR(tube.reynolds, 6.37e3, 5);
+    EXPECT_EQ(tube.filmCoefficient, 0.6 * tube.nusselt / 0.02);
+    EXPECT_EQ(tube.filmResistance, 1 / (tube.filmCoefficient * 0.02 * 0.5));
 
     in.tubeCount = 20;
-    ThermalModel halved;
+    SideResult halved;
     computeTubeSide(in, halved);
-    EXPECT_DOUBLE_EQ(halved.tubeReynolds, tm.tubeReynolds / 2) << "doubling Nt halves Re";
+    EXPECT_DOUBLE_EQ(halved.reynolds, tube.reynolds / 2) << "doubling Nt halves Re";
 
     in.tubeFluid.viscosity = -1e-3;
-    EXPECT_EQ(rejectionOf([&] { computeTubeSide(in, tm); }), messages::innerFlowParameters);
+    EXPECT_EQ(rejectionOf([&] { computeTubeSide(in, tube); }), messages::innerFlowParameters);
     in.tubeFluid.viscosity = 0;
-    EXPECT_TRUE(failsArithmetic([&] { computeTubeSide(in, tm); })) << "zero viscosity";
+    EXPECT_TRUE(failsArithmetic([&] { computeTubeSide(in, tube); })) << "zero viscosity";
     in.tubeFluid.viscosity = 1e-3;
     in.tubeFluid.conductivity = 0;
-    EXPECT_TRUE(failsArithmetic([&] { computeTubeSide(in, tm); })) << "zero conductivity";
+    EXPECT_TRUE(failsArithmetic([&] { computeTubeSide(in, tube); })) << "zero conductivity";
 }
 
 TEST(ShellHeatTransfer, WorkedValuesOfTheThreeCorrelations) {
@@ -293,8 +295,8 @@ TEST(ShellHeatTransfer, CylinderRangesSwitchAtTheirBoundaries) {
 
 struct ShellCase {
     CaseInput in;
-    DerivedGeometry geo;
-    ThermalModel tm;
+    Geometry geo;
+    ShellSideResult shell;
 };
 
 // A shell side that passes every check unless a row changes it.
@@ -338,7 +340,7 @@ TEST(ShellFlow, ChecksInTheirOrder) {
     for (const Row& row : rows) {
         ShellCase s = crossFlowCase(row.type);
         row.change(s);
-        EXPECT_EQ(rejectionOf([&] { computeShellFlow(s.in, s.geo, s.tm); }), row.rejection)
+        EXPECT_EQ(rejectionOf([&] { computeShellFlow(s.in, s.geo, s.shell); }), row.rejection)
             << row.why;
     }
 }
@@ -366,9 +368,9 @@ TEST(ShellFlow, NarrowestGapVelocity) {
         s.geo.outerDiameter = 1;
         computeDiagonalPitch(s.in, s.geo);
         clearArithmeticFlags();
-        computeShellFlow(s.in, s.geo, s.tm);
+        computeShellFlow(s.in, s.geo, s.shell);
         double approach = s.in.shellFluid.volumetricFlow / (100.0 * 100.0);
-        EXPECT_NEAR(s.tm.shellVelocity / approach, row.factor, 1e-12) << row.why;
+        EXPECT_NEAR(s.shell.velocity / approach, row.factor, 1e-12) << row.why;
     }
 }
 
@@ -377,19 +379,19 @@ TEST(ShellHeatTransfer, AxialTypesStillFormTheCrossFlowValueFirst) {
     // ratio raised to 0.2 fails before the axial correlation replaces it.
     ShellCase s = crossFlowCase(0);
     s.in.longitudinalPitch = -0.03;
-    s.tm.shellReynolds = 5000;
-    s.tm.shellPrandtl = 100;
-    s.tm.shellCharacteristicLength = 0.05;
+    s.shell.reynolds = 5000;
+    s.shell.prandtl = 100;
+    s.shell.characteristicLength = 0.05;
     s.in.tubeCount = 20;
-    EXPECT_TRUE(failsArithmetic([&] { computeShellHeatTransfer(s.in, s.geo, s.tm); }));
+    EXPECT_TRUE(failsArithmetic([&] { computeShellHeatTransfer(s.in, s.geo, s.shell); }));
 
     s.in.bundleArrangement = 7;
     s.in.longitudinalPitch = 0.03;
-    EXPECT_EQ(rejectionOf([&] { computeShellHeatTransfer(s.in, s.geo, s.tm); }),
+    EXPECT_EQ(rejectionOf([&] { computeShellHeatTransfer(s.in, s.geo, s.shell); }),
               messages::bundleArrangement)
         << "an axial case with an unknown arrangement in a bank";
     s.in.longitudinalPitch = 0;
-    EXPECT_EQ(rejectionOf([&] { computeShellHeatTransfer(s.in, s.geo, s.tm); }), "")
+    EXPECT_EQ(rejectionOf([&] { computeShellHeatTransfer(s.in, s.geo, s.shell); }), "")
         << "SL = 0: no bank, the arrangement is not examined";
 }
 
@@ -400,18 +402,18 @@ ShellCase axialShellAt(double Ds) {
     s.in.shellInnerDiameter = Ds;
     s.in.tubeCount = 1;
     s.geo.outerDiameter = 1;
-    s.tm.shellReynolds = 1000;
-    s.tm.shellPrandtl = 0.7;
-    s.tm.shellCharacteristicLength = 1;
+    s.shell.reynolds = 1000;
+    s.shell.prandtl = 0.7;
+    s.shell.characteristicLength = 1;
     clearArithmeticFlags();
-    computeShellHeatTransfer(s.in, s.geo, s.tm);
+    computeShellHeatTransfer(s.in, s.geo, s.shell);
     return s;
 }
 
 TEST(ShellHeatTransfer, AxialBundleWorkedValue) {
     // x = 2, Re = 1000, Pr = 0.7: Nu about 3.99.
     ShellCase s = axialShellAt(2);
-    EXPECT_NEAR(s.tm.shellNusselt, 3.99, 0.005);
+    EXPECT_NEAR(s.shell.nusselt, 3.99, 0.005);
 }
 
 TEST(ShellHeatTransfer, BundleParameterOfExactly3Point2UsesTheCorrelation) {
@@ -431,24 +433,23 @@ TEST(ShellHeatTransfer, BundleParameterOfExactly3Point2UsesTheCorrelation) {
         AxialBundle ax = axialBundleCoefficients(row.Ds, 1, 1);
         EXPECT_EQ(ax.bundleParameter, row.Ds);
         double correlation = ax.c * std::pow(1000.0, ax.m) * std::pow(0.7, 0.33329999446868896);
-        EXPECT_EQ(s.tm.shellNusselt == correlation, row.correlation) << row.why;
+        EXPECT_EQ(s.shell.nusselt == correlation, row.correlation) << row.why;
     }
 }
 
 TEST(Resistance, ThreeTermsOfPiGiveOneAndAHalf) {
     CaseInput in;
-    DerivedGeometry geo;
-    ThermalModel tm;
-    geo.wallResistance = k::pi;
-    tm.tubeFilmResistance = k::pi;
-    tm.shellFilmResistance = k::pi;
+    Rating r;
+    r.geometry.wallResistance = k::pi;
+    r.tube.filmResistance = k::pi;
+    r.shell.filmResistance = k::pi;
     in.tubeFluid.density = 2, in.tubeFluid.volumetricFlow = 3;
     in.shellFluid.density = 5, in.shellFluid.volumetricFlow = 7;
-    computeResistancePerLength(in, geo, tm);
-    EXPECT_EQ(tm.resistancePerLength, 1.5);
-    EXPECT_EQ(tm.conductancePerLength, 1 / 1.5);
-    EXPECT_EQ(tm.tubeMassFlow, 6);
-    EXPECT_EQ(tm.shellMassFlow, 35);
+    computeResistancePerLength(in, r);
+    EXPECT_EQ(r.resistancePerLength, 1.5);
+    EXPECT_EQ(r.conductancePerLength, 1 / 1.5);
+    EXPECT_EQ(r.tubeMassFlow, 6);
+    EXPECT_EQ(r.shellMassFlow, 35);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/arithmetic.h"
+#include "core/constants.h"
 #include "core/failures.h"
 #include "core/geometry.h"
 #include "core/messages.h"
@@ -19,8 +20,7 @@ namespace {
 // UAp = 1, Tt_in = 100, Ts_in = 0, dL = 1.
 struct Solve {
     CaseInput in;
-    DerivedGeometry geo;
-    ThermalModel tm;
+    Rating r;  // the geometry and the per-length terms the solver reads
     TemperatureProfile profile;
 
     Solve(std::int32_t type, double L, std::int32_t Nb = 0, double dL = 1) {
@@ -34,28 +34,29 @@ struct Solve {
         in.tubeInletTemperature = 100;
         in.shellInletTemperature = 0;
         in.correctionFactor = 0.5;
-        tm.resistancePerLength = 1;
-        tm.conductancePerLength = 1;
-        tm.tubeMassFlow = 1;
-        tm.shellMassFlow = 1;
+        r.resistancePerLength = 1;
+        r.conductancePerLength = 1;
+        r.tubeMassFlow = 1;
+        r.shellMassFlow = 1;
         grid();
     }
     void grid() {
         clearArithmeticFlags();
-        computeElementGrid(in, geo, profile, std::uint64_t{1} << 30);
-        computeBaffleCompartments(in, geo);
+        computeElementGrid(in, r.geometry, profile, std::uint64_t{1} << 30);
+        computeBaffleCompartments(in, r.geometry);
     }
     // The rejection message, or "" when the solve completes.
-    std::string run(std::int32_t passLimit = k::shootingPassLimit) {
+    std::string run(std::int32_t passLimit = defaultPassLimit) {
         clearArithmeticFlags();
-        return testing::rejectionOf([&] {
-            solveTemperatureProfile(in, geo, tm, profile, SolveOptions{.passLimit = passLimit});
-        });
+        return testing::rejectionOf(
+            [&] { solveTemperatureProfile(in, r, profile, SolveOptions{.passLimit = passLimit}); });
     }
     std::vector<double> tube() const { return nodes(profile.tubeTemperature.get()); }
     std::vector<double> shell() const { return nodes(profile.shellTemperature.get()); }
     std::vector<double> passInlet() const { return nodes(profile.shellPassInletTemperature.get()); }
-    std::vector<double> nodes(const double* a) const { return {a, a + geo.elementCount + 1}; }
+    std::vector<double> nodes(const double* a) const {
+        return {a, a + r.geometry.elementCount + 1};
+    }
 };
 
 void expectNear(const std::vector<double>& got, const std::vector<double>& want, const char* what) {
@@ -76,13 +77,13 @@ TEST(AxialMarch, WorkedPasses) {
     expectNear(counter.tube(), {100, 90, 80}, "counter-current first pass, tube");
     EXPECT_EQ(counter.shell()[1], -10);
     EXPECT_EQ(counter.shell()[2], -20);
-    EXPECT_EQ(counter.profile.shootingPasses, 1);
+    EXPECT_EQ(counter.r.shootingPasses, 1);
 }
 
 TEST(AxialMarch, NoElements) {
     for (std::int32_t type : {ExchangerType::CoCurrent, ExchangerType::CounterCurrent}) {
         Solve s(type, 0.5);
-        ASSERT_EQ(s.geo.elementCount, 0);
+        ASSERT_EQ(s.r.geometry.elementCount, 0);
         EXPECT_EQ(s.run(1), "") << "err = 0 on the first pass: complete without a correction";
         EXPECT_EQ(s.tube(), std::vector<double>{100});
         EXPECT_EQ(s.shell(), std::vector<double>{0});
@@ -122,14 +123,14 @@ TEST(ShootingProgress, EqualErrorsPassGrowingOnesStopTheRun) {
         << "a growing error must stop the run";
 
     ShootingState limit;
-    for (int i = 1; i < k::shootingPassLimit; ++i) checkShootingProgress(limit, 1.0);
-    EXPECT_EQ(limit.corrections, k::shootingPassLimit - 1);
+    for (int i = 1; i < defaultPassLimit; ++i) checkShootingProgress(limit, 1.0);
+    EXPECT_EQ(limit.corrections, defaultPassLimit - 1);
     EXPECT_EQ(testing::rejectionOf([&] { checkShootingProgress(limit, 1.0); }),
               messages::shellProfileDivergence)
         << "the 10000th correction ends the run";
 
     ShootingState both;
-    for (int i = 1; i < k::shootingPassLimit; ++i) checkShootingProgress(both, 1.0);
+    for (int i = 1; i < defaultPassLimit; ++i) checkShootingProgress(both, 1.0);
     EXPECT_EQ(testing::rejectionOf([&] { checkShootingProgress(both, 2.0); }),
               messages::reduceCorrectionFactor)
         << "the growth is tested before the count";
@@ -145,7 +146,7 @@ TEST(AxialMarch, CorrectionFactorZeroDivergesAfterTheLastPass) {
 
 TEST(CrossFlow, WorkedPasses) {
     Solve co(ExchangerType::CrossFlowCoCurrent, 4, 1);
-    ASSERT_EQ(co.geo.elementsPerCompartment, 2);
+    ASSERT_EQ(co.r.geometry.elementsPerCompartment, 2);
     EXPECT_EQ(co.run(), "");
     expectNear(co.tube(), {100, 90, 81, 74.8, 69.22}, "type 2 tube");
     expectNear(co.shell(), {0, 0, 19, 19, 19}, "type 2 shell");
@@ -215,7 +216,7 @@ TEST(CrossFlow, ZeroHeatCapacityIsAnArithmeticError) {
     Solve s(ExchangerType::CrossFlowCoCurrent, 4, 1);
     s.in.tubeFluid.heatCapacity = 0;
     clearArithmeticFlags();
-    EXPECT_THROW(solveTemperatureProfile(s.in, s.geo, s.tm, s.profile), ArithmeticError);
+    EXPECT_THROW(solveTemperatureProfile(s.in, s.r, s.profile), ArithmeticError);
 }
 
 // Constant properties: the march must approach the closed-form solution,
@@ -246,9 +247,9 @@ struct ClosedForm {
         s.in.tubeInletTemperature = TtIn;
         s.in.shellInletTemperature = TsIn;
         s.in.correctionFactor = NtUAp;  // a correction of about the mismatch
-        s.tm.resistancePerLength = 1 / NtUAp;
-        s.tm.conductancePerLength = NtUAp;
-        EXPECT_EQ(s.geo.elementCount, elements);
+        s.r.resistancePerLength = 1 / NtUAp;
+        s.r.conductancePerLength = NtUAp;
+        EXPECT_EQ(s.r.geometry.elementCount, elements);
         EXPECT_EQ(s.run(), "");
         return s.tube().back();
     }

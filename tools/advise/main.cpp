@@ -17,36 +17,43 @@ namespace {
 using namespace hxrate;
 using namespace hxrate::tools;
 
-constexpr const char* description =
-    "Reads the case file in FOLDER (default: the working directory), rates the\n"
-    "exchanger as hxrate does and reports, without writing any file:\n"
-    "  - for the counter-current types 1 and 3: whether the case's correction\n"
-    "    factor lets the shooting on the shell outlet temperature finish, the\n"
-    "    factor that finishes it fastest, the range of factors that finish within\n"
-    "    10000 passes, and the passes each needs;\n"
-    "  - for every type: the discretisation error of the outlet temperatures.\n"
-    "\n"
-    "Method. A pass of the march is linear in its start value: started from the\n"
-    "shell temperature T at node 0 (type 1) or in the first compartment (type 3)\n"
-    "it reaches the shell inlet end with a + s*T, up to rounding. Two passes from\n"
-    "two start values give the slope s. A correction T' = T + err*c/UAp then\n"
-    "multiplies the mismatch err by r = 1 - s*c/UAp, pass after pass: factor c\n"
-    "finishes when |r| < 1 and |err| shrunk by |r| per pass falls below 1e-5\n"
-    "within 10000 passes, and is stopped with \"Reduce correction factor\" when\n"
-    "|r| > 1. The fastest factor, UAp/s, makes r = 0; the advised factor is the\n"
-    "shortest decimal near it that, marched as hxrate marches, finishes in the\n"
-    "fewest passes.\n"
-    "\n"
-    "Discretisation. The case is solved again with the element length halved and\n"
-    "quartered (each grid holds the whole elements that fit in the tube length,\n"
-    "as hxrate forms it; the counter-current types are shot exactly, whatever\n"
-    "their factor). With d1 = T(dL) - T(dL/2) and d2 = T(dL/2) - T(dL/4)\n"
-    "the observed order is p = log2(d1/d2) and the estimated error of the given\n"
-    "element length is d1/(1 - 2^-p); p = 1, the order of the element step, is\n"
-    "taken when the three grids show no order between 0.5 and 4.\n"
-    "\n"
-    "Exit status: 0 with the advice, 1 when the case does not reach the solver\n"
-    "(or memory or standard output fails), 2 for a wrong command line.";
+// The help text, with the library's pass limit.
+std::string description() {
+    const std::string passLimit = std::to_string(defaultPassLimit);
+    return "Reads the case file in FOLDER (default: the working directory), rates the\n"
+           "exchanger as hxrate does and reports, without writing any file:\n"
+           "  - for the counter-current types 1 and 3: whether the case's correction\n"
+           "    factor lets the shooting on the shell outlet temperature finish, the\n"
+           "    factor that finishes it fastest, the range of factors that finish within\n"
+           "    " +
+           passLimit +
+           " passes, and the passes each needs;\n"
+           "  - for every type: the discretisation error of the outlet temperatures.\n"
+           "\n"
+           "Method. A pass of the march is linear in its start value: started from the\n"
+           "shell temperature T at node 0 (type 1) or in the first compartment (type 3)\n"
+           "it reaches the shell inlet end with a + s*T, up to rounding. Two passes from\n"
+           "two start values give the slope s. A correction T' = T + err*c/UAp then\n"
+           "multiplies the mismatch err by r = 1 - s*c/UAp, pass after pass: factor c\n"
+           "finishes when |r| < 1 and |err| shrunk by |r| per pass falls below 1e-5\n"
+           "within " +
+           passLimit +
+           " passes, and is stopped with \"Reduce correction factor\" when\n"
+           "|r| > 1. The fastest factor, UAp/s, makes r = 0; the advised factor is the\n"
+           "shortest decimal near it that, marched as hxrate marches, finishes in the\n"
+           "fewest passes.\n"
+           "\n"
+           "Discretisation. The case is solved again with the element length halved and\n"
+           "quartered (each grid holds the whole elements that fit in the tube length,\n"
+           "as hxrate forms it; the counter-current types are shot exactly, whatever\n"
+           "their factor). With d1 = T(dL) - T(dL/2) and d2 = T(dL/2) - T(dL/4)\n"
+           "the observed order is p = log2(d1/d2) and the estimated error of the given\n"
+           "element length is d1/(1 - 2^-p); p = 1, the order of the element step, is\n"
+           "taken when the three grids show no order between 0.5 and 4.\n"
+           "\n"
+           "Exit status: 0 with the advice, 1 when the case does not reach the solver\n"
+           "(or memory or standard output fails), 2 for a wrong command line.";
+}
 
 std::string g(double v, int digits = 6) {
     char text[48];
@@ -141,7 +148,7 @@ void adviseElementLength(const Discretisation& d) {
 }
 
 int adviseMain(int argc, char** argv) {
-    CLI::App app(description, "hxrate-advise");
+    CLI::App app(description(), "hxrate-advise");
     std::string folder = ".";
     app.add_option("FOLDER", folder, "the case folder (default: the working directory)");
     addVersionFlag(app);
