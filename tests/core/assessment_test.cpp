@@ -119,9 +119,10 @@ TEST(KernPressureDrop, CorrectedDropOnlyWithAUsableWallViscosity) {
         EXPECT_EQ(d->pressureDrop, uncorrected) << r.why;
         EXPECT_EQ(d->correctedPressureDrop.has_value(), r.corrected) << r.why;
         EXPECT_EQ(d->viscosityCorrection.has_value(), r.corrected) << r.why;
-        if (r.corrected)
+        if (r.corrected) {
             EXPECT_EQ(*d->correctedPressureDrop > uncorrected, *r.wallViscosity > 0.000803)
                 << r.why;
+        }
     }
 }
 
