@@ -63,7 +63,7 @@ double lmtdCorrection(double tHotIn, double tHotOut, double tColdIn, double tCol
 struct EShellOutlets {
     double shellOutletTemperature = 0;  // T1out
     double tubeOutletTemperature = 0;   // T2out
-    double duty = 0;                    // Q = P1 C1 |T1in - T2in|, W
+    double duty = 0;                    // Q = P1 C1 (T1in - T2in), W: given off by the shell stream
     double p1 = 0;                      // shell-side temperature effectiveness
     double r1 = 0;                      // C1/C2
     double ntu1 = 0;                    // UA/C1, all shells

@@ -52,6 +52,7 @@ struct Extensions {
 struct ExtendedRating {
     // The rating with the extensions applied: the march (one pass, one
     // shell) or the P-NTU outlets (several passes or shells; no profile).
+    // Its area and U·A are those of all the shells together.
     Rating rating;
     double cleanCoefficient = 0;    // U without fouling, outer surface, W/(m2 K)
     double serviceCoefficient = 0;  // U with fouling, W/(m2 K)
@@ -68,8 +69,9 @@ struct ExtendedRating {
     // reaches that duty.
     std::optional<double> targetDuty;
     std::optional<double> allowableFouling;
-    // Tube side of one pass (Nt/N tubes) and its pressure drop, Pa: friction
-    // over N tube lengths plus 4 velocity heads per pass for the returns.
+    // Tube side of one pass (Nt/N tubes) and its pressure drop through all
+    // the shells, Pa: friction over N tube lengths plus 4 velocity heads per
+    // pass for the returns, N the passes of all shells together.
     double tubeVelocity = 0;      // V in one tube, m/s
     double tubeFrictionDrop = 0;  // f (N L/Di) rho V^2/2
     double tubeReturnDrop = 0;    // 4 N rho V^2/2

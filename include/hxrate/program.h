@@ -43,7 +43,9 @@ struct ProgramRun {
 };
 
 // The largest temperature profile the program allocates, in bytes: half of
-// this machine's memory, so that a larger grid is refused before it is marched.
+// the smallest of the machine's memory, its control group's limit and the
+// process's resource limits, so that a larger grid is refused before it is
+// marched.
 std::uint64_t programStorageLimit();
 
 struct ProgramOptions {

@@ -152,8 +152,11 @@ void solveByPNtu(const Case& c, const Extensions& ext, Rating& rating) {
     clearArithmeticFlags();
     double C1 = checked(rating.shellMassFlow * c.shellFluid.heatCapacity, "shell capacity rate");
     double C2 = checked(rating.tubeMassFlow * c.tubeFluid.heatCapacity, "tube capacity rate");
+    // Each shell is the case's exchanger: UA and area add up over the shells.
+    double shells = ext.shells;
     double UA = checked(
         rating.conductancePerLength * static_cast<double>(c.tubeCount) * c.tubeLength, "UA");
+    UA = checked(UA * shells, "UA over all shells");
     EShellOutlets o = temaEOutlets(C1, c.shellInletTemperature, C2, c.tubeInletTemperature, UA,
                                    ext.tubePasses, ext.shells);
     rating.overallCoefficient =
@@ -161,6 +164,7 @@ void solveByPNtu(const Case& c, const Extensions& ext, Rating& rating) {
     rating.area = checked(
         static_cast<double>(c.tubeCount) * k::pi * c.tubeLength * rating.geometry.outerDiameter,
         "heat transfer area");
+    rating.area = checked(rating.area * shells, "heat transfer area of all shells");
     rating.shellOutletTemperature = o.shellOutletTemperature;
     rating.shellExitTemperature = o.shellOutletTemperature;
     rating.tubeOutletTemperature = o.tubeOutletTemperature;
@@ -200,15 +204,16 @@ void describeArrangement(const Case& c, const Extensions& ext, ExtendedRating& o
 }
 
 // The tube side of one pass and its pressure drop: Darcy-Weisbach over the
-// N L path with the friction factor the tube side formed, and four velocity
-// heads per pass for the entry, exit and return losses; Kern (1950), Process
-// Heat Transfer, eq. 7.46 (Serth 2007, Process Heat Transfer, sec. 5.2).
+// N L path (N the passes of all shells) with the friction factor the tube side formed, and four
+// velocity heads per pass for the entry, exit and return losses; Kern (1950), Process Heat
+// Transfer, eq. 7.46 (Serth 2007, Process Heat Transfer, sec. 5.2).
 void computeTubePressureDrop(const Case& c, const Extensions& ext, ExtendedRating& out) {
     const Rating& rt = out.rating;
     if (!rt.tube.friction) return;
     clearArithmeticFlags();
     double Di = c.tubeInnerDiameter;
-    double N = ext.tubePasses;
+    // The tube stream runs through every shell: N passes in each.
+    double N = ext.tubePasses * ext.shells;
     double tubesPerPass = static_cast<double>(c.tubeCount / ext.tubePasses);
     out.tubeVelocity = checked(c.tubeFluid.volumetricFlow / (tubesPerPass * (k::pi * Di * Di / 4)),
                                "tube velocity of one pass");

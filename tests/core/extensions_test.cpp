@@ -100,8 +100,14 @@ TEST(Extensions, TubePassesAndShellsRateByPNtu) {
     ASSERT_TRUE(two.lmtdCorrection.has_value());
     EXPECT_GT(*two.lmtdCorrection, 0);
     EXPECT_LT(*two.lmtdCorrection, 1);
+    // Three shells in series are three of the case's exchanger: three times
+    // the area and NTU1, and the tube stream's drop through all of them.
     ext.shells = 3;
-    EXPECT_GT(rateExtended(c, ext).p1, two.p1) << "the same area split into shells in series";
+    ExtendedRating three = rateExtended(c, ext);
+    EXPECT_GT(three.p1, two.p1);
+    EXPECT_NEAR(three.ntu1, 3 * two.ntu1, 1e-12 * three.ntu1);
+    EXPECT_NEAR(three.rating.area, 3 * r.area, 1e-12 * r.area);
+    EXPECT_NEAR(three.tubePressureDrop, 3 * two.tubePressureDrop, 1e-12 * three.tubePressureDrop);
 }
 
 TEST(Extensions, BellDelawareReplacesTheShellCoefficient) {

@@ -206,6 +206,8 @@ json reportJson(const Report& rep) {
                  {"shell_outlet_temperature", number(r.shellOutletTemperature)},
                  {"shell_exit_temperature",
                   isCrossFlow(c.exchangerType) ? number(r.shellExitTemperature) : json(nullptr)},
+                 {"duty", number(t.duty)},
+                 {"duty_direction", std::string(dutyDirectionText(t.dutyDirection))},
                  {"tube_duty", number(t.tubeDuty)},
                  {"shell_duty", number(t.shellDuty)},
                  {"duty_imbalance", number(t.imbalance)},
