@@ -5,9 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "format/case_reader.h"
+#include "cli/case_file_source.h"
 #include "format/free_form_reader.h"
 #include "format/whole_case.h"
 #include "hxrate/case.h"
@@ -22,7 +23,8 @@ constexpr std::size_t largestDocument = 16u << 20;  // bytes read from a file
 }  // namespace
 
 Case readCase(const std::filesystem::path& path) {
-    FreeFormReader reader(path.string(), openCaseFile(path.string()));
+    FreeFormReader reader(
+        path.string(), std::make_unique<DescriptorSource>(UniqueFd(openCaseFile(path.string()))));
     return readWholeCase(reader);
 }
 

@@ -7,9 +7,11 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <sstream>
 
+#include "cli/case_file_source.h"
 #include "core/arithmetic.h"
 #include "core/failures.h"
 #include "core/messages.h"
@@ -228,17 +230,18 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
             if (files.caseBytes) {
                 reader.emplace(caseFileName, *files.caseBytes);
             } else if (files.caseDescriptor >= 0) {
-                int fd = ::fcntl(files.caseDescriptor, F_DUPFD_CLOEXEC, 0);
-                if (fd < 0)
+                UniqueFd fd(::fcntl(files.caseDescriptor, F_DUPFD_CLOEXEC, 0));
+                if (!fd)
                     throw InputError(
                         errorNumber::caseFileUnreadable,
                         "cannot read the case file \"" + casePath + "\": " + std::strerror(errno),
                         caseFileName);
-                reader.emplace(caseFileName, fd);
+                reader.emplace(caseFileName, std::make_unique<DescriptorSource>(std::move(fd)));
             } else if (files.caseFailure) {
                 std::rethrow_exception(files.caseFailure);
             } else {
-                reader.emplace(caseFileName, openCaseFile(casePath));
+                reader.emplace(caseFileName, std::make_unique<DescriptorSource>(
+                                                 UniqueFd(openCaseFile(casePath))));
             }
             CaseRecords r;
             rateCase(*reader, r, limits);

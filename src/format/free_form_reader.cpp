@@ -1,22 +1,18 @@
 // List-directed reading of the case file.
 //
-// The file is taken in two layers. ByteSource hands out raw bytes from a file
-// descriptor (in chunks, so a file of any size streams through a small buffer)
-// or from memory. FreeFormReader::Impl turns the bytes into logical
+// The file is taken in two layers. ByteStream hands out raw bytes from a
+// ByteSource (in chunks, so a file of any size streams through a small
+// buffer) or from memory. FreeFormReader::Impl turns the bytes into logical
 // characters -- a byte, one line end, or the end of the file -- keeps the
 // line and column for diagnostics, and splits the characters into values.
 // The values are converted only once the item that takes them is known, since
 // a repeated value may reach items of different kinds.
 #include "format/free_form_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cfenv>
 #include <charconv>
 #include <cstring>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -53,14 +49,12 @@ bool endsUndelimitedValue(int c) {
     return isBlank(c) || c == ',' || c == '/' || c == kLineEnd || c == kEndOfFile;
 }
 
-// Raw bytes of the case file, from a descriptor or from memory.
-class ByteSource {
+// Raw bytes of the case file, from a source or from memory.
+class ByteStream {
   public:
-    explicit ByteSource(int fd) : fd_(fd), buffer_(kChunkSize) {}
-    explicit ByteSource(std::string_view bytes) : window_(bytes) {}
-    ByteSource(const ByteSource&) = delete;
-    ByteSource& operator=(const ByteSource&) = delete;
-    ~ByteSource() { close(); }
+    explicit ByteStream(std::unique_ptr<ByteSource> source)
+        : source_(std::move(source)), buffer_(kChunkSize) {}
+    explicit ByteStream(std::string_view bytes) : window_(bytes) {}
 
     // The next byte (0..255), or kEndOfFile.
     int peek() {
@@ -99,33 +93,28 @@ class ByteSource {
         }
     }
 
-    // The errno of a failed read of the descriptor, 0 when none failed.
+    // The errno of a failed read of the source, 0 when none failed.
     int readError() const { return readError_; }
 
     void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        source_.reset();
         window_ = {};
     }
 
   private:
     bool refill() {
-        if (fd_ < 0 || readError_ != 0) return false;
-        for (;;) {
-            const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-            if (got > 0) {
-                window_ = std::string_view(buffer_.data(), static_cast<std::size_t>(got));
-                return true;
-            }
-            if (got == 0) return false;
-            if (errno != EINTR) {
-                readError_ = errno;
-                return false;
-            }
+        if (!source_ || readError_ != 0) return false;
+        const std::size_t got =
+            std::min(source_->read(buffer_.data(), buffer_.size()), buffer_.size());
+        if (got > 0) {
+            window_ = std::string_view(buffer_.data(), got);
+            return true;
         }
+        readError_ = source_->failure();
+        return false;
     }
 
-    int fd_ = -1;
+    std::unique_ptr<ByteSource> source_;
     std::vector<char> buffer_;
     std::string_view window_;  // bytes not yet taken
     int readError_ = 0;
@@ -190,7 +179,8 @@ std::string shownText(const Token& token) {
 }  // namespace
 
 struct FreeFormReader::Impl {
-    Impl(std::string name, int fd) : fileName(std::move(name)), source(fd) {}
+    Impl(std::string name, std::unique_ptr<ByteSource> bytes)
+        : fileName(std::move(name)), source(std::move(bytes)) {}
     Impl(std::string name, std::string_view bytes) : fileName(std::move(name)), source(bytes) {}
 
     // What one read keeps from one value to the next.
@@ -211,7 +201,7 @@ struct FreeFormReader::Impl {
     std::size_t itemIndex = 0;
 
     std::string fileName;
-    ByteSource source;
+    ByteStream source;
     Position position;          // of the next logical character
     bool lineHasChars = false;  // a byte of the current line has been taken
 
@@ -530,8 +520,8 @@ void FreeFormReader::Impl::read(int line, std::span<const ReadItem> readItems) {
     }
 }
 
-FreeFormReader::FreeFormReader(std::string fileName, int fd)
-    : impl_(new Impl(std::move(fileName), fd)) {}
+FreeFormReader::FreeFormReader(std::string fileName, std::unique_ptr<ByteSource> source)
+    : impl_(new Impl(std::move(fileName), std::move(source))) {}
 
 FreeFormReader::FreeFormReader(std::string fileName, std::string_view bytes)
     : impl_(new Impl(std::move(fileName), bytes)) {}

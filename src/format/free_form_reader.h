@@ -2,7 +2,9 @@
 // values of a list of items from the file, starting on a fresh line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,10 +28,24 @@ struct ReadSpan {
     std::uint64_t endColumn = 0;  // just after that value's separator; 0: it ended the line
 };
 
+// Where the reader's bytes come from when they are not in memory: a file
+// opened by the program, read in pieces of any size. Destroying the source
+// releases what it holds.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Copies the next bytes, at most `capacity`, to `buffer` and returns how
+    // many; 0 at the end of the bytes, or when they could not be read, as
+    // failure() then tells.
+    virtual std::size_t read(char* buffer, std::size_t capacity) = 0;
+    // Why the bytes could not be read, as an errno value; 0 while they can.
+    virtual int failure() const = 0;
+};
+
 class FreeFormReader {
   public:
-    // Reads the bytes of an open file descriptor, which the reader owns.
-    FreeFormReader(std::string fileName, int fd);
+    // Reads the bytes of `source`, in chunks of 64 KiB.
+    FreeFormReader(std::string fileName, std::unique_ptr<ByteSource> source);
     // Reads bytes held in memory (tests, fuzzing); the bytes must outlive it.
     FreeFormReader(std::string fileName, std::string_view bytes);
     FreeFormReader(const FreeFormReader&) = delete;

@@ -5,8 +5,12 @@
 # tools, the binding and the benchmarks see public headers, their own
 # headers and third-party ones; the engine (core and formats) makes no
 # system calls, and its umbrella header leaves the program's headers out.
-#   layers.sh SOURCE_DIR
+# Given the built engine library (and nm), checks that it leaves no system
+# function for the linker to find.
+#   layers.sh SOURCE_DIR [ENGINE_LIBRARY [NM]]
 set -u
+engine_library=${2:-}
+nm_tool=${3:-nm}
 cd "$1" || exit 2
 status=0
 fail() { # heading, offending lines
@@ -71,13 +75,26 @@ outside python ''
 outside bench '^bench/march_bench\.cpp:[0-9]+:#include "core/'
 
 # The engine makes no system calls: no POSIX header in core or formats.
-# Left for the program's layer to take over: the free-form reader still
-# reads an open descriptor, and case_reader.cpp opens the case file.
-posix_left='^src/format/(free_form_reader|case_reader)\.cpp:'
 bad=$(sources src/core src/format | xargs grep -nE \
-    '^#include <(unistd|fcntl|dirent|poll|pwd|grp|signal)\.h>|^#include <sys/' /dev/null |
-    grep -vE "$posix_left" || true)
+    '^#include <(unistd|fcntl|dirent|poll|pwd|grp|signal)\.h>|^#include <sys/' /dev/null || true)
 [ -z "$bad" ] || fail "system headers in the engine (core and formats)" "$bad"
+
+# Nor does the built library: none of the system's file, descriptor or
+# process functions is among the names it leaves undefined.
+system_calls='(open|openat|creat|read|write|pread|pwrite|readv|writev|close|dup[23]?|fcntl|ioctl'
+system_calls+='|f?stat|lstat|fstatat|statx|access|faccessat|lseek|unlink(at)?|rename(at2?)?'
+system_calls+='|mkdir(at)?|rmdir|opendir|fdopendir|readdir|closedir|fsync|fdatasync|flock'
+system_calls+='|mmap|munmap|mkstemp|getcwd|chdir|fchdir|poll|select|pipe2?|fork|execve|waitpid'
+system_calls+=')(64)?|__(f|l)?xstat(at)?(64)?'
+if [ -n "$engine_library" ]; then
+    if undefined=$("$nm_tool" -u "$engine_library" 2>&1); then
+        bad=$(echo "$undefined" | awk '$1 == "U" { print $2 }' | grep -xE "$system_calls" |
+            sort -u || true)
+        [ -z "$bad" ] || fail "system functions that $engine_library calls" "$bad"
+    else
+        fail "the undefined names of $engine_library (with $nm_tool)" "$undefined"
+    fi
+fi
 
 # The engine's umbrella and headers leave the program's headers out.
 engine_headers=$(ls include/hxrate/*.h | grep -vE "/($program_headers)$")

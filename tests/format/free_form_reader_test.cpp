@@ -4,16 +4,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cfenv>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "cli/case_file_source.h"
 #include "cli/driver.h"
 #include "core/failures.h"
 #include "support/expect_error.h"
@@ -88,8 +93,7 @@ class Items {
 
 // Runs one read per word of `reads` (e.g. "id d") over `input` and renders
 // the results of the reads separated by " ; ".
-std::string readAll(const std::string& input, std::string_view reads) {
-    FreeFormReader reader(kFileName, input);
+std::string readAll(FreeFormReader& reader, std::string_view reads) {
     std::string out;
     int caseLine = 1;
     while (!reads.empty()) {
@@ -101,6 +105,10 @@ std::string readAll(const std::string& input, std::string_view reads) {
         reads = blank == std::string_view::npos ? std::string_view() : reads.substr(blank + 1);
     }
     return out;
+}
+std::string readAll(const std::string& input, std::string_view reads) {
+    FreeFormReader reader(kFileName, input);
+    return readAll(reader, reads);
 }
 
 // What the reads give, or the diagnostic of the failure they end with.
@@ -463,7 +471,7 @@ TEST(FreeFormReaderTest, StreamsFromFileAcrossChunkBoundaries) {
     std::string bytes = std::string(65530, ' ') + "12345 6.5 " + std::string(3'000'000, 'x');
     bytes += "\n" + std::string(65535 - 10, ' ') + "7\r\n'a b''c'\n";
     const TempFile file(bytes);
-    FreeFormReader reader(kFileName, file.open());
+    FreeFormReader reader(kFileName, std::make_unique<DescriptorSource>(UniqueFd(file.open())));
     Items first("id");
     Items second("i");
     Items third("t");
@@ -476,7 +484,8 @@ TEST(FreeFormReaderTest, StreamsFromFileAcrossChunkBoundaries) {
 }
 
 TEST(FreeFormReaderTest, UnreadableDescriptorIsAnInputError) {
-    FreeFormReader reader(kFileName, ::open("/tmp", O_RDONLY));
+    FreeFormReader reader(kFileName,
+                          std::make_unique<DescriptorSource>(UniqueFd(::open("/tmp", O_RDONLY))));
     Items items("i");
     auto failure = testing::errorOf<InputError>([&] { reader.read(1, items.list()); });
     ASSERT_TRUE(failure) << "no failure";
@@ -487,12 +496,61 @@ TEST(FreeFormReaderTest, UnreadableDescriptorIsAnInputError) {
 TEST(FreeFormReaderTest, CloseReleasesTheDescriptorAndEndsTheFile) {
     const TempFile file("1\n2\n");
     const int fd = file.open();
-    FreeFormReader reader(kFileName, fd);
+    FreeFormReader reader(kFileName, std::make_unique<DescriptorSource>(UniqueFd(fd)));
     Items items("i");
     reader.read(1, items.list());
     reader.close();
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "descriptor still open";
     EXPECT_THROW(reader.read(2, items.list()), InputError);
+}
+
+// Bytes handed out at most `piece` at a time; once they are all out, a read
+// fails with `failure` (0: the end of the bytes).
+class PiecewiseSource final : public ByteSource {
+  public:
+    PiecewiseSource(std::string bytes, std::size_t piece, int failure)
+        : bytes_(std::move(bytes)), piece_(piece), failAtEnd_(failure) {}
+    std::size_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t n = std::min({piece_, capacity, bytes_.size() - taken_});
+        if (n == 0) failure_ = failAtEnd_;
+        bytes_.copy(buffer, n, taken_);
+        taken_ += n;
+        return n;
+    }
+    int failure() const override { return failure_; }
+
+  private:
+    std::string bytes_;
+    std::size_t piece_;
+    int failAtEnd_;
+    std::size_t taken_ = 0;
+    int failure_ = 0;
+};
+
+TEST(FreeFormReaderTest, SourceInPiecesReadsAsBytesInMemory) {
+    // Pieces end between a CR and its LF, inside a delimited text, inside a
+    // repeat count and inside a remark.
+    const std::string input = "1 2.5 remark\r\n3*'ab''c' 'x\r\ny'\n,,7/ more\n  8";
+    const std::string_view reads = "id tttt iii i";
+    const std::string expected = readAll(input, reads);
+    for (std::size_t piece : {1, 2, 3, 5, 64}) {
+        FreeFormReader reader(kFileName, std::make_unique<PiecewiseSource>(input, piece, 0));
+        EXPECT_EQ(readAll(reader, reads), expected) << "pieces of " << piece;
+    }
+}
+
+TEST(FreeFormReaderTest, FailedSourceReadIsNotTheEndOfTheFile) {
+    FreeFormReader reader(kFileName, std::make_unique<PiecewiseSource>("1 2\n3", 2, EIO));
+    Items first("i");
+    reader.read(1, first.list());
+    Items second("ii");
+    auto failure = testing::errorOf<InputError>([&] { reader.read(2, second.list()); });
+    ASSERT_TRUE(failure) << "no failure";
+    EXPECT_EQ(failure->code(), errorNumber::caseFileUnreadable);
+    EXPECT_NE(std::string(failure->what()).find("could not be read ("s + std::strerror(EIO) + ")"),
+              std::string::npos)
+        << failure->what();
+    EXPECT_EQ(second.rendered(), "-|-") << "a failed read stores nothing";
 }
 
 // Random bytes drawn mostly from the characters that matter to the rules:

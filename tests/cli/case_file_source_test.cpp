@@ -1,4 +1,4 @@
-#include "format/case_reader.h"
+#include "cli/case_file_source.h"
 #include "support/expect_error.h"
 
 #include <gtest/gtest.h>
