@@ -170,6 +170,9 @@ class CaseField(NamedTuple):
 # Every value of a case in case-line order; a fluid's name is "tube_fluid.density".
 CASE_FIELDS: tuple[CaseField, ...]
 
+# Shooting passes a rating allows unless told otherwise: every pass_limit's default.
+DEFAULT_PASS_LIMIT: int
+
 class Geometry:
     """Geometry derived from the case; None where the rating stopped before forming it."""
 
