@@ -89,3 +89,7 @@ def test_wall_viscosity_must_be_above_zero():
     with pytest.raises(ValueError, match="shell_wall_viscosity"):
         _assess(EXAMPLE_TEXT, shell_wall_viscosity=0.0)
 
+
+def test_pass_limit_and_exchanger_type_codes_documented():
+    assert hxrate.DEFAULT_PASS_LIMIT == 10000
+    assert "1 counter-current" in hxrate.Case.exchanger_type.__doc__
