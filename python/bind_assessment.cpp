@@ -4,6 +4,7 @@
 #include <pybind11/stl.h>
 
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <new>
@@ -31,6 +32,9 @@ grids: 0, 2 or 3: the discretisation estimate re-rates the case at dL/2
     (and dL/4); 0 skips it.
 shooting: 'when-slow' (advice only when the case's shooting is slow or
     rejected) or 'always'.
+shell_wall_viscosity: mu_w of the shell fluid at the wall, Pa s (above 0):
+    Kern's shell-side drop is then also given with the wall-viscosity
+    correction (viscosity_correction, corrected_pressure_drop).
 
 The GIL is released while the case is re-rated.)";
 
@@ -55,10 +59,15 @@ py::object method(const std::optional<hxrate::PressureDrop>& d) {
              : py::object(py::none());
 }
 
-hxrate::AssessOptions assessOptions(int grids, const std::string& shooting) {
+hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
+                                    std::optional<double> shellWallViscosity) {
     hxrate::AssessOptions options;
     if (grids != 0 && grids != 2 && grids != 3) throw py::value_error("grids must be 0, 2 or 3");
     options.grids = grids;
+    // As a case document's: a finite viscosity above 0, or none.
+    if (shellWallViscosity && (!std::isfinite(*shellWallViscosity) || !(*shellWallViscosity > 0)))
+        throw py::value_error("shell_wall_viscosity must be above 0, Pa s");
+    options.shellWallViscosity = shellWallViscosity;
     if (shooting == "always") {
         options.shooting = hxrate::ShootingAnalysis::always;
     } else if (shooting != "when-slow") {
@@ -82,7 +91,7 @@ std::shared_ptr<const hxrate::Rating> assessedRating(py::handle rating,
 }
 
 const char* const assessManyDoc =
-    R"(assess_many(cases: list[Case], ratings: list[Rating | Error | None], *, grids: int = 2, shooting: str = "when-slow") -> list[Assessment | Error | None]
+    R"(assess_many(cases: list[Case], ratings: list[Rating | Error | None], *, grids: int = 2, shooting: str = "when-slow", shell_wall_viscosity: float | None = None) -> list[Assessment | Error | None]
 
 Assesses every case of a list with its rating as assess() does, releasing
 the GIL once for the whole list; `ratings` is what rate_many() gave for
@@ -93,12 +102,12 @@ when the lists differ in length, TypeError for an item of another type.
 Ctrl-C stops the list: KeyboardInterrupt within a second.)";
 
 py::list assessMany(const std::vector<hxrate::Case>& cases, const py::sequence& ratings, int grids,
-                    const std::string& shooting) {
+                    const std::string& shooting, std::optional<double> shellWallViscosity) {
     if (static_cast<std::size_t>(py::len(ratings)) != cases.size())
         throw py::value_error(
             "assess_many needs one rating per case: " + std::to_string(cases.size()) + " cases, " +
             std::to_string(py::len(ratings)) + " ratings");
-    const hxrate::AssessOptions common = assessOptions(grids, shooting);
+    const hxrate::AssessOptions common = assessOptions(grids, shooting, shellWallViscosity);
     // Per case only the check that rejected it, when it was rejected.
     std::vector<std::optional<hxrate::Check>> rejectedBy(cases.size());
     std::vector<std::shared_ptr<const hxrate::Rating>> rated(cases.size());
@@ -227,6 +236,22 @@ void bindAssessment(py::module_& m) {
             [](const Assessment& a) { return method(a.shellPressureDrop); },
             "'darcy-weisbach' or 'kern', or None.")
         .def_property_readonly(
+            "viscosity_correction",
+            [](const Assessment& a) {
+                return a.shellPressureDrop ? optional(a.shellPressureDrop->viscosityCorrection)
+                                           : py::object(py::none());
+            },
+            "Kern's wall-viscosity correction phi_s = (mu/mu_w)^0.14 of the shell stream; None "
+            "unless a shell_wall_viscosity was given and Kern's drop formed.")
+        .def_property_readonly(
+            "corrected_pressure_drop",
+            [](const Assessment& a) {
+                return a.shellPressureDrop ? optional(a.shellPressureDrop->correctedPressureDrop)
+                                           : py::object(py::none());
+            },
+            "Kern's shell-side drop divided by viscosity_correction, Pa; None where that is "
+            "None. shell_pressure_drop stays the uncorrected value.")
+        .def_property_readonly(
             "advised_factor",
             [](const Assessment& a) { return optional(a.shooting.advisedFactor); },
             "Correction factor advised for a slow or failed shooting (types 1 and 3), W/(m K).")
@@ -248,8 +273,8 @@ void bindAssessment(py::module_& m) {
     m.def(
         "assess",
         [](const hxrate::Case& c, py::handle rating, py::object text, int grids,
-           const std::string& shooting) {
-            hxrate::AssessOptions options = assessOptions(grids, shooting);
+           const std::string& shooting, std::optional<double> shellWallViscosity) {
+            hxrate::AssessOptions options = assessOptions(grids, shooting, shellWallViscosity);
             std::shared_ptr<const hxrate::Rating> rated = assessedRating(rating, options);
             if (!rated) throw py::value_error("the rejection carries no partial rating");
             std::string caseText;
@@ -266,14 +291,14 @@ void bindAssessment(py::module_& m) {
             return hxrate::assess(input, *rated, options);
         },
         "case"_a, "rating"_a, py::kw_only(), "text"_a = py::none(), "grids"_a = 2,
-        "shooting"_a = "when-slow", assessDoc);
+        "shooting"_a = "when-slow", "shell_wall_viscosity"_a = py::none(), assessDoc);
 
     {
         // The docstring's first line gives the signature with Python's types.
         py::options signatures;
         signatures.disable_function_signatures();
         m.def("assess_many", &assessMany, "cases"_a, "ratings"_a, py::kw_only(), "grids"_a = 2,
-              "shooting"_a = "when-slow", assessManyDoc);
+              "shooting"_a = "when-slow", "shell_wall_viscosity"_a = py::none(), assessManyDoc);
     }
 }
 

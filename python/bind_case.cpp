@@ -66,6 +66,18 @@ std::string fieldDoc(std::string words, std::string_view symbol, std::string_vie
     return words + ".";
 }
 
+// What the codes of a coded field mean, where the table's words name only
+// the field: ": 0 co-current, ...". The words stay the table's, as a table
+// of inputs shows them; the meanings are for the docstring alone.
+std::string codeMeanings(std::string_view name) {
+    if (name != "exchanger_type") return {};
+    namespace type = hxrate::ExchangerType;
+    return ": " + std::to_string(type::CoCurrent) + " co-current, " +
+           std::to_string(type::CounterCurrent) + " counter-current, " +
+           std::to_string(type::CrossFlowCoCurrent) + " cross flow co-current, " +
+           std::to_string(type::CrossFlowCounterCurrent) + " cross flow counter-current";
+}
+
 // The attribute of `Record` (Case or Fluid) for a row of the table;
 // `python` is the attribute's name, `owner` the class's.
 template <class Record>
@@ -142,8 +154,8 @@ const std::vector<Field<Case>>& caseFields() {
                     out.push_back(fluidField(f.record(), f.caseLine, f.fluid));
                 continue;
             }
-            std::string words =
-                "Case line " + std::to_string(f.caseLine) + ": " + std::string(f.description);
+            std::string words = "Case line " + std::to_string(f.caseLine) + ": " +
+                                std::string(f.description) + codeMeanings(f.name);
             out.push_back(
                 tableField<Case>(f, "Case", f.name, fieldDoc(words, f.symbol, f.unit, f.kind)));
         }

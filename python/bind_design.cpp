@@ -455,6 +455,9 @@ void bindDesign(py::module_& m) {
         "bundle_to_shell_clearance (diametral), sealing_strip_pairs; SI units. imposed: factors "
         "(jc, jl, jb, js, jr, rl, rb, rs) to use instead of their fits. Returns areas, rows, "
         "Re, the ideal-bank j, f and h, each factor, h_o ('coefficient') and the drops in Pa.");
+    // The shooting passes every rating allows by default, for callers that
+    // pass a limit of their own along.
+    m.attr("DEFAULT_PASS_LIMIT") = hxrate::defaultPassLimit;
     m.def(
         "rate_extended",
         [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
@@ -504,7 +507,8 @@ void bindDesign(py::module_& m) {
         },
         "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
         "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program", "baffles"_a = py::none(),
-        "shell_wall_viscosity"_a = py::none(), "shooting"_a = "case", "pass_limit"_a = 10000,
+        "shell_wall_viscosity"_a = py::none(), "shooting"_a = "case",
+        "pass_limit"_a = hxrate::defaultPassLimit,
         "rate_extended(case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, "
         "shell_side=\"program\", baffles=None, shell_wall_viscosity=None, shooting=\"case\", "
         "pass_limit=10000) -> dict\n\n"

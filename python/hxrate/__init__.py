@@ -16,6 +16,7 @@ beyond the rating: duty, effectiveness, both pressure drops and the warnings.
 
 from ._hxrate import (
     CASE_FIELDS,
+    DEFAULT_PASS_LIMIT,
     ArithmeticFault,
     Assessment,
     AssessmentWarning,
@@ -45,6 +46,7 @@ from ._hxrate import (
 
 __all__ = [
     "CASE_FIELDS",
+    "DEFAULT_PASS_LIMIT",
     "ArithmeticFault",
     "Assessment",
     "AssessmentWarning",

@@ -40,7 +40,8 @@ def main(argv=None):
     parser.add_argument("path", help="case file, or a folder holding " + _CASE_FILE)
     parser.add_argument("--json", action="store_true", help="print every quantity as JSON")
     parser.add_argument("--shooting", choices=("case", "exact"), default="case")
-    parser.add_argument("--pass-limit", type=int, default=10000)
+    parser.add_argument("--pass-limit", type=int, default=hxrate.DEFAULT_PASS_LIMIT,
+                        help="shooting passes before the case is rejected (default %(default)s)")
     args = parser.parse_args(argv)
 
     path = args.path

@@ -170,6 +170,9 @@ class CaseField(NamedTuple):
 # Every value of a case in case-line order; a fluid's name is "tube_fluid.density".
 CASE_FIELDS: tuple[CaseField, ...]
 
+# Shooting passes a rating allows unless told otherwise: every pass_limit's default.
+DEFAULT_PASS_LIMIT: int
+
 class Geometry:
     """Geometry derived from the case; None where the rating stopped before forming it."""
 
@@ -323,6 +326,12 @@ class Assessment:
     @property
     def shell_pressure_drop_method(self) -> Optional[Literal["darcy-weisbach", "kern"]]: ...
     @property
+    def viscosity_correction(self) -> Optional[float]:
+        """Kern's phi_s = (mu/mu_w)^0.14; None unless shell_wall_viscosity was given."""
+    @property
+    def corrected_pressure_drop(self) -> Optional[float]:
+        """Kern's shell-side drop / phi_s, Pa; None where viscosity_correction is None."""
+    @property
     def advised_factor(self) -> Optional[float]: ...
     @property
     def discretisation_estimate(self) -> Optional[float]: ...
@@ -334,8 +343,11 @@ def assess(
     text: Union[str, bytes, None] = None,
     grids: Literal[0, 2, 3] = 2,
     shooting: Literal["when-slow", "always"] = "when-slow",
+    shell_wall_viscosity: Optional[float] = None,
 ) -> Assessment:
-    """Assesses a rating (or a rejection's partial one); text enables the case-text checks."""
+    """Assesses a rating (or a rejection's partial one); text enables the case-text checks.
+
+    shell_wall_viscosity (mu_w, Pa s) adds Kern's wall-viscosity correction."""
 
 def assess_many(
     cases: list[Case],
@@ -343,6 +355,7 @@ def assess_many(
     *,
     grids: Literal[0, 2, 3] = 2,
     shooting: Literal["when-slow", "always"] = "when-slow",
+    shell_wall_viscosity: Optional[float] = None,
 ) -> list[Union[Assessment, Error, None]]:
     """Assesses rate_many()'s results with the GIL released once; None where nothing was rated.
 

@@ -63,3 +63,33 @@ def test_wrong_arguments():
         hxrate.assess(case, 3.0)
     with pytest.raises(ValueError):
         hxrate.assess(case, hxrate.rate(case), grids=5)
+
+
+@pytest.mark.parametrize("wall_viscosity, corrected", [
+    (None, False),  # no mu_w: Kern's drop alone, no correction formed
+    (0.02, True),   # oil at 0.08 Pa s, thinner at the hot wall: phi_s above 1, the drop lowered
+])
+def test_kern_wall_viscosity_correction(wall_viscosity, corrected):
+    text = (REPORT_DATA / "cross-flow.txt").read_text()
+    a = _assess(text, shell_wall_viscosity=wall_viscosity)
+    assert a.shell_pressure_drop_method == "kern"
+    assert (a.viscosity_correction is not None) == corrected
+    if corrected:
+        assert a.viscosity_correction > 1
+        assert a.corrected_pressure_drop == a.shell_pressure_drop / a.viscosity_correction
+    else:
+        assert a.corrected_pressure_drop is None
+    case = hxrate.parse_case(text)
+    [many] = hxrate.assess_many([case], [hxrate.rate(case)], grids=0,
+                                shell_wall_viscosity=wall_viscosity)
+    assert many.corrected_pressure_drop == a.corrected_pressure_drop
+
+
+def test_wall_viscosity_must_be_above_zero():
+    with pytest.raises(ValueError, match="shell_wall_viscosity"):
+        _assess(EXAMPLE_TEXT, shell_wall_viscosity=0.0)
+
+
+def test_pass_limit_and_exchanger_type_codes_documented():
+    assert hxrate.DEFAULT_PASS_LIMIT == 10000
+    assert "1 counter-current" in hxrate.Case.exchanger_type.__doc__

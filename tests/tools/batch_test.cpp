@@ -123,17 +123,26 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
-    EXPECT_EQ(columns, 31u);
-    CaseSummary ok{
-        "run 1, hot", "1",         Outcome::success, "", parseResultsReport(successReport),
-        std::nullopt, std::nullopt};
+    EXPECT_EQ(columns, 32u);
+    CaseSummary ok{"run 1, hot",
+                   "1",
+                   Outcome::success,
+                   "",
+                   parseResultsReport(successReport),
+                   std::nullopt,
+                   std::nullopt,
+                   {"decimal-comma", "coarse-grid", "decimal-comma"}};
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);
     const std::vector<std::string> expected = {
-        "run 1, hot", "1",    "success", "", "2.936", "1.247", "438.3", "0.1795",
-        "0.001546",   "9.38", "112.25",  "", "12",    "",      "",      "",
-        "",           "",     "",        "", "",      "",      "",      "",
-        "",           "",     "",        "", "",      "",      ""};
+        "run 1, hot", "1",     "success", "",
+        "2.936",      "1.247", "438.3",   "0.1795",
+        "0.001546",   "9.38",  "112.25",  "",
+        "12",         "",      "",        "",
+        "",           "",      "",        "",
+        "",           "",      "",        "",
+        "",           "",      "",        "",
+        "",           "",      "",        "decimal-comma coarse-grid"};
     EXPECT_EQ(f, expected);
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
@@ -293,7 +302,7 @@ TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
         const Row& row = rows[i];
         SCOPED_TRACE(row.why);
         std::vector<std::string> f = csvFields(lines[i + 1]);
-        ASSERT_EQ(f.size(), 31u);
+        ASSERT_EQ(f.size(), 32u);
         EXPECT_EQ(f[2], row.outcome);
         EXPECT_EQ(f[13], row.fullU);
         EXPECT_EQ(f[21], row.cleanU);
@@ -311,9 +320,84 @@ TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
     // The document rows have no report: its printed columns are empty.
     EXPECT_EQ(csvFields(lines[2])[4], "");
     std::vector<std::string> notDocument = csvFields(lines[4]);
-    ASSERT_EQ(notDocument.size(), 31u);
+    ASSERT_EQ(notDocument.size(), 32u);
     EXPECT_EQ(notDocument[2], "not run");
     EXPECT_NE(notDocument[3].find("not a case document"), std::string::npos);
+}
+
+// The codes of the warnings hxrate-report --json lists for a case, in its
+// order, each once.
+std::string reportCodes(const std::string& caseFile, const std::string& folder) {
+    ProgramRun r = runProgram(HXRATE_REPORT_EXE, {caseFile, "-o", "report", "--json", "-"}, folder);
+    std::string codes;
+    const std::string key = "\"code\": \"";
+    const std::size_t warnings = r.standardOutput.find("\"warnings\"");
+    for (std::size_t at = r.standardOutput.find(key, warnings);
+         warnings != std::string::npos && at != std::string::npos;
+         at = r.standardOutput.find(key, at + 1)) {
+        const std::size_t start = at + key.size();
+        std::string code =
+            r.standardOutput.substr(start, r.standardOutput.find('"', start) - start);
+        if ((" " + codes + " ").find(" " + code + " ") == std::string::npos)
+            codes += (codes.empty() ? "" : " ") + code;
+    }
+    return codes;
+}
+
+// The last column holds the codes hxrate-report gives for the same case: of
+// a rated case with a text check, and of a rejection's partial rating.
+TEST_P(BatchModes, ListsTheWarningCodesTheReportGives) {
+    ScratchFolder work;
+    const std::string data = std::string(HXRATE_TOOLS_DATA_DIR) + "/../report_data/";
+    std::string rejected = readFile(data + "slow-shooting.txt");
+    rejected.replace(rejected.rfind("21 0.02"), 7, "21 50");  // the shooting's mismatch grows
+    const struct {
+        const char* folder;
+        std::string text;
+        const char* outcome;
+        const char* code;
+    } rows[] = {
+        {"comma", readFile(data + "decimal-comma.txt"), "success", "decimal-comma"},
+        {"grows", rejected, "rejected", "slow-shooting"},
+    };
+    std::vector<std::string> arguments = {"-o", "out.csv"};
+    if (GetParam()) arguments.push_back("--processes");
+    for (const auto& row : rows) {
+        std::filesystem::create_directory(work / row.folder);
+        writeFile(work / row.folder + "/" + caseName, row.text);
+        arguments.push_back(row.folder);
+    }
+    ASSERT_EQ(runProgram(HXRATE_BATCH_EXE, arguments, work.path()).exitStatus, 0);
+    std::vector<std::string> lines = csvLines(readFile(work / "out.csv"));
+    ASSERT_EQ(lines.size(), std::size(rows) + 1);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].folder);
+        std::vector<std::string> f = csvFields(lines[i + 1]);
+        ASSERT_EQ(f.size(), 32u);
+        EXPECT_EQ(f[2], rows[i].outcome);
+        EXPECT_EQ(f[31], rows[i].code);
+        EXPECT_EQ(f[31], reportCodes(std::string(rows[i].folder) + "/" + caseName, work.path()));
+    }
+}
+
+// A case document named alone is rated and summarised (in process there is
+// nothing of it to flush), its warnings those of the report.
+TEST_P(BatchModes, RatesACaseDocumentGivenAlone) {
+    ScratchFolder work;
+    Case c = parseCase(
+        readFile(std::string(HXRATE_TOOLS_DATA_DIR) + "/../report_data/" + "slow-shooting.txt"));
+    c.correctionFactor = 50;  // the shooting's mismatch grows: rejected
+    writeFile(work / "grows.json", caseDocumentJson(c));
+    std::vector<std::string> arguments = {"grows.json"};
+    if (GetParam()) arguments.push_back("--processes");
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), 2u);
+    std::vector<std::string> f = csvFields(lines[1]);
+    EXPECT_EQ(f[2], "rejected");
+    EXPECT_EQ(f[31], "slow-shooting");
+    EXPECT_EQ(f[31], reportCodes("grows.json", work.path()));
 }
 
 // The summary read as its users read it: every record one row, every
@@ -351,7 +435,7 @@ for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[13:21]
         std::istringstream fields(lines[i + 1]);
         for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
         ASSERT_EQ(f.size(), 10u);
-        EXPECT_EQ(f[0], "31");
+        EXPECT_EQ(f[0], "32");
         const std::vector<std::string> full = {
             python_repr(r.overallCoefficient),   python_repr(r.area),
             python_repr(r.tube.filmCoefficient), python_repr(r.tubeMassFlow),

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -119,12 +120,40 @@ FullPrecision ratedValues(const Case& c, const Rating& r) {
     return f;
 }
 
+// The assessment hxrate-report makes of a case file: its text checks, the
+// discretisation estimate on dL and dL/2 (the fewest grids that give its
+// coarse-grid warning) and the shooting analysis only for a slow shooting.
+AssessOptions caseFileAssessment(std::string_view caseBytes, const CaseSource& source,
+                                 const RateOptions& options) {
+    AssessOptions assessment;
+    assessment.text = caseBytes;
+    assessment.source = source;
+    assessment.rating = options;
+    assessment.grids = 2;
+    assessment.shooting = ShootingAnalysis::whenSlow;
+    return assessment;
+}
+
+// The codes of the assessment's warnings, in its order; none when the
+// assessment cannot be made (not enough memory).
+std::vector<std::string> warningCodesOf(const Case& c, const Rating& r,
+                                        const AssessOptions& options) {
+    try {
+        std::vector<std::string> codes;
+        for (const Warning& w : assess(c, r, options).warnings) codes.push_back(w.code);
+        return codes;
+    } catch (...) {
+        return {};
+    }
+}
+
 }  // namespace
 
 RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
                             std::uint64_t storageLimitBytes) {
     try {
-        const Case c = parseCase(caseBytes, caseFileName);
+        CaseSource source;
+        const Case c = parseCase(caseBytes, caseFileName, source);
         const RateOptions options{.storageLimitBytes = storageLimitBytes};
         // Without extensions the rating is rate()'s, bit for bit; should
         // only what it adds fail, the plain rating still gives its columns.
@@ -147,13 +176,50 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
                         shellLeavesAtStart ? r.profile.shell.front() : r.profile.shell.back(),
                         std::nullopt};
         if (isCrossFlow(c.exchangerType)) f.shellExitTemperature = r.shellExitTemperature;
-        RatingColumns columns{f, std::nullopt};
+        RatingColumns columns{f, std::nullopt, {}};
         if (x) columns.extended = extendedValues(c, {}, *x);
+        columns.warningCodes = warningCodesOf(c, r, caseFileAssessment(caseBytes, source, options));
         return columns;
     } catch (...) {
         // Out of memory, or a case that no longer rates: the columns stay empty.
         return {};
     }
+}
+
+std::vector<std::string> rejectedWarningCodes(std::string_view caseBytes,
+                                              std::uint64_t storageLimitBytes) {
+    try {
+        CaseSource source;
+        const Case c = parseCase(caseBytes, caseFileName, source);
+        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        try {
+            rate(c, options);
+        } catch (const CaseRejected& e) {
+            AssessOptions assessment = caseFileAssessment(caseBytes, source, options);
+            assessment.rejectedBy = e.check();
+            return warningCodesOf(c, e.partial() ? *e.partial() : Rating{}, assessment);
+        }
+    } catch (...) {
+        // A case that no longer reads or now fails otherwise: no codes.
+    }
+    return {};
+}
+
+void addLibraryColumns(CaseSummary& summary, const std::string& folder,
+                       const std::optional<std::string>& resultsFile,
+                       std::uint64_t storageLimitBytes) {
+    if (summary.outcome != Outcome::success && summary.outcome != Outcome::rejected) return;
+    std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName);
+    if (!caseBytes) return;
+    if (summary.outcome == Outcome::rejected) {
+        summary.warningCodes = rejectedWarningCodes(*caseBytes, storageLimitBytes);
+        return;
+    }
+    if (!resultsFile) return;
+    RatingColumns columns = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
+    summary.full = std::move(columns.full);
+    summary.extended = std::move(columns.extended);
+    summary.warningCodes = std::move(columns.warningCodes);
 }
 
 std::optional<std::string> caseDocumentPath(const std::string& argument) {
@@ -169,7 +235,21 @@ std::optional<std::string> caseDocumentPath(const std::string& argument) {
 
 CaseSummary rateCaseDocument(const std::string& argument, const std::string& path,
                              std::uint64_t storageLimitBytes) {
-    CaseSummary s{argument, {}, Outcome::inputError, {}, std::nullopt, std::nullopt, std::nullopt};
+    CaseSummary s{argument,     {},           Outcome::inputError, {},
+                  std::nullopt, std::nullopt, std::nullopt,        {}};
+    const RateOptions options{.storageLimitBytes = storageLimitBytes};
+    std::optional<CaseDocument> document;
+    // As hxrate-report assesses a document: no text checks, and no
+    // discretisation estimate when it has extensions (the estimate re-rates
+    // the case without them).
+    auto documentAssessment = [&](const CaseDocument& d) {
+        AssessOptions assessment;
+        assessment.rating = options;
+        assessment.grids = d.extensions.empty() ? 2 : 0;
+        assessment.shooting = ShootingAnalysis::whenSlow;
+        assessment.shellWallViscosity = d.extensions.shellWallViscosity;
+        return assessment;
+    };
     try {
         std::optional<std::string> bytes = readWholeFile(path);
         if (!bytes) {
@@ -181,16 +261,22 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
             s.message = "not a case document (a case file is rated in its folder)";
             return s;
         }
-        const CaseDocument document = parseCaseDocument(*bytes, path);
-        s.exchangerType = std::to_string(document.input.exchangerType);
-        const ExtendedRating x = rateExtended(document.input, document.extensions,
-                                              {.storageLimitBytes = storageLimitBytes});
+        document = parseCaseDocument(*bytes, path);
+        s.exchangerType = std::to_string(document->input.exchangerType);
+        const ExtendedRating x = rateExtended(document->input, document->extensions, options);
         s.outcome = Outcome::success;
-        s.full = ratedValues(document.input, x.rating);
-        s.extended = extendedValues(document.input, document.extensions, x);
+        s.full = ratedValues(document->input, x.rating);
+        s.extended = extendedValues(document->input, document->extensions, x);
+        s.warningCodes = warningCodesOf(document->input, x.rating, documentAssessment(*document));
     } catch (const CaseRejected& e) {
         s.outcome = Outcome::rejected;
         s.message = e.message();
+        if (document) {
+            AssessOptions assessment = documentAssessment(*document);
+            assessment.rejectedBy = e.check();
+            s.warningCodes =
+                warningCodesOf(document->input, e.partial() ? *e.partial() : Rating{}, assessment);
+        }
     } catch (const InvalidArgument& e) {
         s.outcome = Outcome::inputError;  // extensions outside their domain
         s.message = e.what();
@@ -205,6 +291,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         s.full.reset();
         s.extended.reset();
     }
+    if (s.outcome != Outcome::success && s.outcome != Outcome::rejected) s.warningCodes.clear();
     return s;
 }
 
@@ -228,7 +315,7 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     CaseSummary s{std::move(folder), std::move(exchangerType),
                   Outcome::crashed,  {},
                   std::nullopt,      std::nullopt,
-                  std::nullopt};
+                  std::nullopt,      {}};
     if (WIFSIGNALED(run.waitStatus)) {
         int signal = WTERMSIG(run.waitStatus);
         s.message = "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
@@ -274,7 +361,7 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
     CaseSummary s{std::move(folder), std::move(exchangerType),
                   Outcome::crashed,  firstLine(run.message),
                   std::nullopt,      std::nullopt,
-                  std::nullopt};
+                  std::nullopt,      {}};
     switch (run.kind) {
         case RunKind::rated:
             s.message.clear();
@@ -302,7 +389,7 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
 
 CaseSummary notRun(std::string folder, std::string reason) {
     return {std::move(folder), {},           Outcome::notRun, std::move(reason),
-            std::nullopt,      std::nullopt, std::nullopt};
+            std::nullopt,      std::nullopt, std::nullopt,    {}};
 }
 
 std::string caseExchangerType(const std::string& path) {
@@ -350,7 +437,7 @@ std::string csvHeader() {
            "shell exit temperature (full precision),"
            "clean overall heat transfer coefficient,service overall heat transfer coefficient,"
            "LMTD correction factor,tube passes,shells in series,shell-side method,"
-           "tube-side pressure drop,shell-side pressure drop,duty,duty direction\n";
+           "tube-side pressure drop,shell-side pressure drop,duty,duty direction,warnings\n";
 }
 
 namespace {
@@ -399,7 +486,17 @@ std::string csvRow(const CaseSummary& s) {
     } else {
         row += std::string(10, ',');  // the ten extension columns
     }
-    return row + '\n';
+    // Each code once, where it first stands; the codes hold no comma or
+    // space, so one space parts them.
+    std::string codes;
+    for (std::size_t i = 0; i < s.warningCodes.size(); ++i) {
+        const std::string& code = s.warningCodes[i];
+        if (std::find(s.warningCodes.begin(), s.warningCodes.begin() + i, code) !=
+            s.warningCodes.begin() + i)
+            continue;
+        codes += (codes.empty() ? "" : " ") + code;
+    }
+    return row + ',' + csvField(codes) + '\n';
 }
 
 std::string progressLine(std::size_t done, std::size_t total, std::size_t failed,

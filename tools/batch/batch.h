@@ -76,6 +76,9 @@ struct CaseSummary {
     // report and fills these from its rating alone.
     std::optional<FullPrecision> full;
     std::optional<ExtendedValues> extended;
+    // The codes of the library's assessment of the rating (hxrate::assess),
+    // one per warning in its order; empty also when none was formed.
+    std::vector<std::string> warningCodes;
 };
 
 // Decides the outcome of a run from what it left behind.
@@ -111,13 +114,29 @@ int errorNumberOf(std::string_view diagnostic);
 // report is byte for byte `resultsFile`, so that the values are the ones the
 // report printed (a case changed after its run gives nothing).
 // With the extension columns of the same rating (`extended` may be absent
-// where `full` is not, when only the plain rating forms).
+// where `full` is not, when only the plain rating forms), and the codes of
+// its assessment.
 struct RatingColumns {
     std::optional<FullPrecision> full;
     std::optional<ExtendedValues> extended;
+    std::vector<std::string> warningCodes;
 };
 RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
                             std::uint64_t storageLimitBytes);
+
+// The codes of the assessment of a case file whose run rejected it: the
+// case rated again and its partial rating assessed, as hxrate-report does.
+// Nothing when the library now rates the case (it changed after its run).
+std::vector<std::string> rejectedWarningCodes(std::string_view caseBytes,
+                                              std::uint64_t storageLimitBytes);
+
+// Fills the columns the library forms from the case file in `folder` after
+// its run: the full-precision and extension columns of a success
+// (`resultsFile` is what the run wrote), the warning codes of a success or
+// a rejection.
+void addLibraryColumns(CaseSummary& summary, const std::string& folder,
+                       const std::optional<std::string>& resultsFile,
+                       std::uint64_t storageLimitBytes);
 
 // The name of the case document a folder holds in place of a case file.
 inline constexpr std::string_view caseDocumentName = "case.json";

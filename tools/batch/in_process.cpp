@@ -21,13 +21,7 @@ CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& fol
     }
     CaseSummary summary = summariseProgramRun(
         folder, caseExchangerType(folder + "/" + caseFileName), program, resultsFile);
-    if (summary.outcome == Outcome::success) {
-        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName)) {
-            RatingColumns columns = fullPrecision(*caseBytes, *resultsFile, storageLimitBytes);
-            summary.full = std::move(columns.full);
-            summary.extended = std::move(columns.extended);
-        }
-    }
+    addLibraryColumns(summary, folder, resultsFile, storageLimitBytes);
     return summary;
 }
 

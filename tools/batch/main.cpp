@@ -73,13 +73,16 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     return std::nullopt;
 }
 
-// Flushes the file system of every folder once.
+// Flushes the file system of every folder once. A case document named
+// itself is a file the batch only reads: there is nothing of it to flush.
 bool syncFolders(const std::vector<std::string>& folders) {
     std::set<dev_t> synced;
     bool ok = true;
     for (const std::string& folder : folders) {
         struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0 || !synced.insert(info.st_dev).second) continue;
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            !synced.insert(info.st_dev).second)
+            continue;
         ok = hxrate::syncFileSystem(folder) && ok;
     }
     return ok;

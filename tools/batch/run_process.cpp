@@ -140,13 +140,7 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
     run.runLog = readWholeFile(folder + "/" + runLogName);
     run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
-    if (summary.outcome == Outcome::success) {
-        if (std::optional<std::string> caseBytes = readWholeFile(folder + "/" + caseFileName)) {
-            RatingColumns columns = fullPrecision(*caseBytes, *run.resultsFile, storageLimitBytes);
-            summary.full = std::move(columns.full);
-            summary.extended = std::move(columns.extended);
-        }
-    }
+    addLibraryColumns(summary, folder, run.resultsFile, storageLimitBytes);
     return summary;
 }
 
