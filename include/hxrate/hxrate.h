@@ -9,8 +9,8 @@
 
 #include "hxrate/assessment.h"
 #include "hxrate/case.h"
-#include "hxrate/case_fields.h"
 #include "hxrate/case_document.h"
+#include "hxrate/case_fields.h"
 #include "hxrate/design.h"
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"

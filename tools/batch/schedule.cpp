@@ -53,6 +53,19 @@ double BatchProgress::elapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
+namespace {
+
+// The summary of a folder whose run ended in an exception.
+CaseSummary failedSummary(const std::string& folder, Outcome outcome, std::string message) {
+    CaseSummary s;
+    s.folder = folder;
+    s.outcome = outcome;
+    s.message = std::move(message);
+    return s;
+}
+
+}  // namespace
+
 std::vector<CaseSummary> runBatch(const BatchPlan& plan, unsigned workers, const FolderRunner& run,
                                   BatchProgress& progress,
                                   const std::function<void()>& whileRunning) {
@@ -66,15 +79,11 @@ std::vector<CaseSummary> runBatch(const BatchPlan& plan, unsigned workers, const
             try {
                 s = run(plan.folders[i]);
             } catch (const std::bad_alloc&) {
-                s = {plan.folders[i],     {},           Outcome::resourceError,
-                     "not enough memory", std::nullopt, std::nullopt,
-                     std::nullopt};
+                s = failedSummary(plan.folders[i], Outcome::resourceError, "not enough memory");
             } catch (const std::exception& e) {
-                s = {plan.folders[i], {},           Outcome::crashed, e.what(),
-                     std::nullopt,    std::nullopt, std::nullopt};
+                s = failedSummary(plan.folders[i], Outcome::crashed, e.what());
             } catch (...) {
-                s = {plan.folders[i], {},           Outcome::crashed, "an unexpected failure",
-                     std::nullopt,    std::nullopt, std::nullopt};
+                s = failedSummary(plan.folders[i], Outcome::crashed, "an unexpected failure");
             }
             progress.finished(s.outcome);
             results[i] = std::move(s);
