@@ -28,21 +28,12 @@ import array
 import importlib.util
 import itertools
 import math
-import os
 import pathlib
 import pickle
-import sys
 import threading
 import time
 
 TOP = pathlib.Path(__file__).resolve().parents[1]
-try:
-    import hxrate
-except ImportError:  # not installed: take the module from the build tree
-    sys.path.insert(0, str(TOP / "build" / "python"))
-    os.environ["PYTHONPATH"] = os.pathsep.join(
-        p for p in (str(TOP / "build" / "python"), os.environ.get("PYTHONPATH")) if p)
-    import hxrate
 
 
 def load_sweep():
@@ -55,6 +46,7 @@ def load_sweep():
 
 
 sweep = load_sweep()
+hxrate = sweep.hxrate  # the sweep finds the module, installed or in the build tree
 
 
 def u_only(base, packed_chunk):

@@ -134,26 +134,16 @@ py::list assessMany(const std::vector<hxrate::Case>& cases, const py::sequence& 
             hxrate::AssessOptions options = common;
             options.rejectedBy = rejectedBy[i];
             options.rating.cancel = cancel;
-            try {
+            keepItemError(errors[i], "the assessment", [&] {
                 assessments[i] = std::make_unique<hxrate::Assessment>(
                     hxrate::assess(cases[i], *rated[i], options));
-            } catch (const hxrate::Error&) {
-                errors[i] = std::current_exception();
-            } catch (const std::bad_alloc&) {
-                errors[i] = std::make_exception_ptr(hxrate::ResourceError(
-                    hxrate::errorNumber::storageRefused,
-                    "the assessment needs more memory than the machine gives it"));
-            }
+            });
         }
     });
     py::list results;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         if (errors[i]) {
-            try {
-                std::rethrow_exception(errors[i]);
-            } catch (const hxrate::Error& e) {
-                results.append(errorObject(e, cases[i]));
-            }
+            results.append(errorObject(errors[i], cases[i]));
         } else if (assessments[i]) {
             results.append(py::cast(std::move(assessments[i])));
         } else {

@@ -85,6 +85,14 @@ py::object errorObject(const hxrate::Error& error, const Case& c) {
     return makeError(type, error.what(), {{"code", py::int_(error.code())}});
 }
 
+py::object errorObject(const std::exception_ptr& error, const Case& c) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const hxrate::Error& e) {
+        return errorObject(e, c);
+    }
+}
+
 [[noreturn]] void raise(const hxrate::Error& error, const Case& c) {
     py::object instance = errorObject(error, c);
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());

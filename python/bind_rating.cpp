@@ -680,28 +680,18 @@ void bindRating(py::module_& m) {
                 hxrate::RateOptions own = options;
                 own.cancel = cancel;
                 for (std::size_t i = 0; i < cases.size() && !cancel->load(); ++i) {
-                    try {
+                    // Memory for the Rating itself is the item's error too,
+                    // as rate() makes of memory refused inside the rating.
+                    keepItemError(errors[i], "the rating", [&] {
                         ratings[i] = std::make_shared<const Rating>(hxrate::rate(cases[i], own));
-                    } catch (const hxrate::Error&) {
-                        errors[i] = std::current_exception();
-                    } catch (const std::bad_alloc&) {
-                        // Memory for the Rating itself: the item's error, as
-                        // rate() makes of memory refused inside the rating.
-                        errors[i] = std::make_exception_ptr(hxrate::ResourceError(
-                            hxrate::errorNumber::storageRefused,
-                            "the rating needs more memory than the machine gives it"));
-                    }
+                    });
                 }
                 return true;
             });
             py::list results;
             for (std::size_t i = 0; i < cases.size(); ++i) {
                 if (errors[i]) {
-                    try {
-                        std::rethrow_exception(errors[i]);
-                    } catch (const hxrate::Error& e) {
-                        results.append(errorObject(e, cases[i]));
-                    }
+                    results.append(errorObject(errors[i], cases[i]));
                     continue;
                 }
                 results.append(std::make_shared<RatingObject>(RatingObject{cases[i], ratings[i]}));

@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -50,6 +52,23 @@ void runInterruptibly(const std::function<void(const std::atomic<bool>* cancel)>
 // The Python exception object for an error of the library; a rejection
 // carries its partial rating with the case `c` that was rated.
 py::object errorObject(const hxrate::Error& error, const hxrate::Case& c);
+// The exception object of an error kept by keepItemError().
+py::object errorObject(const std::exception_ptr& error, const hxrate::Case& c);
+// Runs the work of one item of a list (without the GIL): an error of the
+// library, or memory refused for what `what` makes, is kept in `error` so
+// that the item's place in the result holds it instead of the list raising.
+template <class Work>
+void keepItemError(std::exception_ptr& error, const char* what, Work&& work) {
+    try {
+        work();
+    } catch (const hxrate::Error&) {
+        error = std::current_exception();
+    } catch (const std::bad_alloc&) {
+        error = std::make_exception_ptr(hxrate::ResourceError(
+            hxrate::errorNumber::storageRefused,
+            std::string(what) + " needs more memory than the machine gives it"));
+    }
+}
 // Sets the Python exception for `error` and throws py::error_already_set.
 [[noreturn]] void raise(const hxrate::Error& error, const hxrate::Case& c);
 
