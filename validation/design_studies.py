@@ -79,6 +79,25 @@ def bell_factor_rows():
     ]
 
 
+# Reynolds numbers where the ideal-bank fits change range, and the layouts.
+BAND_EDGES = (10, 100, 1000, 10000)
+LAYOUTS = (30, 45, 90)
+
+
+@functools.lru_cache(maxsize=None)
+def band_edge_rows(pitch_ratio=1.25):
+    """Relative step of j and f across each range edge of the ideal-bank fits:
+    the banded fits stand for one continuous curve per layout."""
+    rows = []
+    for angle in LAYOUTS:
+        for edge in BAND_EDGES:
+            below = edge * (1 - 1e-9)
+            step = {name: fit(edge, angle, pitch_ratio) / fit(below, angle, pitch_ratio) - 1
+                    for name, fit in (("j", hxrate.bell_ideal_j), ("f", hxrate.bell_ideal_f))}
+            rows.append(dict(angle=angle, edge=edge, **step))
+    return rows
+
+
 # A water cooler of textbook proportions, worked through factor by factor
 # (no published result of this geometry is claimed).
 WORKED_GEOMETRY = dict(

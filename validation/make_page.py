@@ -302,6 +302,8 @@ def design_section(D):
         shell.append([r["what"], f"{r['Re']:,.0f}", f"{r['Pr']:.3g}", f"{r['ours']:.3f}",
                       f"{r['published']:.3f}", f"{100 * (r['ours'] / r['published'] - 1):+.2f} %",
                       r["reference"], r["why"]])
+    edges = [[f"{r['angle']}°", f"{r['edge']:,}", f"{100 * r['j']:+.1f} %", f"{100 * r['f']:+.1f} %"]
+             for r in D.band_edge_rows()]
     cyl = D.shell_side_rows()[1]
     sources = "\n".join(f"- **{k}**: {v}" for k, v in D.SOURCES.items())
     return f"""## 6. Design closed forms: P-NTU and the LMTD correction factor
@@ -339,15 +341,26 @@ of the method (a textbook's inputs with its h_o, ΔP and each factor:
 Kakaç and Liu, Serth, Shah and Sekulić, Thulukkanam, Hewitt–Shires–Bott,
 course handouts) was searched for and none whose numbers could be read in
 full was found, so none is claimed and no book value is quoted from memory.
+The nearest textbook example found, Roetzel, Luo and Chen, *Design and
+Operation of Heat Exchangers and their Networks* (2020), example 5.1, restates
+Shah and Sekulić's oil cooler (their examples 8.3 and 9.4) as a design problem
+with the VDI (Gnielinski) ideal bank and its own bundle rule, so its numbers
+are not this method's.
 The closest published checks are the factor-by-factor values of §7 (the
 documented examples of Taborek's fits) and the Jc form Jc = 0.55 + 0.72·Fc
 as textbooks print it (§7's Fc = 0.82 row is that form); the test holds
 h_o = h_ideal·Jc·Jl·Jb·Js·Jr and, with every factor imposed as 1, the ideal
 bank itself. The ideal-bank
-constants a1…a4, b1…b4 in `src/core/bell_delaware.cpp` agree with several
-independent public transcriptions of the handbook's table (as Serth's
-table 6.1 reproduces it); one transcription carries 0.319 for b1 of the 90°
-layout above Re = 10⁴ where the others carry 0.391, the value used here.
+constants a1…a4, b1…b4 in `src/core/bell_delaware.cpp` are the handbook's
+table as public transcriptions give it (Serth's table 6.1 reproduces it), with
+two readings settled by continuity: where one transcription carries 0.319 for
+b1 of the 90° layout above Re = 10⁴ the others carry 0.391, used here; and for
+the 45° layout at 10 ≤ Re < 100 several print a1 = 0.498, which cuts j to a
+third at Re = 10 and triples it at Re = 100, where 1.498 (used here) joins
+both neighbouring ranges. Each range continues the next at their common edge to within 6 %
+(pitch ratio 1.25; the step of j and f from just below the edge to the edge):
+
+{table(["layout", "Re at the edge", "step in j", "step in f"], edges)}
 
 {table(["factor", "value"], factors)}
 

@@ -145,6 +145,18 @@ TEST(BellDelaware, EveryFactorAtOneIsTheIdealBank) {
     EXPECT_NEAR(r.pressureDrop, ideal, 1e-12 * ideal);
 }
 
+// The banded ideal-bank fits stand for one continuous curve per layout: a
+// misprinted coefficient shows as a jump at a band edge.
+TEST(BellDelaware, IdealBankFitsAreContinuousAtTheirBandEdges) {
+    for (int angle : {30, 45, 90})
+        for (double edge : {10.0, 100.0, 1e3, 1e4})
+            for (auto fit : {bell::idealJ, bell::idealF}) {
+                double below = fit(edge * (1 - 1e-9), angle, 1.25);
+                double above = fit(edge, angle, 1.25);
+                EXPECT_NEAR(above / below, 1, 0.06) << angle << " degrees, Re " << edge;
+            }
+}
+
 TEST(BellDelaware, FitsReduceToOneWithoutLeakageBypassOrLongEnds) {
     BellDelawareGeometry g = cooler();
     g.shellToBaffleClearance = g.tubeToBaffleClearance = g.bundleToShellClearance = 0;
