@@ -3,6 +3,7 @@
 // The schema is docs/case-document.schema.json, the rules docs/case-document.md.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,23 +16,42 @@ namespace hxrate {
 // The version this library writes and the only one it reads.
 inline constexpr int caseDocumentVersion = 1;
 
+// The bounds of a document that is read: a longer text, deeper nesting or
+// more values are refused before any of it is taken as a case. A case
+// document is a few kilobytes, four levels deep, with a few hundred values.
+inline constexpr std::size_t caseDocumentLimitBytes = std::size_t{16} << 20;  // 16 MiB
+inline constexpr int caseDocumentDepthLimit = 100;  // objects and arrays inside each other
+inline constexpr std::size_t caseDocumentValueLimit = 10000;  // values of any kind, keys aside
+
 // What a case document holds.
 struct CaseDocument {
     Case input;             // the values of the 21 case lines
     Extensions extensions;  // empty where the document gives none
 };
 
-// Reads a case document from its JSON text; `sourceName` names it in
-// diagnostics. Throws InputError naming the field for text that is not
-// JSON, a required field left out, a field of the wrong type, a unit other
-// than the field's SI unit, or a field the version does not have.
+// Reads a case document from its JSON text (UTF-8, a byte-order mark
+// before it allowed); `sourceName` names it in diagnostics. Throws
+// InputError naming the field (its JSON path) or the line and column for
+// text that is not JSON or not UTF-8, a text beyond the limits above, a
+// number beyond a double, a required field left out, a field of the wrong
+// type, a unit other than the field's SI unit, or a field the version does
+// not have; ResourceError when the machine has no memory for it.
 CaseDocument parseCaseDocument(std::string_view json,
                                std::string_view sourceName = "case document");
 
-// Reads the case document at `path` (a regular file). Throws InputError, also
-// for a file that is missing or cannot be read. Reads from disk: defined in
-// hxrate::program.
+// Reads the case document at `path` (a regular file), no further than one
+// byte past caseDocumentLimitBytes. Throws InputError, also for a file that
+// is missing or cannot be read. Reads from disk: defined in hxrate::program.
 CaseDocument readCaseDocument(const std::filesystem::path& path);
+
+// The bytes of the case file or case document at `path` (a regular file),
+// for a caller that tells the two apart with looksLikeCaseDocument(): a
+// document is read no further than one byte past caseDocumentLimitBytes and
+// refused beyond it; a case file is read whole. Throws InputError as
+// readCase() does for a file that is missing or cannot be read, and
+// ResourceError when the machine has no memory for it. Reads from disk:
+// defined in hxrate::program.
+std::string readCaseText(const std::filesystem::path& path);
 
 // The document of a case and its extensions: every case value, and the
 // extensions that differ from their defaults. Reading it back gives the same
@@ -43,7 +63,9 @@ std::string caseDocumentJson(const Case& c, const Extensions& extensions = {});
 
 // Whether `text` is a case document rather than a 21-line case file: its
 // first character other than white space is '{' (a case file starts with
-// the label of case line 1).
+// the label of case line 1). A byte-order mark, and a text in UTF-16 or
+// UTF-32, are looked through, so that parseCaseDocument() can name the
+// encoding of a document saved in one instead of reading it as a case file.
 bool looksLikeCaseDocument(std::string_view text);
 
 }  // namespace hxrate

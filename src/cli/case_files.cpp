@@ -3,9 +3,12 @@
 // the same text from memory (parseCase, parseCaseDocument).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "cli/case_file_source.h"
@@ -18,7 +21,40 @@
 namespace hxrate {
 namespace {
 
-constexpr std::size_t largestDocument = 16u << 20;  // bytes read from a file
+// Appends the bytes of `fd` to `text` until the end of the file or until
+// `text` holds `limit` bytes.
+void readUpTo(int fd, const std::string& name, std::string& text, std::size_t limit) {
+    char buffer[65536];
+    while (text.size() < limit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - text.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case file \"" + name + "\": " + std::strerror(errno),
+                             name);
+        if (n == 0) return;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// The bytes of the file `name`: a document's up to one byte past the
+// document limit, a case file's to its end when `wholeCaseFile`.
+std::string readText(const std::string& name, bool wholeCaseFile) {
+    try {
+        UniqueFd fd(openCaseFile(name));
+        std::string text;
+        readUpTo(fd.get(), name, text, caseDocumentLimitBytes + 1);
+        if (wholeCaseFile && text.size() > caseDocumentLimitBytes && !looksLikeCaseDocument(text))
+            readUpTo(fd.get(), name, text, text.max_size());
+        return text;
+    } catch (const std::bad_alloc&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            "not enough memory to read \"" + name + "\"");
+    } catch (const std::length_error&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            "not enough memory to read \"" + name + "\"");
+    }
+}
 
 }  // namespace
 
@@ -29,32 +65,19 @@ Case readCase(const std::filesystem::path& path) {
 }
 
 CaseDocument readCaseDocument(const std::filesystem::path& path) {
-    std::string name = path.string();
-    int fd = openCaseFile(name);
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            throw InputError(
-                errorNumber::caseFileUnreadable,
-                "cannot read the case document \"" + name + "\": " + std::strerror(error), name);
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > largestDocument) {
-            ::close(fd);
-            throw InputError(errorNumber::caseFileUnreadable,
-                             "cannot read the case document \"" + name +
-                                 "\": larger than a case document can be (16 MiB)",
-                             name);
-        }
-    }
-    ::close(fd);
-    return parseCaseDocument(text, name);
+    const std::string name = path.string();
+    // A text past the limit is refused by parseCaseDocument, by its size.
+    return parseCaseDocument(readText(name, false), name);
+}
+
+std::string readCaseText(const std::filesystem::path& path) {
+    const std::string name = path.string();
+    std::string text = readText(name, true);
+    // A document past the limit is refused here, as parseCaseDocument
+    // refuses it by its size, before anything is read beyond it.
+    if (text.size() > caseDocumentLimitBytes && looksLikeCaseDocument(text))
+        (void)parseCaseDocument(text, name);
+    return text;
 }
 
 }  // namespace hxrate

@@ -6,13 +6,17 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "format/case_reader.h"
 #include "hxrate/case_fields.h"
+#include "hxrate/errors.h"
 
 namespace hxrate {
 namespace {
@@ -24,12 +28,266 @@ constexpr std::size_t nameWidth = 10;  // a name as the case file gives it
 
 // ---- reading ----------------------------------------------------------------
 
+constexpr std::size_t excerptBytes = 40;  // of the document's text, in a message
+constexpr std::size_t pathBytes = 80;     // of a JSON path, whose keys are the document's
+
+// `raw` as a message may carry it: at most `limit` bytes of it, printable
+// ASCII as it is, quotes and backslashes escaped, every other byte as \xHH,
+// and "..." where it was cut. Messages land in files other users read.
+std::string shown(std::string_view raw, std::size_t limit = excerptBytes) {
+    std::string out;
+    for (std::size_t i = 0; i < raw.size() && i < limit; ++i) {
+        const auto b = static_cast<unsigned char>(raw[i]);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += static_cast<char>(b);
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b == '\t') {
+            out += "\\t";
+        } else if (b == '\r') {
+            out += "\\r";
+        } else if (b >= 0x20 && b < 0x7f) {
+            out += static_cast<char>(b);
+        } else {
+            constexpr const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 0xf];
+        }
+    }
+    if (raw.size() > limit) out += "...";
+    return out;
+}
+
 // How messages name the document: by the source name the caller gave, or
 // plainly when it gave none of its own.
 std::string documentNamed(const std::string& source) {
     if (source.empty() || source == "case document") return "case document";
     return "case document \"" + source + "\"";
 }
+
+// Where byte `offset` of `text` stands, counted from 1.
+std::pair<std::uint64_t, std::uint64_t> lineAndColumn(std::string_view text, std::size_t offset) {
+    std::uint64_t line = 1, column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+// A refusal of the text at byte `offset`, giving its line, column and an
+// excerpt from there.
+[[noreturn]] void refuseAt(std::string_view text, std::size_t offset, const std::string& reason,
+                           const std::string& source, int code = errorNumber::malformedNumber) {
+    auto [line, column] = lineAndColumn(text, offset);
+    std::string_view from = offset < text.size() ? text.substr(offset) : std::string_view{};
+    throw InputError(code, reason, source, 0, line, column, shown(from), !from.empty());
+}
+
+// The encoding of a text, told by its byte-order mark or, without one, by
+// where NULs fall among its first four bytes (JSON text begins with two
+// ASCII characters, so UTF-16 and UTF-32 show NULs beside them).
+struct Encoding {
+    const char* name;  // null for UTF-8
+    std::size_t unit;  // bytes a character takes (ASCII ones)
+    bool bigEndian;
+    std::size_t markBytes;  // of the byte-order mark, 0 without one
+};
+
+Encoding encodingOf(std::string_view text) {
+    auto at = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0x100u;
+    };
+    if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return {nullptr, 1, false, 3};
+    if (at(0) == 0x00 && at(1) == 0x00 && at(2) == 0xFE && at(3) == 0xFF)
+        return {"UTF-32 (big-endian)", 4, true, 4};
+    if (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0x00 && at(3) == 0x00)
+        return {"UTF-32 (little-endian)", 4, false, 4};
+    if (at(0) == 0xFE && at(1) == 0xFF) return {"UTF-16 (big-endian)", 2, true, 2};
+    if (at(0) == 0xFF && at(1) == 0xFE) return {"UTF-16 (little-endian)", 2, false, 2};
+    if (at(0) == 0x00 && at(1) == 0x00 && at(2) == 0x00 && at(3) < 0x100)
+        return {"UTF-32 (big-endian)", 4, true, 0};
+    if (at(0) != 0x00 && at(0) < 0x100 && at(1) == 0x00 && at(2) == 0x00 && at(3) == 0x00)
+        return {"UTF-32 (little-endian)", 4, false, 0};
+    if (at(0) == 0x00 && at(1) < 0x100) return {"UTF-16 (big-endian)", 2, true, 0};
+    if (at(0) != 0x00 && at(0) < 0x100 && at(1) == 0x00)
+        return {"UTF-16 (little-endian)", 2, false, 0};
+    return {nullptr, 1, false, 0};
+}
+
+// Refuses what cannot be parsed safely, before the parser sees it: a text
+// beyond caseDocumentLimitBytes, one in UTF-16 or UTF-32, and objects and
+// arrays nested deeper than caseDocumentDepthLimit (the parsed tree is
+// copied and compared recursively, so a deep one would exhaust the stack).
+// Returns the text after a UTF-8 byte-order mark.
+std::string_view checkedText(std::string_view json, const std::string& source) {
+    const std::string named = documentNamed(source);
+    if (json.size() > caseDocumentLimitBytes)
+        throw InputError(errorNumber::valueTooLong,
+                         named + ": larger than a case document can be (" +
+                             std::to_string(caseDocumentLimitBytes >> 20) + " MiB)",
+                         source);
+    const Encoding encoding = encodingOf(json);
+    if (encoding.name)
+        throw InputError(errorNumber::malformedNumber,
+                         named + ": the text is " + encoding.name + ", not UTF-8: save it as UTF-8",
+                         source);
+    json.remove_prefix(encoding.markBytes);
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > caseDocumentDepthLimit)
+                refuseAt(json, i,
+                         named + ": objects and arrays nested deeper than " +
+                             std::to_string(caseDocumentDepthLimit) + " levels",
+                         source, errorNumber::valueTooLong);
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return json;
+}
+
+// Builds the document's tree from the parser's events, so that every
+// refusal can name where it stands: a key given twice in one object (which
+// one would count is a guess), more values than caseDocumentValueLimit, a
+// number beyond a double, and text that is not JSON.
+class DocumentBuilder {
+  public:
+    DocumentBuilder(std::string_view text, const std::string& source)
+        : text_(text), source_(source), named_(documentNamed(source)) {}
+
+    Json root;
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool b) { return add(b); }
+    bool number_integer(Json::number_integer_t n) { return add(n); }
+    bool number_unsigned(Json::number_unsigned_t n) { return add(n); }
+    bool number_float(Json::number_float_t x, const Json::string_t&) { return add(x); }
+    bool string(Json::string_t& s) { return add(std::move(s)); }
+    bool binary(Json::binary_t& b) { return add(Json::binary(std::move(b))); }
+
+    bool start_object(std::size_t) { return open(Json::object()); }
+    bool start_array(std::size_t) { return open(Json::array()); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(Json::string_t& k) {
+        Level& top = open_.back();
+        if (top.value->contains(k)) {
+            const std::string at = path();
+            throw InputError(errorNumber::malformedNumber,
+                             named_ + ": " + (at.empty() ? "" : at + ": ") + "the key \"" +
+                                 shown(k) + "\" is given twice in one object",
+                             source_);
+        }
+        top.key = std::move(k);
+        top.awaitingValue = true;
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string& token, const Json::exception& e) {
+        const std::size_t offset = position == 0 ? 0 : position - 1;
+        const std::string at = path();
+        if (e.id == 406)  // the parser's number overflow
+            throw InputError(errorNumber::numberOutOfRange,
+                             named_ + ": " + (at.empty() ? "(top level)" : at) + ": the number " +
+                                 shown(token) + " is beyond the range of a double",
+                             source_, 0, lineAndColumn(text_, offset).first,
+                             lineAndColumn(text_, offset).second, shown(token), true);
+        // The parser's own description, without the token it quotes whole.
+        std::string what = e.what();
+        if (auto syntax = what.find("syntax error"); syntax != std::string::npos)
+            what.erase(0, syntax);
+        if (auto quoted = what.find("; last read: '" + token + "'"); quoted != std::string::npos)
+            what.erase(quoted, token.size() + 15);
+        refuseAt(text_, offset,
+                 named_ + ": not JSON" + (at.empty() ? "" : " at " + at) + ": " + shown(what, 200),
+                 source_);
+    }
+
+  private:
+    struct Level {
+        Json* value;
+        std::string key;             // of an object: the last key read
+        bool awaitingValue = false;  // the key's value is still to come
+    };
+
+    bool add(Json value) { return put(std::move(value)) != nullptr; }
+
+    Json* put(Json value) {
+        if (++values_ > caseDocumentValueLimit)
+            refuseHere(named_ + ": more than " + std::to_string(caseDocumentValueLimit) +
+                       " values, more than a case document holds");
+        if (open_.empty()) {
+            root = std::move(value);
+            return &root;
+        }
+        Level& top = open_.back();
+        if (top.value->is_array()) {
+            top.value->push_back(std::move(value));
+            return &top.value->back();
+        }
+        top.awaitingValue = false;
+        Json& slot = (*top.value)[top.key];
+        slot = std::move(value);
+        return &slot;
+    }
+
+    bool open(Json container) {
+        Json* value = put(std::move(container));
+        open_.push_back({value, {}, false});
+        return true;
+    }
+
+    bool close() {
+        open_.pop_back();
+        return true;
+    }
+
+    [[noreturn]] void refuseHere(const std::string& reason) const {
+        const std::string at = path();
+        throw InputError(errorNumber::valueTooLong,
+                         at.empty() ? reason : reason + " (at " + at + ")", source_);
+    }
+
+    // The JSON path of the value being read ("case.tube_fluid.density"),
+    // each key escaped, the whole cut to pathBytes.
+    std::string path() const {
+        std::string p;
+        for (std::size_t i = 0; i < open_.size(); ++i) {
+            const Level& l = open_[i];
+            const bool innermost = i + 1 == open_.size();
+            if (l.value->is_array()) {
+                std::size_t n = l.value->size();
+                p += "[" + std::to_string(innermost || n == 0 ? n : n - 1) + "]";
+            } else if (!innermost || l.awaitingValue) {
+                p += (p.empty() ? "" : ".") + shown(l.key);
+            }
+        }
+        return p.size() > pathBytes ? p.substr(0, pathBytes) + "..." : p;
+    }
+
+    std::string_view text_;
+    std::string source_, named_;
+    std::vector<Level> open_;
+    std::size_t values_ = 0;
+};
 
 class Reader {
   public:
@@ -53,7 +311,8 @@ class Reader {
         for (const auto& [key, value] : object.items()) {
             bool found = false;
             for (auto k : known) found = found || k == key;
-            if (!found) refuse(join(path, key), "not a field of version 1 of the case document");
+            if (!found)
+                refuse(join(path, shown(key)), "not a field of version 1 of the case document");
         }
     }
 
@@ -102,12 +361,11 @@ class Reader {
         if (!u.is_string()) refuse(path + ".unit", "must be a string", caseLine);
         if (u.get<std::string>() != unit)
             refuse(path,
-                   "unit \"" + u.get<std::string>() + "\" refused: the unit is " +
+                   "unit \"" + shown(u.get<std::string>()) + "\" refused: the unit is " +
                        std::string(unit) + " (SI)",
                    caseLine);
         return real(member(j, path, "value", caseLine), path + ".value", caseLine);
     }
-
     // Reads field `f` from `object` (at `path`) into the case.
     void fill(Case& c, const Json& object, const std::string& path, const CaseField& f) const {
         const Json& v = member(object, path, f.member(), f.caseLine);
@@ -218,51 +476,14 @@ Extensions readExtensions(const Reader& r, const Json& j) {
             r.refuse(at("shell_side"), "must be \"program\" or \"bell-delaware\"");
     }
     if (j.contains("baffles")) e.baffles = readBaffles(r, j["baffles"]);
-    if (j.contains("shell_wall_viscosity"))
-        e.shellWallViscosity =
+    if (j.contains("shell_wall_viscosity")) {
+        // A viscosity is a positive property; Kern's correction divides by it.
+        const double mu_w =
             r.quantity(j["shell_wall_viscosity"], at("shell_wall_viscosity"), "Pa s", 0);
+        if (!(mu_w > 0)) r.refuse(at("shell_wall_viscosity.value"), "must be above 0 Pa s");
+        e.shellWallViscosity = mu_w;
+    }
     return e;
-}
-
-// Where byte `offset` of `text` stands, counted from 1.
-std::pair<std::uint64_t, std::uint64_t> lineAndColumn(std::string_view text, std::size_t offset) {
-    std::uint64_t line = 1, column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return {line, column};
-}
-
-// Parses JSON, refusing a key given twice in one object (which one would
-// count is a guess).
-Json parseJson(std::string_view json, const std::string& source) {
-    std::vector<std::set<std::string>> keys;
-    auto refuseDuplicates = [&keys, &source](int, Json::parse_event_t event, Json& parsed) {
-        if (event == Json::parse_event_t::object_start) keys.emplace_back();
-        if (event == Json::parse_event_t::object_end && !keys.empty()) keys.pop_back();
-        if (event == Json::parse_event_t::key && !keys.empty() &&
-            !keys.back().insert(parsed.get<std::string>()).second)
-            throw InputError(errorNumber::malformedNumber,
-                             documentNamed(source) + ": the key \"" + parsed.get<std::string>() +
-                                 "\" is given twice in one object",
-                             "");
-        return true;
-    };
-    try {
-        return Json::parse(json.begin(), json.end(), refuseDuplicates);
-    } catch (const InputError& e) {
-        throw InputError(e.code(), e.reason(), source);
-    } catch (const Json::parse_error& e) {
-        auto [line, column] = lineAndColumn(json, e.byte == 0 ? 0 : e.byte - 1);
-        throw InputError(errorNumber::malformedNumber,
-                         documentNamed(source) + ": not JSON (" + std::string(e.what()) + ")",
-                         source, 0, line, column);
-    }
 }
 
 // ---- writing ----------------------------------------------------------------
@@ -353,22 +574,43 @@ Json extensionsJson(const Extensions& e) {
 }  // namespace
 
 CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceName) {
-    std::string source(sourceName);
-    Reader r(source);
-    Json doc = parseJson(json, source);
-    r.object(doc, "the document");
-    r.onlyKnown(doc, "(top level)", {"$schema", "format", "version", "case", "extensions"});
-    const Json& format = r.member(doc, "(top level)", "format", 0);
-    if (format != documentFormat)
-        r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
-    const Json& version = r.member(doc, "(top level)", "version", 0);
-    if (!version.is_number_integer() || version != caseDocumentVersion)
-        r.refuse("version", "this library reads version " + std::to_string(caseDocumentVersion) +
-                                ", not " + version.dump());
-    CaseDocument out;
-    out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
-    if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
-    return out;
+    const std::string source(sourceName);
+    try {
+        const std::string_view text = checkedText(json, source);
+        DocumentBuilder built(text, source);
+        Json::sax_parse(text.begin(), text.end(), &built);
+        const Json& doc = built.root;
+        Reader r(source);
+        r.object(doc, "the document");
+        r.onlyKnown(doc, "(top level)", {"$schema", "format", "version", "case", "extensions"});
+        const Json& format = r.member(doc, "(top level)", "format", 0);
+        if (format != documentFormat)
+            r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
+        const Json& version = r.member(doc, "(top level)", "version", 0);
+        if (!version.is_number_integer() || version != caseDocumentVersion)
+            r.refuse(
+                "version",
+                "this library reads version " + std::to_string(caseDocumentVersion) + ", not " +
+                    (version.is_primitive() ? shown(version.dump()) : Reader::typeOf(version)));
+        CaseDocument out;
+        out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
+        if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
+        return out;
+    } catch (const Error&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            documentNamed(source) + ": not enough memory to read it");
+    } catch (const std::length_error&) {
+        throw ResourceError(errorNumber::storageRefused,
+                            documentNamed(source) + ": not enough memory to read it");
+    } catch (const Json::exception& e) {
+        // Not met by any document the checks above let through; kept so
+        // that no parser exception leaves as anything but an InputError.
+        throw InputError(errorNumber::malformedNumber,
+                         documentNamed(source) + ": cannot be read (" + shown(e.what(), 200) + ")",
+                         source);
+    }
 }
 
 std::string caseDocumentJson(const Case& c, const Extensions& extensions) {
@@ -381,7 +623,13 @@ std::string caseDocumentJson(const Case& c, const Extensions& extensions) {
 }
 
 bool looksLikeCaseDocument(std::string_view text) {
-    for (char ch : text) {
+    const Encoding encoding = encodingOf(text);
+    for (std::size_t i = encoding.markBytes; i + encoding.unit <= text.size(); i += encoding.unit) {
+        std::uint32_t ch = 0;  // the code unit, of one, two or four bytes
+        for (std::size_t k = 0; k < encoding.unit; ++k) {
+            const std::size_t byte = encoding.bigEndian ? k : encoding.unit - 1 - k;
+            ch = ch << 8 | static_cast<unsigned char>(text[i + byte]);
+        }
         if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') continue;
         return ch == '{';
     }

@@ -251,17 +251,14 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         return assessment;
     };
     try {
-        std::optional<std::string> bytes = readWholeFile(path);
-        if (!bytes) {
-            s.message = "cannot read " + path;
-            return s;
-        }
-        if (!looksLikeCaseDocument(*bytes)) {
+        // Read no further than a case document can be.
+        const std::string bytes = readCaseText(path);
+        if (!looksLikeCaseDocument(bytes)) {
             s.outcome = Outcome::notRun;
             s.message = "not a case document (a case file is rated in its folder)";
             return s;
         }
-        document = parseCaseDocument(*bytes, path);
+        document = parseCaseDocument(bytes, path);
         s.exchangerType = std::to_string(document->input.exchangerType);
         const ExtendedRating x = rateExtended(document->input, document->extensions, options);
         s.outcome = Outcome::success;

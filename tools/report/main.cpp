@@ -86,25 +86,19 @@ int reportMain(int argc, char** argv) {
     fs::path casePath = path;
     std::error_code ec;
     if (fs::is_directory(casePath, ec)) casePath /= hxrate::caseFileName;
-    std::optional<std::string> bytes;
-    if (!fs::is_directory(casePath, ec)) bytes = hxrate::tools::readWholeFile(casePath.string());
-    // The library's reader gives the program's own diagnostic for a file
-    // that cannot be read; an hxrate::Error leaves through runTool.
-    if (!bytes) {
-        hxrate::readCase(casePath);
-        complain({"cannot read ", casePath.string()});
-        return hxrate::tools::failureStatus;
-    }
+    // The library reads the case file as the program opens it, and a case
+    // document no further than its limit; an hxrate::Error leaves through
+    // runTool with the program's own diagnostic.
+    const std::string bytes = hxrate::readCaseText(casePath);
     if (caseJson) {
         std::string document;
-        if (hxrate::looksLikeCaseDocument(*bytes)) {
-            hxrate::CaseDocument d =
-                hxrate::parseCaseDocument(*bytes, casePath.filename().string());
+        if (hxrate::looksLikeCaseDocument(bytes)) {
+            hxrate::CaseDocument d = hxrate::parseCaseDocument(bytes, casePath.filename().string());
             document = hxrate::caseDocumentJson(d.input, d.extensions);
         } else {
             hxrate::CaseSource source;
             document = hxrate::caseDocumentJson(
-                hxrate::parseCase(*bytes, casePath.filename().string(), source));
+                hxrate::parseCase(bytes, casePath.filename().string(), source));
         }
         const std::string file = outputFolder.empty() ? "-" : outputFolder;
         if (std::string problem = hxrate::tools::writeOutputFile(file, document);
@@ -115,7 +109,7 @@ int reportMain(int argc, char** argv) {
         return 0;
     }
     header.caseFile = casePath.filename().string();
-    header.sha256 = hxrate::tools::sha256Hex(*bytes);
+    header.sha256 = hxrate::tools::sha256Hex(bytes);
     if (!date.empty()) {
         header.ratedAt = date;
     } else if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
@@ -132,7 +126,7 @@ int reportMain(int argc, char** argv) {
                                      std::chrono::system_clock::now().time_since_epoch())
                                      .count());
     }
-    Report report = buildReport(*bytes, casePath.string(), casePath.stem().string());
+    Report report = buildReport(bytes, casePath.string(), casePath.stem().string());
 
     fs::path folder = outputFolder.empty() ? casePath.parent_path() : fs::path(outputFolder);
     if (folder.empty()) folder = ".";
