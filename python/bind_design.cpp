@@ -551,7 +551,9 @@ void bindDesign(py::module_& m) {
         "'{') or the path of a file. Returns the Case and its extensions as a dict of "
         "rate_extended() keywords, so rate_extended(case, **extensions) rates it. Raises "
         "InputError naming the field for a unit other than the field's SI unit, a required field "
-        "left out, a wrong type or text that is not JSON.");
+        "left out, a wrong type, a number beyond a double, text that is not JSON or not UTF-8, "
+        "or a document beyond the limits of docs/case-document.md (16 MiB, 100 levels, 10000 "
+        "values); ResourceError when memory runs out.");
     m.def(
         "case_document_json",
         [](const hxrate::Case& c, py::handle extensions) {

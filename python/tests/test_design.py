@@ -84,6 +84,29 @@ def test_case_document_round_trip(example, tmp_path):
         hxrate.read_case_document(text.replace('"kg/m3"', '"g/cm3"', 1))
 
 
+@pytest.mark.parametrize("edit, named", [
+    (('"value": 0.016', '"value": 1e400'), "case.tube_inner_diameter.value: the number 1e400"),
+    (('"shells": 1', '"shells": 1, "shell_wall_viscosity": {"value": 0, "unit": "Pa s"}'),
+     "extensions.shell_wall_viscosity.value: must be above 0 Pa s"),
+    (('"version": 1', '"version": 1, "x": ' + "[" * 150000 + "]" * 150000),
+     "nested deeper than 100 levels"),
+])
+def test_a_hostile_case_document_is_an_input_error(example, tmp_path, edit, named):
+    text = hxrate.case_document_json(example).replace(*edit, 1)
+    path = tmp_path / "case.json"
+    path.write_text(text)
+    for source in (text, "\ufeff" + text, path):
+        with pytest.raises(hxrate.InputError, match=named.replace("[", r"\[")):
+            hxrate.read_case_document(source)
+
+
+def test_a_case_document_in_utf16_is_named(example, tmp_path):
+    path = tmp_path / "case.json"
+    path.write_text(hxrate.case_document_json(example), encoding="utf-16")
+    with pytest.raises(hxrate.InputError, match="UTF-16 .* save it as UTF-8"):
+        hxrate.read_case_document(path)
+
+
 def test_case_document_schema_lists_what_the_writer_writes(example):
     import json
     import pathlib
