@@ -204,12 +204,14 @@ class DocumentBuilder {
     bool parse_error(std::size_t position, const std::string& token, const Json::exception& e) {
         const std::size_t offset = position == 0 ? 0 : position - 1;
         const std::string at = path();
-        if (e.id == 406)  // the parser's number overflow
+        if (e.id == 406) {  // the parser's number overflow, read whole: placed at its start
+            const auto [line, column] =
+                lineAndColumn(text_, token.size() <= position ? position - token.size() : 0);
             throw InputError(errorNumber::numberOutOfRange,
                              named_ + ": " + (at.empty() ? "(top level)" : at) + ": the number " +
                                  shown(token) + " is beyond the range of a double",
-                             source_, 0, lineAndColumn(text_, offset).first,
-                             lineAndColumn(text_, offset).second, shown(token), true);
+                             source_, 0, line, column, shown(token), true);
+        }
         // The parser's own description, without the token it quotes whole.
         std::string what = e.what();
         if (auto syntax = what.find("syntax error"); syntax != std::string::npos)
