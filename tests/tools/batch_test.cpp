@@ -267,11 +267,17 @@ TEST_P(BatchModes, AFolderThatCannotBeSearchedIsSaidToBe) {
         {"blind", std::filesystem::perms::none},         // neither read nor searched
         {"unread", std::filesystem::perms::owner_read},  // read, not searched
     };
-    for (auto [name, perms] : folders) std::filesystem::permissions(work / name, perms);
+    const bool root = ::geteuid() == 0;
+    for (auto [name, perms] : folders) {
+        if (root) {
+            ASSERT_EQ(::chown((work / name).c_str(), 65534, 65534), 0);
+        }
+        std::filesystem::permissions(work / name, perms);
+    }
     std::vector<std::string> arguments = {"-o", "-", "blind", "unread"};
     if (GetParam()) arguments.push_back("--processes");
     std::string program = HXRATE_BATCH_EXE;
-    if (::geteuid() == 0) {
+    if (root) {
         arguments.insert(arguments.begin(),
                          {"--reuid=65534", "--regid=65534", "--clear-groups", program});
         program = "/usr/bin/setpriv";
