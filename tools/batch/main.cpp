@@ -121,8 +121,8 @@ int batchMain(int argc, char** argv) {
     Options options;
     if (std::optional<int> status = parseArguments(argc, argv, options)) return *status;
     // The summary is written at the end; a place it cannot go is found now.
-    // Another user's link is refused as every tool refuses it (status 1),
-    // only sooner: before any case runs.
+    // Another user's link there is refused as every tool refuses it (status
+    // 1), only before any case runs.
     if (std::string refusal = outputRefusal(options.summaryPath); !refusal.empty()) {
         complain(refusal);
         return failureStatus;
