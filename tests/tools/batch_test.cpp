@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -109,6 +111,26 @@ TEST(BatchOutcome, FollowsFromWhatTheRunLeftBehind) {
         EXPECT_EQ(outcomeName(s.outcome), outcomeName(row.outcome));
         EXPECT_NE(s.message.find(row.message), std::string::npos) << s.message;
         EXPECT_EQ(s.report.has_value(), row.outcome == Outcome::success);
+    }
+}
+
+// Another run held the folder for longer than the batch waits to read the
+// files: the outcome is what the run itself reported, without its figures.
+TEST(BatchOutcome, ARunWhoseFilesAnotherRunHoldsIsToldByWhatItPrinted) {
+    const struct {
+        const char* why;
+        std::string out;
+        Outcome outcome;
+    } rows[] = {
+        {"a success says nothing", "", Outcome::success},
+        {"a rejection says so", "Stop - Program terminated.\n", Outcome::rejected},
+    };
+    for (const auto& row : rows) {
+        RunObservation run{W_EXITCODE(0, 0), row.out, "", std::nullopt, std::nullopt, true};
+        CaseSummary s = summariseRun("f", "1", run);
+        EXPECT_EQ(outcomeName(s.outcome), outcomeName(row.outcome)) << row.why;
+        EXPECT_NE(s.message.find("another run held the folder"), std::string::npos) << s.message;
+        EXPECT_FALSE(s.report.has_value()) << row.why;
     }
 }
 
@@ -233,6 +255,45 @@ TEST_P(BatchModes, ReportsFoldersItCannotRun) {
     EXPECT_EQ(csvFields(lines[3])[2], "not run");
     // Nothing is written where there is no case.
     EXPECT_TRUE(listFolder(work / "empty").empty());
+}
+
+// Root may search any folder: the batch then runs as another user.
+TEST_P(BatchModes, AFolderThatCannotBeSearchedIsSaidToBe) {
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "blind");
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "unread");
+    std::filesystem::permissions(work.path(), std::filesystem::perms::all);
+    const std::pair<const char*, std::filesystem::perms> folders[] = {
+        {"blind", std::filesystem::perms::none},         // neither read nor searched
+        {"unread", std::filesystem::perms::owner_read},  // read, not searched
+    };
+    const bool root = ::geteuid() == 0;
+    for (auto [name, perms] : folders) {
+        if (root) {
+            ASSERT_EQ(::chown((work / name).c_str(), 65534, 65534), 0);
+        }
+        std::filesystem::permissions(work / name, perms);
+    }
+    std::vector<std::string> arguments = {"-o", "-", "blind", "unread"};
+    if (GetParam()) arguments.push_back("--processes");
+    std::string program = HXRATE_BATCH_EXE;
+    if (root) {
+        arguments.insert(arguments.begin(),
+                         {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    ProgramRun run = runProgram(program, arguments, work.path());
+    for (auto [name, perms] : folders)
+        std::filesystem::permissions(work / name, std::filesystem::perms::owner_all);
+    EXPECT_EQ(run.exitStatus, 1) << run.standardError;
+    for (auto [name, perms] : folders) {
+        EXPECT_NE(
+            run.standardError.find("hxrate-batch: " + std::string(name) +
+                                   ": the folder cannot be searched: " + std::strerror(EACCES)),
+            std::string::npos)
+            << run.standardError;
+        EXPECT_EQ(listFolder(work / name), std::vector<std::string>{caseName});
+    }
 }
 
 TEST_P(BatchModes, AFolderBusyWithAnotherRunIsNotRun) {
@@ -468,6 +529,34 @@ TEST(BatchProcesses, EachChildGetsItsShareOfTheMemory) {
         ASSERT_NE(limit, "unlimited\n");
         EXPECT_EQ(std::stoull(limit) * 1024, share / 1024 * 1024) << name;
     }
+}
+
+// Another run of the folder is part way through replacing its files when
+// the child has ended: it holds the folder and has taken the old log away,
+// and half a second later puts its new log in place. The child's success
+// is read once that run has let go of the folder, not from the gap.
+TEST(BatchProcesses, ReadsARunsFilesWhenNoOtherRunIsReplacingThem) {
+    if (!exists("/usr/bin/flock")) GTEST_SKIP() << "needs /usr/bin/flock to hold the folder";
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "a");
+    writeFile(work / "hxrate",
+              std::string("#!/bin/sh\n") + HXRATE_EXE +
+                  "\nstatus=$?\n"
+                  "/usr/bin/flock -x . /bin/sh -c 'mv \"Log file.txt\" .aside && : >.held && "
+                  "sleep 0.5 && mv .aside \"Log file.txt\"' </dev/null >/dev/null 2>&1 &\n"
+                  "while [ ! -e .held ]; do sleep 0.01; done\n"
+                  "exit $status\n");
+    std::filesystem::permissions(work / "hxrate", std::filesystem::perms::owner_all);
+    ProgramRun run =
+        runProgram(HXRATE_BATCH_EXE, {"--processes", "--hxrate", work / "hxrate", "-o", "-", "a"},
+                   work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    std::vector<std::string> lines = csvLines(run.standardOutput);
+    ASSERT_EQ(lines.size(), 2u) << run.standardOutput;
+    std::vector<std::string> f = csvFields(lines[1]);
+    EXPECT_EQ(f[2], "success") << f[3];
+    const ResultsReport r = parseResultsReport(successReport);
+    EXPECT_EQ(f[4], shortestDecimal(r.overallCoefficient.value));
 }
 
 TEST(BatchProgram, HelpVersionAndWrongCommandLines) {

@@ -10,6 +10,8 @@
 
 #include "advise.h"
 #include "command_line.h"
+#include "files.h"
+#include "markup.h"
 #include "results_file.h"
 
 namespace {
@@ -156,7 +158,17 @@ int adviseMain(int argc, char** argv) {
 
     const std::string casePath = folder + "/" + caseFileName;
     try {
-        const Case c = readCase(casePath);
+        // Another user's link, as the folder or the case file, is not
+        // followed, and a FIFO is refused unread.
+        if (std::string refusal = foreignLinkRefusal(folder); !refusal.empty())
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case folder \"" + folder + "\": " + refusal, folder);
+        InputFile input = readInputFile(casePath);
+        if (!input.bytes)
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case file \"" + casePath + "\": " + input.problem,
+                             casePath);
+        const Case c = parseCase(*input.bytes, casePath);
         const RateOptions options = rateOptions();
         Rating rating;
         std::optional<Check> rejected;
@@ -174,7 +186,7 @@ int adviseMain(int argc, char** argv) {
         assessing.grids = 3;
         assessing.shooting = ShootingAnalysis::always;
         const Assessment a = assess(c, rating, assessing);
-        std::cout << casePath << ": " << exchangerTitle(c.exchangerType) << "\n  "
+        std::cout << escapedText(casePath) << ": " << exchangerTitle(c.exchangerType) << "\n  "
                   << wholeElements(c) << " elements of " << g(c.elementLength)
                   << " in a tube length of " << g(c.tubeLength) << '\n';
         if (isCounterCurrent(c.exchangerType)) {
@@ -185,11 +197,9 @@ int adviseMain(int argc, char** argv) {
         adviseElementLength(a.discretisation);
         return 0;
     } catch (const CaseRejected& rejected) {
-        std::cerr << "hxrate-advise: hxrate rejects this case before its temperature profile: "
-                  << rejected.message() << '\n';
+        complain({"hxrate rejects this case before its temperature profile: ", rejected.message()});
     } catch (const Error& failure) {
-        std::cerr << "hxrate-advise: run-time error " << failure.code() << ": " << failure.what()
-                  << '\n';
+        complain({"run-time error ", std::to_string(failure.code()), ": ", failure.what()});
     }
     return 1;
 }

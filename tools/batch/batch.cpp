@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include <fcntl.h>
 #include <hxrate/assessment.h>
 #include <hxrate/case_document.h>
 #include <hxrate/design.h>
@@ -7,18 +8,24 @@
 #include <hxrate/extensions.h>
 #include <hxrate/files.h>
 #include <hxrate/report.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <utility>
 
 #include "case_lines.h"
 #include "files.h"
+#include "markup.h"
 
 namespace hxrate::tools {
 namespace {
@@ -225,11 +232,14 @@ void addLibraryColumns(CaseSummary& summary, const std::string& folder,
 std::optional<std::string> caseDocumentPath(const std::string& argument) {
     struct stat st;
     if (::stat(argument.c_str(), &st) != 0) return std::nullopt;
-    if (S_ISREG(st.st_mode)) return argument;
-    if (!S_ISDIR(st.st_mode)) return std::nullopt;
-    if (::stat((argument + "/" + caseFileName).c_str(), &st) == 0) return std::nullopt;
+    // A name that is not a folder is read as a document, or refused as one.
+    if (!S_ISDIR(st.st_mode)) return argument;
+    // Any entry of the case file's name, a link or a FIFO too, is the
+    // program's to run or refuse; so is a folder that cannot be searched.
+    if (::lstat((argument + "/" + caseFileName).c_str(), &st) == 0 || errno != ENOENT)
+        return std::nullopt;
     std::string document = argument + "/" + std::string(caseDocumentName);
-    if (::stat(document.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::lstat(document.c_str(), &st) != 0) return std::nullopt;
     return document;
 }
 
@@ -251,14 +261,21 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         return assessment;
     };
     try {
+        // Another user's link, a FIFO or a device is refused unread, as the
+        // program refuses such a case file (run-time error 10).
         // Read no further than a case document can be.
-        const std::string bytes = readCaseText(path);
-        if (!looksLikeCaseDocument(bytes)) {
+        InputFile file = readInputFile(path, caseDocumentLimitBytes + 1);
+        if (!file.bytes)
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case document \"" + path + "\": " + file.problem,
+                             path);
+        const std::optional<std::string>& bytes = file.bytes;
+        if (!looksLikeCaseDocument(*bytes)) {
             s.outcome = Outcome::notRun;
             s.message = "not a case document (a case file is rated in its folder)";
             return s;
         }
-        document = parseCaseDocument(bytes, path);
+        document = parseCaseDocument(*bytes, path);
         s.exchangerType = std::to_string(document->input.exchangerType);
         const ExtendedRating x = rateExtended(document->input, document->extensions, options);
         s.outcome = Outcome::success;
@@ -308,6 +325,33 @@ std::string rejectionMessage(std::string_view runLog) {
     return message;
 }
 
+void readRunFiles(const std::string& folder, RunObservation& run) {
+    struct Folder {
+        int fd;
+        ~Folder() {
+            if (fd >= 0) ::close(fd);  // closing it lets go of the lock
+        }
+    } held{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    // Not a blocking lock: a holder that never lets go must not stop the
+    // batch. A run of the program holds the folder for as long as it rates;
+    // the pauses grow from a millisecond to a tenth of a second.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(runFilesWaitSeconds);
+    auto pause = std::chrono::milliseconds(1);
+    while (held.fd >= 0 && ::flock(held.fd, LOCK_SH | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) break;  // a file system without locks
+        if (std::chrono::steady_clock::now() >= deadline) {
+            run.filesHeld = true;
+            return;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(100));
+    }
+    run.runLog = readWholeFile(folder + "/" + runLogName);
+    run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
+}
+
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
     CaseSummary s{std::move(folder), std::move(exchangerType),
                   Outcome::crashed,  {},
@@ -332,7 +376,15 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
     }
     if (firstLine(run.standardOutput) == stopLine) {
         s.outcome = Outcome::rejected;
-        s.message = run.runLog ? rejectionMessage(*run.runLog) : "(the run log cannot be read)";
+        s.message = run.filesHeld ? "(another run held the folder: the run log was not read)"
+                    : run.runLog  ? rejectionMessage(*run.runLog)
+                                  : "(the run log cannot be read)";
+        return s;
+    }
+    // The program says nothing on a success; its files give the figures.
+    if (run.filesHeld) {
+        s.outcome = Outcome::success;
+        s.message = "another run held the folder after this one: its files were not read";
         return s;
     }
     if (!run.runLog || firstLine(*run.runLog) != successLine) {
@@ -401,11 +453,28 @@ std::string caseExchangerType(const std::string& path) {
 }
 
 std::string whyNotRunnable(const std::string& folder) {
+    if (std::string refusal = foreignLinkRefusal(folder); !refusal.empty()) return refusal;
     struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "no such folder";
-    std::string casePath = folder + "/" + caseFileName;
-    if (::stat(casePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return "the folder holds no case file";
+    if (::stat(folder.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return "no such folder";
+        return std::string("the folder cannot be reached: ") + std::strerror(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) return "no such folder";
+    const std::string casePath = folder + "/" + caseFileName;
+    if (::lstat(casePath.c_str(), &st) != 0) {
+        if (errno == ENOENT) return "the folder holds no case file";
+        return std::string("the folder cannot be searched: ") + std::strerror(errno);
+    }
+    // Another user's link is the program's to refuse, with its own
+    // diagnostic; the user's own link leads to the case file or to nothing.
+    if (S_ISLNK(st.st_mode) && foreignLinkRefusal(casePath).empty() &&
+        ::stat(casePath.c_str(), &st) != 0) {
+        if (errno == ENOENT) return "the folder holds no case file";
+        return std::string("the case file cannot be reached: ") + std::strerror(errno);
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return S_ISDIR(st.st_mode) ? "its case file is a directory"
+                                   : "its case file is not a regular file";
     return {};
 }
 
@@ -450,8 +519,10 @@ std::string full(const std::optional<double>& v) {
 }  // namespace
 
 std::string csvRow(const CaseSummary& s) {
-    std::string row = csvField(s.folder) + ',' + csvField(s.exchangerType) + ',' +
-                      csvField(outcomeName(s.outcome)) + ',' + csvField(s.message);
+    // A folder name, or a message that names one, stays on its own line.
+    std::string row = csvField(escapedText(s.folder)) + ',' +
+                      csvField(escapedText(s.exchangerType)) + ',' +
+                      csvField(outcomeName(s.outcome)) + ',' + csvField(escapedText(s.message));
     if (s.report) {
         const ResultsReport& r = *s.report;
         OutletTemperatures out = outletTemperatures(r);

@@ -34,7 +34,23 @@ struct RunObservation {
     std::string standardError;
     std::optional<std::string> runLog;
     std::optional<std::string> resultsFile;
+    // Another run held the folder for longer than the batch waits, so the
+    // two files were not read.
+    bool filesHeld = false;
 };
+
+// How long readRunFiles() waits for another run to leave the folder.
+inline constexpr double runFilesWaitSeconds = 30;
+
+// Reads the run log and the results file of `folder` into `run` once no run
+// holds the folder: a run replaces the pair under the folder's lock, the
+// old log taken away before the new results file is put in place, so that
+// read in between, the log of a rated run may be missing. A shared lock,
+// taken for the reading alone, sees the pair as one run left it (a run
+// starting meanwhile finds the folder busy). Without a lock on the folder
+// (it cannot be opened for reading, the file system has no locks) the files
+// are read as they stand.
+void readRunFiles(const std::string& folder, RunObservation& run);
 
 // The values of the summary's columns to full precision, from the rating
 // behind the results file (the report prints them to 4 digits).

@@ -1,5 +1,6 @@
 // hxrate-batch FOLDER...: rates the case in every folder, several at a time,
 // and writes one summary table of all the runs.
+#include <fcntl.h>
 #include <hxrate/program.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "command_line.h"
 #include "files.h"
 #include "in_process.h"
+#include "markup.h"
 #include "run_process.h"
 #include "schedule.h"
 
@@ -73,17 +75,27 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
     return std::nullopt;
 }
 
-// Flushes the file system of every folder once. A case document named
-// itself is a file the batch only reads: there is nothing of it to flush.
-bool syncFolders(const std::vector<std::string>& folders) {
+// Flushes the file system of every folder a case ran in, once for each file
+// system. A folder not run holds nothing of the batch, nor does one that
+// cannot be opened for reading (the program locks a folder through such an
+// open, and writes nothing where it cannot); a case document named itself
+// is a file the batch only reads.
+bool syncFolders(const std::vector<CaseSummary>& results) {
     std::set<dev_t> synced;
     bool ok = true;
-    for (const std::string& folder : folders) {
+    for (const CaseSummary& s : results) {
         struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-            !synced.insert(info.st_dev).second)
+        if (s.outcome == Outcome::notRun || ::stat(s.folder.c_str(), &info) != 0 ||
+            !S_ISDIR(info.st_mode) || synced.contains(info.st_dev))
             continue;
-        ok = hxrate::syncFileSystem(folder) && ok;
+        const int fd = ::open(s.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::close(fd);
+        if (hxrate::syncFileSystem(s.folder)) {
+            synced.insert(info.st_dev);
+        } else {
+            ok = false;
+        }
     }
     return ok;
 }
@@ -109,6 +121,12 @@ int batchMain(int argc, char** argv) {
     Options options;
     if (std::optional<int> status = parseArguments(argc, argv, options)) return *status;
     // The summary is written at the end; a place it cannot go is found now.
+    // Another user's link there is refused as every tool refuses it (status
+    // 1), only before any case runs.
+    if (std::string refusal = outputRefusal(options.summaryPath); !refusal.empty()) {
+        complain(refusal);
+        return failureStatus;
+    }
     if (!summaryWritable(options.summaryPath)) {
         complain({"cannot write ", options.summaryPath});
         return usageErrorStatus;
@@ -123,6 +141,9 @@ int batchMain(int argc, char** argv) {
     // A case document is rated here through the library, also with
     // --processes: the program reads case files only.
     FolderRunner run = [&](const std::string& folder) {
+        // Another user's link is not followed, to a folder or a document.
+        if (std::string refusal = foreignLinkRefusal(folder); !refusal.empty())
+            return notRun(folder, refusal);
         if (std::optional<std::string> document = caseDocumentPath(folder))
             return rateCaseDocument(folder, *document, share);
         return options.processes ? runAsProcess(options.hxrate, folder, share)
@@ -146,7 +167,7 @@ int batchMain(int argc, char** argv) {
         plan, workers, run, progress, terminal ? std::function<void()>(showProgress) : nullptr);
     // In process the folders' files are flushed to disk once, here, not one
     // by one; a failure to flush is a failure to write them.
-    if (!options.processes && !syncFolders(plan.folders)) {
+    if (!options.processes && !syncFolders(results)) {
         complain("the case folders' files could not be flushed to disk");
         return failureStatus;
     }
@@ -158,7 +179,7 @@ int batchMain(int argc, char** argv) {
     }
     // The closing line goes to standard error when the table has standard output.
     console << summaryLine(results, progress.elapsedSeconds()) << "; "
-            << (summaryOnStdout ? "summary" : options.summaryPath) << " written\n";
+            << (summaryOnStdout ? "summary" : escapedText(options.summaryPath)) << " written\n";
     bool allRan = true;
     for (const CaseSummary& s : results) {
         if (s.outcome != Outcome::notRun) continue;

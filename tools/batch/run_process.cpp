@@ -137,8 +137,9 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
                                                  : "cannot limit the memory of " + hxrate + ": ";
         return notRun(folder, stage + std::strerror(e.error));
     }
-    run.runLog = readWholeFile(folder + "/" + runLogName);
-    run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
+    // Only a run that exited with 0 is told by its files (a failure by its
+    // diagnostic), read when no other run is part way through replacing them.
+    if (WIFEXITED(run.waitStatus) && WEXITSTATUS(run.waitStatus) == 0) readRunFiles(folder, run);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
     addLibraryColumns(summary, folder, run.resultsFile, storageLimitBytes);
     return summary;

@@ -11,6 +11,8 @@
 #include <iostream>
 #include <new>
 
+#include "markup.h"
+
 namespace hxrate::tools {
 namespace {
 
@@ -37,7 +39,8 @@ void complain(std::initializer_list<std::string_view> parts) {
     std::cerr.flush();
     writeError(runningTool);
     writeError(": ");
-    for (std::string_view part : parts) writeError(part);
+    // A name with a line break in it must not forge a line of its own.
+    for (std::string_view part : parts) escapeControls(part, writeError);
     writeError("\n");
 }
 

@@ -20,7 +20,8 @@ inline constexpr int failureStatus = 1;
 inline constexpr int usageErrorStatus = 2;
 
 // Writes "NAME: text" and a line feed to standard error (NAME as runTool()
-// was given it).
+// was given it), each control character of the text escaped
+// (escapeControls()), so that the message stays one line.
 void complain(std::string_view text);
 // The same with the text in parts; allocates nothing.
 void complain(std::initializer_list<std::string_view> parts);

@@ -81,4 +81,11 @@ std::string xmlEscape(std::string_view text) {
     });
 }
 
+std::string escapedText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    escapeControls(text, [&out](std::string_view piece) { out += piece; });
+    return out;
+}
+
 }  // namespace hxrate::tools

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "command_line.h"
+#include "files.h"
+#include "markup.h"
 #include "plot.h"
 
 namespace {
@@ -36,18 +38,33 @@ int plotMain(int argc, char** argv) {
     addVersionFlag(app);
     if (std::optional<int> status = parseCommandLine(app, argc, argv)) return *status;
 
+    // Another user's link, as the folder or the chart, is not followed, and
+    // that is found before anything is read.
+    if (std::string refusal = foreignLinkRefusal(folder); !refusal.empty()) {
+        complain({"cannot read the case folder \"", folder, "\": ", refusal});
+        return 1;
+    }
+    if (svgPath.empty()) svgPath = folder + "/profile.svg";
+    if (std::string refusal = outputRefusal(svgPath); !refusal.empty()) {
+        complain(refusal);
+        return 1;
+    }
     const std::string resultsPath = folder + "/" + hxrate::resultsFileName;
-    std::optional<std::string> bytes = readWholeFile(resultsPath);
-    if (!bytes) {
-        std::cerr << "hxrate-plot: no results file in " << folder << " (" << resultsPath
-                  << " cannot be read); run hxrate there first\n";
+    InputFile results = readInputFile(resultsPath);
+    if (results.missing) {
+        complain({"no results file in ", folder, " (", resultsPath,
+                  " cannot be read); run hxrate there first"});
+        return 1;
+    }
+    if (!results.bytes) {
+        complain({"cannot read \"", resultsPath, "\": ", results.problem});
         return 1;
     }
     ResultsReport report;
     try {
-        report = parseResultsReport(*bytes);
+        report = parseResultsReport(*results.bytes);
     } catch (const ResultsFileError& e) {
-        std::cerr << "hxrate-plot: " << resultsPath << ": " << e.message << '\n';
+        complain({resultsPath, ": ", e.message});
         return 1;
     }
     // A rejected or failed run leaves the results file of an earlier run.
@@ -55,9 +72,8 @@ int plotMain(int argc, char** argv) {
     LastRun last = lastRunOf(readWholeFile(folder + "/" + hxrate::runLogName));
     if (last.ending == RunEnding::endedEarly) {
         if (!earlier) {
-            std::cerr << "hxrate-plot: the last run in " << folder << " did not finish ("
-                      << last.reason << "), so " << resultsPath
-                      << " is an earlier run's; use --earlier to plot it anyway\n";
+            complain({"the last run in ", folder, " did not finish (", last.reason, "), so ",
+                      resultsPath, " is an earlier run's; use --earlier to plot it anyway"});
             return 1;
         }
         remark = "Results of an earlier run: the last run did not finish (" + last.reason + ")";
@@ -68,22 +84,22 @@ int plotMain(int argc, char** argv) {
         auto rows = static_cast<std::int64_t>(report.rows.size());
         if (grid->exchangerType != report.exchangerType ||
             std::max<std::int64_t>(grid->elementCount, 0) + 1 != rows) {
-            std::cerr << "hxrate-plot: " << resultsPath << " holds " << rows
-                      << " table rows of type " << report.exchangerType
-                      << ", but the case file beside it gives type " << grid->exchangerType
-                      << " with " << grid->elementCount + 1
-                      << " nodes: the results file is truncated or older than the case; run hxrate "
-                         "again\n";
+            complain({resultsPath, " holds ", std::to_string(rows), " table rows of type ",
+                      std::to_string(report.exchangerType),
+                      ", but the case file beside it gives type ",
+                      std::to_string(grid->exchangerType), " with ",
+                      std::to_string(grid->elementCount + 1),
+                      " nodes: the results file is truncated or older than the case; run hxrate "
+                      "again"});
             return 1;
         }
     }
-    if (svgPath.empty()) svgPath = folder + "/profile.svg";
     if (std::string problem = writeOutputFile(svgPath, renderProfileSvg(report, remark));
         !problem.empty()) {
         complain(problem);
         return 1;
     }
-    if (svgPath != "-") std::cout << svgPath << '\n';
+    if (svgPath != "-") std::cout << escapedText(svgPath) << '\n';
     return 0;
 }
 

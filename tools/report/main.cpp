@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include <hxrate/case.h>
 #include <hxrate/case_document.h>
@@ -21,6 +22,7 @@
 #include "checksum.h"
 #include "command_line.h"
 #include "files.h"
+#include "markup.h"
 #include "report_html.h"
 #include "report_json.h"
 
@@ -83,13 +85,47 @@ int reportMain(int argc, char** argv) {
         return hxrate::tools::usageErrorStatus;
     }
 
+    // Another user's link, as the case or its folder, is not followed; an
+    // hxrate::Error leaves through runTool with the program's wording.
+    auto unreadable = [](const fs::path& name, const std::string& reason) {
+        return hxrate::InputError(hxrate::errorNumber::caseFileUnreadable,
+                                  "cannot read the case file \"" + name.string() + "\": " + reason,
+                                  name.string());
+    };
     fs::path casePath = path;
+    if (std::string refusal = hxrate::tools::foreignLinkRefusal(path); !refusal.empty())
+        throw unreadable(casePath, refusal);
     std::error_code ec;
     if (fs::is_directory(casePath, ec)) casePath /= hxrate::caseFileName;
-    // The library reads the case file as the program opens it, and a case
-    // document no further than its limit; an hxrate::Error leaves through
-    // runTool with the program's own diagnostic.
-    const std::string bytes = hxrate::readCaseText(casePath);
+    // Every output is checked before the case is read, and the report
+    // folder again when it is opened to be written.
+    const fs::path folder = !outputFolder.empty()        ? fs::path(outputFolder)
+                            : casePath.has_parent_path() ? casePath.parent_path()
+                                                         : fs::path(".");
+    std::vector<std::string> outputs = {caseJson && !outputFolder.empty() ? outputFolder : "-",
+                                        jsonCopy, htmlCopy};
+    if (!caseJson) {
+        const std::string stem = casePath.stem().string();
+        outputs.push_back((folder / (stem + ".report.json")).string());
+        outputs.push_back((folder / (stem + ".report.html")).string());
+        if (!outputFolder.empty()) outputs.push_back(outputFolder);
+    }
+    for (const std::string& output : outputs) {
+        if (std::string refusal = hxrate::tools::outputRefusal(output);
+            !output.empty() && !refusal.empty()) {
+            complain(refusal);
+            return hxrate::tools::failureStatus;
+        }
+    }
+    // A case document is read no further than its limit (the reader then
+    // refuses it); a 21-line case file of that size is read whole.
+    hxrate::tools::InputFile input =
+        hxrate::tools::readInputFile(casePath.string(), hxrate::caseDocumentLimitBytes + 1);
+    if (input.bytes && input.bytes->size() > hxrate::caseDocumentLimitBytes &&
+        !hxrate::looksLikeCaseDocument(*input.bytes))
+        input = hxrate::tools::readInputFile(casePath.string());
+    if (!input.bytes) throw unreadable(casePath, input.problem);
+    const std::string& bytes = *input.bytes;
     if (caseJson) {
         std::string document;
         if (hxrate::looksLikeCaseDocument(bytes)) {
@@ -128,26 +164,38 @@ int reportMain(int argc, char** argv) {
     }
     Report report = buildReport(bytes, casePath.string(), casePath.stem().string());
 
-    fs::path folder = outputFolder.empty() ? casePath.parent_path() : fs::path(outputFolder);
-    if (folder.empty()) folder = ".";
-    fs::create_directories(folder, ec);
-    const fs::path jsonPath = folder / (report.caseName + ".report.json");
-    const fs::path htmlPath = folder / (report.caseName + ".report.html");
+    // The folder is held open from here, so that both reports go into it.
+    std::string problem;
+    std::optional<hxrate::tools::OutputFolder> reports =
+        hxrate::tools::OutputFolder::open(folder.string(), !outputFolder.empty(), problem);
+    if (!reports) {
+        complain(problem);
+        return hxrate::tools::failureStatus;
+    }
+    const std::string jsonName = report.caseName + ".report.json";
+    const std::string htmlName = report.caseName + ".report.html";
+    const fs::path jsonPath = reports->pathOf(jsonName);
+    const fs::path htmlPath = reports->pathOf(htmlName);
     const std::string json = reportText(report);
     const std::string page = reportHtml(report, header);
-    const std::pair<std::string, const std::string&> outputs[] = {
-        {jsonPath.string(), json}, {htmlPath.string(), page}, {jsonCopy, json}, {htmlCopy, page}};
-    for (const auto& [file, text] : outputs) {
+    for (const auto& [name, text] : {std::pair{jsonName, &json}, std::pair{htmlName, &page}}) {
+        if (std::string failure = reports->write(name, *text); !failure.empty()) {
+            complain(failure);
+            return hxrate::tools::failureStatus;
+        }
+    }
+    for (const auto& [file, text] : {std::pair{jsonCopy, &json}, std::pair{htmlCopy, &page}}) {
         if (file.empty()) continue;
-        if (std::string problem = hxrate::tools::writeOutputFile(file, text); !problem.empty()) {
-            complain(problem);
+        if (std::string failure = hxrate::tools::writeOutputFile(file, *text); !failure.empty()) {
+            complain(failure);
             return hxrate::tools::failureStatus;
         }
     }
 
     const bool somethingOnStdout = jsonCopy == "-" || htmlCopy == "-";
     std::ostream& info = somethingOnStdout ? std::cerr : std::cout;
-    info << htmlPath.string() << '\n' << jsonPath.string() << '\n';
+    info << hxrate::tools::escapedText(htmlPath.string()) << '\n'
+         << hxrate::tools::escapedText(jsonPath.string()) << '\n';
     bool anyError = false;
     for (const Warning& w : report.warnings) {
         anyError |= w.severity == Severity::error;
