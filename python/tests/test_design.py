@@ -101,4 +101,4 @@ def test_case_document_schema_lists_what_the_writer_writes(example):
     assert set(doc["extensions"]["baffles"]) <= set(ext_props["baffles"]["properties"])
     for name, value in doc["case"].items():
         if isinstance(value, dict) and "unit" in value:
-            assert case_schema["properties"][name]["properties"]["unit"]["const"] == value["unit"]
+            assert case_schema["properties"][name]["properties"]["unit"]["default"] == value["unit"]
