@@ -170,7 +170,7 @@ class Reader {
 
   private:
     std::string source_;
-    std::string named_;  // "case document \"x.json\""
+    std::string named_;                  // "case document \"x.json\""
     std::vector<GivenQuantity>* given_;  // the quantities given in other units
 };
 

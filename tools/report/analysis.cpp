@@ -33,6 +33,7 @@ Report buildReport(std::string_view text, const std::string& casePath,
         CaseDocument document = parseCaseDocument(text, sourceName);
         shellWallViscosity = document.extensions.shellWallViscosity;
         rep.input = std::move(document.input);
+        rep.given = std::move(document.given);
         if (!document.extensions.empty()) rep.extensions = std::move(document.extensions);
     } else {
         rep.input = parseCase(text, sourceName, rep.source);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -287,26 +288,60 @@ void writeRejection(std::ostringstream& h, const Report& rep) {
     }
 }
 
-// Writes the case's values line by line, flagging the lines a warning concerns.
+// Writes the case's values line by line, flagging the lines a warning
+// concerns; a document's values are labelled by their document field, and
+// those it gives in other units are shown as given too.
 void writeInputs(std::ostringstream& h, const Report& rep) {
     const Case& c = rep.input;
-    h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr><th>case line</th><th>file line"
-         "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
+    h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr>"
+      << (rep.fromDocument ? "<th>document field</th>" : "<th>case line</th><th>file line</th>")
+      << "<th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th>"
+      << (rep.fromDocument ? "<th>as given</th>" : "") << "</tr>\n";
     std::set<int> flaggedLines;
     for (const Warning& w : rep.warnings)
         if (w.caseLine > 0 && w.severity != Severity::info) flaggedLines.insert(w.caseLine);
+    std::map<std::string, const GivenQuantity*> given;
+    for (const GivenQuantity& q : rep.given) given[q.field] = &q;
     for (const InputRow& row : describeInputs(c, rep.source)) {
         bool flagged = row.caseLine > 0 && flaggedLines.contains(row.caseLine);
         h << (flagged ? "<tr class=\"flagged\" data-case-line=\"" + std::to_string(row.caseLine) +
                             "\" title=\"a warning concerns this line\">"
-                      : std::string("<tr>"))
-          << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
-          << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
+                      : std::string("<tr>"));
+        if (rep.fromDocument)
+            h << "<td><code>case." << tools::xmlEscape(row.key) << "</code></td>";
+        else
+            h << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td>";
+        h << "<td>" << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
           << "</td><td class=\"num\">"
           << (row.text ? tools::xmlEscape(*row.text) : tools::xmlEscape(formatNumber(row.value, 6)))
-          << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td></tr>\n";
+          << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td>";
+        if (rep.fromDocument) {
+            auto q = given.find("case." + row.key);
+            h << "<td>"
+              << (q == given.end()
+                      ? std::string()
+                      : tools::xmlEscape(formatNumber(q->second->value, 6) + " " + q->second->unit))
+              << "</td>";
+        }
+        h << "</tr>\n";
     }
-    h << "</table>\n</section>\n";
+    h << "</table>\n";
+    // The extensions' quantities given in other units (the case's are above).
+    std::vector<std::vector<std::string>> rows;
+    for (const GivenQuantity& q : rep.given)
+        if (!q.field.starts_with("case."))
+            rows.push_back({tools::xmlEscape(q.field),
+                            tools::xmlEscape(formatNumber(q.value, 6) + " " + q.unit),
+                            tools::xmlEscape(formatNumber(q.si, 6) + " " + prettyUnit(q.siUnit))});
+    if (!rows.empty()) {
+        h << "<h3>Extensions given in other units</h3>\n<table id=\"given-units\">\n<tr><th>"
+             "document field</th><th>as given</th><th>in SI</th></tr>\n";
+        for (const auto& r : rows)
+            h << "<tr><td><code>" << r[0] << "</code></td><td>" << r[1] << "</td><td>" << r[2]
+              << "</td></tr>\n";
+        h << "</table>\n";
+    }
+    h << "</section>\n";
 }
 
 // Writes the geometry the model derived.
