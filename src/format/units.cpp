@@ -67,6 +67,13 @@ class UnitSystem {
         return out;
     }
 
+    UnitSystem(const UnitSystem&) = delete;
+    UnitSystem& operator=(const UnitSystem&) = delete;
+    ~UnitSystem() {
+        for (auto& [units, converter] : converters_) cv_free(converter);
+        if (system_ != nullptr) ut_free_system(system_);
+    }
+
   private:
     UnitSystem() {
         // The library reports its troubles on standard error; the reader
