@@ -50,7 +50,8 @@ Report buildReport(std::string_view text, const std::string& casePath, const std
 
 // One value of the inputs table.
 struct InputRow {
-    std::string key;     // "tube_inner_diameter"
+    std::string key;     // "tube_inner_diameter", "tube_fluid_density"
+    std::string field;   // the document field: "tube_fluid.density"
     std::string label;   // "tube inner diameter"
     std::string symbol;  // "Di"
     std::string unit;    // "m"; empty for counts and codes
