@@ -76,6 +76,8 @@ setup(
                 numpy.get_include(),
             ],
             define_macros=[("NDEBUG", None)],
+            # The case document's units: UDUNITS-2 (libudunits2-dev).
+            libraries=["udunits2"],
             extra_compile_args=FLAGS,
             language="c++",
         )

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hxrate/case.h"
 #include "hxrate/extensions.h"
@@ -23,19 +24,35 @@ inline constexpr std::size_t caseDocumentLimitBytes = std::size_t{16} << 20;  //
 inline constexpr int caseDocumentDepthLimit = 100;  // objects and arrays inside each other
 inline constexpr std::size_t caseDocumentValueLimit = 10000;  // values of any kind, keys aside
 
+// A quantity the document gives in a unit other than its field's SI unit.
+struct GivenQuantity {
+    std::string field;   // where it stands: "case.tube_fluid.viscosity"
+    double value = 0;    // as given: 1.2
+    std::string unit;    // as given: "cP"
+    double si = 0;       // in the field's SI unit: 0.0012
+    std::string siUnit;  // "Pa s"
+};
+
 // What a case document holds.
 struct CaseDocument {
-    Case input;             // the values of the 21 case lines
+    Case input;             // the values of the 21 case lines, in SI units
     Extensions extensions;  // empty where the document gives none
+    // The quantities given in other units, in the document's order; empty
+    // for a document in SI.
+    std::vector<GivenQuantity> given;
 };
 
 // Reads a case document from its JSON text (UTF-8, a byte-order mark
-// before it allowed); `sourceName` names it in diagnostics. Throws
-// InputError naming the field (its JSON path) or the line and column for
-// text that is not JSON or not UTF-8, a text beyond the limits above, a
-// number beyond a double, a required field left out, a field of the wrong
-// type, a unit other than the field's SI unit, or a field the version does
-// not have; ResourceError when the machine has no memory for it.
+// before it allowed); `sourceName` names it in diagnostics. A quantity may
+// be given in any unit of its field's dimension (mm, bar, cP, t/h, degF,
+// Btu/(h ft2 degF); a volumetric flow also as a mass flow, through the
+// stream's density) and is converted to SI; a value in the SI unit is kept
+// as written. Throws InputError naming the field (its JSON path) or the
+// line and column for text that is not JSON or not UTF-8, a text beyond the
+// limits above, a number beyond a double, a required field left out, a
+// field of the wrong type, a unit that is not one of the field's dimension,
+// or a field the version does not have; ResourceError when the machine has
+// no memory for it.
 CaseDocument parseCaseDocument(std::string_view json,
                                std::string_view sourceName = "case document");
 

@@ -44,6 +44,16 @@ std::string_view exchangerTitle(std::int32_t type) {
     return titles[static_cast<std::size_t>(type)];
 }
 
+std::string exchangerName(std::int32_t type, int tubePasses, int shells) {
+    std::string name(exchangerTitle(type));
+    if (name.empty()) return "type " + std::to_string(type);
+    constexpr std::string_view onePass = "Single-pass";
+    if (tubePasses != 1)
+        name.replace(name.find(onePass), onePass.size(), std::to_string(tubePasses) + "-pass");
+    if (shells != 1) name += ", " + std::to_string(shells) + " shells in series";
+    return name;
+}
+
 std::string resultsReportText(const Case& c, const Rating& rating) {
     const Profile& p = rating.profile;
     const std::size_t nodes = static_cast<std::size_t>(rating.geometry.elementCount) + 1;

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "format/case_reader.h"
+#include "format/units.h"
 #include "hxrate/case_fields.h"
 #include "hxrate/errors.h"
 
@@ -293,7 +294,8 @@ class DocumentBuilder {
 
 class Reader {
   public:
-    explicit Reader(std::string_view source) : source_(source), named_(documentNamed(source_)) {}
+    Reader(std::string_view source, std::vector<GivenQuantity>& given)
+        : source_(source), named_(documentNamed(source_)), given_(&given) {}
 
     [[noreturn]] void refuse(const std::string& path, const std::string& what, int caseLine = 0,
                              int code = errorNumber::malformedNumber) const {
@@ -350,9 +352,11 @@ class Reader {
         return s;
     }
 
-    // {"value": number, "unit": "<the SI unit>"}.
-    double quantity(const Json& j, const std::string& path, std::string_view unit,
-                    int caseLine) const {
+    // {"value": number, "unit": "<a unit of the field's dimension>"}: the
+    // value in the field's SI unit `unit`. A volumetric flow may be given as
+    // a mass flow when `density` (the stream's, kg/m3) is at hand.
+    double quantity(const Json& j, const std::string& path, std::string_view unit, int caseLine,
+                    const double* density = nullptr) const {
         if (!j.is_object())
             refuse(path,
                    "must be {\"value\": number, \"unit\": \"" + std::string(unit) + "\"}, not " +
@@ -361,13 +365,31 @@ class Reader {
         onlyKnown(j, path, {"value", "unit"});
         const Json& u = member(j, path, "unit", caseLine);
         if (!u.is_string()) refuse(path + ".unit", "must be a string", caseLine);
-        if (u.get<std::string>() != unit)
+        double value = real(member(j, path, "value", caseLine), path + ".value", caseLine);
+        const std::string& given = u.get_ref<const std::string&>();
+        if (given == unit) return value;
+        UnitConversion si = convertToSi(value, given, unit);
+        if (!si.converted && density != nullptr) {
+            UnitConversion mass = convertToSi(value, given, "kg/s");
+            if (mass.converted && !(*density > 0))
+                refuse(path, "a mass flow needs the stream's density, which is not positive",
+                       caseLine);
+            // Q = m / rho: the stream's mass flow through its density.
+            if (mass.converted) si = {true, mass.value / *density, {}};
+        }
+        if (!si.converted) {
+            std::string dimension(dimensionOf(unit));
+            bool named = si.reason.find(dimension) != std::string::npos;
             refuse(path,
-                   "unit \"" + shown(u.get<std::string>()) + "\" refused: the unit is " +
-                       std::string(unit) + " (SI)",
+                   "unit \"" + shown(given) + "\" refused: " + si.reason + " (" +
+                       (named ? "" : "a " + dimension + ", ") + "SI unit " + std::string(unit) +
+                       ")",
                    caseLine);
-        return real(member(j, path, "value", caseLine), path + ".value", caseLine);
+        }
+        given_->push_back({path, value, given, si.value, std::string(unit)});
+        return si.value;
     }
+
     // Reads field `f` from `object` (at `path`) into the case.
     void fill(Case& c, const Json& object, const std::string& path, const CaseField& f) const {
         const Json& v = member(object, path, f.member(), f.caseLine);
@@ -377,7 +399,7 @@ class Reader {
                 f.real(c) = real(v, at, f.caseLine);
                 break;
             case CaseFieldKind::quantity:
-                f.real(c) = quantity(v, at, f.unit, f.caseLine);
+                f.real(c) = quantity(v, at, f.unit, f.caseLine, massFlowDensity(c, f));
                 break;
             case CaseFieldKind::integer:
                 f.integer(c) = integer(v, at, f.caseLine);
@@ -388,6 +410,14 @@ class Reader {
         }
     }
 
+    // The stream's density, read before its flow, for a flow given by mass.
+    static const double* massFlowDensity(Case& c, const CaseField& f) {
+        if (f.unit != "m3/s" || f.record().empty()) return nullptr;
+        std::string name = std::string(f.record()) + ".density";
+        const CaseField* density = findCaseField(name);
+        return density != nullptr ? &density->real(c) : nullptr;
+    }
+
     static std::string join(const std::string& path, std::string_view name) {
         return path + "." + std::string(name);
     }
@@ -396,7 +426,8 @@ class Reader {
 
   private:
     std::string source_;
-    std::string named_;  // "case document \"x.json\""
+    std::string named_;                  // "case document \"x.json\""
+    std::vector<GivenQuantity>* given_;  // the quantities given in other units
 };
 
 // The case object: the case's own fields, and each fluid's as an object of
@@ -582,7 +613,8 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
         DocumentBuilder built(text, source);
         Json::sax_parse(text.begin(), text.end(), &built);
         const Json& doc = built.root;
-        Reader r(source);
+        CaseDocument out;
+        Reader r(source, out.given);
         r.object(doc, "the document");
         r.onlyKnown(doc, "(top level)", {"$schema", "format", "version", "case", "extensions"});
         const Json& format = r.member(doc, "(top level)", "format", 0);
@@ -594,7 +626,6 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
                 "version",
                 "this library reads version " + std::to_string(caseDocumentVersion) + ", not " +
                     (version.is_primitive() ? shown(version.dump()) : Reader::typeOf(version)));
-        CaseDocument out;
         out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
         if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
         return out;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -81,12 +84,14 @@ TEST(CaseDocument, RefusesABadDocumentNamingTheField) {
         const char* why;
     };
     const Row rows[] = {
-        {"\"unit\": \"kg/m3\"", "\"unit\": \"g/cm3\"", "case.tube_fluid.density", 12,
-         "density in another unit"},
-        {"\"unit\": \"m2 K/W\"", "\"unit\": \"mm2 K/W\"", "extensions.fouling_outside", 12,
-         "fouling in mm2 K/W (the 0.18 for 0.00018 slip)"},
-        {"\"unit\": \"degC\"", "\"unit\": \"K\"", "case.tube_inlet_temperature", 12,
-         "a temperature in kelvin"},
+        {"\"unit\": \"kg/m3\"", "\"unit\": \"kg\"", "case.tube_fluid.density", 12,
+         "a density in a unit of mass"},
+        {"\"unit\": \"m2 K/W\"", "\"unit\": \"W/(m2 K)\"", "extensions.fouling_outside", 12,
+         "a fouling resistance given as a coefficient"},
+        {"\"unit\": \"degC\"", "\"unit\": \"furlong\"", "case.tube_inlet_temperature", 12,
+         "a temperature in a unit of length"},
+        {"\"unit\": \"m\"", "\"unit\": \"parsecs per fortnight\"", "case.tube_inner_diameter", 12,
+         "a unit nobody knows"},
         {"\"tube_length\"", "\"tube_lenght\"", "case.tube_length", 12, "a required field missing"},
         {"\"tube_count\": 40", "\"tube_count\": \"40\"", "case.tube_count", 12,
          "a count as a string"},
@@ -115,6 +120,71 @@ TEST(CaseDocument, RefusesABadDocumentNamingTheField) {
         EXPECT_EQ(failure->code(), row.code) << row.why;
         EXPECT_EQ(failure->file(), "doc.json") << row.why;
     }
+}
+
+// A quantity in any unit of its field's dimension reads as its SI value; the
+// document keeps what was given. Temperatures convert with their offset, a
+// temperature inside a compound unit as a difference.
+TEST(CaseDocument, ConvertsTheUnitsUsersWrite) {
+    Extensions fouled;
+    fouled.foulingOutside = 2e-4;
+    const nlohmann::json good = nlohmann::json::parse(caseDocumentJson(example(), fouled));
+    const Case c = example();
+    const double rho = c.tubeFluid.density, Q = c.tubeFluid.volumetricFlow;
+    const double mu = c.tubeFluid.viscosity, T = c.tubeInletTemperature;
+    struct Row {
+        const char* field;  // the document field, as messages name it
+        double value;       // given in `unit`
+        const char* unit;
+        double si;  // what it must read as
+        const char* why;
+    };
+    const Row rows[] = {
+        {"case.tube_inner_diameter", c.tubeInnerDiameter * 1000, "mm", c.tubeInnerDiameter,
+         "millimetres"},
+        {"case.tube_length", c.tubeLength / 0.3048, "ft", c.tubeLength, "feet"},
+        {"case.tube_fluid.density", rho / 1000, "g/cm3", rho, "grams per cubic centimetre"},
+        {"case.tube_fluid.viscosity", mu * 1000, "cP", mu, "centipoise"},
+        {"case.tube_fluid.viscosity", mu * 1000, "mPa s", mu, "millipascal seconds"},
+        {"case.tube_fluid.heat_capacity", 4.18, "kJ/(kg K)", 4180, "kilojoules"},
+        {"case.tube_fluid.volumetric_flow", 3.6, "m3/h", 0.001, "cubic metres an hour"},
+        {"case.tube_fluid.volumetric_flow", 60, "L/min", 0.001, "litres a minute"},
+        {"case.tube_fluid.volumetric_flow", Q * rho * 3600, "kg/h", Q,
+         "a mass flow, through the stream's density"},
+        {"case.tube_inlet_temperature", 300, "K", 300 - 273.15, "kelvin, with its offset"},
+        {"case.tube_inlet_temperature", 212, "degF", 100, "Fahrenheit, with its offset"},
+        {"case.tube_inlet_temperature", T, "°C", T, "the Celsius sign"},
+        {"extensions.fouling_outside", 0.001, "h ft2 degF/Btu", 0.001 * 0.17611018368230588,
+         "fouling in British units: a temperature difference"},
+        {"case.wall_conductivity", 10, "Btu/(h ft degF)", 17.307346663713915,
+         "conductivity in British units"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        nlohmann::json doc = good;
+        std::string pointer = "/" + std::string(row.field);
+        for (char& ch : pointer) ch = ch == '.' ? '/' : ch;
+        doc[nlohmann::json::json_pointer(pointer)] = {{"value", row.value}, {"unit", row.unit}};
+        CaseDocument d = parseCaseDocument(doc.dump());
+        // Where the field landed, read back through the SI document.
+        nlohmann::json back = nlohmann::json::parse(caseDocumentJson(d.input, d.extensions));
+        double got = back[nlohmann::json::json_pointer(pointer + "/value")].get<double>();
+        EXPECT_NEAR(got, row.si, 1e-12 * std::abs(row.si) + 1e-15);
+        ASSERT_EQ(d.given.size(), 1u);
+        EXPECT_EQ(d.given[0].field, row.field);
+        EXPECT_EQ(d.given[0].unit, row.unit);
+        EXPECT_EQ(d.given[0].si, got);
+    }
+    EXPECT_TRUE(parseCaseDocument(good.dump()).given.empty());
+    // The refusal names the field, the unit given and the dimension expected.
+    nlohmann::json doc = good;
+    doc["case"]["tube_fluid"]["viscosity"]["unit"] = "cSt";
+    auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(doc.dump()); });
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->reason().find("case.tube_fluid.viscosity: unit \"cSt\" refused: not a unit "
+                                     "of dynamic viscosity (SI unit Pa s)"),
+              std::string::npos)
+        << failure->reason();
 }
 
 TEST(CaseDocument, WritesOnlyWhatJsonCanCarry) {

@@ -232,7 +232,7 @@ TEST(ReportCommand, ReadsAndWritesTheCaseDocument) {
         nlohmann::json value;  // its new value, null to leave it out
         const char* field;     // what the message must name
     } bad[] = {
-        {"/case/tube_inner_diameter/unit", "mm", "tube_inner_diameter"},
+        {"/case/tube_inner_diameter/unit", "kg", "tube_inner_diameter"},
         {"/case/tube_count", nullptr, "tube_count"},
         {"/case/shell_fluid/density/value", "heavy", "density"},
     };

@@ -33,6 +33,7 @@ Report buildReport(std::string_view text, const std::string& casePath,
         CaseDocument document = parseCaseDocument(text, sourceName);
         shellWallViscosity = document.extensions.shellWallViscosity;
         rep.input = std::move(document.input);
+        rep.given = std::move(document.given);
         if (!document.extensions.empty()) rep.extensions = std::move(document.extensions);
     } else {
         rep.input = parseCase(text, sourceName, rep.source);
@@ -62,6 +63,15 @@ Report buildReport(std::string_view text, const std::string& casePath,
     static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
     if (rep.extensions)
         rep.discretisation.note = "not formed: it would re-rate the case without its extensions";
+    // The tube side through every pass and shell, as the extended rating
+    // formed it: the assessment's own drop is that of one tube length at the
+    // velocity of one pass through all the tubes, which belongs to neither.
+    if (rep.extended && rep.tubePressureDrop) {
+        const Extensions& x = *rep.extensions;
+        rep.tubePressureDrop->pressureDrop = rep.extended->tubePressureDrop;
+        rep.tubePressureDrop->velocity = rep.extended->tubeVelocity;
+        rep.tubePressureDrop->length = x.tubePasses * x.shells * rep.input.tubeLength;
+    }
     return rep;
 }
 
@@ -70,6 +80,7 @@ std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
     for (const CaseField& f : caseFields) {
         const CaseLineSource& s = source[static_cast<std::size_t>(f.caseLine - 1)];
         InputRow row{.key = std::string(f.name),
+                     .field = std::string(f.name),
                      .label = std::string(f.description),
                      .symbol = std::string(f.symbol),
                      .unit = f.unit == "degC" ? "C" : std::string(f.unit),  // as the page spells it

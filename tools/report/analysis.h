@@ -11,6 +11,7 @@
 
 #include <hxrate/assessment.h>
 #include <hxrate/case.h>
+#include <hxrate/case_document.h>
 #include <hxrate/errors.h>
 #include <hxrate/extensions.h>
 #include <hxrate/rating.h>
@@ -32,6 +33,8 @@ struct Report : Assessment {
     // A case document (JSON) rather than a 21-line case file: its values
     // have no case-line positions, so the checks of the text are not made.
     bool fromDocument = false;
+    // The document's quantities given in units other than SI, as given.
+    std::vector<GivenQuantity> given;
     // The document's extensions when it gave any (the rating is then
     // rateExtended()'s), and what the extended rating formed beyond the
     // rating (absent for a rejected case).
@@ -47,7 +50,8 @@ Report buildReport(std::string_view text, const std::string& casePath, const std
 
 // One value of the inputs table.
 struct InputRow {
-    std::string key;     // "tube_inner_diameter"
+    std::string key;     // "tube_inner_diameter", "tube_fluid_density"
+    std::string field;   // the document field: "tube_fluid.density"
     std::string label;   // "tube inner diameter"
     std::string symbol;  // "Di"
     std::string unit;    // "m"; empty for counts and codes

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -119,9 +120,10 @@ std::string dutyText(std::optional<double> duty, bool positiveGivesOff, const ch
     return text + " (" + stream + (givesOff ? " stream cooled)" : " stream heated)");
 }
 
-std::string typeName(std::int32_t type) {
-    std::string name(exchangerTitle(type));
-    return name.empty() ? "type " + std::to_string(type) : name;
+// The exchanger with its passes and shells, as it was rated.
+std::string typeName(const Report& rep) {
+    const Extensions arrangement = rep.extensions.value_or(Extensions{});
+    return exchangerName(rep.input.exchangerType, arrangement.tubePasses, arrangement.shells);
 }
 
 }  // namespace
@@ -170,10 +172,18 @@ std::string formatNumber(std::optional<double> x, int digits) {
         std::size_t last = text.find_last_not_of('0', e - 1);
         if (text[last] == '.') --last;
         return text.substr(0, last + 1) + text.substr(e);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%.*g", digits, *x);
     }
-    return buffer;
+    // Plain decimals in between, `digits` significant and no trailing zeros:
+    // 98180 and 3259 alike, never 9.818e+04 beside 3259.
+    int exponent = a == 0 ? 0 : static_cast<int>(std::floor(std::log10(a)));
+    int decimals = digits - 1 - exponent;
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals > 0 ? decimals : 0, *x);
+    std::string text = buffer;
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+    }
+    return text;
 }
 
 namespace {
@@ -206,15 +216,18 @@ void writeTitleBlock(std::ostringstream& h, const Report& rep, const PageHeader&
     headerRow("header-sha256", "SHA-256 of the case file", header.sha256);
     headerRow("header-date", "rated", header.ratedAt);
     headerRow("header-type", "exchanger type",
-              typeName(c.exchangerType) + " (type " + std::to_string(c.exchangerType) + ")");
+              typeName(rep) + " (type " + std::to_string(c.exchangerType) + ")");
     headerRow("header-version", "program", "hxrate " + std::string(hxrate::version()));
-    h << "</table>\n</header>\n<p class=\"sub\">SI units assumed: the case is read without "
-         "conversion</p>\n";
+    h << "</table>\n</header>\n<p class=\"sub\">"
+      << (rep.given.empty() ? "SI units: the case is read without conversion"
+                            : std::to_string(rep.given.size()) +
+                                  " of the document's quantities were given in other units and "
+                                  "converted to SI (see the inputs)")
+      << "</p>\n";
 }
 
 // Writes the verdict and the headline results.
 void writeSummary(std::ostringstream& h, const Report& rep) {
-    const Case& c = rep.input;
     const Rating& r = rep.rating;
     const ThermalSummary& t = rep.thermal;
     bool solved = rep.outcome == Outcome::solved;
@@ -233,7 +246,7 @@ void writeSummary(std::ostringstream& h, const Report& rep) {
     // A rejected case forms no outlets, no U and no pressure drop worth
     // showing: what the steps before the check left behind is not a result.
     const std::string notFormed = "not formed";
-    cell("summary-type", "exchanger type", tools::xmlEscape(typeName(c.exchangerType)));
+    cell("summary-type", "exchanger type", tools::xmlEscape(typeName(rep)));
     cell("summary-duty", "heat duty", solved ? dutyText(t.tubeDuty, true, "tube") : notFormed);
     cell("summary-u", "overall coefficient U",
          solved ? withUnit(r.overallCoefficient, "W/(m²·K)") : notFormed);
@@ -287,26 +300,60 @@ void writeRejection(std::ostringstream& h, const Report& rep) {
     }
 }
 
-// Writes the case's values line by line, flagging the lines a warning concerns.
+// Writes the case's values line by line, flagging the lines a warning
+// concerns; a document's values are labelled by their document field, and
+// those it gives in other units are shown as given too.
 void writeInputs(std::ostringstream& h, const Report& rep) {
     const Case& c = rep.input;
-    h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr><th>case line</th><th>file line"
-         "</th><th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th></tr>\n";
+    h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr>"
+      << (rep.fromDocument ? "<th>document field</th>" : "<th>case line</th><th>file line</th>")
+      << "<th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th>"
+      << (rep.fromDocument ? "<th>as given</th>" : "") << "</tr>\n";
     std::set<int> flaggedLines;
     for (const Warning& w : rep.warnings)
         if (w.caseLine > 0 && w.severity != Severity::info) flaggedLines.insert(w.caseLine);
+    std::map<std::string, const GivenQuantity*> given;
+    for (const GivenQuantity& q : rep.given) given[q.field] = &q;
     for (const InputRow& row : describeInputs(c, rep.source)) {
         bool flagged = row.caseLine > 0 && flaggedLines.contains(row.caseLine);
         h << (flagged ? "<tr class=\"flagged\" data-case-line=\"" + std::to_string(row.caseLine) +
                             "\" title=\"a warning concerns this line\">"
-                      : std::string("<tr>"))
-          << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td><td>"
-          << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
+                      : std::string("<tr>"));
+        if (rep.fromDocument)
+            h << "<td><code>case." << tools::xmlEscape(row.field) << "</code></td>";
+        else
+            h << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td>";
+        h << "<td>" << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
           << "</td><td class=\"num\">"
           << (row.text ? tools::xmlEscape(*row.text) : tools::xmlEscape(formatNumber(row.value, 6)))
-          << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td></tr>\n";
+          << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td>";
+        if (rep.fromDocument) {
+            auto q = given.find("case." + row.field);
+            h << "<td>"
+              << (q == given.end()
+                      ? std::string()
+                      : tools::xmlEscape(formatNumber(q->second->value, 6) + " " + q->second->unit))
+              << "</td>";
+        }
+        h << "</tr>\n";
     }
-    h << "</table>\n</section>\n";
+    h << "</table>\n";
+    // The extensions' quantities given in other units (the case's are above).
+    std::vector<std::vector<std::string>> rows;
+    for (const GivenQuantity& q : rep.given)
+        if (!q.field.starts_with("case."))
+            rows.push_back({tools::xmlEscape(q.field),
+                            tools::xmlEscape(formatNumber(q.value, 6) + " " + q.unit),
+                            tools::xmlEscape(formatNumber(q.si, 6) + " " + prettyUnit(q.siUnit))});
+    if (!rows.empty()) {
+        h << "<h3>Extensions given in other units</h3>\n<table id=\"given-units\">\n<tr><th>"
+             "document field</th><th>as given</th><th>in SI</th></tr>\n";
+        for (const auto& r : rows)
+            h << "<tr><td><code>" << r[0] << "</code></td><td>" << r[1] << "</td><td>" << r[2]
+              << "</td></tr>\n";
+        h << "</table>\n";
+    }
+    h << "</section>\n";
 }
 
 // Writes the geometry the model derived.
