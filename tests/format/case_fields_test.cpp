@@ -74,7 +74,7 @@ TEST(CaseFields, EachFieldRoundTripsThroughTheFileAndTheDocument) {
 // itself, so that a batch of documents tells which one was refused.
 TEST(CaseFields, ARefusedDocumentIsNamedInTheMessage) {
     std::string json = caseDocumentJson(parseCase(distinctCase()));
-    std::string unitless = json.substr(0, json.find("\"unit\": \"m\"")) + "\"unit\": \"mm\"" +
+    std::string unitless = json.substr(0, json.find("\"unit\": \"m\"")) + "\"unit\": \"kg\"" +
                            json.substr(json.find("\"unit\": \"m\"") + 11);
     struct Row {
         std::string text, source, expected;

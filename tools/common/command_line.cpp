@@ -89,7 +89,9 @@ int runTool(const char* name, int argc, char** argv, int (*body)(int, char**)) {
     try {
         status = body(argc, argv);
     } catch (const std::bad_alloc&) {
-        complain("not enough memory (the machine refused an allocation)");
+        // The program's resource error, as a ResourceError from the library reads.
+        static_assert(hxrate::errorNumber::storageRefused == 30);
+        complain("run-time error 30: not enough memory (the machine refused an allocation)");
         status = failureStatus;
     } catch (const hxrate::Error& e) {
         // Composed without allocating: the failure may be a lack of memory.
