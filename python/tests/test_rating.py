@@ -87,6 +87,18 @@ def test_pass_limit_rejects_when_used_up(example):
     assert caught.value.check == "shooting-limit"
 
 
+@pytest.mark.parametrize("limit", [0, -1, -2**31])
+@pytest.mark.parametrize("call", [
+    lambda c, limit: hxrate.rate(c, pass_limit=limit),
+    lambda c, limit: hxrate.rate_many([c], pass_limit=limit),
+    lambda c, limit: hxrate.analyse_shooting(c, pass_limit=limit),
+    lambda c, limit: hxrate.rate_extended(c, fouling_inside=1e-4, pass_limit=limit),
+])
+def test_a_pass_limit_below_one_is_a_value_error(example, call, limit):
+    with pytest.raises(ValueError, match="pass_limit must be at least 1"):
+        call(example, limit)
+
+
 def test_exact_shooting_lands_in_a_few_passes_on_the_same_profile(example):
     by_factor = hxrate.rate(example)
     exact = hxrate.rate(example, shooting="exact")
