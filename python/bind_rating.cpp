@@ -781,18 +781,28 @@ void bindRating(py::module_& m) {
         "_rate_loop_seconds",
         [](const Case& c, int repeats) {
             if (repeats < 0) throw py::value_error("repeats must not be negative");
-            py::gil_scoped_release release;
-            auto start = std::chrono::steady_clock::now();
-            for (int i = 0; i < repeats; ++i) {
-                Rating r = hxrate::rate(c);
-                if (r.shootingPasses < 0) throw std::logic_error("impossible pass count");
-            }
-            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const Case input = c;  // the Python object may change meanwhile
+            double seconds = 0;
+            hxrate::RateOptions options;
+            runInterruptibly(
+                repeats * workBound(input, options), [&](const std::atomic<bool>* cancel) {
+                    hxrate::RateOptions own = options;
+                    own.cancel = cancel;
+                    auto start = std::chrono::steady_clock::now();
+                    for (int i = 0; i < repeats && !cancel->load(); ++i) {
+                        Rating r = hxrate::rate(input, own);
+                        if (r.shootingPasses < 0) throw std::logic_error("impossible pass count");
+                    }
+                    seconds =
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                            .count();
+                });
+            return seconds;
         },
         "case"_a, "repeats"_a,
         "_rate_loop_seconds(case: Case, repeats: int) -> float\n\n"
         "Seconds taken by `repeats` calls of the library's rate() on `case` from C++, without "
-        "the GIL (for the benchmark of the call overhead).");
+        "the GIL (for the benchmark of the call overhead). Ctrl-C stops it.");
 }
 
 }  // namespace hxrate_python

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import hxrate
-from conftest import CASE_FILE, RESULTS_FILE, example_text_with
+from conftest import CASE_FILE, EXAMPLES, RESULTS_FILE, example_text_with
 
 CORRELATIONS = {
     None, "laminar-duct", "turbulent-duct", "single-cylinder", "inline-bank",
@@ -261,6 +261,15 @@ def test_command_line_summary(args, status, expect):
     assert expect in done.stdout
     if "--json" in args:
         assert json.loads(done.stdout)["shooting_passes"] == 10
+
+
+@pytest.mark.parametrize("limit", ["0", "-1", "x"])
+def test_command_line_refuses_a_pass_limit_below_one(limit):
+    done = subprocess.run([sys.executable, "-m", "hxrate", str(EXAMPLES / "water-oil"),
+                           "--pass-limit", limit],
+                          capture_output=True, text=True)
+    assert done.returncode == 2 and "--pass-limit" in done.stderr, done.stderr
+    assert "Traceback" not in done.stderr
 
 
 def test_command_line_rejected_and_unreadable(tmp_path):
