@@ -112,9 +112,14 @@ EVERY_CLASS = textwrap.dedent("""
                 print("changed by pickling:", name, protocol)
         for protocol in (0, 1):
             try:
-                obj.__reduce_ex__(protocol)
+                recipe = obj.__reduce_ex__(protocol)
             except TypeError:
-                pass
+                continue
+            rebuilt = recipe[0](*recipe[1])
+            if len(recipe) > 2 and recipe[2]:
+                rebuilt.__setstate__(recipe[2])
+            if state(rebuilt) != state(obj):
+                print("changed by __reduce_ex__:", name, protocol)
     print("done")
 """)
 
