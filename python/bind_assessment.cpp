@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "binding.h"
+#include "hxrate/design.h"
 
 namespace hxrate_python {
 
@@ -36,7 +37,9 @@ shell_wall_viscosity: mu_w of the shell fluid at the wall, Pa s (above 0):
     Kern's shell-side drop is then also given with the wall-viscosity
     correction (viscosity_correction, corrected_pressure_drop).
 
-The GIL is released while the case is re-rated.)";
+The GIL is released while the case is re-rated; Ctrl-C stops it:
+KeyboardInterrupt within a second. Raises InvalidArgument (a ValueError)
+when `rating` is not one of `case` (rating.case != case).)";
 
 hxrate::Check checkNamed(const std::string& name) {
     for (int i = 0; i <= static_cast<int>(hxrate::Check::negativeBaffleCount); ++i) {
@@ -76,18 +79,34 @@ hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
     return options;
 }
 
+// A Rating carries the case it rates: one of another case is refused
+// whatever the library could tell from the rating's values alone.
+void requireRatedCase(const hxrate::Case& c, const RatingObject& r) {
+    if (!(r.ratedCase == c))
+        throw hxrate::InvalidArgument("rating",
+                                      "the rating is not one of the case given (rating.case != "
+                                      "case)");
+}
+
 // The rating to assess: a Rating's own, or a rejection's partial one (the
-// check then named in `options`); null for a rejection without one.
-std::shared_ptr<const hxrate::Rating> assessedRating(py::handle rating,
-                                                     hxrate::AssessOptions& options) {
-    if (py::isinstance<RatingObject>(rating)) return rating.cast<const RatingObject&>().rating;
+// check then named in `options`), with the case it rates; null for a
+// rejection without one.
+const RatingObject* assessedRating(py::handle rating, hxrate::AssessOptions& options) {
+    if (py::isinstance<RatingObject>(rating)) return &rating.cast<const RatingObject&>();
     if (!py::hasattr(rating, "partial") || !py::hasattr(rating, "check"))
         throw py::type_error("rating must be a hxrate.Rating or a hxrate.CaseRejected, not " +
                              typeName(rating));
     py::object partial = rating.attr("partial");
     if (partial.is_none() || !py::isinstance<RatingObject>(partial)) return nullptr;
     options.rejectedBy = checkNamed(py::str(rating.attr("check")));
-    return partial.cast<const RatingObject&>().rating;
+    return &partial.cast<const RatingObject&>();
+}
+
+// Element steps an assessment may march at most: the re-ratings of the grid
+// estimate (dL, dL/2, dL/4: seven times the case's grid) and of the shooting
+// advice (the fastest factor and up to sixteen shorter ones).
+double assessmentWork(const hxrate::Case& c, const hxrate::AssessOptions& options) {
+    return 32 * workBound(c, options.rating);
 }
 
 const char* const assessManyDoc =
@@ -97,7 +116,8 @@ Assesses every case of a list with its rating as assess() does, releasing
 the GIL once for the whole list; `ratings` is what rate_many() gave for
 `cases`. An item that is another exception (InputError, ...), a rejection
 without a partial rating, or None gives None in its place; an assessment that ends in an
-error gives the exception object in its place instead of raising. ValueError
+error gives the exception object in its place instead of raising, InvalidArgument
+for a rating that is not one of its case. ValueError
 when the lists differ in length, TypeError for an item of another type.
 Ctrl-C stops the list: KeyboardInterrupt within a second.)";
 
@@ -111,12 +131,17 @@ py::list assessMany(const std::vector<hxrate::Case>& cases, const py::sequence& 
     // Per case only the check that rejected it, when it was rejected.
     std::vector<std::optional<hxrate::Check>> rejectedBy(cases.size());
     std::vector<std::shared_ptr<const hxrate::Rating>> rated(cases.size());
+    // Each item's own error: a rating of another case than its case.
+    std::vector<std::exception_ptr> errors(cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         py::object item = ratings[i];
         if (item.is_none()) continue;
         if (py::isinstance<RatingObject>(item) || py::hasattr(item, "check")) {
             hxrate::AssessOptions own;
-            rated[i] = assessedRating(item, own);
+            const RatingObject* r = assessedRating(item, own);
+            if (!r) continue;
+            keepItemError(errors[i], "the assessment", [&] { requireRatedCase(cases[i], *r); });
+            if (!errors[i]) rated[i] = r->rating;
             rejectedBy[i] = own.rejectedBy;
         } else if (!PyExceptionInstance_Check(item.ptr())) {
             throw py::type_error("ratings[" + std::to_string(i) +
@@ -127,7 +152,6 @@ py::list assessMany(const std::vector<hxrate::Case>& cases, const py::sequence& 
     // Each on the heap as Python will hold it, not in one large block that a
     // second move would copy from.
     std::vector<std::unique_ptr<hxrate::Assessment>> assessments(cases.size());
-    std::vector<std::exception_ptr> errors(cases.size());
     runInterruptibly([&](const std::atomic<bool>* cancel) {
         for (std::size_t i = 0; i < cases.size() && !cancel->load(); ++i) {
             if (!rated[i]) continue;
@@ -265,8 +289,11 @@ void bindAssessment(py::module_& m) {
         [](const hxrate::Case& c, py::handle rating, py::object text, int grids,
            const std::string& shooting, std::optional<double> shellWallViscosity) {
             hxrate::AssessOptions options = assessOptions(grids, shooting, shellWallViscosity);
-            std::shared_ptr<const hxrate::Rating> rated = assessedRating(rating, options);
-            if (!rated) throw py::value_error("the rejection carries no partial rating");
+            const RatingObject* object = assessedRating(rating, options);
+            if (!object) throw py::value_error("the rejection carries no partial rating");
+            // Shared with the Rating object, so that it outlives the GIL's release.
+            std::shared_ptr<const hxrate::Rating> rated = object->rating;
+            requireRatedCase(c, *object);
             std::string caseText;
             if (!text.is_none()) {
                 caseText = py::isinstance<py::bytes>(text) ? std::string(text.cast<py::bytes>())
@@ -277,8 +304,13 @@ void bindAssessment(py::module_& m) {
                 options.source = source;
             }
             const hxrate::Case input = c;  // the Python object may change meanwhile
-            py::gil_scoped_release release;
-            return hxrate::assess(input, *rated, options);
+            std::optional<hxrate::Assessment> assessment;
+            runInterruptibly(assessmentWork(input, options), [&](const std::atomic<bool>* cancel) {
+                hxrate::AssessOptions own = options;
+                own.rating.cancel = cancel;
+                assessment = hxrate::assess(input, *rated, own);
+            });
+            return std::move(*assessment);
         },
         "case"_a, "rating"_a, py::kw_only(), "text"_a = py::none(), "grids"_a = 2,
         "shooting"_a = "when-slow", "shell_wall_viscosity"_a = py::none(), assessDoc);

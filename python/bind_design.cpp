@@ -1,10 +1,11 @@
 // Design closed forms beside the rating: TEMA E temperature effectiveness,
 // the LMTD correction factor, and the Bell-Delaware shell side with its
 // correction factors. InvalidArgument becomes hxrate.InvalidArgument, a
-// subclass of both hxrate.Error and ValueError.
+// subclass of both hxrate.Error and ValueError (bind_errors.cpp).
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -20,21 +21,6 @@ namespace hxrate_python {
 using namespace pybind11::literals;
 
 namespace {
-
-PyObject* invalidArgumentType = nullptr;  // kept for the interpreter's life
-
-void translateInvalidArgument(std::exception_ptr failure) {
-    try {
-        if (failure) std::rethrow_exception(failure);
-    } catch (const hxrate::InvalidArgument& e) {
-        auto instance = py::reinterpret_steal<py::object>(
-            PyObject_CallOneArg(invalidArgumentType, py::str(e.what()).ptr()));
-        if (!instance) throw py::error_already_set();
-        instance.attr("code") = py::int_(0);
-        instance.attr("argument") = py::str(e.argument());
-        PyErr_SetObject(invalidArgumentType, instance.ptr());
-    }
-}
 
 double real(py::handle v, const char* what) {
     return toReal(v, what);
@@ -235,15 +221,6 @@ py::dict extensionsDict(const hxrate::Extensions& e) {
 }  // namespace
 
 void bindDesign(py::module_& m) {
-    invalidArgumentType = PyErr_NewExceptionWithDoc(
-        "hxrate.InvalidArgument",
-        "An argument outside the domain of a design function. `.argument` names it; also a "
-        "ValueError.",
-        py::make_tuple(m.attr("Error"), py::handle(PyExc_ValueError)).ptr(), nullptr);
-    if (!invalidArgumentType) throw py::error_already_set();
-    m.attr("InvalidArgument") = py::reinterpret_borrow<py::object>(invalidArgumentType);
-    py::register_exception_translator(translateInvalidArgument);
-
     m.def(
         "tema_e_p1",
         [](py::handle r1, py::handle ntu1, py::handle passes, py::handle shells) {
@@ -268,8 +245,10 @@ void bindDesign(py::module_& m) {
     m.def(
         "shells_in_series_p1",
         [](py::handle p1, py::handle r1, py::handle shells) {
-            return hxrate::shellsInSeriesP1(real(p1, "p1_of_one"), real(r1, "r1"),
-                                            real(shells, "shells"));
+            double n = real(shells, "shells");
+            // N shells in series, or 1/N to undo the combination: never 0 or below.
+            if (!(n > 0)) throw hxrate::InvalidArgument("shells", "shells must be above 0");
+            return hxrate::shellsInSeriesP1(real(p1, "p1_of_one"), real(r1, "r1"), n);
         },
         "p1_of_one"_a, "r1"_a, "shells"_a,
         "shells_in_series_p1(p1_of_one, r1, shells) -> float\n\n"
@@ -296,7 +275,9 @@ void bindDesign(py::module_& m) {
         "lmtd_correction_pr(p, r, shells=1) -> float\n\nF from P = (Tco - Tci)/(Thi - Tci) and "
         "R = (Thi - Tho)/(Tco - Tci).");
 
-    py::class_<hxrate::EShellOutlets>(m, "EShellOutlets", "Outlets of a TEMA E arrangement.")
+    py::class_<hxrate::EShellOutlets> outlets(m, "EShellOutlets",
+                                              "Outlets of a TEMA E arrangement.");
+    outlets
         .def_readonly("shell_outlet_temperature", &hxrate::EShellOutlets::shellOutletTemperature,
                       "T1out")
         .def_readonly("tube_outlet_temperature", &hxrate::EShellOutlets::tubeOutletTemperature,
@@ -306,6 +287,18 @@ void bindDesign(py::module_& m) {
         .def_readonly("p1", &hxrate::EShellOutlets::p1, "shell-side temperature effectiveness")
         .def_readonly("r1", &hxrate::EShellOutlets::r1, "C1/C2")
         .def_readonly("ntu1", &hxrate::EShellOutlets::ntu1, "UA/C1 over all shells");
+    definePickling(outlets, [](py::object self) {
+        const auto& o = self.cast<const hxrate::EShellOutlets&>();
+        return restoreCall(self, "e_shell_outlets",
+                           py::make_tuple(o.shellOutletTemperature, o.tubeOutletTemperature, o.duty,
+                                          o.p1, o.r1, o.ntu1));
+    });
+    m.def(
+        "_restore_e_shell_outlets",
+        [](double shellOutlet, double tubeOutlet, double duty, double p1, double r1, double ntu1) {
+            return hxrate::EShellOutlets{shellOutlet, tubeOutlet, duty, p1, r1, ntu1};
+        },
+        "Rebuilds pickled EShellOutlets from their values.");
     m.def(
         "tema_e_outlets",
         [](py::handle c1, py::handle t1, py::handle c2, py::handle t2, py::handle ua,
@@ -470,19 +463,20 @@ void bindDesign(py::module_& m) {
                 options.shooting = hxrate::ShootingMethod::exact;
             else if (shooting != "case")
                 throw py::value_error("shooting must be \"case\" or \"exact\"");
-            options.passLimit = integer(passLimit, "pass_limit");
+            options.passLimit = toPassLimit(passLimit);
             const hxrate::Case input = c;
-            std::optional<hxrate::CaseRejected> rejected;
             hxrate::ExtendedRating er;
-            {
-                py::gil_scoped_release release;
-                try {
-                    er = hxrate::rateExtended(input, ext, options);
-                } catch (const hxrate::CaseRejected& e) {
-                    rejected.emplace(e);
-                }
+            try {
+                // The march and, for the fouling allowed, the case's own rating.
+                runInterruptibly(2 * workBound(input, options),
+                                 [&](const std::atomic<bool>* cancel) {
+                                     hxrate::RateOptions own = options;
+                                     own.cancel = cancel;
+                                     er = hxrate::rateExtended(input, ext, own);
+                                 });
+            } catch (const hxrate::CaseRejected& e) {
+                raise(e, input);
             }
-            if (rejected) raise(*rejected, input);
             py::dict d;
             d["rating"] = std::make_shared<RatingObject>(
                 RatingObject{input, std::make_shared<const hxrate::Rating>(std::move(er.rating))});
@@ -523,7 +517,9 @@ void bindDesign(py::module_& m) {
         "none does), 'tube_velocity' (m/s in one pass), 'tube_friction_drop', 'tube_return_drop', "
         "'tube_pressure_drop' (Pa), "
         "'p1', 'r1', 'ntu1', 'lmtd_correction' (None for one pass), 'warnings', "
-        "'bell_delaware' (dict or None).");
+        "'bell_delaware' (dict or None). Ctrl-C stops it: KeyboardInterrupt within a second. "
+        "ValueError (InvalidArgument for the extensions) for a value outside its domain, e.g. "
+        "a pass_limit below 1.");
 
     m.def(
         "read_case_document",

@@ -1,5 +1,6 @@
 // The library's errors as Python exceptions with the same fields: Error and
-// its subclasses CaseRejected, InputError, ArithmeticFault, ResourceError.
+// its subclasses CaseRejected, InputError, ArithmeticFault, ResourceError,
+// InvalidArgument.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "binding.h"
+#include "hxrate/design.h"
 
 namespace hxrate_python {
 
@@ -24,6 +26,7 @@ struct ErrorTypes {
     PyObject* inputError = nullptr;
     PyObject* arithmeticFault = nullptr;
     PyObject* resourceError = nullptr;
+    PyObject* invalidArgument = nullptr;
 };
 ErrorTypes errorTypes;
 
@@ -79,6 +82,10 @@ py::object errorObject(const hxrate::Error& error, const Case& c) {
                          {{"code", py::int_(e->code())},
                           {"quantity", toPythonText(e->quantity())},
                           {"fault", py::str(faultName(e->fault()))}});
+    }
+    if (auto* e = dynamic_cast<const hxrate::InvalidArgument*>(&error)) {
+        return makeError(errorTypes.invalidArgument, e->what(),
+                         {{"code", py::int_(0)}, {"argument", toPythonText(e->argument())}});
     }
     PyObject* type = dynamic_cast<const hxrate::ResourceError*>(&error) ? errorTypes.resourceError
                                                                         : errorTypes.error;
@@ -151,6 +158,13 @@ void bindErrors(py::module_& m) {
         "The machine refused what the rating needs (memory for the grid of a huge case); also a "
         "MemoryError. `.code` is 30.",
         resourceBases.release().ptr());
+    auto invalidArgumentBases =
+        py::make_tuple(py::handle(errorTypes.error), py::handle(PyExc_ValueError));
+    errorTypes.invalidArgument = addErrorType(
+        m, "InvalidArgument",
+        "An argument outside the domain of a library function, or a rating assessed with "
+        "another case. `.argument` names it; also a ValueError.",
+        invalidArgumentBases.release().ptr());
     py::register_exception_translator(translateError);
 }
 

@@ -324,7 +324,7 @@ hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimi
         options.shooting = hxrate::ShootingMethod::exact;
     else
         throw py::value_error("shooting must be \"case\" or \"exact\", not \"" + shooting + "\"");
-    options.passLimit = toInt32(passLimit, "pass_limit");
+    options.passLimit = toPassLimit(passLimit);
     return options;
 }
 
@@ -333,14 +333,16 @@ hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimi
 // most, the calling thread rates and no thread is started.
 constexpr double inlineWorkLimit = 2e7;
 
-// An upper bound of a rating's element steps; infinite for a grid that no
-// rating would march.
+}  // namespace
+
 double workBound(const Case& c, const hxrate::RateOptions& options) {
     double elements = std::fabs(c.tubeLength / c.elementLength);
     if (!(elements <= inlineWorkLimit)) return std::numeric_limits<double>::infinity();
     double passes = hxrate::isCounterCurrent(c.exchangerType) ? std::max(options.passLimit, 1) : 1;
     return (elements + 1) * passes;
 }
+
+namespace {
 
 // How often the calling thread looks for a signal while a worker rates.
 constexpr auto signalCheckSlice = std::chrono::milliseconds(50);
@@ -437,7 +439,7 @@ Ctrl-C stops a long rating: KeyboardInterrupt within a second.
 Raises CaseRejected (with .partial), ArithmeticFault, ResourceError (also
 when memory runs out);
 TypeError for a `case` that is not a Case, ValueError for an unknown
-`shooting` or a pass_limit that is not a 32-bit integer.)";
+`shooting` or a pass_limit that is not a 32-bit integer of at least 1.)";
 
 }  // namespace
 
@@ -446,6 +448,21 @@ void runInterruptibly(const std::function<void(const std::atomic<bool>* cancel)>
         work(cancel);
         return true;
     });
+}
+
+void runInterruptibly(double steps,
+                      const std::function<void(const std::atomic<bool>* cancel)>& work) {
+    interruptibly(!(steps <= inlineWorkLimit), [&](const std::atomic<bool>* cancel) {
+        work(cancel);
+        return true;
+    });
+}
+
+std::int32_t toPassLimit(py::handle value) {
+    std::int32_t limit = toInt32(value, "pass_limit");
+    if (limit < 1)
+        throw py::value_error("pass_limit must be at least 1, got " + std::to_string(limit));
+    return limit;
 }
 
 void bindRating(py::module_& m) {
@@ -495,6 +512,20 @@ void bindRating(py::module_& m) {
                ", correlation=" + value("correlation") + ")";
     });
 
+    // The parts of a rating pickle as getattr(rating, part), the rating
+    // pickling itself with its case, for every protocol.
+    auto partOf = [](py::object rating, const char* part) {
+        return py::make_tuple(py::module_::import("builtins").attr("getattr"),
+                              py::make_tuple(std::move(rating), part));
+    };
+    definePickling(geometry, [partOf](py::object self) {
+        return partOf(py::cast(self.cast<const GeometryView&>().object), "geometry");
+    });
+    definePickling(side, [partOf](py::object self) {
+        const auto& v = self.cast<const SideView&>();
+        return partOf(py::cast(v.object), v.prefix == "tube_" ? "tube" : "shell");
+    });
+
     py::class_<ShellSideView, SideView> shellSide(
         m, "ShellSideResult", "The shell side's heat transfer and flow quantities.");
     addViewFields(shellSide, {{"flow_area", "Flow area A_o, m2 (float | None)."},
@@ -502,11 +533,13 @@ void bindRating(py::module_& m) {
                                "Characteristic length Dh_o, m (Do in cross flow) (float | None)."},
                               {"velocity", "Velocity V_o, m/s: cross flow only, else None."}});
 
-    py::class_<ProfileView>(m, "Profile",
-                            "Node values as read-only float64 numpy arrays sharing memory with "
-                            "the Rating (no copy): location from the tube inlet end, tube-fluid "
-                            "temperature, and shell-fluid temperature (types 0, 1, 2) or "
-                            "shell-pass inlet temperature (type 3), as the report shows them.")
+    py::class_<ProfileView> profile(
+        m, "Profile",
+        "Node values as read-only float64 numpy arrays sharing memory with "
+        "the Rating (no copy): location from the tube inlet end, tube-fluid "
+        "temperature, and shell-fluid temperature (types 0, 1, 2) or "
+        "shell-pass inlet temperature (type 3), as the report shows them.");
+    profile
         .def_readonly("location", &ProfileView::location, "Node locations from the tube inlet, m.")
         .def_readonly("tube", &ProfileView::tube, "Tube-fluid temperature at each node.")
         .def_readonly("shell", &ProfileView::shell,
@@ -515,6 +548,13 @@ void bindRating(py::module_& m) {
         .def("__repr__", [](const ProfileView& p) {
             return "Profile(" + std::to_string(p.location.size()) + " nodes)";
         });
+    // The arrays' base is the Rating whose storage they view.
+    definePickling(profile, [partOf](py::object self) {
+        py::object owner = self.attr("location").attr("base");
+        if (!py::isinstance<RatingObject>(owner))
+            throw py::type_error("cannot pickle this 'hxrate.Profile' object");
+        return partOf(owner, "profile");
+    });
 
     using RatingPtr = std::shared_ptr<RatingObject>;
     py::class_<RatingObject, RatingPtr> rating(
@@ -628,10 +668,11 @@ void bindRating(py::module_& m) {
         [](py::object c, py::object values) { return ratingFromState(py::make_tuple(c, values)); },
         "Rebuilds a pickled Rating from its case and values.");
 
-    py::class_<hxrate::ShootingMap>(
+    py::class_<hxrate::ShootingMap> shootingMap(
         m, "ShootingMap",
         "The shooting of a counter-current case as an affine map: a pass started from the "
-        "shell temperature T ends at Ts_in - first_mismatch + slope*(T - Ts_in).")
+        "shell temperature T ends at Ts_in - first_mismatch + slope*(T - Ts_in).");
+    shootingMap
         .def_readonly("first_mismatch", &hxrate::ShootingMap::firstMismatch,
                       "Ts_in minus where a pass from Ts_in ends.")
         .def_readonly("slope", &hxrate::ShootingMap::slope,
@@ -645,6 +686,17 @@ void bindRating(py::module_& m) {
                    ", conductance_per_length=" +
                    std::string(py::repr(py::float_(s.conductancePerLength))) + ")";
         });
+    definePickling(shootingMap, [](py::object self) {
+        const auto& s = self.cast<const hxrate::ShootingMap&>();
+        return restoreCall(self, "shooting_map",
+                           py::make_tuple(s.firstMismatch, s.slope, s.conductancePerLength));
+    });
+    m.def(
+        "_restore_shooting_map",
+        [](double firstMismatch, double slope, double conductancePerLength) {
+            return hxrate::ShootingMap{firstMismatch, slope, conductancePerLength};
+        },
+        "Rebuilds a pickled ShootingMap from its values.");
 
     // The docstrings' first lines give the signatures with their Python types
     // (pybind11 would name the arguments converted by hand `handle`).
@@ -728,18 +780,29 @@ void bindRating(py::module_& m) {
     m.def(
         "_rate_loop_seconds",
         [](const Case& c, int repeats) {
-            py::gil_scoped_release release;
-            auto start = std::chrono::steady_clock::now();
-            for (int i = 0; i < repeats; ++i) {
-                Rating r = hxrate::rate(c);
-                if (r.shootingPasses < 0) throw std::logic_error("impossible pass count");
-            }
-            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (repeats < 0) throw py::value_error("repeats must not be negative");
+            const Case input = c;  // the Python object may change meanwhile
+            double seconds = 0;
+            hxrate::RateOptions options;
+            runInterruptibly(
+                repeats * workBound(input, options), [&](const std::atomic<bool>* cancel) {
+                    hxrate::RateOptions own = options;
+                    own.cancel = cancel;
+                    auto start = std::chrono::steady_clock::now();
+                    for (int i = 0; i < repeats && !cancel->load(); ++i) {
+                        Rating r = hxrate::rate(input, own);
+                        if (r.shootingPasses < 0) throw std::logic_error("impossible pass count");
+                    }
+                    seconds =
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                            .count();
+                });
+            return seconds;
         },
         "case"_a, "repeats"_a,
         "_rate_loop_seconds(case: Case, repeats: int) -> float\n\n"
         "Seconds taken by `repeats` calls of the library's rate() on `case` from C++, without "
-        "the GIL (for the benchmark of the call overhead).");
+        "the GIL (for the benchmark of the call overhead). Ctrl-C stops it.");
 }
 
 }  // namespace hxrate_python

@@ -46,6 +46,36 @@ struct RatingObject {
 // waits for it to return and raises KeyboardInterrupt. What `work` throws is
 // rethrown on the calling thread.
 void runInterruptibly(const std::function<void(const std::atomic<bool>* cancel)>& work);
+// The same for work of at most `steps` element steps: on the calling thread
+// (no thread started) when that is short enough not to need Ctrl-C.
+void runInterruptibly(double steps,
+                      const std::function<void(const std::atomic<bool>* cancel)>& work);
+// An upper bound of the element steps of rate(c, options); infinite for a
+// grid that no rating would march.
+double workBound(const hxrate::Case& c, const hxrate::RateOptions& options);
+// The pass_limit keyword: a 32-bit integer of at least 1 (ValueError else).
+std::int32_t toPassLimit(py::handle value);
+
+// ---- Pickling ----------------------------------------------------------------------
+
+// Gives `cls` __reduce__ and __reduce_ex__ (every protocol alike, 0 and 1
+// included) returning `reduce(self)`: a callable and its arguments.
+template <class Class, class Reduce>
+void definePickling(Class& cls, Reduce reduce) {
+    cls.def("__reduce__", reduce, "Pickling support: the restore function and the state.");
+    cls.def(
+        "__reduce_ex__", [reduce](py::object self, py::handle) { return reduce(self); },
+        "Pickling support, the same for every protocol.");
+}
+// What reduce gives for a class rebuilt by the module's _restore(kind, *state).
+inline py::tuple restoreCall(py::handle self, const char* kind, const py::tuple& state) {
+    auto module = py::module_::import(
+        py::str(py::type::of(self).attr("__module__")).cast<std::string>().c_str());
+    py::list arguments;
+    arguments.append(kind);
+    for (auto value : state) arguments.append(value);
+    return py::make_tuple(module.attr("_restore"), py::tuple(arguments));
+}
 
 // ---- Errors (bind_errors.cpp) ---------------------------------------------------
 

@@ -275,7 +275,8 @@ struct AssessOptions {
     std::optional<CaseSource> source;
     // The check that rejected the case, when `rating` is the partial one.
     std::optional<Check> rejectedBy;
-    // How the re-ratings are made (pass and storage limits).
+    // How the re-ratings are made: pass and storage limits, and the
+    // caller's stop flag (rating.cancel), looked at as rate() looks at it.
     RateOptions rating;
     // The discretisation estimate re-rates the case: 0 (none), 2 or 3 grids.
     int grids = 2;
@@ -299,7 +300,11 @@ struct Assessment {
 // Assesses a rating, whole or partial (then name the check in
 // options.rejectedBy). Re-rates the case for the discretisation estimate,
 // the shooting advice and the correlation-switch check; never throws
-// for what those re-ratings meet.
+// for what those re-ratings meet, but Cancelled when options.rating.cancel
+// is set. Throws InvalidArgument (argument "rating") when `r` cannot be a
+// rating of `c`, by rate() or rateExtended(): a quantity the case alone
+// determines (geometry, Prandtl numbers, shell flow area, mass flows, the
+// inlet temperatures of a marched rating) differs.
 Assessment assess(const Case& c, const Rating& r, const AssessOptions& options = {});
 
 }  // namespace hxrate

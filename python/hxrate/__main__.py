@@ -35,12 +35,23 @@ def _summary(rating):
     return "\n".join(lines)
 
 
+def _pass_limit(text):
+    """A --pass-limit: a whole number of at least 1."""
+    try:
+        limit = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
+    if limit < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, got {limit}")
+    return limit
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m hxrate", description=__doc__.splitlines()[0])
     parser.add_argument("path", help="case file, or a folder holding " + _CASE_FILE)
     parser.add_argument("--json", action="store_true", help="print every quantity as JSON")
     parser.add_argument("--shooting", choices=("case", "exact"), default="case")
-    parser.add_argument("--pass-limit", type=int, default=hxrate.DEFAULT_PASS_LIMIT,
+    parser.add_argument("--pass-limit", type=_pass_limit, default=hxrate.DEFAULT_PASS_LIMIT,
                         help="shooting passes before the case is rejected (default %(default)s)")
     args = parser.parse_args(argv)
 

@@ -347,7 +347,9 @@ def assess(
 ) -> Assessment:
     """Assesses a rating (or a rejection's partial one); text enables the case-text checks.
 
-    shell_wall_viscosity (mu_w, Pa s) adds Kern's wall-viscosity correction."""
+    shell_wall_viscosity (mu_w, Pa s) adds Kern's wall-viscosity correction. Raises
+    InvalidArgument when rating.case != case. Ctrl-C stops it with KeyboardInterrupt
+    within a second."""
 
 def assess_many(
     cases: list[Case],
@@ -359,14 +361,16 @@ def assess_many(
 ) -> list[Union[Assessment, Error, None]]:
     """Assesses rate_many()'s results with the GIL released once; None where nothing was rated.
 
-    Ctrl-C stops the list with KeyboardInterrupt within a second."""
+    InvalidArgument in the place of a rating of another case than its own. Ctrl-C stops
+    the list with KeyboardInterrupt within a second."""
 
 def rate(
     case: Case, *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
 ) -> Rating:
     """Rates a case; raises CaseRejected, ArithmeticFault or ResourceError.
 
-    Ctrl-C stops a long rating with KeyboardInterrupt within a second."""
+    ValueError for a pass_limit below 1. Ctrl-C stops a long rating with KeyboardInterrupt
+    within a second."""
 
 def rate_many(
     cases: list[Case], *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
@@ -388,7 +392,8 @@ def exchanger_title(type: int) -> str:
 # ---- Design closed forms (P-NTU, F, Bell-Delaware) ----
 
 class InvalidArgument(Error, ValueError):
-    """An argument outside the domain of a design function; `.argument` names it."""
+    """An argument outside the domain of a library function, or a rating assessed with another
+    case; `.argument` names it."""
 
     argument: str
 
@@ -507,7 +512,8 @@ def rate_extended(
     """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side.
 
     Besides the rating: clean and service U, over_surface_percent, target_duty and
-    allowable_fouling, the tube side of one pass and its pressure drop in Pa."""
+    allowable_fouling, the tube side of one pass and its pressure drop in Pa. Ctrl-C stops
+    it with KeyboardInterrupt within a second."""
 
 def read_case_document(path_or_text: Union[str, PathLike[str]]) -> tuple[Case, dict[str, Any]]:
     """Reads a case document (JSON text or a file): the Case and its extensions as rate_extended() keywords."""

@@ -65,6 +65,30 @@ def test_wrong_arguments():
         hxrate.assess(case, hxrate.rate(case), grids=5)
 
 
+@pytest.mark.parametrize("change, why", [
+    ({"exchanger_type": 0}, "another type, same grid and streams"),
+    ({"tube_count": 41}, "another bundle"),
+    ({"shell_inlet_temperature": 91.0}, "another inlet"),
+    ({"correction_factor": 0.4}, "the same exchanger shot otherwise: not the rating's case"),
+])
+def test_a_rating_of_another_case_is_refused(change, why):
+    case = hxrate.parse_case(EXAMPLE_TEXT)
+    other = case.replace(**change)
+    rating = hxrate.rate(case)
+    with pytest.raises(hxrate.InvalidArgument, match="not one of the case given") as refused:
+        hxrate.assess(other, rating, grids=0)
+    assert isinstance(refused.value, ValueError) and refused.value.argument == "rating", why
+    rejected = hxrate.rate_many([case.replace(correction_factor=1e6)])[0]
+    assert isinstance(rejected, hxrate.CaseRejected)
+    with pytest.raises(hxrate.InvalidArgument):
+        hxrate.assess(other.replace(correction_factor=1e6 + 1), rejected, grids=0)
+    # Item by item in a list: the refusal in the item's place.
+    got = hxrate.assess_many([case, other, case], [rating, rating, rejected], grids=0)
+    assert [type(a) for a in got] == [hxrate.Assessment, hxrate.InvalidArgument,
+                                      hxrate.InvalidArgument], why
+    assert got[1].argument == "rating"
+
+
 @pytest.mark.parametrize("wall_viscosity, corrected", [
     (None, False),  # no mu_w: Kern's drop alone, no correction formed
     (0.02, True),   # oil at 0.08 Pa s, thinner at the hot wall: phi_s above 1, the drop lowered

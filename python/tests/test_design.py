@@ -30,6 +30,8 @@ def test_published_values(call, expected, why):
         (lambda: hxrate.tema_e_p1(0.5, 1, 3), "tubePasses"),
         (lambda: hxrate.lmtd_correction(100, 40, 10, 70), "p"),
         (lambda: hxrate.bell_jc(-0.1), "crossFlowFraction"),
+        (lambda: hxrate.shells_in_series_p1(0.5, 1.0, 0), "shells"),
+        (lambda: hxrate.shells_in_series_p1(0.5, 1.0, -1), "shells"),
     ],
 )
 def test_refusals_are_value_errors_naming_the_argument(call, argument):

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import hxrate
-from conftest import CASE_FILE, RESULTS_FILE, example_text_with
+from conftest import CASE_FILE, EXAMPLES, RESULTS_FILE, example_text_with
 
 CORRELATIONS = {
     None, "laminar-duct", "turbulent-duct", "single-cylinder", "inline-bank",
@@ -85,6 +85,18 @@ def test_pass_limit_rejects_when_used_up(example):
     with pytest.raises(hxrate.CaseRejected) as caught:
         hxrate.rate(example, pass_limit=2)
     assert caught.value.check == "shooting-limit"
+
+
+@pytest.mark.parametrize("limit", [0, -1, -2**31])
+@pytest.mark.parametrize("call", [
+    lambda c, limit: hxrate.rate(c, pass_limit=limit),
+    lambda c, limit: hxrate.rate_many([c], pass_limit=limit),
+    lambda c, limit: hxrate.analyse_shooting(c, pass_limit=limit),
+    lambda c, limit: hxrate.rate_extended(c, fouling_inside=1e-4, pass_limit=limit),
+])
+def test_a_pass_limit_below_one_is_a_value_error(example, call, limit):
+    with pytest.raises(ValueError, match="pass_limit must be at least 1"):
+        call(example, limit)
 
 
 def test_exact_shooting_lands_in_a_few_passes_on_the_same_profile(example):
@@ -249,6 +261,15 @@ def test_command_line_summary(args, status, expect):
     assert expect in done.stdout
     if "--json" in args:
         assert json.loads(done.stdout)["shooting_passes"] == 10
+
+
+@pytest.mark.parametrize("limit", ["0", "-1", "x"])
+def test_command_line_refuses_a_pass_limit_below_one(limit):
+    done = subprocess.run([sys.executable, "-m", "hxrate", str(EXAMPLES / "water-oil"),
+                           "--pass-limit", limit],
+                          capture_output=True, text=True)
+    assert done.returncode == 2 and "--pass-limit" in done.stderr, done.stderr
+    assert "Traceback" not in done.stderr
 
 
 def test_command_line_rejected_and_unreadable(tmp_path):

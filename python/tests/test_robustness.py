@@ -63,6 +63,74 @@ def test_every_pickle_protocol_round_trips(example, protocol):
     assert _state(copy.deepcopy(hxrate.rate(example))) == _state(hxrate.rate(example))
 
 
+# One object of every class the module exports, pickled with every protocol
+# and reduced with __reduce_ex__(0) and (1), in a child interpreter so that
+# an abort fails the test: each round-trips to the same state or raises
+# TypeError. A class the script has no object of fails it too.
+EVERY_CLASS = textwrap.dedent("""
+    import pickle, sys, hxrate
+    from hxrate import _hxrate
+    case = hxrate.read_case(sys.argv[1])
+    rating = hxrate.rate(case)
+    assessment = hxrate.assess(case, rating, grids=0)
+    rejected = hxrate.rate_many([case.replace(baffle_count=-1)])[0]
+    objects = {
+        "Case": case, "Fluid": case.tube_fluid, "CaseField": hxrate.CASE_FIELDS[0],
+        "Rating": rating, "Geometry": rating.geometry, "SideResult": rating.tube,
+        "ShellSideResult": rating.shell, "Profile": rating.profile,
+        "ShootingMap": hxrate.analyse_shooting(case), "Assessment": assessment,
+        "AssessmentWarning": assessment.warnings[0],
+        "EShellOutlets": hxrate.tema_e_outlets(1000, 90, 2000, 20, 500, 2),
+        "CaseRejected": rejected,
+    }
+
+    def state(obj):
+        if isinstance(obj, BaseException):
+            return type(obj), str(obj), getattr(obj, "code", None)
+        if hasattr(obj, "tolist"):
+            return obj.tolist()
+        if isinstance(obj, (int, float, str, type(None), list, tuple, dict)):
+            return obj
+        return type(obj), {name: state(getattr(obj, name)) for name in dir(obj)
+                           if not name.startswith("_") and not callable(getattr(obj, name))}
+
+    for name, cls in vars(_hxrate).items():
+        if not isinstance(cls, type):
+            continue
+        obj = objects.get(name)
+        if obj is None and issubclass(cls, BaseException):
+            obj = cls("a message")
+        if type(obj) is not cls:
+            print("no object of", name)
+            continue
+        for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+            try:
+                back = pickle.loads(pickle.dumps(obj, protocol=protocol))
+            except TypeError:
+                continue
+            if state(back) != state(obj):
+                print("changed by pickling:", name, protocol)
+        for protocol in (0, 1):
+            try:
+                recipe = obj.__reduce_ex__(protocol)
+            except TypeError:
+                continue
+            rebuilt = recipe[0](*recipe[1])
+            if len(recipe) > 2 and recipe[2]:
+                rebuilt.__setstate__(recipe[2])
+            if state(rebuilt) != state(obj):
+                print("changed by __reduce_ex__:", name, protocol)
+    print("done")
+""")
+
+
+def test_pickling_any_object_of_the_module_works_or_raises_type_error():
+    done = subprocess.run([sys.executable, "-c", EVERY_CLASS, EXAMPLE],
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "done\n", done.stdout
+
+
 def test_rating_reduce_keeps_the_report(example):
     rating = hxrate.rate(example)
     rebuild, args = rating.__reduce__()
@@ -70,12 +138,20 @@ def test_rating_reduce_keeps_the_report(example):
 
 
 # A counter-current case of a million elements at a small correction factor
-# shoots for minutes; the test stops it after a moment.
+# shoots for minutes; the test stops it after a moment. The assessment of
+# three million elements re-rates them on twice as fine a grid and for the
+# shooting advice, for seconds.
 LONG_RATING = textwrap.dedent("""
     import sys, time, hxrate
-    case = hxrate.read_case(sys.argv[1]).replace(element_length=3.0e-6, correction_factor=0.00043)
+    example = hxrate.read_case(sys.argv[1])
+    case = example.replace(element_length=3.0e-6, correction_factor=0.00043)
+    fine = example.replace(element_length=1.0e-6)
+    fine_rating = hxrate.rate(fine, shooting="exact") if sys.argv[2] == "assess" else None
     call = {"rate": lambda: hxrate.rate(case),
-            "rate_many": lambda: hxrate.rate_many([case, case])}[sys.argv[2]]
+            "rate_many": lambda: hxrate.rate_many([case, case]),
+            "rate_extended": lambda: hxrate.rate_extended(case, fouling_inside=1e-4),
+            "assess": lambda: hxrate.assess(fine, fine_rating, grids=2, shooting="always"),
+            }[sys.argv[2]]
     print("started", flush=True)
     start = time.monotonic()
     try:
@@ -86,7 +162,7 @@ LONG_RATING = textwrap.dedent("""
 """)
 
 
-@pytest.mark.parametrize("call", ["rate", "rate_many"])
+@pytest.mark.parametrize("call", ["rate", "rate_many", "rate_extended", "assess"])
 def test_ctrl_c_stops_a_long_rating_within_a_second(call):
     p = subprocess.Popen([sys.executable, "-c", LONG_RATING, EXAMPLE, call],
                          stdout=subprocess.PIPE, text=True)

@@ -4,15 +4,20 @@
 #include "hxrate/assessment.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 
 #include "core/arithmetic.h"
 #include "core/assessment_warnings.h"
 #include "core/constants.h"
 #include "core/pipe_flow.h"
+#include "core/rate.h"
+#include "hxrate/design.h"
 
 namespace hxrate {
 namespace {
@@ -352,6 +357,8 @@ AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOption
                 advice = {factor, static_cast<std::int32_t>(f.passes)};
                 return advice;
             }
+        } catch (const Cancelled&) {
+            throw;
         } catch (const Error&) {
         }
     }
@@ -372,6 +379,8 @@ ShootingAdvice adviseShooting(const Case& c, const RateOptions& options) {
         AdvisedFactor advised = adviseFactor(c, *a.map, options);
         a.advisedFactor = advised.factor;
         a.advisedPasses = advised.passes;
+    } catch (const Cancelled&) {
+        throw;
     } catch (const Error&) {
     }
     return a;
@@ -394,6 +403,8 @@ GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options)
         s.tubeOutlet = r.tubeOutletTemperature;
         s.shellOutlet = r.shellOutletTemperature;
         s.solved = true;
+    } catch (const Cancelled&) {
+        throw;
     } catch (const Error& e) {
         s.failure = e.what();
     }
@@ -525,7 +536,104 @@ std::string_view severityName(Severity s) {
 
 // ---------------------------------------------------------------- the assessment
 
+namespace {
+
+bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+[[noreturn]] void refuseRating(const std::string& quantity, double held, double given) {
+    throw InvalidArgument("rating", "the rating is not one of the case given: its " + quantity +
+                                        " is " + shortNumber(held) + " where the case gives " +
+                                        shortNumber(given));
+}
+
+// Refuses `r` unless it can be a rating of `c`. The model's steps before the
+// march run again on `c` (no profile is allocated) up to the stage `r`
+// reached, and every quantity they form from the case alone, which no
+// extension changes, must come out bit for bit as `r` holds it; a marched
+// rating's inlet node and duties must be those of the case's inlet
+// temperatures and heat capacities.
+void requireRatingOf(const Case& c, const Rating& r) {
+    CaseRecords again;
+    again.input = c;
+    const Stage target = std::clamp(r.stage, Stage::geometry, Stage::resistance);
+    clearArithmeticFlags();
+    try {
+        for (const ScheduledStep& s : stepSchedule) {
+            if (again.rating.stage >= target) break;
+            runModelStep(again, s.step, std::numeric_limits<std::uint64_t>::max());
+        }
+    } catch (const CaseRejected&) {
+        // Rejected where `r`'s own case was: the quantities formed so far
+        // are compared below.
+    } catch (const Error& e) {
+        throw InvalidArgument("rating", std::string("the rating is not one of the case given: "
+                                                    "the case's own steps end in: ") +
+                                            e.what());
+    }
+    clearArithmeticFlags();
+    const Rating& o = again.rating;
+    const Stage reached = std::min(r.stage, Stage::resistance);
+    if (o.stage < reached)
+        throw InvalidArgument("rating",
+                              "the rating is not one of the case given: it reached "
+                              "stage " +
+                                  std::string(stageName(r.stage)) + ", the case is rejected at " +
+                                  std::string(stageName(o.stage)));
+    auto compare = [](const char* quantity, double held, double given) {
+        if (!sameBits(held, given)) refuseRating(quantity, held, given);
+    };
+    const Geometry &g = r.geometry, &og = o.geometry;
+    compare("element count", g.elementCount, og.elementCount);
+    compare("compartment count", static_cast<double>(g.compartmentCount),
+            static_cast<double>(og.compartmentCount));
+    compare("elements per compartment", g.elementsPerCompartment, og.elementsPerCompartment);
+    compare("baffle spacing", g.baffleSpacing, og.baffleSpacing);
+    compare("diagonal pitch", g.diagonalPitch, og.diagonalPitch);
+    compare("tube outer diameter", g.outerDiameter, og.outerDiameter);
+    compare("bundle cell size", g.bundleCellSize, og.bundleCellSize);
+    compare("wall resistance", g.wallResistance, og.wallResistance);
+    if (reached >= Stage::tubeSide)
+        compare("tube-side Prandtl number", r.tube.prandtl, o.tube.prandtl);
+    if (reached >= Stage::shellFlow) {
+        compare("shell flow area", r.shell.flowArea, o.shell.flowArea);
+        compare("shell characteristic length", r.shell.characteristicLength,
+                o.shell.characteristicLength);
+        compare("shell velocity", r.shell.velocity, o.shell.velocity);
+        compare("shell-side Prandtl number", r.shell.prandtl, o.shell.prandtl);
+    }
+    if (reached >= Stage::resistance) {
+        compare("tube mass flow", r.tubeMassFlow, o.tubeMassFlow);
+        compare("shell mass flow", r.shellMassFlow, o.shellMassFlow);
+    }
+    if (r.stage != Stage::solved || r.profile.tube.empty()) return;
+    // A march starts the tube stream at the case's inlet temperature, and
+    // the shell stream where the case's type lets it in: at node 0 for the
+    // co-current types, at the far end, within the shooting's tolerance, for
+    // the counter-current ones. The duties take both inlets as rate() does.
+    compare("tube inlet temperature", r.profile.tube.front(), c.tubeInletTemperature);
+    if (isCounterCurrent(c.exchangerType)) {
+        const double far = r.profile.shell.back();
+        if (!(std::fabs(c.shellInletTemperature - far) < shootingTolerance))
+            refuseRating("shell temperature at the far end", far, c.shellInletTemperature);
+    } else {
+        compare("shell inlet temperature", r.profile.shell.front(), c.shellInletTemperature);
+    }
+    if (r.tubeDuty)
+        compare("tube duty", *r.tubeDuty,
+                r.tubeMassFlow * c.tubeFluid.heatCapacity *
+                    (c.tubeInletTemperature - r.tubeOutletTemperature));
+    if (r.shellDuty)
+        compare("shell duty", *r.shellDuty,
+                r.shellMassFlow * c.shellFluid.heatCapacity *
+                    (r.shellOutletTemperature - c.shellInletTemperature));
+}
+
+}  // namespace
+
 Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) {
+    requireRatingOf(c, r);
     Assessment a;
     const bool solved = r.stage == Stage::solved && !options.rejectedBy;
     const bool shootingRejected =

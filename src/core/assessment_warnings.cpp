@@ -411,6 +411,8 @@ std::optional<Rating> rateToConductance(const Case& c, const RateOptions& option
         return rate(c, onePass);
     } catch (const CaseRejected& stop) {
         if (stop.partial() && reached(*stop.partial(), Stage::resistance)) return *stop.partial();
+    } catch (const Cancelled&) {
+        throw;
     } catch (const Error&) {
     }
     return std::nullopt;

@@ -253,6 +253,8 @@ void assessFouling(const Case& c, const Extensions& ext, const RateOptions& opti
     if (!ext.empty()) {
         try {
             duty = rate(c, options).tubeDuty;
+        } catch (const Cancelled&) {
+            throw;
         } catch (const Error&) {
             return;  // the case's own rating fails: no duty to meet
         }

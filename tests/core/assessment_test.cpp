@@ -8,11 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <sstream>
 
 #include "core/constants.h"
 #include "core/pipe_flow.h"
+#include "hxrate/design.h"
+#include "hxrate/extensions.h"
+#include "support/expect_error.h"
 #include "support/read_text.h"
 
 namespace hxrate {
@@ -288,6 +292,92 @@ TEST(Assessment, RejectedCaseFormsNoResults) {
     ASSERT_FALSE(x.a.triggers.empty());
     EXPECT_GT(x.a.triggers[0].value, 5e6);
     EXPECT_EQ(x.a.triggers[0].limit, 5e6);
+}
+
+// A rating is assessed only with its own case: every case the rating
+// cannot be of is refused, naming the quantity that tells them apart.
+TEST(Assessment, RefusesARatingOfAnotherCase) {
+    const Case base = parseCase(readText(HXRATE_EXAMPLE_CASE));  // counter-current
+    const Rating rating = rate(base);
+    struct Row {
+        void (*change)(Case&);
+        const char* quantity;
+        const char* why;
+    } rows[] = {
+        {[](Case& c) { c.exchangerType = 0; }, "shell inlet temperature",
+         "co-current: the shell stream enters at node 0"},
+        {[](Case& c) {
+             c.exchangerType = 3;
+             c.baffleCount = 4;
+         },
+         "compartment count", "cross flow between baffles"},
+        {[](Case& c) { c.tubeCount += 1; }, "shell flow area", "one tube more"},
+        {[](Case& c) { c.elementLength *= 2; }, "element count", "a coarser grid"},
+        {[](Case& c) { c.tubeFluid.heatCapacity *= 1.01; }, "tube-side Prandtl number",
+         "another tube fluid"},
+        {[](Case& c) { c.shellFluid.volumetricFlow *= 2; }, "shell mass flow",
+         "another shell flow"},
+        {[](Case& c) { c.tubeInletTemperature += 1; }, "tube inlet temperature",
+         "another tube inlet"},
+        {[](Case& c) { c.shellInletTemperature += 1; }, "shell temperature at the far end",
+         "another shell inlet"},
+    };
+    for (const Row& row : rows) {
+        Case other = base;
+        row.change(other);
+        auto e = testing::errorOf<InvalidArgument>([&] { assess(other, rating, noGrids()); });
+        ASSERT_TRUE(e) << row.why;
+        EXPECT_EQ(e->argument(), "rating") << row.why;
+        EXPECT_NE(std::string(e->what()).find(row.quantity), std::string::npos)
+            << row.why << ": " << e->what();
+    }
+    // A partial rating is refused for a case that gets further.
+    Case rejected = base;
+    rejected.tubeCount = 100000;  // the tubes do not fit the shell
+    auto partial = testing::errorOf<CaseRejected>([&] { rate(rejected); });
+    ASSERT_TRUE(partial && partial->partial());
+    AssessOptions options = noGrids();
+    options.rejectedBy = partial->check();
+    EXPECT_TRUE(
+        testing::errorOf<InvalidArgument>([&] { assess(base, *partial->partial(), options); }));
+    EXPECT_NO_THROW(assess(rejected, *partial->partial(), options));
+}
+
+// Whatever made the rating of the case: rate(), either shooting, a
+// rejection's partial rating, rateExtended() with any extension.
+TEST(Assessment, TakesEveryRatingOfItsOwnCase) {
+    const Case base = parseCase(readText(HXRATE_EXAMPLE_CASE));
+    Case crossFlow = base;
+    crossFlow.exchangerType = 3;
+    crossFlow.baffleCount = 4;
+    RateOptions exact;
+    exact.shooting = ShootingMethod::exact;
+    Extensions fouled, passes, shells, bell;
+    fouled.foulingInside = 1e-4;
+    passes.tubePasses = 2;
+    shells.shells = 2;
+    bell.shellSide = ShellSideMethod::bellDelaware;
+    Case slow = base;
+    slow.correctionFactor = 50;  // the shooting grows: rejected with its partial rating
+    struct Row {
+        Case c;
+        std::function<Rating()> rating;
+        const char* why;
+    } rows[] = {
+        {base, [&] { return rate(base); }, "rate()"},
+        {base, [&] { return rate(base, exact); }, "the exact shooting"},
+        {crossFlow, [&] { return rate(crossFlow); }, "cross flow"},
+        {base, [&] { return rateExtended(base, fouled).rating; }, "fouling"},
+        {base, [&] { return rateExtended(base, passes).rating; }, "two tube passes"},
+        {base, [&] { return rateExtended(base, shells).rating; }, "two shells"},
+        {crossFlow, [&] { return rateExtended(crossFlow, bell).rating; }, "Bell-Delaware"},
+        {slow, [&] { return *testing::errorOf<CaseRejected>([&] { rate(slow); })->partial(); },
+         "a rejection's partial rating"},
+    };
+    for (const Row& row : rows) {
+        Rating r = row.rating();
+        EXPECT_NO_THROW(assess(row.c, r, noGrids())) << row.why;
+    }
 }
 
 TEST(Warnings, EachSmallCaseRaisesItsCode) {

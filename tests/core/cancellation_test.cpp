@@ -6,6 +6,7 @@
 #include <bit>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,6 +73,42 @@ TEST(Cancellation, AFlagSetBeforeStopsEveryType) {
     fouled.foulingInside = 1e-4;  // an extended rating that marches itself
     EXPECT_TRUE(
         testing::errorOf<Cancelled>([&] { rateExtended(example(1, 0.1), fouled, options); }));
+}
+
+// Every call that re-rates the case passes the flag on and lets Cancelled
+// through, rather than taking it for a re-rating that failed.
+TEST(Cancellation, AFlagSetBeforeStopsEveryReRating) {
+    std::atomic<bool> flag{true};
+    RateOptions options;
+    options.cancel = &flag;
+    Extensions twoPasses;
+    twoPasses.tubePasses = 2;  // outlets by P-NTU; the case's own rating for the fouling allowed
+    const Case counter = example(1, 0.1);
+    const Case coCurrent = example(0, 0.1);
+    const Rating rated = rate(counter);
+    const Rating coRated = rate(coCurrent);
+    auto assessed = [&](const Case& c, const Rating& r, int grids, ShootingAnalysis shooting) {
+        AssessOptions a;
+        a.rating = options;
+        a.grids = grids;
+        a.shooting = shooting;
+        assess(c, r, a);
+    };
+    // Near the tube side's laminar limit: the correlation-switch check re-rates.
+    Case nearSwitch = coCurrent;
+    nearSwitch.tubeFluid.volumetricFlow *= 2250 / coRated.tube.reynolds;
+    const Rating switchRated = rate(nearSwitch);
+    struct Row {
+        std::function<void()> call;
+        const char* why;
+    } rows[] = {
+        {[&] { rateExtended(counter, twoPasses, options); }, "rateExtended's own rating"},
+        {[&] { assessed(counter, rated, 2, ShootingAnalysis::whenSlow); }, "the grid estimate"},
+        {[&] { assessed(counter, rated, 0, ShootingAnalysis::always); }, "the shooting advice"},
+        {[&] { assessed(nearSwitch, switchRated, 0, ShootingAnalysis::whenSlow); },
+         "the correlation-switch check"},
+    };
+    for (const Row& row : rows) EXPECT_TRUE(testing::errorOf<Cancelled>(row.call)) << row.why;
 }
 
 // A million elements at a small correction factor shoot for minutes.
