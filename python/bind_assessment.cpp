@@ -59,6 +59,8 @@ py::object method(const std::optional<hxrate::PressureDrop>& d) {
              : py::object(py::none());
 }
 
+}  // namespace
+
 hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
                                     std::optional<double> shellWallViscosity) {
     hxrate::AssessOptions options;
@@ -75,6 +77,8 @@ hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
     }
     return options;
 }
+
+namespace {
 
 // The rating to assess: a Rating's own, or a rejection's partial one (the
 // check then named in `options`); null for a rejection without one.

@@ -35,4 +35,5 @@ def _restore(kind, *state):
 )",
              m.attr("__dict__"));
     bindDesign(m);
+    bindVariants(m);
 }
