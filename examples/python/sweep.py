@@ -218,8 +218,9 @@ def run_on(client, base, parameters, chunk_size=None, shooting="exact", all_colu
     """The table of results of grid() items (or of their table) rated on a
     Dask client: a task per chunk of `chunk_size` variants (by default two
     chunks per worker thread: a task costs milliseconds of scheduling,
-    a variant microseconds of rating), the chunk's parameters as numpy
-    arrays, the base case scattered once; the rows come back in order."""
+    a variant microseconds of rating), the chunks' parameters (numpy
+    arrays) and the base case scattered to the workers beforehand, not
+    carried in the task graph; the rows come back in order."""
     table = parameters if isinstance(parameters, dict) else table_of(parameters)
     n = size_of(table)
     threads = sum(w["nthreads"] for w in client.scheduler_info()["workers"].values()) or 1
@@ -228,7 +229,7 @@ def run_on(client, base, parameters, chunk_size=None, shooting="exact", all_colu
     if -(-n // max(size, 1)) < threads:
         size = -(-n // threads)
     [base_on_cluster] = client.scatter([base], broadcast=True)
-    parts = chunks(table, max(size, 1))
+    parts = client.scatter(chunks(table, max(size, 1)))
     futures = client.map(rate_packed, [base_on_cluster] * len(parts), parts,
                          shooting=shooting, all_columns=all_columns, pure=False)
     return joined(table, [pickle.loads(part) for part in client.gather(futures)])
