@@ -19,8 +19,12 @@ repeated up to N; exact shooting) and prints variants per second:
             assessment (duty, both pressure drops, warnings).
 
 Each cluster figure is set against the engine computing the same columns,
-both with rate_many (and assess_many) and with rate_variants. --profile
-first prints where the time of one chunk goes in this process, one thread.
+both with rate_many (and assess_many) and with rate_variants. Beside each
+figure, the CPU time per variant of this process and the workers: on a
+machine that other jobs load, the wall-clock figures (and their ratios) vary
+from run to run, the CPU times much less. --profile first prints where the
+time of one chunk goes in this process, one thread, and what scattering the
+chunks and running as many empty tasks costs.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/sweep_bench.py [--variants 100000]
         [--chunk-size N] [--threads] [--profile]
@@ -62,25 +66,49 @@ def u_only(base, chunk):
     return hxrate.rate_variants(base, fields_of(chunk), shooting="exact")["overall_coefficient"]
 
 
+class Timed:
+    """Wall-clock seconds of a block and the CPU seconds it took in this
+    process and, with a client, in the cluster's worker processes: on a
+    loaded machine the CPU time per variant stays a fair measure when the
+    wall-clock time does not."""
+
+    def __init__(self, client=None):
+        self.client = client
+
+    def cpu(self):
+        seconds = time.process_time()
+        if self.client is not None:
+            seconds += sum(self.client.run(time.process_time).values())
+        return seconds
+
+    def __enter__(self):
+        self.start_cpu, self.start = self.cpu(), time.perf_counter()
+        return self
+
+    def __exit__(self, *failure):
+        self.seconds = time.perf_counter() - self.start
+        self.cpu_seconds = self.cpu() - self.start_cpu
+
+
 def in_threads(work, parts):
-    """Seconds for work(part) on a thread per part, and the results."""
+    """work(part) on a thread per part: the timing and the results."""
     results = [None] * len(parts)
 
     def run(i):
         results[i] = work(parts[i])
 
     pool = [threading.Thread(target=run, args=(i,)) for i in range(len(parts))]
-    start = time.perf_counter()
-    for t in pool:
-        t.start()
-    for t in pool:
-        t.join()
-    return time.perf_counter() - start, results
+    with Timed() as timed:
+        for t in pool:
+            t.start()
+        for t in pool:
+            t.join()
+    return timed, results
 
 
 def engine_objects(cases, threads=2, assess=False):
-    """Seconds for rate_many (and assess_many when `assess`) over `cases`,
-    split between `threads` threads, and the number not rated."""
+    """rate_many (and assess_many when `assess`) over `cases`, split between
+    `threads` threads: the timing and the number not rated."""
 
     def work(part):
         ratings = hxrate.rate_many(part, shooting="exact")
@@ -88,12 +116,12 @@ def engine_objects(cases, threads=2, assess=False):
             hxrate.assess_many(part, ratings, grids=0)
         return sum(isinstance(r, hxrate.Error) for r in ratings)
 
-    seconds, failed = in_threads(work, [cases[i::threads] for i in range(threads)])
-    return seconds, sum(failed)
+    timed, failed = in_threads(work, [cases[i::threads] for i in range(threads)])
+    return timed, sum(failed)
 
 
 def engine_columns(base, table, threads=2, assess=False):
-    """Seconds for rate_variants over the table, split between `threads` threads."""
+    """rate_variants over the table, split between `threads` threads: the timing."""
 
     def work(part):
         return hxrate.rate_variants(base, fields_of(part), shooting="exact", assess=assess,
@@ -108,7 +136,8 @@ def nothing(base, chunk):
 
 
 def profile(base, table, size):
-    """Microseconds per variant of each step of one chunk, one thread."""
+    """CPU microseconds per variant of each step of one chunk, one thread,
+    the least of three runs."""
     chunk = {k: v[:size] for k, v in table.items()}
     n = sweep.size_of(chunk)
     steps = {}
@@ -116,10 +145,9 @@ def profile(base, table, size):
     def step(name, work):
         best = None
         for _ in range(3):
-            start = time.perf_counter()
-            result = work()
-            seconds = time.perf_counter() - start
-            best = seconds if best is None else min(best, seconds)
+            with Timed() as timed:
+                result = work()
+            best = timed.cpu_seconds if best is None else min(best, timed.cpu_seconds)
         steps[name] = best / n * 1e6
         return result
 
@@ -149,7 +177,7 @@ def profile(base, table, size):
     packed = pickle.dumps(columns, protocol=pickle.HIGHEST_PROTOCOL)
     step("its columns unpickled", lambda: pickle.loads(packed))
     step("the columns joined to the table", lambda: sweep.joined(chunk, [columns]))
-    print(f"profile: one chunk of {n} variants, one thread, microseconds per variant")
+    print(f"profile: one chunk of {n} variants, one thread, CPU microseconds per variant")
     for name, us in steps.items():
         print(f"  {name:42s} {us:7.2f}")
 
@@ -176,24 +204,25 @@ def main():
     chunks = f"chunks of {args.chunk_size}" if args.chunk_size else "two chunks per worker thread"
     workers = "1 process, 2 threads" if args.threads else "2 processes"
     print(f"{n} variants, exact shooting, {chunks}; load average {load}")
+
+    def line(label, timed, against=()):
+        rate = n / timed.seconds
+        text = (f"{label:45s} {timed.seconds:6.2f} s {rate:8.0f} variants/s, "
+                f"CPU {timed.cpu_seconds / n * 1e6:5.1f} us/variant")
+        for name, other in against:
+            text += f"; {rate / (n / other.seconds):6.1%} of {name}"
+        print(text)
+
     cases = sweep.cases_of(base, parameters)
-    seconds, failed = engine_objects(cases)
-    objects = n / seconds
-    print(f"engine:   rate_many, 2 threads, 1 process        {seconds:7.2f} s  "
-          f"{objects:9.0f} variants/s  ({failed} not rated)")
-    seconds, _ = engine_objects(cases, assess=True)
+    objects, failed = engine_objects(cases)
+    line(f"engine:  rate_many, 2 threads ({failed} not rated)", objects)
+    objects_assessed, _ = engine_objects(cases, assess=True)
     del cases
-    objects_assessed = n / seconds
-    print(f"engine:   + assess_many                          {seconds:7.2f} s  "
-          f"{objects_assessed:9.0f} variants/s")
-    seconds = engine_columns(base, table)
-    columns = n / seconds
-    print(f"engine:   rate_variants, 2 threads, 1 process    {seconds:7.2f} s  "
-          f"{columns:9.0f} variants/s")
-    seconds = engine_columns(base, table, assess=True)
-    columns_assessed = n / seconds
-    print(f"engine:   rate_variants with the assessment      {seconds:7.2f} s  "
-          f"{columns_assessed:9.0f} variants/s")
+    line("engine:  rate_many + assess_many", objects_assessed)
+    columns = engine_columns(base, table)
+    line("engine:  rate_variants, 2 threads", columns)
+    columns_assessed = engine_columns(base, table, assess=True)
+    line("engine:  rate_variants with the assessment", columns_assessed)
 
     from dask.distributed import Client, LocalCluster
 
@@ -208,32 +237,28 @@ def main():
 
         size = args.chunk_size or -(-n // 4)
         if args.profile:
-            start = time.perf_counter()
+            with Timed(client) as timed:
+                [scattered] = client.scatter([base], broadcast=True)
+                parts = client.scatter(sweep.chunks(table, size))
+                client.gather(client.map(nothing, [scattered] * len(parts), parts, pure=False))
+            print(f"profile: the base case and {len(parts)} chunks scattered, as many empty "
+                  f"tasks run: {timed.seconds * 1e3:.1f} ms, CPU {timed.cpu_seconds * 1e3:.1f} ms")
+
+        with Timed(client) as ratings:
             [scattered] = client.scatter([base], broadcast=True)
             parts = client.scatter(sweep.chunks(table, size))
-            client.gather(client.map(nothing, [scattered] * len(parts), parts, pure=False))
-            print(f"profile: the base case and {len(parts)} chunks scattered, as many empty "
-                  f"tasks run: {(time.perf_counter() - start) * 1e3:.1f} ms")
-
-        start = time.perf_counter()
-        [scattered] = client.scatter([base], broadcast=True)
-        parts = client.scatter(sweep.chunks(table, size))
-        futures = client.map(u_only, [scattered] * len(parts), parts, pure=False)
-        coefficients = sweep.numpy.ma.concatenate(client.gather(futures))
-        seconds = time.perf_counter() - start
+            futures = client.map(u_only, [scattered] * len(parts), parts, pure=False)
+            coefficients = sweep.numpy.ma.concatenate(client.gather(futures))
         assert len(coefficients) == n
-        print(f"ratings:  LocalCluster, {workers:22s} {seconds:7.2f} s  "
-              f"{n / seconds:9.0f} variants/s  {n / seconds / objects:6.1%} of rate_many, "
-              f"{n / seconds / columns:6.1%} of rate_variants")
+        line(f"ratings: LocalCluster, {workers}", ratings,
+             [("rate_many", objects), ("rate_variants", columns)])
 
-        start = time.perf_counter()
-        rows = sweep.run_on(client, base, table, chunk_size=args.chunk_size)
-        seconds = time.perf_counter() - start
-        assert sweep.size_of(rows) == n
-        print(f"rows:     LocalCluster, {workers:22s} {seconds:7.2f} s  "
-              f"{n / seconds:9.0f} variants/s  {n / seconds / objects_assessed:6.1%} of "
-              f"rate_many + assess_many, {n / seconds / columns_assessed:6.1%} of rate_variants "
-              "with the assessment")
+        with Timed(client) as rows:
+            table_of_rows = sweep.run_on(client, base, table, chunk_size=args.chunk_size)
+        assert sweep.size_of(table_of_rows) == n
+        line(f"rows:    LocalCluster, {workers}", rows,
+             [("rate_many + assess_many", objects_assessed),
+              ("rate_variants with the assessment", columns_assessed)])
     print(f"load average {open('/proc/loadavg').read().split()[0]} at the end")
 
 
