@@ -1,9 +1,16 @@
 """hxrate.rate_variants: variants of one case named by arrays, rated (and
 assessed) as rate_many() and assess_many() rate the list of those cases."""
+import signal
+import subprocess
+import sys
+import textwrap
+import time
+
 import numpy
 import pytest
 
 import hxrate
+from conftest import CASE_FILE, EXAMPLES
 
 RATED = ["overall_coefficient", "area", "tube_outlet_temperature", "shell_outlet_temperature",
          "shooting_passes"]
@@ -96,3 +103,37 @@ def test_refuses_what_case_replace_refuses(example, variants, error, match):
 def test_no_variants_gives_empty_columns(example):
     columns = hxrate.rate_variants(example, {"tube_count": []}, assess=True)
     assert all(len(c) == 0 for c in columns.values()) and "warnings" in columns
+
+
+# A counter-current variant of a million elements at a small correction
+# factor shoots for minutes; the test stops it after a moment.
+LONG_VARIANTS = textwrap.dedent("""
+    import sys, time, hxrate
+    base = hxrate.read_case(sys.argv[1])
+    print("started", flush=True)
+    start = time.monotonic()
+    try:
+        hxrate.rate_variants(base, {"element_length": [3.0e-6, 3.0e-6],
+                                    "correction_factor": [0.00043, 0.00043]}, assess=True)
+        print("finished", flush=True)
+    except KeyboardInterrupt:
+        print("interrupted", time.monotonic() - start, flush=True)
+""")
+
+
+def test_ctrl_c_stops_it_within_a_second():
+    example = str(EXAMPLES / "water-oil" / CASE_FILE)
+    p = subprocess.Popen([sys.executable, "-c", LONG_VARIANTS, example], stdout=subprocess.PIPE,
+                         text=True)
+    try:
+        assert p.stdout.readline().strip() == "started"
+        time.sleep(1.0)
+        assert p.poll() is None, "the rating ended before it could be interrupted"
+        sent = time.monotonic()
+        p.send_signal(signal.SIGINT)
+        out = p.communicate(timeout=10)[0]
+        waited = time.monotonic() - sent
+    finally:
+        p.kill()
+    assert out.startswith("interrupted"), out
+    assert p.returncode == 0 and waited < 1.0, (p.returncode, waited)
