@@ -62,6 +62,8 @@ py::object method(const std::optional<hxrate::PressureDrop>& d) {
              : py::object(py::none());
 }
 
+}  // namespace
+
 hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
                                     std::optional<double> shellWallViscosity) {
     hxrate::AssessOptions options;
@@ -78,6 +80,8 @@ hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
     }
     return options;
 }
+
+namespace {
 
 // A Rating carries the case it rates: one of another case is refused
 // whatever the library could tell from the rating's values alone.

@@ -316,6 +316,8 @@ std::shared_ptr<RatingObject> ratingFromState(const py::tuple& state) {
 
 // ---- rate() and its relatives -----------------------------------------------
 
+}  // namespace
+
 hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimit) {
     hxrate::RateOptions options;
     if (shooting == "case")
@@ -327,6 +329,8 @@ hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimi
     options.passLimit = toPassLimit(passLimit);
     return options;
 }
+
+namespace {
 
 // Element steps (elements times passes at most) beyond which a rating runs on
 // a worker thread that Ctrl-C can stop: below it, some 0.05 s of marching at

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ struct RatingObject {
     hxrate::Case ratedCase;
     std::shared_ptr<const hxrate::Rating> rating;
 };
+
+// The options of rate() and rate_many() from their keywords; ValueError for
+// an unknown shooting or a pass_limit that is not a 32-bit integer.
+hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimit);
 
 // Runs `work` with the GIL released on a worker thread while the calling
 // thread runs Python's signal handlers: Ctrl-C sets the flag `work` is given,
@@ -102,6 +107,14 @@ void keepItemError(std::exception_ptr& error, const char* what, Work&& work) {
 // Sets the Python exception for `error` and throws py::error_already_set.
 [[noreturn]] void raise(const hxrate::Error& error, const hxrate::Case& c);
 
+// ---- Assessment (bind_assessment.cpp) -------------------------------------------
+
+// The options of assess() and assess_many() from their keywords; ValueError
+// for grids other than 0, 2, 3, an unknown shooting or a wall viscosity not
+// above 0.
+hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
+                                    std::optional<double> shellWallViscosity);
+
 // ---- One per topic file, called by the module init in this order ----------------
 
 void bindErrors(py::module_& m);      // Error and its subclasses
@@ -110,5 +123,6 @@ void bindRating(py::module_& m);      // Geometry, SideResult, Profile, Rating, 
 void bindProgram(py::module_& m);     // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
+void bindVariants(py::module_& m);    // rate_variants: many variants of one case as columns
 
 }  // namespace hxrate_python

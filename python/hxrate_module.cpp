@@ -69,5 +69,6 @@ def _restore(kind, *state):
 )",
              m.attr("__dict__"));
     bindDesign(m);
+    bindVariants(m);
     reduceEveryProtocolAsTwo(m);
 }

@@ -5,10 +5,12 @@ the trade-off a designer looks for (sweep.svg, opens in any browser).
 Each row carries the rating's main quantities (--all-columns: all of them)
 and the library's assessment: duty (a positive magnitude) and its direction
 in words, both frictional pressure drops and the codes of the warnings.
-Every Dask task rates a chunk of variants (--chunk-size, 2000 by default)
-with one rate_many and one assess_many call, building the cases on the worker
-from the base case and the parameters; shooting is exact, so that variants
-which the case-factor shooting would reject as slow are rated too.
+Every Dask task rates a chunk of variants (--chunk-size; by default two
+chunks per worker thread) with one rate_variants call: the task carries the
+chunk's parameters as numpy arrays (the base case is scattered once), the
+library builds, rates and assesses the variants without an object each and
+the task returns their columns. Shooting is exact, so that variants which
+the case-factor shooting would reject as slow are rated too.
 
 On this machine, with one single-threaded worker process per core:
 
@@ -35,6 +37,8 @@ import pickle
 import sys
 import time
 
+import numpy
+
 TOP = pathlib.Path(__file__).resolve().parents[2]
 try:
     import hxrate
@@ -45,7 +49,11 @@ except ImportError:  # not installed: take the module from the build tree
     import hxrate
 
 EXAMPLE = TOP / "examples" / "water-oil" / "48230007640350000606.txt"
-PARAMETERS = ["exchanger_type", "tube_count", "tube_flow", "shell_flow", "baffle_count"]
+# The parameters of a variant and the case field each one sets.
+FIELDS = {"exchanger_type": "exchanger_type", "tube_count": "tube_count",
+          "tube_flow": "tube_fluid.volumetric_flow", "shell_flow": "shell_fluid.volumetric_flow",
+          "baffle_count": "baffle_count"}
+PARAMETERS = list(FIELDS)
 
 
 def grid(base):
@@ -96,6 +104,23 @@ def variants(base):
         yield parameters, case_of(base, parameters)
 
 
+def table_of(parameters):
+    """grid() items as a table: one numpy array per parameter."""
+    parameters = list(parameters)
+    return {name: numpy.array([p[name] for p in parameters]) for name in PARAMETERS}
+
+
+def size_of(table):
+    return len(next(iter(table.values())))
+
+
+def rows_of(table):
+    """The rows of a table, each a dict of column to value (None where a
+    masked array holds none)."""
+    columns = [c.tolist() if isinstance(c, numpy.ndarray) else c for c in table.values()]
+    return [dict(zip(table, values)) for values in zip(*columns)]
+
+
 RATED = ["overall_coefficient", "area", "tube_outlet_temperature", "shell_outlet_temperature",
          "shooting_passes"]
 ASSESSED = ["duty", "duty_direction", "tube_pressure_drop", "shell_pressure_drop", "warnings"]
@@ -116,7 +141,8 @@ def rate_rows(batch, shooting="exact", all_columns=False):
     rate_many call and assessed by one assess_many call (no re-rating for a
     grid estimate): the rating's main quantities (all of them with
     all_columns) and the assessment's, or the reason there are none (a
-    quantity the rating did not reach is left empty)."""
+    quantity the rating did not reach is left empty). An object per case,
+    rating and assessment: rate_table() gives the main quantities faster."""
     batch = list(batch)
     cases = [case for _, case in batch]
     outcomes = hxrate.rate_many(cases, shooting=shooting)
@@ -137,55 +163,86 @@ def rate_rows(batch, shooting="exact", all_columns=False):
     return rows
 
 
-def rate_chunk(base, chunk, shooting="exact", all_columns=False):
-    """The rows of a chunk of grid parameters, the cases built where they
-    are rated: a task carries the base case and the parameters only."""
-    chunk = list(chunk)
-    return rate_rows(zip(chunk, cases_of(base, chunk)), shooting, all_columns)
+def rate_table(base, table, shooting="exact", all_columns=False):
+    """The results of the variants of `base` that a table of parameters
+    names, a column each (the parameters not repeated): outcome, check,
+    message, the rating's main quantities and the assessment's, as
+    rate_variants() gives them, the variants built, rated and assessed in
+    the library without an object each. With all_columns every quantity of
+    the rating, through rate_rows(): the cases, ratings and assessments as
+    objects, at some four times the time."""
+    if not all_columns:
+        return hxrate.rate_variants(base, {FIELDS[name]: table[name] for name in PARAMETERS},
+                                    shooting=shooting, assess=True, grids=0)
+    parameters = rows_of({name: table[name] for name in PARAMETERS})
+    rows = rate_rows(zip(parameters, cases_of(base, parameters)), shooting, all_columns)
+    columns = ["outcome", "check", "message"]
+    for row in rows:
+        columns += [k for k in row if k not in columns and k not in FIELDS]
+    return {k: [row.get(k) for row in rows] for k in columns}
 
 
-def chunks(items, size):
-    items = list(items)
-    return [items[i : i + size] for i in range(0, len(items), size)]
+def joined(parameters, parts):
+    """The table of parameters with the result columns of its chunks, in order."""
+    table = dict(parameters)
+    for name in parts[0]:
+        pieces = [part[name] for part in parts]
+        if isinstance(pieces[0], numpy.ndarray):
+            table[name] = numpy.ma.concatenate(pieces)
+        else:
+            table[name] = [value for piece in pieces for value in piece]
+    return table
+
+
+def chunks(table, size):
+    """The table cut into tables of `size` rows (one, empty, for none)."""
+    n = size_of(table)
+    return [{k: v[i : i + size] for k, v in table.items()} for i in range(0, n, size)] or [table]
 
 
 def run_serial(base, parameters, shooting="exact", all_columns=False):
-    return rate_chunk(base, list(parameters), shooting, all_columns)
+    """The table of results of grid() items (or of their table) in this process."""
+    table = parameters if isinstance(parameters, dict) else table_of(parameters)
+    return joined(table, [rate_table(base, table, shooting, all_columns)])
 
 
-def rate_packed(base, packed_chunk, shooting, all_columns):
-    """rate_chunk() on a pickled chunk, giving its rows pickled: Dask
-    serialises a list element by element, which for a few thousand rows
-    costs several times their rating; one bytes object each way does not."""
-    rows = rate_chunk(base, pickle.loads(packed_chunk), shooting, all_columns)
-    return pickle.dumps(rows, protocol=pickle.HIGHEST_PROTOCOL)
+def rate_packed(base, chunk, shooting, all_columns):
+    """rate_table() of a chunk, pickled: Dask serialises a list element by
+    element, which for the text columns costs more than pickling the
+    whole table once."""
+    return pickle.dumps(rate_table(base, chunk, shooting, all_columns),
+                        protocol=pickle.HIGHEST_PROTOCOL)
 
 
-def run_on(client, base, parameters, chunk_size=2000, shooting="exact", all_columns=False):
-    """Rates the variants on a Dask client, a chunk of `chunk_size` per task
-    (each rated by one rate_many and one assess_many call: a task per case
-    would cost far more in scheduling than in rating); rows come back in
-    order."""
-    parts = chunks(parameters, chunk_size)
-    # at least one task per worker thread, so that a short study uses them all
+def run_on(client, base, parameters, chunk_size=None, shooting="exact", all_columns=False):
+    """The table of results of grid() items (or of their table) rated on a
+    Dask client: a task per chunk of `chunk_size` variants (by default two
+    chunks per worker thread: a task costs milliseconds of scheduling,
+    a variant microseconds of rating), the chunks' parameters (numpy
+    arrays) and the base case scattered to the workers beforehand, not
+    carried in the task graph; the rows come back in order."""
+    table = parameters if isinstance(parameters, dict) else table_of(parameters)
+    n = size_of(table)
     threads = sum(w["nthreads"] for w in client.scheduler_info()["workers"].values()) or 1
-    if len(parts) < threads and len(parameters) > threads:
-        parts = chunks(parameters, -(-len(parameters) // threads))
+    # at least one task per worker thread, so that a short study uses them all
+    size = -(-n // (2 * threads)) if chunk_size is None else chunk_size
+    if -(-n // max(size, 1)) < threads:
+        size = -(-n // threads)
     [base_on_cluster] = client.scatter([base], broadcast=True)
-    packed = [pickle.dumps(part, protocol=pickle.HIGHEST_PROTOCOL) for part in parts]
-    futures = client.map(rate_packed, [base_on_cluster] * len(parts), packed,
+    parts = client.scatter(chunks(table, max(size, 1)))
+    futures = client.map(rate_packed, [base_on_cluster] * len(parts), parts,
                          shooting=shooting, all_columns=all_columns, pure=False)
-    return [row for rows in client.gather(futures) for row in pickle.loads(rows)]
+    return joined(table, [pickle.loads(part) for part in client.gather(futures)])
 
 
-def write_csv(rows, path):
-    columns = list(rows[0]) if rows else PARAMETERS + ["outcome", "check", "message"]
-    for row in rows:
-        columns += [k for k in row if k not in columns]
+def write_csv(table, path):
+    """The table as CSV, one row per variant; an empty cell where a value is
+    None or masked."""
+    columns = [c.tolist() if isinstance(c, numpy.ndarray) else c for c in table.values()]
     with open(path, "w", newline="", encoding="utf-8") as out:
-        writer = csv.DictWriter(out, columns, restval="")
-        writer.writeheader()
-        writer.writerows(rows)
+        writer = csv.writer(out)
+        writer.writerow(table)
+        writer.writerows(zip(*columns))
 
 
 LAYOUTS = {(1, 0): ("counter-current", "#1f77b4")}
@@ -193,13 +250,13 @@ LAYOUTS.update({(3, nb): (f"cross flow, {nb} baffles", colour) for nb, colour in
                 ((0, "#ff7f0e"), (2, "#2ca02c"), (4, "#d62728"), (8, "#9467bd"))})
 
 
-def plot_svg(rows, path):
-    """U against the shell-side pressure drop of every rated variant, one
-    colour per layout, as an SVG picture (log scale for the pressure drop,
-    which spans decades): the variants towards the top left transfer most
-    heat for the least pumping."""
+def plot_svg(table, path):
+    """U against the shell-side pressure drop of every rated variant of a
+    table, one colour per layout, as an SVG picture (log scale for the
+    pressure drop, which spans decades): the variants towards the top left
+    transfer most heat for the least pumping."""
     points = [(r["shell_pressure_drop"], r["overall_coefficient"],
-               (r["exchanger_type"], r["baffle_count"])) for r in rows
+               (r["exchanger_type"], r["baffle_count"])) for r in rows_of(table)
               if r["outcome"] == "rated" and r.get("shell_pressure_drop")
               and r["shell_pressure_drop"] > 0 and r.get("overall_coefficient") is not None]
     width, height, left, right, top, bottom = 760, 480, 70, 190, 40, 50
@@ -258,8 +315,8 @@ def main():
                         help="local worker processes (one thread each)")
     parser.add_argument("--scheduler", help="address of a running scheduler, tcp://HOST:8786")
     parser.add_argument("--limit", type=int, help="rate only the first LIMIT variants")
-    parser.add_argument("--chunk-size", type=int, default=2000,
-                        help="variants per Dask task (default 2000)")
+    parser.add_argument("--chunk-size", type=int,
+                        help="variants per Dask task (default: two tasks per worker thread)")
     parser.add_argument("--shooting", choices=["exact", "case"], default="exact",
                         help="shooting of the counter-current types (default exact)")
     parser.add_argument("--all-columns", action="store_true",
@@ -268,7 +325,7 @@ def main():
     parser.add_argument("--plot", default="sweep.svg",
                         help="SVG picture of U against shell-side pressure drop (default sweep.svg)")
     args = parser.parse_args()
-    if args.chunk_size < 1:
+    if args.chunk_size is not None and args.chunk_size < 1:
         parser.error("--chunk-size must be at least 1")
 
     from dask.distributed import Client, LocalCluster
@@ -282,28 +339,27 @@ def main():
                                host="127.0.0.1", dashboard_address=None)
         client = Client(cluster)
     start = time.perf_counter()
-    rows = run_on(client, base, parameters, args.chunk_size, args.shooting, args.all_columns)
+    table = run_on(client, base, parameters, args.chunk_size, args.shooting, args.all_columns)
     seconds = time.perf_counter() - start
     workers = len(client.scheduler_info()["workers"])
     client.close()
-    write_csv(rows, args.output)
-    plot_svg(rows, args.plot)
+    write_csv(table, args.output)
+    plot_svg(table, args.plot)
     outcomes = {}
-    for row in rows:
-        outcomes[row["outcome"]] = outcomes.get(row["outcome"], 0) + 1
-    print(f"{len(rows)} cases in {seconds:.2f} s on {workers} workers: {outcomes}; "
+    for outcome in table["outcome"]:
+        outcomes[outcome] = outcomes.get(outcome, 0) + 1
+    print(f"{size_of(table)} cases in {seconds:.2f} s on {workers} workers: {outcomes}; "
           f"rows in {args.output}, U against shell-side pressure drop in {args.plot}")
     try:
         import pandas
     except ImportError:
         return
-    if not rows:
+    if not size_of(table):
         return
-    table = pandas.DataFrame(rows)
-    rated = table[table.outcome == "rated"]
+    frame = pandas.DataFrame(table)
+    rated = frame[frame.outcome == "rated"]
     print(rated.groupby("exchanger_type")[["overall_coefficient", "tube_outlet_temperature",
                                           "tube_pressure_drop", "shell_pressure_drop"]].describe().T)
-
 
 if __name__ == "__main__":
     main()

@@ -124,3 +124,8 @@ __all__ += [
     "tema_e_outlets",
     "tema_e_p1",
 ]
+
+# Many variants of one case rated at once, the results as columns (sweeps).
+from ._hxrate import rate_variants  # noqa: E402
+
+__all__ += ["rate_variants"]

@@ -377,6 +377,23 @@ def rate_many(
 ) -> list[Union[Rating, Error]]:
     """Rates every case with the GIL released once; errors stand in place of ratings."""
 
+def rate_variants(
+    base: Case,
+    variants: dict[str, npt.ArrayLike],
+    *,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+    assess: bool = False,
+    grids: Literal[0, 2, 3] = 2,
+) -> dict[str, Union[list[Optional[str]], np.ma.MaskedArray[Any, Any]]]:
+    """Rates (and with assess assesses) variants of base named by arrays of CASE_FIELDS values.
+
+    One row per variant, as columns: outcome, check, message (lists of str), then
+    overall_coefficient, area, tube_outlet_temperature, shell_outlet_temperature and
+    shooting_passes (masked where not rated); with assess also duty, tube_pressure_drop,
+    shell_pressure_drop (masked where not formed), duty_direction and warnings (None where
+    there is no assessment). Ctrl-C stops it with KeyboardInterrupt within a second."""
+
 def analyse_shooting(case: Case, *, pass_limit: int = 10000) -> ShootingMap:
     """Two passes of a counter-current case's march, as an affine map."""
 

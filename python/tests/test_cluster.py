@@ -26,15 +26,22 @@ def test_local_cluster_gives_exactly_the_serial_results():
     parameters = list(sweep.grid(base))[::14][:200]
     for i in (3, 150):
         parameters.insert(i, dict(parameters[i], baffle_count=-1))
-    serial = sweep.run_serial(base, parameters)
+    serial = sweep.rows_of(sweep.run_serial(base, parameters))
     assert {row["outcome"] for row in serial} == {"rated", "rejected"}, "rows of both kinds"
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                   host="127.0.0.1", dashboard_address=None) as cluster:
         with distributed.Client(cluster) as client:
             assert all(a.startswith("tcp://127.0.0.1:") for a in client.scheduler_info()["workers"])
-            on_cluster = sweep.run_on(client, base, parameters, chunk_size=25)
-            assert sweep.run_on(client, base, parameters[:30], chunk_size=1000) == serial[:30]
+            on_cluster = sweep.rows_of(sweep.run_on(client, base, parameters, chunk_size=25))
+            assert sweep.rows_of(sweep.run_on(client, base, parameters[:30])) == serial[:30]
+            everything = sweep.rows_of(sweep.run_on(client, base, parameters[:40],
+                                                    all_columns=True))
+            assert sweep.rows_of(sweep.run_on(client, base, [])) == []
     assert on_cluster == serial
+    # all the rating's columns, through rate_many and assess_many: the shared
+    # columns as rate_variants gives them
+    assert all(len(full) > len(row) and {k: full[k] for k in row} == row
+               for full, row in zip(everything, serial[:40]))
 
 
 def test_exact_shooting_rates_the_variants_slow_case_factor_shooting_rejects(tmp_path):
@@ -43,17 +50,26 @@ def test_exact_shooting_rates_the_variants_slow_case_factor_shooting_rejects(tmp
 
     base = hxrate.read_case(sweep.EXAMPLE)
     items = list(sweep.variants(base))
-    slow = [item for item, r in zip(items, hxrate.rate_many([c for _, c in items]))
+    slow = [p for (p, _), r in zip(items, hxrate.rate_many([c for _, c in items]))
             if isinstance(r, hxrate.CaseRejected) and r.check in ("shooting-grows", "shooting-limit")]
     assert slow, "the example's grid holds variants the case-factor shooting rejects"
-    rows = sweep.rate_rows(slow)
-    assert {row["outcome"] for row in rows} == {"rated"}
-    assert all(row["overall_coefficient"] > 0 and row["shell_pressure_drop"] > 0 for row in rows)
-    picture = tmp_path / "sweep.svg"
-    sweep.plot_svg(rows + sweep.rate_rows([({**slow[0][0], "baffle_count": -1},
-                                            slow[0][1].replace(baffle_count=-1))]), picture)
+    table = sweep.run_serial(base, slow + [{**slow[0], "baffle_count": -1}])
+    rows = sweep.rows_of(table)
+    assert [row["outcome"] for row in rows] == ["rated"] * len(slow) + ["rejected"]
+    assert all(row["overall_coefficient"] > 0 and row["shell_pressure_drop"] > 0
+               for row in rows[:-1])
+    picture, csv_file = tmp_path / "sweep.svg", tmp_path / "sweep.csv"
+    sweep.plot_svg(table, picture)
     text = picture.read_text()
-    assert text.startswith("<svg") and text.count("<circle") == len(rows) + len(sweep.LAYOUTS)
+    assert text.startswith("<svg") and text.count("<circle") == len(slow) + len(sweep.LAYOUTS)
+    sweep.write_csv(table, csv_file)
+    lines = csv_file.read_text().splitlines()
+    assert lines[0].split(",") == list(table) and len(lines) == len(rows) + 1
+    # the rejected variant: its outcome, and empty cells for the quantities it has not
+    cells = dict(zip(table, lines[-1].split(",")))
+    assert [cells[k] for k in ("outcome", "check", "message")] == [
+        "rejected", "baffle-count-minus-one", "Baffle count of -1 is not allowed"]
+    assert [cells[k] for k in sweep.RATED + ["duty"]] == [""] * (len(sweep.RATED) + 1)
 
 
 def test_rejected_cases_become_rows():
