@@ -211,7 +211,7 @@ void checkBellDelawareGeometry(const BellDelawareGeometry& g, const BellDelaware
     requireFinite(n.bundleToShellClearance, Lbb, m);
     if (Lbb < 0) refuseBound(n.bundleToShellClearance, Lbb, m, "must not be below 0");
     const double LbbBound = 2 * Bc * Ds - Do;
-    if (!(Lbb < LbbBound))
+    if (!(Ds - Lbb - Do > Ds * (1 - 2 * Bc)))  // as the rating forms Dctl
         refuseBound(n.bundleToShellClearance, Lbb, m,
                     "must be below 2 Bc Ds - Do = " + refusalNumber(LbbBound) + m +
                         ", or the baffle cut (" + refusalNumber(Bc) +
@@ -237,16 +237,24 @@ void checkBellDelawareGeometry(const BellDelawareGeometry& g, const BellDelaware
                         std::string(Ltp - Do < Do ? "the ligament between the holes, Ltp - Do = "
                                                   : "the tube outer diameter ") +
                         refusalNumber(LtbBound) + m);
-    // The tubes in one window must leave it a flow area.
+    // The tubes in one window must leave it a flow area, Sw = Swg - Ntw pi Do^2/4
+    // formed as the rating forms it.
     clearArithmeticFlags();
     const Window w = windowOf(Ds, Bc, Ds - Lbb - Do);
     const double Swg = Ds * Ds / 8 * (w.thetaDs - std::sin(w.thetaDs));
-    const double most = Swg / (w.fraction * (pi * Do * Do / 4));
+    const double Ntw = w.fraction * g.tubeCount;
+    const double Sw = Swg - Ntw * pi * Do * Do / 4;
     checkArithmetic("Bell-Delaware window");
-    if (!(g.tubeCount < most))
-        throw InvalidArgument(n.tubeCount, n.tubeCount + " " + std::to_string(g.tubeCount) +
-                                               " fills the baffle window: it must be below " +
-                                               refusalNumber(most) + " at this cut and pitch");
+    if (!(Sw > 0)) {
+        std::string message = n.tubeCount + " " + std::to_string(g.tubeCount) +
+                              " fills the baffle window, which holds a fraction " +
+                              refusalNumber(w.fraction) + " of the tubes";
+        if (w.fraction > 0)
+            message += ": it must be below " +
+                       refusalNumber(Swg / (w.fraction * (pi * Do * Do / 4))) +
+                       " at this cut and diameter";
+        throw InvalidArgument(n.tubeCount, message);
+    }
 }
 
 // The longest length a tube runs between two supports. A tube in a window
