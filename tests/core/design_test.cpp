@@ -192,7 +192,10 @@ TEST(BellDelaware, RefusesGeometryPastItsBounds) {
          "Ltp - Do = 0.006 m", "a hole wider than the pitch"},
         {[](auto& g) { g.tubeToBaffleClearance = 0.0061; }, "tubeToBaffleClearance",
          "Ltp - Do = 0.006 m", "no ligament left, just past the bound"},
-        {[](auto& g) { g.tubePitch = 0.05, g.tubeToBaffleClearance = 0.02; },
+        {[](auto& g) {
+             g.tubePitch = 0.05;
+             g.tubeToBaffleClearance = 0.02;
+         },
          "tubeToBaffleClearance", "the tube outer diameter 0.019 m", "a hole of twice the tube"},
         {[](auto& g) { g.tubeToBaffleClearance = -1e-4; }, "tubeToBaffleClearance",
          "not be below 0", "negative"},
@@ -300,7 +303,10 @@ TEST(BellDelaware, ExtendedRatingNamesTheDocumentsField) {
          "extensions.baffles.outlet_baffle_spacing", "does not fit", "outlet given alone"},
         {[](Case&, auto& b) { b.outletBaffleSpacing = 0.0; },
          "extensions.baffles.outlet_baffle_spacing", "above 0", "zero end spacing"},
-        {[](Case& c, auto& b) { c.shellInnerDiameter = 0.09, b.bundleToShellClearance.reset(); },
+        {[](Case& c, auto& b) {
+             c.shellInnerDiameter = 0.09;
+             b.bundleToShellClearance.reset();
+         },
          "extensions.baffles.bundle_to_shell_clearance", "(the default",
          "the 12 mm default in a 90 mm shell"},
         {[](Case& c, auto&) { c.transversePitch = 0.03; }, "case.transverse_pitch",
