@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hxrate/case.h"
+#include "hxrate/design.h"
 #include "hxrate/errors.h"
 #include "hxrate/rating.h"
 
@@ -284,6 +285,14 @@ struct AssessOptions {
     // mu_w of the shell fluid at the wall, Pa s: Kern's shell-side drop is
     // then also given with the wall-viscosity correction.
     std::optional<double> shellWallViscosity;
+    // Whether `r` is a rating with extensions (rateExtended with non-empty
+    // Extensions): the correlation-switch check of the program's
+    // correlations, whose re-ratings know only the case, is then not made.
+    bool withExtensions = false;
+    // The Bell-Delaware shell side that rating used (ExtendedRating::
+    // bellDelaware): a Reynolds number near its laminar/turbulent hand-over at
+    // Re = 100 is a correlation-switch warning of its own.
+    std::optional<BellDelawareResult> bellDelaware;
 };
 
 // What the library says about a rated case beyond the rating.

@@ -171,8 +171,12 @@ struct BellDelawareResult {
     double idealWindowDrop = 0;     // dP_wi, one ideal window
     double crossFlowDrop = 0;       // (Nb - 1) dP_bi Rb Rl
     double windowDrop = 0;          // Nb dP_wi Rl
-    double endZoneDrop = 0;         // 2 dP_bi (1 + Ntcw/Ntcc) Rb Rs
-    double pressureDrop = 0;        // the sum
+    // Nb dP_wi Rl by the window-drop form not used (eq. 23 from Re = 100 on,
+    // eq. 22 below): what the drop becomes across the hand-over. Absent
+    // where that form faults.
+    std::optional<double> otherFormWindowDrop;
+    double endZoneDrop = 0;   // 2 dP_bi (1 + Ntcw/Ntcc) Rb Rs
+    double pressureDrop = 0;  // the sum
 };
 
 // The Bell-Delaware shell side of one E shell. Throws InvalidArgument for a

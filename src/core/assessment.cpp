@@ -668,7 +668,8 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     if (options.source) add(checkCaseText(options.text, *options.source));
     add(checkCaseValues(c, r));
     add(checkRating(c, r, a.thermal));
-    add(checkCorrelationSwitch(c, r, options.rating));
+    if (!options.withExtensions) add(checkCorrelationSwitch(c, r, options.rating));
+    if (options.bellDelaware) add(checkBellDelawareHandOver(*options.bellDelaware));
     add(checkPressureDrop(a.shellPressureDrop));
     add(checkNumerics(c, r, a.discretisation, a.shooting, shootingRejected));
     std::stable_sort(a.warnings.begin(), a.warnings.end(),

@@ -559,6 +559,30 @@ std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
     return out;
 }
 
+// ---------------------------------------------------------------- Bell-Delaware hand-over
+
+std::vector<Warning> checkBellDelawareHandOver(const BellDelawareResult& bd) {
+    std::vector<Warning> out;
+    const double Re = bd.reynolds, limit = k::bellLaminarReynolds;
+    // The same nearness as the program's own boundaries: 90 <= Re <= 110.
+    if (!(std::fabs(Re / limit - 1) <= limits::switchProximity)) return out;
+    const bool laminar = Re < limit;
+    std::string message = "Bell-Delaware shell side: Reynolds number " + num(Re) + " is within " +
+                          num(std::fabs(Re / limit - 1) * 100) + " % of " + num(limit) +
+                          ", where the laminar forms of the window drop (HEDH 3.3.5, eq. 23) and "
+                          "of Jb, Js, Jr, Rb, Rs give way to the turbulent ones (the " +
+                          (laminar ? "laminar" : "turbulent") + " forms were used)";
+    std::vector<WarningValue> values{{"Re", Re}, {"limit", limit}, {"window_drop", bd.windowDrop}};
+    if (bd.otherFormWindowDrop) {
+        message += "; the window drop is " + num(bd.windowDrop) + " Pa, by the " +
+                   (laminar ? "turbulent" : "laminar") + " form it would be " +
+                   num(*bd.otherFormWindowDrop) + " Pa";
+        values.push_back({"window_drop_other", *bd.otherFormWindowDrop});
+    }
+    out.push_back({"correlation-switch", Severity::warning, message, 16, std::move(values)});
+    return out;
+}
+
 std::vector<Warning> checkPressureDrop(const std::optional<PressureDrop>& shell) {
     std::vector<Warning> out;
     if (!shell || shell->frictionSource != FrictionSource::kernFit) return out;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hxrate/assessment.h"
+#include "hxrate/design.h"
 
 namespace hxrate {
 
@@ -31,6 +32,9 @@ std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSu
 // A correlation branch boundary near the case across which U jumps.
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
                                             const RateOptions& options);
+// A Bell-Delaware shell side near Re = 100, where its laminar forms give
+// way to the turbulent ones and the window drop jumps.
+std::vector<Warning> checkBellDelawareHandOver(const BellDelawareResult& bd);
 // Kern's friction outside its fit.
 std::vector<Warning> checkPressureDrop(const std::optional<PressureDrop>& shell);
 std::vector<Warning> checkNumerics(const Case& c, const Rating& r, const Discretisation& d,

@@ -3,10 +3,15 @@
 // flow, with the fits of Taborek in the Heat Exchanger Design Handbook
 // (HEDH 1983, section 3.3.5; the same fits as Serth, Process Heat Transfer,
 // 2007, ch. 6, and Kakac and Liu, Heat Exchangers, 2002, ch. 8).
+#include "core/bell_delaware.h"
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "core/arithmetic.h"
+#include "core/constants.h"
 #include "hxrate/design.h"
 
 namespace hxrate {
@@ -27,8 +32,7 @@ void requireNonNegative(double x, const char* argument) {
 }
 
 constexpr double pi = 3.14159265358979323846;
-// Below this ideal-bank Reynolds number the laminar forms apply.
-constexpr double laminarReynolds = 100;
+constexpr double laminarReynolds = k::bellLaminarReynolds;
 
 // One Reynolds-number range of the ideal-bank fits:
 // j = a1 (1.33/(Ltp/Do))^a Re^a2, a = a3/(1 + 0.14 Re^a4), and
@@ -127,7 +131,150 @@ double bypassTerm(double Fsbp, double Nss, double Nc) {
     return Fsbp * (1 - std::cbrt(2 * rss));
 }
 
+// The window geometry both the check and the rating form: the angles of the
+// cut at the shell and at the circle through the outer tube centres.
+struct Window {
+    double thetaDs, thetaCtl, fraction;
+};
+Window windowOf(double Ds, double Bc, double Dctl) {
+    Window w;
+    w.thetaDs = 2 * std::acos(1 - 2 * Bc);
+    w.thetaCtl = 2 * std::acos(Ds * (1 - 2 * Bc) / Dctl);
+    w.fraction = w.thetaCtl / (2 * pi) - std::sin(w.thetaCtl) / (2 * pi);
+    return w;
+}
+
+// "NAME V m must be WHAT B m".
+[[noreturn]] void refuseBound(const std::string& name, double value, const char* unit,
+                              const std::string& bound) {
+    throw InvalidArgument(name, name + " " + refusalNumber(value) + unit + " " + bound);
+}
+
+void requireFinite(const std::string& name, double value, const char* unit) {
+    if (!std::isfinite(value)) refuseBound(name, value, unit, "must be a finite value");
+}
+
 }  // namespace
+
+std::string refusalNumber(double x) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.6g", x);
+    return buffer;
+}
+
+void checkBellDelawareGeometry(const BellDelawareGeometry& g, const BellDelawareNames& n) {
+    const char* m = " m";
+    const double Ds = g.shellDiameter, Do = g.tubeOuterDiameter, Ltp = g.tubePitch;
+    requireFinite(n.shellDiameter, Ds, m);
+    if (!(Ds > 0)) refuseBound(n.shellDiameter, Ds, m, "must be above 0");
+    requireFinite(n.tubeOuterDiameter, Do, m);
+    if (!(Do > 0)) refuseBound(n.tubeOuterDiameter, Do, m, "must be above 0");
+    if (!(Do < Ds))
+        refuseBound(n.tubeOuterDiameter, Do, m,
+                    "must be below the shell diameter " + refusalNumber(Ds) + m);
+    requireFinite(n.tubePitch, Ltp, m);
+    if (!(Ltp > Do))
+        refuseBound(n.tubePitch, Ltp, m,
+                    "must exceed the tube outer diameter " + refusalNumber(Do) + m);
+    if (!(Ltp < Ds))
+        refuseBound(n.tubePitch, Ltp, m,
+                    "must be below the shell diameter " + refusalNumber(Ds) + m);
+    if (g.layoutAngle != 30 && g.layoutAngle != 45 && g.layoutAngle != 90)
+        throw InvalidArgument(n.layoutAngle, n.layoutAngle + " " + std::to_string(g.layoutAngle) +
+                                                 " must be 30, 45 or 90 degrees");
+    if (g.tubeCount < 1)
+        throw InvalidArgument(
+            n.tubeCount, n.tubeCount + " " + std::to_string(g.tubeCount) + " must be at least 1");
+    if (g.baffleCount < 1)
+        throw InvalidArgument(n.baffleCount, n.baffleCount + " " + std::to_string(g.baffleCount) +
+                                                 " must be at least 1");
+    if (g.sealingStripPairs < 0)
+        throw InvalidArgument(n.sealingStripPairs, n.sealingStripPairs + " " +
+                                                       std::to_string(g.sealingStripPairs) +
+                                                       " must not be negative");
+    // Taborek's Jc fit holds for cuts of 15 to 45 % of Ds (HEDH 3.3.5).
+    const double Bc = g.baffleCut;
+    if (!(Bc >= 0.15 && Bc <= 0.45))
+        refuseBound(n.baffleCut, Bc, "", "must lie between 0.15 and 0.45 (a fraction of Ds)");
+    requireFinite(n.centralBaffleSpacing, g.centralBaffleSpacing, m);
+    if (!(g.centralBaffleSpacing > 0))
+        refuseBound(n.centralBaffleSpacing, g.centralBaffleSpacing, m, "must be above 0");
+    for (auto [name, spacing] : {std::pair{&n.inletBaffleSpacing, g.inletBaffleSpacing},
+                                 std::pair{&n.outletBaffleSpacing, g.outletBaffleSpacing}}) {
+        requireFinite(*name, spacing, m);
+        if (spacing < 0) refuseBound(*name, spacing, m, "must not be below 0");
+    }
+    // The cut must reach past the circle through the outer tube centres,
+    // Dctl = Ds - Lbb - Do > Ds (1 - 2 Bc), or no tube stands in the window
+    // (the window angle at Dctl has no cosine) and no row is crossed there.
+    const double Lbb = g.bundleToShellClearance;
+    requireFinite(n.bundleToShellClearance, Lbb, m);
+    if (Lbb < 0) refuseBound(n.bundleToShellClearance, Lbb, m, "must not be below 0");
+    const double LbbBound = 2 * Bc * Ds - Do;
+    if (!(Ds - Lbb - Do > Ds * (1 - 2 * Bc)))  // as the rating forms Dctl
+        refuseBound(n.bundleToShellClearance, Lbb, m,
+                    "must be below 2 Bc Ds - Do = " + refusalNumber(LbbBound) + m +
+                        ", or the baffle cut (" + refusalNumber(Bc) +
+                        " of Ds) does not reach the outer tubes");
+    // The baffle's rim, at (Ds - Lsb)/2, must reach past the outer tube
+    // centres at Dctl/2 to hold those tubes: Lsb < Ds - Dctl = Lbb + Do.
+    const double Lsb = g.shellToBaffleClearance;
+    requireFinite(n.shellToBaffleClearance, Lsb, m);
+    if (Lsb < 0) refuseBound(n.shellToBaffleClearance, Lsb, m, "must not be below 0");
+    if (!(Lsb < Lbb + Do))
+        refuseBound(n.shellToBaffleClearance, Lsb, m,
+                    "must be below Lbb + Do = " + refusalNumber(Lbb + Do) + m +
+                        ", or the baffle does not reach the outer tubes");
+    // A hole of Do + Ltb leaves a ligament to its neighbour only below the
+    // pitch, and guides its tube only below 2 Do.
+    const double Ltb = g.tubeToBaffleClearance;
+    requireFinite(n.tubeToBaffleClearance, Ltb, m);
+    if (Ltb < 0) refuseBound(n.tubeToBaffleClearance, Ltb, m, "must not be below 0");
+    const double LtbBound = std::min(Ltp - Do, Do);
+    if (!(Ltb < LtbBound))
+        refuseBound(n.tubeToBaffleClearance, Ltb, m,
+                    "must be below " +
+                        std::string(Ltp - Do < Do ? "the ligament between the holes, Ltp - Do = "
+                                                  : "the tube outer diameter ") +
+                        refusalNumber(LtbBound) + m);
+    // The tubes in one window must leave it a flow area, Sw = Swg - Ntw pi Do^2/4
+    // formed as the rating forms it.
+    clearArithmeticFlags();
+    const Window w = windowOf(Ds, Bc, Ds - Lbb - Do);
+    const double Swg = Ds * Ds / 8 * (w.thetaDs - std::sin(w.thetaDs));
+    const double Ntw = w.fraction * g.tubeCount;
+    const double Sw = Swg - Ntw * pi * Do * Do / 4;
+    checkArithmetic("Bell-Delaware window");
+    if (!(Sw > 0)) {
+        std::string message = n.tubeCount + " " + std::to_string(g.tubeCount) +
+                              " fills the baffle window, which holds a fraction " +
+                              refusalNumber(w.fraction) + " of the tubes";
+        if (w.fraction > 0)
+            message += ": it must be below " +
+                       refusalNumber(Swg / (w.fraction * (pi * Do * Do / 4))) +
+                       " at this cut and diameter";
+        throw InvalidArgument(n.tubeCount, message);
+    }
+}
+
+// The longest length a tube runs between two supports. A tube in a window
+// passes every other segmental baffle, so it spans two spacings: the two
+// central ones, or an end spacing and the central one beside it (with one
+// baffle, both end spacings). TEMA (9th ed., 2007) RCB-4.52 counts the
+// unsupported span of segmentally baffled tubes this way.
+double longestUnsupportedSpan(int baffles, double Lbi, double Lbc, double Lbo) {
+    if (baffles == 1) return Lbi + Lbo;
+    return std::max({Lbi + Lbc, 2 * Lbc, Lbc + Lbo});
+}
+
+// Diametral tube-hole clearance; TEMA (9th ed., 2007) RCB-4.2: 1/32 in over
+// the tube where the longest unsupported span is 36 in or less or the tube
+// is over 1 1/4 in OD, 1/64 in where the span exceeds 36 in for tubes of
+// 1 1/4 in OD and smaller (a long span needs the closer hole).
+double temaTubeToBaffleClearance(double Do, double span) {
+    bool close = !(Do > k::closeHoleLargestTube) && span > k::closeHoleShortestSpan;
+    return close ? k::closeTubeHoleClearance : k::tubeHoleClearance;
+}
 
 namespace bell {
 
@@ -241,30 +388,13 @@ double rs(double centralSpacing, double inletSpacing, double outletSpacing, doub
 
 BellDelawareResult bellDelawareShellSide(const BellDelawareGeometry& g, const ShellStream& s,
                                          const BellDelawareFactors& imposed) {
-    requirePositive(g.shellDiameter, "shellDiameter");
-    requirePositive(g.tubeOuterDiameter, "tubeOuterDiameter");
-    requirePositive(g.centralBaffleSpacing, "centralBaffleSpacing");
-    requireNonNegative(g.inletBaffleSpacing, "inletBaffleSpacing");
-    requireNonNegative(g.outletBaffleSpacing, "outletBaffleSpacing");
-    requireNonNegative(g.shellToBaffleClearance, "shellToBaffleClearance");
-    requireNonNegative(g.tubeToBaffleClearance, "tubeToBaffleClearance");
-    requireNonNegative(g.bundleToShellClearance, "bundleToShellClearance");
-    if (!(g.tubePitch > g.tubeOuterDiameter) || !std::isfinite(g.tubePitch))
-        refuse("tubePitch", "the tube pitch must exceed the tube diameter");
-    if (!(g.baffleCut >= 0.15 && g.baffleCut <= 0.45))
-        refuse("baffleCut", "the baffle cut must lie between 0.15 and 0.45 of Ds");
-    if (g.tubeCount < 1) refuse("tubeCount", "the tube count must be at least 1");
-    if (g.baffleCount < 1) refuse("baffleCount", "the baffle count must be at least 1");
-    if (g.sealingStripPairs < 0)
-        refuse("sealingStripPairs", "sealing-strip pairs must not be negative");
+    checkBellDelawareGeometry(g, BellDelawareNames{});
     requirePositive(s.massFlow, "massFlow");
     requirePositive(s.density, "density");
     requirePositive(s.viscosity, "viscosity");
     requirePositive(s.heatCapacity, "heatCapacity");
     requirePositive(s.conductivity, "conductivity");
     if (s.wallViscosity) requirePositive(*s.wallViscosity, "wallViscosity");
-    const BankLayout& layout = layoutOf(g.layoutAngle);
-    (void)layout;
 
     const double Ds = g.shellDiameter, Do = g.tubeOuterDiameter, Ltp = g.tubePitch;
     const double Bc = g.baffleCut, Lbc = g.centralBaffleSpacing;
@@ -275,8 +405,6 @@ BellDelawareResult bellDelawareShellSide(const BellDelawareGeometry& g, const Sh
     const int Nb = g.baffleCount;
     const double Dotl = Ds - Lbb;   // outer tube limit
     const double Dctl = Dotl - Do;  // diameter of the circle through the outer tube centres
-    if (!(Dctl > Ds * (1 - 2 * Bc)))
-        refuse("bundleToShellClearance", "the baffle cut must reach into the bundle");
 
     clearArithmeticFlags();
     BellDelawareResult r;
@@ -284,9 +412,9 @@ BellDelawareResult bellDelawareShellSide(const BellDelawareGeometry& g, const Sh
     double Lpp = g.layoutAngle == 30 ? 0.866 * Ltp : g.layoutAngle == 45 ? 0.707 * Ltp : Ltp;
     double LtpEff = g.layoutAngle == 45 ? 0.707 * Ltp : Ltp;
     // Window geometry: angles of the cut at the shell and at the tube centres.
-    double thetaDs = 2 * std::acos(1 - 2 * Bc);
-    double thetaCtl = 2 * std::acos(Ds * (1 - 2 * Bc) / Dctl);
-    r.windowFraction = thetaCtl / (2 * pi) - std::sin(thetaCtl) / (2 * pi);
+    const Window w = windowOf(Ds, Bc, Dctl);
+    const double thetaDs = w.thetaDs;
+    r.windowFraction = w.fraction;
     r.crossFlowFraction = 1 - 2 * r.windowFraction;
     double Ntw = r.windowFraction * Ntt;
     r.crossFlowArea = Lbc * (Lbb + Dctl / LtpEff * (Ltp - Do));
@@ -336,23 +464,34 @@ BellDelawareResult bellDelawareShellSide(const BellDelawareGeometry& g, const Sh
     r.idealCrossFlowDrop =
         2 * r.idealF * r.crossFlowRows * G * G / s.density / r.viscosityCorrection;
     double SmSw = r.crossFlowArea * r.windowArea;
-    if (r.reynolds >= laminarReynolds) {
-        // (2 + 0.6 Ntcw) m^2/(2 rho Sm Sw); HEDH 3.3.5, eq. 22.
-        r.idealWindowDrop =
-            (2 + 0.6 * r.windowRows) * s.massFlow * s.massFlow / (2 * s.density * SmSw);
-    } else {
-        // 26 mu m/(rho sqrt(Sm Sw)) (Ntcw/(Ltp - Do) + Lbc/Dw^2) + m^2/(rho Sm Sw);
-        // HEDH 3.3.5, eq. 23.
+    // (2 + 0.6 Ntcw) m^2/(2 rho Sm Sw); HEDH 3.3.5, eq. 22.
+    auto turbulentWindowDrop = [&] {
+        return (2 + 0.6 * r.windowRows) * s.massFlow * s.massFlow / (2 * s.density * SmSw);
+    };
+    // 26 mu m/(rho sqrt(Sm Sw)) (Ntcw/(Ltp - Do) + Lbc/Dw^2) + m^2/(rho Sm Sw);
+    // HEDH 3.3.5, eq. 23.
+    auto laminarWindowDrop = [&] {
         double Dw = r.windowHydraulicDiameter;
-        r.idealWindowDrop = 26 * s.viscosity * s.massFlow / (s.density * std::sqrt(SmSw)) *
-                                (r.windowRows / (Ltp - Do) + Lbc / (Dw * Dw)) +
-                            s.massFlow * s.massFlow / (s.density * SmSw);
-    }
+        return 26 * s.viscosity * s.massFlow / (s.density * std::sqrt(SmSw)) *
+                   (r.windowRows / (Ltp - Do) + Lbc / (Dw * Dw)) +
+               s.massFlow * s.massFlow / (s.density * SmSw);
+    };
+    const bool turbulent = r.reynolds >= laminarReynolds;
+    r.idealWindowDrop = turbulent ? turbulentWindowDrop() : laminarWindowDrop();
     r.crossFlowDrop = (Nb - 1) * r.idealCrossFlowDrop * r.rb * r.rl;
     r.windowDrop = Nb * r.idealWindowDrop * r.rl;
     r.endZoneDrop = 2 * r.idealCrossFlowDrop * (1 + r.windowRows / r.crossFlowRows) * r.rb * r.rs;
     r.pressureDrop = r.crossFlowDrop + r.windowDrop + r.endZoneDrop;
     checkArithmetic("Bell-Delaware pressure drop");
+    // The window drop by the form not used, for the hand-over at Re = 100;
+    // a fault there ends nothing, the value is then left out.
+    try {
+        r.otherFormWindowDrop =
+            checked(Nb * (turbulent ? laminarWindowDrop() : turbulentWindowDrop()) * r.rl,
+                    "Bell-Delaware window drop by the other form");
+    } catch (const ArithmeticError&) {
+        clearArithmeticFlags();
+    }
     return r;
 }
 

@@ -78,5 +78,22 @@ inline constexpr double sparseBundleLimit = sp(3.2f);
 inline constexpr double sparseBundleFactor = sp(0.86f);
 inline constexpr double sparseBundleExponent = sp(0.16f);
 
+// Bell-Delaware: below this ideal-bank Reynolds number the laminar forms of
+// Jb, Js, Jr, Rb, Rs and of the window drop apply (Taborek, HEDH 1983, 3.3.5).
+inline constexpr double bellLaminarReynolds = 100.0;
+
+// Diametral tube-hole clearance in baffles, TEMA Standards (9th ed., 2007),
+// RCB-4.2: 1/32 in over the tube's OD where the maximum unsupported tube
+// length is 36 in or less, or the tube is over 1 1/4 in OD; 1/64 in where the
+// span exceeds 36 in for tubes of 1 1/4 in OD and smaller.
+inline constexpr double tubeHoleClearance = sp(0.00079375f);        // 1/32 in
+inline constexpr double closeTubeHoleClearance = sp(0.000396875f);  // 1/64 in
+inline constexpr double closeHoleLargestTube = sp(0.03175f);        // 1 1/4 in OD
+inline constexpr double closeHoleShortestSpan = sp(0.9144f);        // 36 in
+
+// End spacings fit the tube length within this fraction of it (a spacing
+// typed as the central one may differ from L/(Nb + 1) in its last digit).
+inline constexpr double spacingFitTolerance = sp(1e-9f);
+
 }  // namespace k
 }  // namespace hxrate

@@ -3,12 +3,15 @@
 // Bell-Delaware shell side, and the P-NTU outlets of multi-pass shells.
 #include "hxrate/extensions.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "core/arithmetic.h"
+#include "core/bell_delaware.h"
 #include "core/constants.h"
 #include "core/failures.h"
 #include "core/rate.h"
@@ -25,6 +28,10 @@ namespace {
 bool validPasses(int n) {
     return n == 1 || n == 2 || n == 4 || n == 6 || n == 8;
 }
+
+// Refuses a Bell-Delaware geometry outside the method's domain, naming the
+// case document's field (below).
+void checkBellDelawareCase(const Case& c, const BaffleGeometry& b);
 
 void validate(const Case& c, const Extensions& ext) {
     for (auto [value, name] : {std::pair{ext.foulingInside, "foulingInside"},
@@ -48,6 +55,7 @@ void validate(const Case& c, const Extensions& ext) {
     if (ext.shellWallViscosity &&
         (!std::isfinite(*ext.shellWallViscosity) || !(*ext.shellWallViscosity > 0)))
         refuse("shellWallViscosity", "the wall viscosity must be above 0, Pa s");
+    if (ext.shellSide == ShellSideMethod::bellDelaware) checkBellDelawareCase(c, ext.baffles);
 }
 
 // Diametral shell-to-baffle clearance by nominal shell diameter; TEMA (9th
@@ -62,24 +70,18 @@ double temaShellToBaffleClearance(double Ds) {
     return 7 * inch / 16;
 }
 
-// Diametral tube-hole clearance; TEMA RCB-4.2: 1/32 in over the tube for
-// tubes up to 1 1/4 in with unsupported spans up to 36 in, 1/64 in otherwise
-// (a tube is unsupported over two baffle spacings).
-double temaTubeToBaffleClearance(double Do, double baffleSpacing) {
-    const double inch = 0.0254;
-    bool tight = Do > 1.25 * inch || 2 * baffleSpacing > 36 * inch;
-    return tight ? inch / 64 : inch / 32;
-}
-
 // Bundle-to-shell diametral clearance of a fixed-tubesheet bundle: 12 mm, in
 // the 10-15 mm range Taborek gives for fixed tubesheets and U-tubes (HEDH
 // 1983, 3.3.5); TEMA prescribes none.
 constexpr double defaultBundleToShellClearance = 0.012;
 
-BellDelawareGeometry bellGeometry(const Case& c, const Geometry& g, const BaffleGeometry& b) {
+// The Bell-Delaware geometry of the case's bundle with outer diameter Do
+// and central baffle spacing Lbc: each value the extensions leave unset at
+// its default.
+BellDelawareGeometry bellGeometry(const Case& c, double Do, double Lbc, const BaffleGeometry& b) {
     BellDelawareGeometry bd;
     bd.shellDiameter = c.shellInnerDiameter;
-    bd.tubeOuterDiameter = g.outerDiameter;
+    bd.tubeOuterDiameter = Do;
     double ST = c.transversePitch, SL = c.longitudinalPitch;
     // The layout from the case's arrangement and pitches: inline is square
     // (90), staggered with SL = ST/2 rotated square (45), else triangular (30).
@@ -90,17 +92,105 @@ BellDelawareGeometry bellGeometry(const Case& c, const Geometry& g, const Baffle
     bd.tubePitch = bd.layoutAngle == 45 ? ST / std::sqrt(2.0) : ST;
     bd.tubeCount = c.tubeCount;
     bd.baffleCut = b.baffleCut;
-    bd.centralBaffleSpacing = g.baffleSpacing;
-    bd.inletBaffleSpacing = b.inletBaffleSpacing.value_or(g.baffleSpacing);
-    bd.outletBaffleSpacing = b.outletBaffleSpacing.value_or(g.baffleSpacing);
+    bd.centralBaffleSpacing = Lbc;
+    bd.inletBaffleSpacing = b.inletBaffleSpacing.value_or(Lbc);
+    bd.outletBaffleSpacing = b.outletBaffleSpacing.value_or(Lbc);
     bd.baffleCount = c.baffleCount;
     bd.shellToBaffleClearance =
         b.shellToBaffleClearance.value_or(temaShellToBaffleClearance(c.shellInnerDiameter));
-    bd.tubeToBaffleClearance = b.tubeToBaffleClearance.value_or(
-        temaTubeToBaffleClearance(g.outerDiameter, g.baffleSpacing));
+    bd.tubeToBaffleClearance = b.tubeToBaffleClearance.value_or(temaTubeToBaffleClearance(
+        Do,
+        longestUnsupportedSpan(c.baffleCount, bd.inletBaffleSpacing, Lbc, bd.outletBaffleSpacing)));
     bd.bundleToShellClearance = b.bundleToShellClearance.value_or(defaultBundleToShellClearance);
     bd.sealingStripPairs = b.sealingStripPairs;
     return bd;
+}
+
+// ---- the Bell-Delaware geometry of a case, checked before the rating
+
+const std::string baffleField = "extensions.baffles.";
+
+// The names of the case document's fields, and for a value formed from the
+// case the formula that forms it.
+BellDelawareNames documentNames(int layoutAngle) {
+    BellDelawareNames n;
+    n.shellDiameter = "case.shell_inner_diameter";
+    n.tubeOuterDiameter = "Do = case.tube_inner_diameter + 2 case.wall_thickness";
+    n.tubePitch =
+        layoutAngle == 45 ? "Ltp = case.transverse_pitch/sqrt(2)" : "case.transverse_pitch";
+    n.tubeCount = "case.tube_count";
+    n.baffleCount = "case.baffle_count";
+    n.centralBaffleSpacing = "Lbc = case.tube_length/(case.baffle_count + 1)";
+    n.layoutAngle = baffleField + "layout_angle";
+    n.baffleCut = baffleField + "baffle_cut";
+    n.inletBaffleSpacing = baffleField + "inlet_baffle_spacing";
+    n.outletBaffleSpacing = baffleField + "outlet_baffle_spacing";
+    n.shellToBaffleClearance = baffleField + "shell_to_baffle_clearance";
+    n.tubeToBaffleClearance = baffleField + "tube_to_baffle_clearance";
+    n.bundleToShellClearance = baffleField + "bundle_to_shell_clearance";
+    n.sealingStripPairs = baffleField + "sealing_strip_pairs";
+    return n;
+}
+
+// Given end spacings are above 0, and with the Nb - 1 central spacings they
+// fit the tube length L = (Nb + 1) Lbc: together at most 2 Lbc.
+void checkEndSpacings(const Case& c, const BaffleGeometry& b, double Lbc) {
+    const std::string inlet = baffleField + "inlet_baffle_spacing";
+    const std::string outlet = baffleField + "outlet_baffle_spacing";
+    for (auto [name, spacing] :
+         {std::pair{&inlet, b.inletBaffleSpacing}, std::pair{&outlet, b.outletBaffleSpacing}}) {
+        if (spacing && !(std::isfinite(*spacing) && *spacing > 0))
+            refuse(name->c_str(),
+                   *name + " " + refusalNumber(*spacing) + " m must be a finite value above 0");
+    }
+    if (!(std::isfinite(Lbc) && Lbc > 0)) return;  // the geometry check names the case's
+    if (!b.inletBaffleSpacing && !b.outletBaffleSpacing) return;
+    const double L = c.tubeLength;
+    const double Lbi = b.inletBaffleSpacing.value_or(Lbc);
+    const double Lbo = b.outletBaffleSpacing.value_or(Lbc);
+    const double inner = static_cast<double>(c.baffleCount - 1);
+    clearArithmeticFlags();
+    const double need = inner * Lbc + Lbi + Lbo;
+    const bool fits = need <= L * (1 + k::spacingFitTolerance);
+    clearArithmeticFlags();  // an overflow of `need` is a spacing that does not fit
+    if (fits) return;
+    // The larger of the spacings given is the one named.
+    const bool inletNamed = b.inletBaffleSpacing && (!b.outletBaffleSpacing || Lbi >= Lbo);
+    const std::string& name = inletNamed ? inlet : outlet;
+    const std::string& other = inletNamed ? outlet : inlet;
+    refuse(name.c_str(),
+           name + " " + refusalNumber(inletNamed ? Lbi : Lbo) + " m does not fit: with " + other +
+               " " + refusalNumber(inletNamed ? Lbo : Lbi) + " m and " +
+               std::to_string(c.baffleCount - 1) + " central spacings of " + refusalNumber(Lbc) +
+               " m (case.tube_length/(case.baffle_count + 1)) the baffles need " +
+               refusalNumber(need) + " m, more than case.tube_length " + refusalNumber(L) +
+               " m: the two end spacings may add up to 2 Lbc = " + refusalNumber(2 * Lbc) +
+               " m at most");
+}
+
+// Every value of the Bell-Delaware geometry, those given and the defaults,
+// under its case-document name; a default that does not suit the case says so.
+void checkBellDelawareCase(const Case& c, const BaffleGeometry& b) {
+    clearArithmeticFlags();
+    const double Do = c.wallThickness * 2 + c.tubeInnerDiameter;
+    const double Lbc = c.tubeLength / static_cast<double>(std::int64_t{c.baffleCount} + 1);
+    clearArithmeticFlags();  // an infinite Do or Lbc is refused below by name
+    checkEndSpacings(c, b, Lbc);
+    const BellDelawareGeometry bd = bellGeometry(c, Do, Lbc, b);
+    clearArithmeticFlags();
+    const BellDelawareNames names = documentNames(bd.layoutAngle);
+    try {
+        checkBellDelawareGeometry(bd, names);
+    } catch (const InvalidArgument& e) {
+        const std::string& a = e.argument();
+        bool defaulted = (a == names.shellToBaffleClearance && !b.shellToBaffleClearance) ||
+                         (a == names.tubeToBaffleClearance && !b.tubeToBaffleClearance) ||
+                         (a == names.bundleToShellClearance && !b.bundleToShellClearance);
+        if (!defaulted) throw;
+        throw InvalidArgument(a, std::string(e.what()) +
+                                     " (the default, which does not suit this case: give the "
+                                     "value in the case document)");
+    }
 }
 
 // The model steps with the extensions that change the coefficients.
@@ -121,8 +211,8 @@ void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options
         const Fluid& f = r.input.shellFluid;
         ShellStream s{rt.shellMassFlow, f.density,      f.viscosity,
                       f.heatCapacity,   f.conductivity, ext.shellWallViscosity};
-        out.bellDelaware =
-            bellDelawareShellSide(bellGeometry(r.input, rt.geometry, ext.baffles), s);
+        out.bellDelaware = bellDelawareShellSide(
+            bellGeometry(r.input, Do, rt.geometry.baffleSpacing, ext.baffles), s);
         clearArithmeticFlags();
         rt.shell.reynolds = out.bellDelaware->reynolds;
         rt.shell.filmCoefficient = out.bellDelaware->coefficient;

@@ -70,6 +70,12 @@ TEST(Constants, CarryTheirSinglePrecisionValues) {
         {k::laminarLimitReynolds, 2300.0, "2300 exact"},
         {k::turbulentMaxReynolds, 5000000.0, "5e6 exact"},
         {k::cylinderReynoldsScale, 282000.0, "282000 exact"},
+        {k::bellLaminarReynolds, 100.0, "100 exact"},
+        {k::tubeHoleClearance, 0.0007937499904073775, "1/32 in"},
+        {k::closeTubeHoleClearance, 0.00039687499520368874, "1/64 in"},
+        {k::closeHoleLargestTube, 0.03175000101327896, "1 1/4 in"},
+        {k::closeHoleShortestSpan, 0.9143999814987183, "36 in"},
+        {k::spacingFitTolerance, 9.999999717180685e-10, "1e-9"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(row.value),

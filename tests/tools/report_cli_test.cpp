@@ -253,6 +253,34 @@ TEST(ReportCommand, ReadsAndWritesTheCaseDocument) {
     }
 }
 
+// A Bell-Delaware geometry outside the method's domain is an input failure
+// named by its kind and field, with no report; a sound one is rated.
+TEST(ReportCommand, NamesADomainErrorByItsKindAndField) {
+    Scratch s;
+    fs::copy_file(dataCase("cross-flow"), s / "x.txt");
+    ProgramRun written = report({"--case-json", "x.txt", "-o", "x.json"}, s.path());
+    ASSERT_EQ(written.status, 0) << written.err;
+    nlohmann::json document = nlohmann::json::parse(readText(s / "x.json"));
+    document["extensions"] = {{"shell_side", "bell-delaware"}};
+    writeText(s / "bell.json", document.dump());
+    ProgramRun rated = report({"bell.json", "--json", "-"}, s.path());
+    ASSERT_EQ(rated.status, 0) << rated.err;
+    nlohmann::json results = nlohmann::json::parse(rated.out)["extensions"]["results"];
+    EXPECT_GT(results["shell_pressure_drop"].get<double>(), 0);
+
+    document["extensions"]["baffles"] = {
+        {"tube_to_baffle_clearance", {{"value", 0.5}, {"unit", "m"}}}};
+    writeText(s / "wide.json", document.dump());
+    ProgramRun refused = report({"wide.json"}, s.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.starts_with(
+        "hxrate-report: invalid argument: extensions.baffles.tube_to_baffle_clearance 0.5 m"))
+        << refused.err;
+    EXPECT_EQ(refused.err.find("run-time error"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(s / "wide.report.json"));
+    EXPECT_FALSE(fs::exists(s / "wide.report.html"));
+}
+
 TEST(ReportPage, IsSelfContained) {
     Scratch s;
     fs::copy_file(dataCase("cross-flow"), s / "x.txt");

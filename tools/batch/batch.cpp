@@ -258,6 +258,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         assessment.grids = d.extensions.empty() ? 2 : 0;
         assessment.shooting = ShootingAnalysis::whenSlow;
         assessment.shellWallViscosity = d.extensions.shellWallViscosity;
+        assessment.withExtensions = !d.extensions.empty();
         return assessment;
     };
     try {
@@ -281,7 +282,9 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         s.outcome = Outcome::success;
         s.full = ratedValues(document->input, x.rating);
         s.extended = extendedValues(document->input, document->extensions, x);
-        s.warningCodes = warningCodesOf(document->input, x.rating, documentAssessment(*document));
+        AssessOptions assessment = documentAssessment(*document);
+        assessment.bellDelaware = x.bellDelaware;
+        s.warningCodes = warningCodesOf(document->input, x.rating, assessment);
     } catch (const CaseRejected& e) {
         s.outcome = Outcome::rejected;
         s.message = e.message();

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <hxrate/design.h>
 #include <hxrate/errors.h>
 #include <hxrate/report.h>
 #include <stdio_ext.h>
@@ -92,6 +93,14 @@ int runTool(const char* name, int argc, char** argv, int (*body)(int, char**)) {
         // The program's resource error, as a ResourceError from the library reads.
         static_assert(hxrate::errorNumber::storageRefused == 30);
         complain("run-time error 30: not enough memory (the machine refused an allocation)");
+        status = failureStatus;
+    } catch (const hxrate::InvalidArgument& e) {
+        // A value outside a method's domain (extensions of a case document,
+        // a design function's argument) has no error number: named by its kind.
+        complain({"invalid argument: ", e.what()});
+        status = failureStatus;
+    } catch (const hxrate::CaseRejected& e) {
+        complain({"case rejected: ", e.message()});
         status = failureStatus;
     } catch (const hxrate::Error& e) {
         // Composed without allocating: the failure may be a lack of memory.

@@ -59,6 +59,8 @@ Report buildReport(std::string_view text, const std::string& casePath,
     // so it would describe another exchanger than the one rated.
     if (rep.extensions) options.grids = 0;
     options.shellWallViscosity = shellWallViscosity;
+    options.withExtensions = rep.extensions.has_value();
+    if (rep.extended) options.bellDelaware = rep.extended->bellDelaware;
     options.rejectedBy = rep.rejectedBy;
     static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
     if (rep.extensions)
