@@ -7,14 +7,11 @@
 #include <string>
 
 #include "core/arithmetic.h"
+#include "core/refuse.h"
 #include "hxrate/design.h"
 
 namespace hxrate {
 namespace {
-
-[[noreturn]] void refuse(const char* argument, const std::string& what) {
-    throw InvalidArgument(argument, what);
-}
 
 void requirePositive(double x, const char* argument) {
     if (!std::isfinite(x) || !(x > 0))
