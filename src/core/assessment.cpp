@@ -560,6 +560,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     if (options.source) add(checkCaseText(options.text, *options.source));
     add(checkCaseValues(c, r));
     add(checkRating(c, r, a.thermal));
+    add(checkSecondLaw(c, r, a.thermal));
     add(checkCorrelationSwitch(c, r, options.rating));
     add(checkPressureDrop(a.shellPressureDrop));
     add(checkNumerics(c, r, a.discretisation, a.shooting, shootingRejected));

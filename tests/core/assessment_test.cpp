@@ -321,6 +321,56 @@ TEST(Warnings, EachSmallCaseRaisesItsCode) {
     }
 }
 
+// The example as a co-current exchanger with a tube flow of `tubeFlow`
+// m3/s, on a grid of `elements` elements of `elementLength` m.
+std::string coCurrentExample(const std::string& tubeFlow, int elements,
+                             const std::string& elementLength) {
+    std::string text = readText(HXRATE_EXAMPLE_CASE);
+    auto replace = [&](const std::string& from, const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+    };
+    replace("1 1 ", "1 0 ");
+    replace("\n4 3.0 ", "\n4 " + std::to_string(elements * std::stod(elementLength)) + " ");
+    replace("\n5 0.1 ", "\n5 " + elementLength + " ");
+    replace(" 4180.0 0.002 ", " 4180.0 " + tubeFlow + " ");
+    return text;
+}
+
+// The march on too long elements gives outlets no exchanger reaches while
+// the rating calls itself solved: one error naming each way they fail.
+TEST(Warnings, OutletsBeyondTheSecondLawAreAnError) {
+    struct Row {
+        std::string text;
+        bool outsideSpan, aboveOne, crossed;
+        const char* why;
+    } rows[] = {
+        {coCurrentExample("0.000002", 1, "20"), true, true, true,
+         "one element of 20 m: the tube outlet far beyond the shell inlet"},
+        {coCurrentExample("0.000002", 2, "30"), true, true, false,
+         "two of 30 m: the tube stream cooled far below its inlet, the hot shell stream heated"},
+        {coCurrentExample("0.00002", 1, "5.55"), false, false, true,
+         "one of 5.55 m: the tube outlet just above the shell outlet, both within the inlets"},
+        {coCurrentExample("0.00002", 555, "0.01"), false, false, false,
+         "the same exchanger on 555 elements"},
+        {readText(HXRATE_EXAMPLE_CASE), false, false, false, "the counter-current example"},
+    };
+    for (const Row& row : rows) {
+        Assessed x = assessText(row.text);
+        ASSERT_EQ(x.rating.stage, Stage::solved) << row.why;
+        const Warning* w = find(x.a, "second-law");
+        bool broken = row.outsideSpan || row.aboveOne || row.crossed;
+        ASSERT_EQ(w != nullptr, broken) << row.why << (w ? ": " + w->message : "");
+        if (!w) continue;
+        EXPECT_EQ(w->severity, Severity::error) << row.why;
+        EXPECT_EQ(x.a.warnings.front().severity, Severity::error) << row.why;
+        for (auto [expected, phrase] :
+             {std::pair{row.outsideSpan, "outside the inlets' span"},
+              std::pair{row.aboveOne, "exceeds 1"}, std::pair{row.crossed, "have crossed"}})
+            EXPECT_EQ(w->message.find(phrase) != std::string::npos, expected)
+                << row.why << ": " << w->message;
+    }
+}
+
 TEST(Warnings, CleanCaseRaisesNone) {
     Assessed x = assessText(dataText("clean"));
     for (const Warning& w : x.a.warnings) ADD_FAILURE() << w.code << ": " << w.message;
