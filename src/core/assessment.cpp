@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 
 #include "core/arithmetic.h"
 #include "core/assessment_warnings.h"
@@ -17,7 +16,7 @@
 namespace hxrate {
 namespace {
 
-using std::numbers::pi;
+constexpr double pi = k::piDouble;
 
 std::optional<double> finite(double x) {
     if (!std::isfinite(x)) return std::nullopt;
@@ -478,21 +477,24 @@ std::vector<Trigger> rejectionTriggers(const Case& c, Check check, const Rating&
                     {"relative roughness eps/Di", c.innerRoughness / c.tubeInnerDiameter,
                      std::nullopt, ""}};
         case Check::tubeNusseltRange:
-            return {{"tube-side Reynolds number Re", r.tube.reynolds, 5e6, "must not exceed"}};
+            return {{"tube-side Reynolds number Re", r.tube.reynolds, k::turbulentMaxReynolds,
+                     "must not exceed"}};
         case Check::crossFlowArrangement:
         case Check::bankArrangement:
             return {{"bundle arrangement code", static_cast<double>(c.bundleArrangement),
                      std::nullopt, "must be 0 (inline) or 1 (staggered)"}};
         case Check::stagnantFlow:
-            return {{"shell-side Reynolds number Re", r.shell.reynolds, 1e-5, "must not be below"}};
-        case Check::pecletRange:
-            return {{"shell-side Peclet number Re*Pr", r.shell.reynolds * r.shell.prandtl, 0.2,
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, k::stagnantReynoldsStated,
                      "must not be below"}};
+        case Check::pecletRange:
+            return {{"shell-side Peclet number Re*Pr", r.shell.reynolds * r.shell.prandtl,
+                     k::minimumPecletStated, "must not be below"}};
         case Check::shellFrictionDivergence:
             return {{"shell-side Reynolds number Re", r.shell.reynolds, std::nullopt,
                      "Colebrook did not converge in 1000 steps"}};
         case Check::shellNusseltRange:
-            return {{"shell-side Reynolds number Re", r.shell.reynolds, 5e6, "must not exceed"}};
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, k::turbulentMaxReynolds,
+                     "must not exceed"}};
         case Check::shootingGrows:
             return {
                 {"correction factor", c.correctionFactor, std::nullopt,

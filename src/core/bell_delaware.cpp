@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/arithmetic.h"
+#include "core/constants.h"
 #include "core/refuse.h"
 #include "hxrate/design.h"
 
@@ -23,7 +24,7 @@ void requireNonNegative(double x, const char* argument) {
         refuse(argument, std::string(argument) + " must be a finite value not below 0");
 }
 
-constexpr double pi = 3.14159265358979323846;
+constexpr double pi = k::piDouble;
 // Below this ideal-bank Reynolds number the laminar forms apply.
 constexpr double laminarReynolds = 100;
 
