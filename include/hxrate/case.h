@@ -1,10 +1,10 @@
 // hxrate/case.h: the case of one exchanger, as its 21 case lines give it,
-// and reading it from the free-form case file.
+// and reading it from the text of a free-form case file (reading the file
+// from disk is hxrate::program's: <hxrate/case_files.h>).
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -95,9 +95,5 @@ using CaseSource = std::array<CaseLineSource, caseLineCount>;  // index 0 is cas
 Case parseCase(std::string_view text, std::string_view sourceName = "case");
 // The same, also telling where each case line stood.
 Case parseCase(std::string_view text, std::string_view sourceName, CaseSource& source);
-
-// Reads the case file at `path`. Throws InputError, also for a file that
-// is missing or cannot be read. Reads from disk: defined in hxrate::program.
-Case readCase(const std::filesystem::path& path);
 
 }  // namespace hxrate

@@ -3,7 +3,6 @@
 // The schema is docs/case-document.schema.json, the rules docs/case-document.md.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -27,11 +26,6 @@ struct CaseDocument {
 // than the field's SI unit, or a field the version does not have.
 CaseDocument parseCaseDocument(std::string_view json,
                                std::string_view sourceName = "case document");
-
-// Reads the case document at `path` (a regular file). Throws InputError, also
-// for a file that is missing or cannot be read. Reads from disk: defined in
-// hxrate::program.
-CaseDocument readCaseDocument(const std::filesystem::path& path);
 
 // The document of a case and its extensions: every case value, and the
 // extensions that differ from their defaults. Reading it back gives the same

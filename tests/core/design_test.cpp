@@ -9,6 +9,7 @@
 #include <string>
 
 #include "hxrate/case.h"
+#include "hxrate/case_files.h"
 #include "hxrate/rating.h"
 
 namespace hxrate {

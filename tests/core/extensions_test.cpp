@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "hxrate/case_files.h"
 #include "hxrate/errors.h"
 
 namespace hxrate {
