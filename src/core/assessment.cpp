@@ -559,7 +559,11 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     auto add = [&](std::vector<Warning> more) {
         a.warnings.insert(a.warnings.end(), more.begin(), more.end());
     };
-    if (options.source) add(checkCaseText(options.text, *options.source));
+    if (options.source) {
+        add(checkCaseText(options.text, *options.source));
+    } else if (const CaseText* kept = sourceTextOf(c)) {
+        add(checkCaseText(kept->text, kept->source));
+    }
     add(checkCaseValues(c, r));
     add(checkRating(c, r, a.thermal));
     add(checkSecondLaw(c, r, a.thermal));

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <random>
 #include <sstream>
 
 #include "core/constants.h"
 #include "core/pipe_flow.h"
+#include "hxrate/case_files.h"
 #include "support/read_text.h"
 
 namespace hxrate {
@@ -371,6 +374,49 @@ TEST(Warnings, OutletsBeyondTheSecondLawAreAnError) {
     }
 }
 
+// A case read from text or from a file keeps the text, so that assess()
+// checks it unasked; a text handed over wins, and a case changed since it was
+// read is no longer its text's.
+TEST(Warnings, ACaseKeepsItsTextForTheTextChecks) {
+    const std::string comma = dataText("decimal-comma");
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("hxrate-kept-text-" + std::to_string(std::random_device{}()) + ".txt");
+    std::ofstream(path, std::ios::binary) << comma;
+    Case fromFile = readCase(path);
+    std::filesystem::remove(path);
+    Case changed = parseCase(comma);
+    changed.tubeLength = 3.5;
+    AssessOptions cleanText = noGrids();
+    const std::string clean = dataText("clean");
+    CaseSource cleanSource;
+    parseCase(clean, "clean", cleanSource);
+    cleanText.text = clean;
+    cleanText.source = cleanSource;
+    struct Row {
+        Case input;
+        AssessOptions options;
+        bool decimalComma;
+        const char* why;
+    } rows[] = {
+        {parseCase(comma), noGrids(), true, "read from text, assessed without it"},
+        {fromFile, noGrids(), true, "read from a file"},
+        {parseCase(comma), cleanText, false, "a text handed over is the one checked"},
+        {changed, noGrids(), false, "changed since it was read"},
+    };
+    for (const Row& row : rows) {
+        Assessment a = assess(row.input, rate(row.input), row.options);
+        EXPECT_EQ(find(a, "decimal-comma") != nullptr, row.decimalComma) << row.why;
+    }
+    // The text is no part of the value: the comma's case equals one typed
+    // without it, and a copy keeps the text.
+    std::string typed = comma;
+    typed.replace(typed.find("3,5"), 3, "3  ");
+    EXPECT_EQ(parseCase(comma), parseCase(typed));
+    Case copy = fromFile;
+    ASSERT_NE(sourceTextOf(copy), nullptr);
+    EXPECT_EQ(sourceTextOf(copy)->text, comma);
+}
+
 TEST(Warnings, CleanCaseRaisesNone) {
     Assessed x = assessText(dataText("clean"));
     for (const Warning& w : x.a.warnings) ADD_FAILURE() << w.code << ": " << w.message;
@@ -454,13 +500,17 @@ TEST(Warnings, DecimalCommaOnlyWhereADigitFollowsTheComma) {
         EXPECT_EQ(find(assessText(text, noGrids()).a, "decimal-comma") != nullptr, row.warned)
             << row.why;
     }
-    // The same with CR LF line ends; without the source no text check runs.
+    // The same with CR LF line ends; without the source handed over the
+    // case's own text is checked, and a case with no text gets no text check.
     std::string crlf;
     for (char ch : clean) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     crlf.replace(crlf.find("4 3.0 "), 6, "4 3,5 ");
     Assessed x = assessText(crlf, noGrids());
     EXPECT_TRUE(find(x.a, "decimal-comma"));
-    EXPECT_FALSE(find(assess(x.input, x.rating, noGrids()), "decimal-comma"));
+    EXPECT_TRUE(find(assess(x.input, x.rating, noGrids()), "decimal-comma"));
+    Case withoutText = x.input;
+    withoutText.origin = CaseOrigin();
+    EXPECT_FALSE(find(assess(withoutText, x.rating, noGrids()), "decimal-comma"));
 }
 
 // ---------------------------------------------------------------- the shooting
