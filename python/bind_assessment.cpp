@@ -26,9 +26,11 @@ const char* const assessDoc = R"(Assess a rating: what the library says beyond t
 case: the Case that was rated.
 rating: its Rating, or the CaseRejected exception a rejected case raised
     (its partial rating and check are assessed).
-text: the case file's text, when the case was read from one: the text
-    checks (a decimal comma read as a separator, labels that are not line
-    numbers) run only with it.
+text: the case file's text for the text checks (a decimal comma read as a
+    separator, labels that are not line numbers). Without it they run on the
+    text parse_case or read_case read the case from, unless the case was
+    changed since (replace) or built from keywords; a pickled case keeps no
+    text.
 grids: 0, 2 or 3: the discretisation estimate re-rates the case at dL/2
     (and dL/4); 0 skips it.
 shooting: 'when-slow' (advice only when the case's shooting is slow or

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <hxrate/case_fields.h>
+#include <hxrate/case_files.h>
 
 #include "binding.h"
 
@@ -174,14 +175,15 @@ void bindCaseFields(py::module_& m) {
     type.attr("__doc__") =
         "One value of the case file: the case line that carries it, its name (a fluid's "
         "'tube_fluid.density'), the words errors name it by, the words a table of inputs "
-        "shows, its SI unit ('' for codes, counts and names), its symbol, and its kind "
-        "('quantity', 'number', 'integer' or 'text').";
+        "shows, its SI unit ('' for plain numbers, codes, counts and names), its symbol, and "
+        "its kind ('quantity', 'number', 'integer' or 'text').";
     const char* docs[][2] = {
         {"case_line", "The case line that carries the value, 1..21."},
         {"name", "The Case keyword; a fluid's is 'tube_fluid.<Fluid keyword>'."},
         {"label", "The words a read error names the value by."},
         {"description", "The words a table of inputs shows."},
-        {"unit", "The SI unit ('degC' for temperatures); '' for codes, counts and names."},
+        {"unit",
+         "The SI unit ('degC' for temperatures); '' for plain numbers, codes, counts and names."},
         {"symbol", "The symbol, e.g. 'Di'; '' where the value has none."},
         {"kind",
          "'quantity' (a real with its unit), 'number' (a real a case document gives "

@@ -13,6 +13,7 @@
 
 #include "binding.h"
 #include "hxrate/case_document.h"
+#include "hxrate/case_files.h"
 #include "hxrate/design.h"
 #include "hxrate/extensions.h"
 

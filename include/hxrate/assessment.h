@@ -271,7 +271,8 @@ enum class ShootingAnalysis {
 
 struct AssessOptions {
     // The case's text and where its lines stood (parseCase with a
-    // CaseSource): the text checks run only when the source is given.
+    // CaseSource). Without them the text checks run on the text the case
+    // was read from (sourceTextOf), if it kept one and is unchanged since.
     std::string_view text;
     std::optional<CaseSource> source;
     // The check that rejected the case, when `rating` is the partial one.

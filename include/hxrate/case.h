@@ -1,12 +1,15 @@
 // hxrate/case.h: the case of one exchanger, as its 21 case lines give it,
-// and reading it from the free-form case file.
+// and reading it from the text of a free-form case file (reading the file
+// from disk is hxrate::program's: <hxrate/case_files.h>).
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace hxrate {
 
@@ -51,6 +54,23 @@ struct Fluid {
     bool operator==(const Fluid&) const = default;
 };
 
+struct CaseText;
+
+// The text a case was read from, shared by the case's copies and never
+// changed. It is not part of the case's value: any two compare equal, so two
+// cases are equal when their values are, whatever text they came from.
+class CaseOrigin {
+  public:
+    CaseOrigin() = default;
+    explicit CaseOrigin(std::shared_ptr<const CaseText> text) : text_(std::move(text)) {}
+    // The text, or nullptr for a case built in code or read from a case document.
+    const CaseText* text() const { return text_.get(); }
+    bool operator==(const CaseOrigin&) const { return true; }
+
+  private:
+    std::shared_ptr<const CaseText> text_;
+};
+
 // Every value of the case file, in case-line order; hxrate/case_fields.h
 // gives each one's case line, name, unit and symbol. Unset values (a null
 // value or a slash in the file) stay at these defaults.
@@ -74,6 +94,8 @@ struct Case {
     double tubeInletTemperature = 0;
     double shellInletTemperature = 0;
     double correctionFactor = 0;  // of the shooting (types 1 and 3)
+    // The text parseCase or readCase read it from; not part of its value.
+    CaseOrigin origin;
 
     bool operator==(const Case&) const = default;
 };
@@ -90,14 +112,29 @@ struct CaseLineSource {
 };
 using CaseSource = std::array<CaseLineSource, caseLineCount>;  // index 0 is case line 1
 
+// What a case keeps of the text it was read from, for the checks of its
+// text (the assessment's decimal commas and labels): the text as far as the
+// reader took it (none is kept of a text over maxKeptCaseText bytes), where
+// each case line stood, and the values it gave.
+struct CaseText {
+    std::string text;
+    CaseSource source;
+    Case values;
+};
+inline constexpr std::size_t maxKeptCaseText = std::size_t{1} << 20;
+
+// The text `c` was read from, while its values are still those the text
+// gave; nullptr for a case built in code, or changed since it was read.
+inline const CaseText* sourceTextOf(const Case& c) {
+    const CaseText* t = c.origin.text();
+    return t && t->values == c ? t : nullptr;
+}
+
 // Reads a case from the text of a case file with the program's free-form
-// rules. `sourceName` names the text in diagnostics. Throws InputError.
+// rules. `sourceName` names the text in diagnostics. The case keeps the text
+// (Case::origin). Throws InputError.
 Case parseCase(std::string_view text, std::string_view sourceName = "case");
 // The same, also telling where each case line stood.
 Case parseCase(std::string_view text, std::string_view sourceName, CaseSource& source);
-
-// Reads the case file at `path`. Throws InputError, also for a file that
-// is missing or cannot be read. Reads from disk: defined in hxrate::program.
-Case readCase(const std::filesystem::path& path);
 
 }  // namespace hxrate

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,20 +54,6 @@ struct CaseDocument {
 // no memory for it.
 CaseDocument parseCaseDocument(std::string_view json,
                                std::string_view sourceName = "case document");
-
-// Reads the case document at `path` (a regular file), no further than one
-// byte past caseDocumentLimitBytes. Throws InputError, also for a file that
-// is missing or cannot be read. Reads from disk: defined in hxrate::program.
-CaseDocument readCaseDocument(const std::filesystem::path& path);
-
-// The bytes of the case file or case document at `path` (a regular file),
-// for a caller that tells the two apart with looksLikeCaseDocument(): a
-// document is read no further than one byte past caseDocumentLimitBytes and
-// refused beyond it; a case file is read whole. Throws InputError as
-// readCase() does for a file that is missing or cannot be read, and
-// ResourceError when the machine has no memory for it. Reads from disk:
-// defined in hxrate::program.
-std::string readCaseText(const std::filesystem::path& path);
 
 // The document of a case and its extensions: every case value, and the
 // extensions that differ from their defaults. Reading it back gives the same

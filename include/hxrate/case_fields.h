@@ -32,7 +32,7 @@ struct CaseField {
     std::string_view name;         // "tube_inner_diameter"; a fluid's: "tube_fluid.density"
     std::string_view label;        // "tube inner diameter": the words read errors name it by
     std::string_view description;  // the label as a table of inputs shows it
-    std::string_view unit;         // its SI unit; empty for codes, counts and names
+    std::string_view unit;         // its SI unit; empty for plain numbers, codes, counts and names
     std::string_view symbol;       // "Di"; empty where the value has none
     CaseFieldKind kind;
     Fluid Case::*fluid = nullptr;    // the fluid that holds it; null for the case's own
@@ -157,11 +157,10 @@ inline constexpr std::array<CaseField, caseFieldCount> caseFields = [] {
            &C::tubeInletTemperature),
         of(quantity, 19, "shell_inlet_temperature", "shell inlet temperature", "", "degC",
            "Ts_in", &C::shellInletTemperature),
-        // The shooting moves its start by the temperature mismatch (K) times
-        // this over the conductance per length (W/(m K)); a case document
-        // gives it as a plain number.
+        // A plain number, the step the shooting takes (0.5 in the example):
+        // the case gives no unit for it, nor does a case document.
         of(number,   21, "correction_factor", "correction factor",
-           "correction factor of the shooting", "W/(m K)", "corr", &C::correctionFactor),
+           "correction factor of the shooting", "", "corr", &C::correctionFactor),
         // clang-format on
     }};
 }();

@@ -41,6 +41,15 @@ double temaEP1(double r1, double ntu1, int tubePasses, int shells = 1);
 // combination).
 double shellsInSeriesP1(double p1OfOne, double r1, double shells);
 
+// P1 of one co-current (parallel-flow) exchanger: (1 - exp(-NTU1 (1 + R1)))/(1 + R1).
+double parallelFlowP1(double r1, double ntu1);
+
+// P1 of `shells` identical co-current exchangers in series, coupled
+// co-currently (both streams enter every shell at the same end), from the P1
+// of one: 1 - P1 (1 + R1) is the product of the shells' 1 - P1,i (1 + R1).
+// Throws where P1 (1 + R1) of one exceeds 1, which no co-current shell reaches.
+double coCurrentShellsInSeriesP1(double p1OfOne, double r1, double shells);
+
 // NTU1 of one 1-2 shell pass (any even number of tube passes on the 1-2
 // form) that gives P1, over `shells` shells in series; throws where no such
 // exchanger reaches P1.

@@ -2,9 +2,9 @@
 // the case, reading it from text, rating and assessing it, the design
 // functions, the results report, the errors and the version.
 // The program's run in a folder and its files are hxrate::program's:
-// <hxrate/program.h>, <hxrate/output_file.h>, <hxrate/files.h>. readCase()
-// and readCaseDocument(), declared with the case and the case document,
-// read from disk and are defined in hxrate::program too.
+// <hxrate/program.h>, which includes <hxrate/output_file.h>,
+// <hxrate/files.h> and <hxrate/case_files.h> (readCase, readCaseDocument:
+// reading from disk).
 #pragma once
 
 #include "hxrate/assessment.h"

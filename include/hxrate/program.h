@@ -1,7 +1,8 @@
 // hxrate/program.h: the hxrate program's whole run in a folder, inside the
 // calling process, for tools that run many case folders at once. Link
 // hxrate::program. It includes the rest of that library's API (the file
-// names, writeWholeFile) and the engine's, so it is all such a tool needs.
+// names, writeWholeFile, reading case files from disk) and the engine's, so
+// it is all such a tool needs.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "hxrate/case_files.h"
 #include "hxrate/errors.h"
 #include "hxrate/files.h"
 #include "hxrate/hxrate.h"

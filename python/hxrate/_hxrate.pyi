@@ -345,7 +345,8 @@ def assess(
     shooting: Literal["when-slow", "always"] = "when-slow",
     shell_wall_viscosity: Optional[float] = None,
 ) -> Assessment:
-    """Assesses a rating (or a rejection's partial one); text enables the case-text checks.
+    """Assesses a rating (or a rejection's partial one); the case-text checks run on text, or
+    on the text parse_case or read_case read the case from while it is unchanged.
 
     shell_wall_viscosity (mu_w, Pa s) adds Kern's wall-viscosity correction. Raises
     InvalidArgument when rating.case != case. Ctrl-C stops it with KeyboardInterrupt

@@ -35,6 +35,24 @@ def test_small_cases_give_their_warning_codes(name, code, severity):
     assert found[0].message and found[0].values
 
 
+def test_a_case_keeps_its_text(tmp_path):
+    """assess checks the text a case was read from without being handed it again."""
+    text = (REPORT_DATA / "decimal-comma.txt").read_text()
+    path = tmp_path / "case.txt"
+    path.write_text(text)
+
+    def codes(case, **options):
+        return [w.code for w in hxrate.assess(case, hxrate.rate(case), grids=0, **options).warnings]
+
+    for case in (hxrate.parse_case(text), hxrate.read_case(path)):
+        assert "decimal-comma" in codes(case)
+        assert "decimal-comma" in codes(case, text=text)
+        clean = (REPORT_DATA / "clean.txt").read_text()
+        assert "decimal-comma" not in codes(case, text=clean), "the text handed over wins"
+        assert "decimal-comma" not in codes(case.replace(tube_length=3.5)), "changed since"
+        assert case == hxrate.parse_case(text.replace("3,5", "3  "))
+
+
 def test_results_of_the_example():
     case = hxrate.parse_case(EXAMPLE_TEXT)
     rating = hxrate.rate(case)

@@ -16,6 +16,7 @@
 #include "format/whole_case.h"
 #include "hxrate/case.h"
 #include "hxrate/case_document.h"
+#include "hxrate/case_files.h"
 #include "hxrate/errors.h"
 
 namespace hxrate {

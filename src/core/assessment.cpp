@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <numbers>
 
 #include "core/arithmetic.h"
 #include "core/assessment_warnings.h"
@@ -22,7 +21,7 @@
 namespace hxrate {
 namespace {
 
-using std::numbers::pi;
+constexpr double pi = k::piDouble;
 
 std::optional<double> finite(double x) {
     if (!std::isfinite(x)) return std::nullopt;
@@ -489,21 +488,24 @@ std::vector<Trigger> rejectionTriggers(const Case& c, Check check, const Rating&
                     {"relative roughness eps/Di", c.innerRoughness / c.tubeInnerDiameter,
                      std::nullopt, ""}};
         case Check::tubeNusseltRange:
-            return {{"tube-side Reynolds number Re", r.tube.reynolds, 5e6, "must not exceed"}};
+            return {{"tube-side Reynolds number Re", r.tube.reynolds, k::turbulentMaxReynolds,
+                     "must not exceed"}};
         case Check::crossFlowArrangement:
         case Check::bankArrangement:
             return {{"bundle arrangement code", static_cast<double>(c.bundleArrangement),
                      std::nullopt, "must be 0 (inline) or 1 (staggered)"}};
         case Check::stagnantFlow:
-            return {{"shell-side Reynolds number Re", r.shell.reynolds, 1e-5, "must not be below"}};
-        case Check::pecletRange:
-            return {{"shell-side Peclet number Re*Pr", r.shell.reynolds * r.shell.prandtl, 0.2,
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, k::stagnantReynoldsStated,
                      "must not be below"}};
+        case Check::pecletRange:
+            return {{"shell-side Peclet number Re*Pr", r.shell.reynolds * r.shell.prandtl,
+                     k::minimumPecletStated, "must not be below"}};
         case Check::shellFrictionDivergence:
             return {{"shell-side Reynolds number Re", r.shell.reynolds, std::nullopt,
                      "Colebrook did not converge in 1000 steps"}};
         case Check::shellNusseltRange:
-            return {{"shell-side Reynolds number Re", r.shell.reynolds, 5e6, "must not exceed"}};
+            return {{"shell-side Reynolds number Re", r.shell.reynolds, k::turbulentMaxReynolds,
+                     "must not exceed"}};
         case Check::shootingGrows:
             return {
                 {"correction factor", c.correctionFactor, std::nullopt,
@@ -665,9 +667,14 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     auto add = [&](std::vector<Warning> more) {
         a.warnings.insert(a.warnings.end(), more.begin(), more.end());
     };
-    if (options.source) add(checkCaseText(options.text, *options.source));
+    if (options.source) {
+        add(checkCaseText(options.text, *options.source));
+    } else if (const CaseText* kept = sourceTextOf(c)) {
+        add(checkCaseText(kept->text, kept->source));
+    }
     add(checkCaseValues(c, r));
     add(checkRating(c, r, a.thermal));
+    add(checkSecondLaw(c, r, a.thermal));
     if (!options.withExtensions) add(checkCorrelationSwitch(c, r, options.rating));
     if (options.bellDelaware) add(checkBellDelawareHandOver(*options.bellDelaware));
     add(checkPressureDrop(a.shellPressureDrop));

@@ -385,6 +385,46 @@ std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSu
     return out;
 }
 
+// ---------------------------------------------------------------- second law
+
+std::vector<Warning> checkSecondLaw(const Case& c, const Rating& r, const ThermalSummary& s) {
+    std::vector<Warning> out;
+    if (!reached(r, Stage::solved)) return out;
+    const double Tt_in = c.tubeInletTemperature, Ts_in = c.shellInletTemperature;
+    const double Tt_out = r.tubeOutletTemperature, Ts_out = r.shellOutletTemperature;
+    // Rounding-size excesses are not a fault of the rating.
+    const double slack = 1e-9 * std::max({std::fabs(Tt_in), std::fabs(Ts_in), std::fabs(Tt_out),
+                                          std::fabs(Ts_out), std::fabs(Ts_in - Tt_in), 1.0});
+    const double low = std::min(Tt_in, Ts_in), high = std::max(Tt_in, Ts_in);
+    std::vector<std::string> reasons;
+    // Heat passes from the hotter stream to the colder one only: neither
+    // stream can end outside the span of the two inlets.
+    auto outside = [&](double outlet) { return outlet < low - slack || outlet > high + slack; };
+    if (outside(Tt_out))
+        reasons.push_back("the tube outlet " + num(Tt_out) + " lies outside the inlets' span " +
+                          num(low) + " to " + num(high));
+    if (outside(Ts_out))
+        reasons.push_back("the shell outlet " + num(Ts_out) + " lies outside the inlets' span " +
+                          num(low) + " to " + num(high));
+    // Q/(Cmin dT_max) above 1: more heat than the smaller stream could give.
+    if (s.effectiveness && *s.effectiveness > 1 + 1e-9)
+        reasons.push_back("the effectiveness " + num(*s.effectiveness) + " exceeds 1");
+    // Co-current streams approach each other and can at most meet.
+    const double direction = Ts_in > Tt_in ? 1 : (Ts_in < Tt_in ? -1 : 0);
+    if (!isCounterCurrent(c.exchangerType) && (Tt_out - Ts_out) * direction > slack)
+        reasons.push_back("the co-current outlets have crossed (tube " + num(Tt_out) + ", shell " +
+                          num(Ts_out) + ")");
+    if (reasons.empty()) return out;
+    std::string message = "the outlets break the second law: ";
+    for (std::size_t i = 0; i < reasons.size(); ++i) message += (i ? "; " : "") + reasons[i];
+    message += ". No exchanger reaches them: the march's elements are too long for this case";
+    std::vector<WarningValue> values{
+        {"Tt_out", Tt_out}, {"Ts_out", Ts_out}, {"Tt_in", Tt_in}, {"Ts_in", Ts_in}};
+    if (s.effectiveness) values.push_back({"effectiveness", *s.effectiveness});
+    out.push_back({"second-law", Severity::error, message, 0, std::move(values)});
+    return out;
+}
+
 // ---------------------------------------------------------------- correlation switch
 
 namespace {

@@ -29,6 +29,9 @@ std::vector<Warning> checkCaseValues(const Case& c, const Rating& r);
 // A rating, whole or partial: correlation ranges, energy balance,
 // temperature cross, unit scale of the results.
 std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSummary& thermal);
+// Outlets no exchanger can reach: effectiveness above 1, an outlet outside
+// the span of the two inlets, or crossed outlets in co-current flow.
+std::vector<Warning> checkSecondLaw(const Case& c, const Rating& r, const ThermalSummary& thermal);
 // A correlation branch boundary near the case across which U jumps.
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
                                             const RateOptions& options);

@@ -12,14 +12,11 @@
 
 #include "core/arithmetic.h"
 #include "core/constants.h"
+#include "core/refuse.h"
 #include "hxrate/design.h"
 
 namespace hxrate {
 namespace {
-
-[[noreturn]] void refuse(const char* argument, const std::string& what) {
-    throw InvalidArgument(argument, what);
-}
 
 void requirePositive(double x, const char* argument) {
     if (!std::isfinite(x) || !(x > 0))
@@ -31,7 +28,7 @@ void requireNonNegative(double x, const char* argument) {
         refuse(argument, std::string(argument) + " must be a finite value not below 0");
 }
 
-constexpr double pi = 3.14159265358979323846;
+constexpr double pi = k::piDouble;
 constexpr double laminarReynolds = k::bellLaminarReynolds;
 
 // One Reynolds-number range of the ideal-bank fits:

@@ -4,6 +4,8 @@
 // plain doubles.
 #pragma once
 
+#include <numbers>
+
 namespace hxrate {
 
 // The single-precision value of a decimal constant, widened to double.
@@ -13,8 +15,15 @@ constexpr double sp(float value) {
 
 namespace k {
 
-// pi as the single-precision value of 4*atan(1): 3.1415927410125732.
+// Two values of pi, on purpose. The program's own arithmetic (areas,
+// velocities, film terms, the march) takes the single-precision value of
+// 4*atan(1), 3.1415927410125732, and must keep it for its numbers to stay
+// bit for bit what they are.
 inline constexpr double pi = sp(3.14159265358979f);
+// pi to double precision, 3.141592653589793 (std::numbers::pi), for what
+// the program never formed: the assessment's pressure drops and the
+// Bell-Delaware shell side.
+inline constexpr double piDouble = std::numbers::pi;
 
 // Tolerance of the friction-factor and both shooting iterations (strict <).
 inline constexpr double convergenceTolerance = sp(1e-5f);
@@ -39,6 +48,10 @@ inline constexpr double colebrookFactor = sp(2.51f);
 // Shell-side flow checks.
 inline constexpr double stagnantReynolds = sp(1e-5f);
 inline constexpr double minimumPeclet = sp(0.2f);
+// The same limits as the decimals they stand for, as a rejection's
+// triggers state them (the checks compare with the values above).
+inline constexpr double stagnantReynoldsStated = 1e-5;
+inline constexpr double minimumPecletStated = 0.2;
 
 // Single cylinder in cross flow (Churchill-Bernstein form).
 inline constexpr double cylinderBase = sp(0.3f);

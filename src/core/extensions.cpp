@@ -14,16 +14,14 @@
 #include "core/bell_delaware.h"
 #include "core/constants.h"
 #include "core/failures.h"
+#include "core/p_ntu.h"
 #include "core/rate.h"
+#include "core/refuse.h"
 #include "core/resistance.h"
 #include "core/tube_side.h"
 
 namespace hxrate {
 namespace {
-
-[[noreturn]] void refuse(const char* argument, const std::string& what) {
-    throw InvalidArgument(argument, what);
-}
 
 bool validPasses(int n) {
     return n == 1 || n == 2 || n == 4 || n == 6 || n == 8;
@@ -247,8 +245,12 @@ void solveByPNtu(const Case& c, const Extensions& ext, Rating& rating) {
     double UA = checked(
         rating.conductancePerLength * static_cast<double>(c.tubeCount) * c.tubeLength, "UA");
     UA = checked(UA * shells, "UA over all shells");
-    EShellOutlets o = temaEOutlets(C1, c.shellInletTemperature, C2, c.tubeInletTemperature, UA,
-                                   ext.tubePasses, ext.shells);
+    // Co-current shells of one pass stay co-current from shell to shell.
+    SeriesCoupling coupling = ext.tubePasses == 1 && !isCounterCurrent(c.exchangerType)
+                                  ? SeriesCoupling::coCurrent
+                                  : SeriesCoupling::counterflow;
+    EShellOutlets o = seriesOutlets(C1, c.shellInletTemperature, C2, c.tubeInletTemperature, UA,
+                                    ext.tubePasses, ext.shells, coupling);
     rating.overallCoefficient =
         checked(rating.conductancePerLength / (k::pi * rating.geometry.outerDiameter), "U");
     rating.area = checked(
@@ -317,12 +319,13 @@ void computeTubePressureDrop(const Case& c, const Extensions& ext, ExtendedRatin
 }
 
 // NTU1 of the arrangement that gives P1: parallel flow for one co-current
-// pass, else the TEMA E relation (counterflow for one pass).
+// pass (in one shell or co-current shells in series, the whole one
+// co-current exchanger), else the TEMA E relation (counterflow for one pass).
 // Parallel flow: NTU = -ln(1 - P(1 + R))/(1 + R); Incropera and DeWitt
 // (2002), Fundamentals of Heat and Mass Transfer, table 11.4.
 std::optional<double> requiredNtu1(const Case& c, const Extensions& ext, double p1, double r1) {
     try {
-        if (ext.tubePasses == 1 && ext.shells == 1 && !isCounterCurrent(c.exchangerType)) {
+        if (ext.tubePasses == 1 && !isCounterCurrent(c.exchangerType)) {
             double reach = p1 * (1 + r1);
             if (!(reach < 1)) return std::nullopt;
             return checked(-std::log1p(-reach) / (1 + r1), "parallel-flow NTU1");

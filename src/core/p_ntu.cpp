@@ -2,17 +2,17 @@
 // Side 1 is the shell stream; every form is written so that R1 = 1 needs no
 // branch of its own (log1p/expm1 quotients carry the limit).
 #include <cmath>
+#include <limits>
 #include <string>
 
+#include "core/p_ntu.h"
+
 #include "core/arithmetic.h"
+#include "core/refuse.h"
 #include "hxrate/design.h"
 
 namespace hxrate {
 namespace {
-
-[[noreturn]] void refuse(const char* argument, const std::string& what) {
-    throw InvalidArgument(argument, what);
-}
 
 void requireFinite(double x, const char* argument) {
     if (!std::isfinite(x)) refuse(argument, std::string(argument) + " must be finite");
@@ -115,6 +115,40 @@ double shellsInSeriesP1(double p1OfOne, double r1, double shells) {
     return checked(g / (1 + g), "P of shells in series");
 }
 
+double parallelFlowP1(double r1, double ntu1) {
+    requireNonNegative(r1, "r1");
+    requireNonNegative(ntu1, "ntu1");
+    clearArithmeticFlags();
+    // Parallel flow, P1 = (1 - exp(-NTU1 (1 + R1)))/(1 + R1); Incropera and
+    // DeWitt (2002), Fundamentals of Heat and Mass Transfer, table 11.3; any
+    // R1 >= 0 (1 + R1 >= 1 needs no branch).
+    double sum = 1 + r1;
+    return checked(-std::expm1(-ntu1 * sum) / sum, "parallel-flow P1");
+}
+
+double coCurrentShellsInSeriesP1(double p1OfOne, double r1, double shells) {
+    requireNonNegative(r1, "r1");
+    requireNonNegative(p1OfOne, "p1");
+    requireFinite(shells, "shells");
+    if (!(shells > 0)) refuse("shells", "shells must be above 0");
+    // A co-current shell leaves the difference of the streams' temperatures
+    // at 1 - P1 (1 + R1) of what it met (each stream's balance over the
+    // shell); the next shell starts from that difference, so for N shells
+    // 1 - P1 (1 + R1) is the product of the shells' 1 - P1,i (1 + R1).
+    clearArithmeticFlags();
+    double reach = checked(p1OfOne * (1 + r1), "P1 (1 + R1)");
+    // 1 itself is the limit of an endless shell (both streams at one
+    // temperature); one rounding step above it is that limit too.
+    if (!(reach <= 1 + std::numeric_limits<double>::epsilon()))
+        refuse("p1", "P1 = " + std::to_string(p1OfOne) + " at R1 = " + std::to_string(r1) +
+                         " is beyond co-current flow (P1 (1 + R1) <= 1)");
+    if (shells == 1) return p1OfOne;
+    if (reach >= 1) return p1OfOne;
+    // (1 - reach)^N as exp(N log1p(-reach)): a small P1 keeps its digits.
+    double z = shells * std::log1p(-reach);
+    return checked(-std::expm1(z) / (1 + r1), "P1 of co-current shells in series");
+}
+
 double temaEP1(double r1, double ntu1, int tubePasses, int shells) {
     requireNonNegative(r1, "r1");
     requireNonNegative(ntu1, "ntu1");
@@ -202,6 +236,13 @@ double lmtdCorrection(double tHotIn, double tHotOut, double tColdIn, double tCol
 EShellOutlets temaEOutlets(double shellCapacityRate, double shellInletTemperature,
                            double tubeCapacityRate, double tubeInletTemperature, double ua,
                            int tubePasses, int shells) {
+    return seriesOutlets(shellCapacityRate, shellInletTemperature, tubeCapacityRate,
+                         tubeInletTemperature, ua, tubePasses, shells, SeriesCoupling::counterflow);
+}
+
+EShellOutlets seriesOutlets(double shellCapacityRate, double shellInletTemperature,
+                            double tubeCapacityRate, double tubeInletTemperature, double ua,
+                            int tubePasses, int shells, SeriesCoupling coupling) {
     requireFinite(shellInletTemperature, "shellInletTemperature");
     requireFinite(tubeInletTemperature, "tubeInletTemperature");
     requireNonNegative(ua, "ua");
@@ -213,7 +254,17 @@ EShellOutlets temaEOutlets(double shellCapacityRate, double shellInletTemperatur
     EShellOutlets out;
     out.r1 = checked(shellCapacityRate / tubeCapacityRate, "R1 = C1/C2");
     out.ntu1 = checked(ua / shellCapacityRate, "NTU1 = UA/C1");
-    out.p1 = temaEP1(out.r1, out.ntu1, tubePasses, shells);
+    if (coupling == SeriesCoupling::coCurrent) {
+        if (tubePasses != 1)
+            refuse("tubePasses", "co-current shells in series have one tube pass, got " +
+                                     std::to_string(tubePasses));
+        requireShells(shells);
+        // Each shell a co-current exchanger of NTU1/N, coupled co-currently.
+        double p1OfOne = parallelFlowP1(out.r1, out.ntu1 / shells);
+        out.p1 = coCurrentShellsInSeriesP1(p1OfOne, out.r1, shells);
+    } else {
+        out.p1 = temaEP1(out.r1, out.ntu1, tubePasses, shells);
+    }
     double span = shellInletTemperature - tubeInletTemperature;
     // The shell stream gives P1 of the largest change it could make.
     out.shellOutletTemperature = shellInletTemperature - out.p1 * span;

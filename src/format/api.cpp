@@ -1,7 +1,11 @@
 // The public entry points of the case text and the results report. Reading
 // a case file from disk is the program layer's (src/cli/case_files.cpp).
 #include <array>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "format/case_reader.h"
 #include "format/free_form_reader.h"
@@ -15,10 +19,17 @@ namespace hxrate {
 
 Case readWholeCase(FreeFormReader& reader, CaseSource* source) {
     Case c;
-    for (int line = 1; line <= caseLineCount; ++line) {
-        readCaseLine(reader, line, c,
-                     source ? &(*source)[static_cast<std::size_t>(line - 1)] : nullptr);
-    }
+    // The caller's record fills line by line: it tells how far a read that
+    // failed got.
+    CaseSource own;
+    CaseSource& where = source ? *source : own;
+    for (int line = 1; line <= caseLineCount; ++line)
+        readCaseLine(reader, line, c, &where[static_cast<std::size_t>(line - 1)]);
+    // The case keeps its text, so that its text can be checked without
+    // being handed over again.
+    if (std::optional<std::string_view> text = reader.textRead())
+        c.origin =
+            CaseOrigin(std::make_shared<const CaseText>(CaseText{std::string(*text), where, c}));
     reader.close();
     return c;
 }

@@ -20,6 +20,7 @@
 
 #include "core/failures.h"
 #include "format/number_conversion.h"
+#include "hxrate/case.h"
 
 namespace hxrate {
 
@@ -53,8 +54,8 @@ bool endsUndelimitedValue(int c) {
 class ByteStream {
   public:
     explicit ByteStream(std::unique_ptr<ByteSource> source)
-        : source_(std::move(source)), buffer_(kChunkSize) {}
-    explicit ByteStream(std::string_view bytes) : window_(bytes) {}
+        : source_(std::move(source)), buffer_(kChunkSize), keeping_(true) {}
+    explicit ByteStream(std::string_view bytes) : window_(bytes), inMemory_(bytes) {}
 
     // The next byte (0..255), or kEndOfFile.
     int peek() {
@@ -96,6 +97,16 @@ class ByteStream {
     // The errno of a failed read of the source, 0 when none failed.
     int readError() const { return readError_; }
 
+    // What was read so far (all bytes in memory), up to maxKeptCaseText.
+    std::optional<std::string_view> bytesRead() const {
+        if (!keeping_) {
+            if (inMemory_.size() > maxKeptCaseText) return std::nullopt;
+            return inMemory_;
+        }
+        if (keptTooLong_) return std::nullopt;
+        return std::string_view(kept_);
+    }
+
     void close() {
         source_.reset();
         window_ = {};
@@ -108,6 +119,15 @@ class ByteStream {
             std::min(source_->read(buffer_.data(), buffer_.size()), buffer_.size());
         if (got > 0) {
             window_ = std::string_view(buffer_.data(), got);
+            // A copy for the case to keep, dropped once it is too long to keep.
+            if (keeping_ && !keptTooLong_) {
+                if (kept_.size() + got > maxKeptCaseText) {
+                    keptTooLong_ = true;
+                    std::string().swap(kept_);
+                } else {
+                    kept_.append(window_);
+                }
+            }
             return true;
         }
         readError_ = source_->failure();
@@ -118,6 +138,10 @@ class ByteStream {
     std::vector<char> buffer_;
     std::string_view window_;  // bytes not yet taken
     int readError_ = 0;
+    std::string_view inMemory_;  // all the bytes, when they are in memory
+    bool keeping_ = false;       // the bytes come from the source: kept_ copies them
+    bool keptTooLong_ = false;
+    std::string kept_;
 };
 
 struct Position {
@@ -536,6 +560,10 @@ void FreeFormReader::read(int caseLine, std::span<const ReadItem> items) {
 
 ReadSpan FreeFormReader::lastSpan() const {
     return impl_->span;
+}
+
+std::optional<std::string_view> FreeFormReader::textRead() const {
+    return impl_->source.bytesRead();
 }
 
 void FreeFormReader::close() {

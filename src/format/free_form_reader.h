@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,10 @@ class FreeFormReader {
     void read(int caseLine, std::span<const ReadItem> items);
 
     ReadSpan lastSpan() const;
+
+    // The bytes read so far (all of those in memory), for a case to keep its
+    // text; nothing once they exceed maxKeptCaseText (hxrate/case.h).
+    std::optional<std::string_view> textRead() const;
 
     // Releases the file; no further reads.
     void close();

@@ -8,7 +8,8 @@
 namespace hxrate {
 
 // Reads case lines 1 to 21 from `reader` and closes it; `source`, when
-// given, receives where each line stood. Throws InputError.
+// given, receives where each line stood. The case keeps the text read
+// (Case::origin). Throws InputError.
 Case readWholeCase(FreeFormReader& reader, CaseSource* source = nullptr);
 
 }  // namespace hxrate

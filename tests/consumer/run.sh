@@ -2,8 +2,10 @@
 # Installs the built project into a scratch prefix and builds a small
 # consumer project against it with find_package, setting no C++ standard.
 #   run.sh BUILD_DIR SOURCE_DIR [consumer|readme]
-# consumer: the consumer's report of the shipped example equals the one the
-#   installed hxrate writes.
+# consumer: the report of the shipped example that the engine's consumer
+#   (hxrate::hxrate alone) forms, and the one the program library's consumer
+#   forms from the case file and its case document read from disk, equal the
+#   one the installed hxrate writes.
 # readme: the C++ block under "Use it as a library" in README.md, taken
 #   exactly as it stands, compiles and runs on the shipped example.
 set -eu
@@ -50,4 +52,8 @@ cp "$src/examples/water-oil/48230007640350000606.txt" "$work/run/"
 (cd "$work/run" && "$work/prefix/bin/hxrate" </dev/null)
 "$work/consumer/consumer" "$work/run/48230007640350000606.txt" >"$work/consumer.txt"
 cmp "$work/run/48230007650350000606.txt" "$work/consumer.txt"
-echo "consumer report equals the program's ($(wc -c <"$work/consumer.txt") bytes)"
+"$work/consumer/consumer" --document "$work/run/48230007640350000606.txt" >"$work/case.json"
+"$work/consumer/program_consumer" "$work/run/48230007640350000606.txt" "$work/case.json" \
+    >"$work/program_consumer.txt"
+cmp "$work/run/48230007650350000606.txt" "$work/program_consumer.txt"
+echo "both consumers' reports equal the program's ($(wc -c <"$work/consumer.txt") bytes)"

@@ -7,13 +7,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <numbers>
+#include <random>
 #include <sstream>
 
 #include "core/constants.h"
 #include "core/pipe_flow.h"
+#include "hxrate/case_files.h"
 #include "hxrate/design.h"
 #include "hxrate/extensions.h"
 #include "support/expect_error.h"
@@ -411,6 +414,99 @@ TEST(Warnings, EachSmallCaseRaisesItsCode) {
     }
 }
 
+// The example as a co-current exchanger with a tube flow of `tubeFlow`
+// m3/s, on a grid of `elements` elements of `elementLength` m.
+std::string coCurrentExample(const std::string& tubeFlow, int elements,
+                             const std::string& elementLength) {
+    std::string text = readText(HXRATE_EXAMPLE_CASE);
+    auto replace = [&](const std::string& from, const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+    };
+    replace("1 1 ", "1 0 ");
+    replace("\n4 3.0 ", "\n4 " + std::to_string(elements * std::stod(elementLength)) + " ");
+    replace("\n5 0.1 ", "\n5 " + elementLength + " ");
+    replace(" 4180.0 0.002 ", " 4180.0 " + tubeFlow + " ");
+    return text;
+}
+
+// The march on too long elements gives outlets no exchanger reaches while
+// the rating calls itself solved: one error naming each way they fail.
+TEST(Warnings, OutletsBeyondTheSecondLawAreAnError) {
+    struct Row {
+        std::string text;
+        bool outsideSpan, aboveOne, crossed;
+        const char* why;
+    } rows[] = {
+        {coCurrentExample("0.000002", 1, "20"), true, true, true,
+         "one element of 20 m: the tube outlet far beyond the shell inlet"},
+        {coCurrentExample("0.000002", 2, "30"), true, true, false,
+         "two of 30 m: the tube stream cooled far below its inlet, the hot shell stream heated"},
+        {coCurrentExample("0.00002", 1, "5.55"), false, false, true,
+         "one of 5.55 m: the tube outlet just above the shell outlet, both within the inlets"},
+        {coCurrentExample("0.00002", 555, "0.01"), false, false, false,
+         "the same exchanger on 555 elements"},
+        {readText(HXRATE_EXAMPLE_CASE), false, false, false, "the counter-current example"},
+    };
+    for (const Row& row : rows) {
+        Assessed x = assessText(row.text);
+        ASSERT_EQ(x.rating.stage, Stage::solved) << row.why;
+        const Warning* w = find(x.a, "second-law");
+        bool broken = row.outsideSpan || row.aboveOne || row.crossed;
+        ASSERT_EQ(w != nullptr, broken) << row.why << (w ? ": " + w->message : "");
+        if (!w) continue;
+        EXPECT_EQ(w->severity, Severity::error) << row.why;
+        EXPECT_EQ(x.a.warnings.front().severity, Severity::error) << row.why;
+        for (auto [expected, phrase] :
+             {std::pair{row.outsideSpan, "outside the inlets' span"},
+              std::pair{row.aboveOne, "exceeds 1"}, std::pair{row.crossed, "have crossed"}})
+            EXPECT_EQ(w->message.find(phrase) != std::string::npos, expected)
+                << row.why << ": " << w->message;
+    }
+}
+
+// A case read from text or from a file keeps the text, so that assess()
+// checks it unasked; a text handed over wins, and a case changed since it was
+// read is no longer its text's.
+TEST(Warnings, ACaseKeepsItsTextForTheTextChecks) {
+    const std::string comma = dataText("decimal-comma");
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("hxrate-kept-text-" + std::to_string(std::random_device{}()) + ".txt");
+    std::ofstream(path, std::ios::binary) << comma;
+    Case fromFile = readCase(path);
+    std::filesystem::remove(path);
+    Case changed = parseCase(comma);
+    changed.tubeLength = 3.5;
+    AssessOptions cleanText = noGrids();
+    const std::string clean = dataText("clean");
+    CaseSource cleanSource;
+    parseCase(clean, "clean", cleanSource);
+    cleanText.text = clean;
+    cleanText.source = cleanSource;
+    struct Row {
+        Case input;
+        AssessOptions options;
+        bool decimalComma;
+        const char* why;
+    } rows[] = {
+        {parseCase(comma), noGrids(), true, "read from text, assessed without it"},
+        {fromFile, noGrids(), true, "read from a file"},
+        {parseCase(comma), cleanText, false, "a text handed over is the one checked"},
+        {changed, noGrids(), false, "changed since it was read"},
+    };
+    for (const Row& row : rows) {
+        Assessment a = assess(row.input, rate(row.input), row.options);
+        EXPECT_EQ(find(a, "decimal-comma") != nullptr, row.decimalComma) << row.why;
+    }
+    // The text is no part of the value: the comma's case equals one typed
+    // without it, and a copy keeps the text.
+    std::string typed = comma;
+    typed.replace(typed.find("3,5"), 3, "3  ");
+    EXPECT_EQ(parseCase(comma), parseCase(typed));
+    Case copy = fromFile;
+    ASSERT_NE(sourceTextOf(copy), nullptr);
+    EXPECT_EQ(sourceTextOf(copy)->text, comma);
+}
+
 TEST(Warnings, CleanCaseRaisesNone) {
     Assessed x = assessText(dataText("clean"));
     for (const Warning& w : x.a.warnings) ADD_FAILURE() << w.code << ": " << w.message;
@@ -494,13 +590,17 @@ TEST(Warnings, DecimalCommaOnlyWhereADigitFollowsTheComma) {
         EXPECT_EQ(find(assessText(text, noGrids()).a, "decimal-comma") != nullptr, row.warned)
             << row.why;
     }
-    // The same with CR LF line ends; without the source no text check runs.
+    // The same with CR LF line ends; without the source handed over the
+    // case's own text is checked, and a case with no text gets no text check.
     std::string crlf;
     for (char ch : clean) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
     crlf.replace(crlf.find("4 3.0 "), 6, "4 3,5 ");
     Assessed x = assessText(crlf, noGrids());
     EXPECT_TRUE(find(x.a, "decimal-comma"));
-    EXPECT_FALSE(find(assess(x.input, x.rating, noGrids()), "decimal-comma"));
+    EXPECT_TRUE(find(assess(x.input, x.rating, noGrids()), "decimal-comma"));
+    Case withoutText = x.input;
+    withoutText.origin = CaseOrigin();
+    EXPECT_FALSE(find(assess(withoutText, x.rating, noGrids()), "decimal-comma"));
 }
 
 // ---------------------------------------------------------------- the shooting

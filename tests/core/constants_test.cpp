@@ -17,6 +17,10 @@ TEST(Constants, CarryTheirSinglePrecisionValues) {
         const char* name;
     } rows[] = {
         {k::pi, 3.1415927410125732, "pi"},
+        {k::piDouble, 3.141592653589793, "pi to double precision"},
+        {k::turbulentMaxReynolds, 5e6, "Gnielinski's upper Reynolds number, exact"},
+        {k::stagnantReynoldsStated, 1e-5, "stagnant Reynolds 1e-5 as stated"},
+        {k::minimumPecletStated, 0.2, "Peclet 0.2 as stated"},
         {k::convergenceTolerance, 9.999999747378752e-06, "tolerance 1e-5"},
         {k::stagnantReynolds, 9.999999747378752e-06, "stagnant Reynolds 1e-5"},
         {k::minimumPeclet, 0.20000000298023224, "Peclet 0.2"},

@@ -13,6 +13,7 @@
 #include "core/constants.h"
 #include "hxrate/assessment.h"
 #include "hxrate/case.h"
+#include "hxrate/case_files.h"
 #include "hxrate/extensions.h"
 #include "hxrate/rating.h"
 
@@ -76,6 +77,41 @@ TEST(Design, LimitsAndInverses) {
     EXPECT_NEAR(lmtdCorrection(100, 50, 0, 50), f11, 1e-12);
 }
 
+// Co-current shells in series: what one shell leaves of the streams'
+// difference, 1 - P1,i (1 + R1), multiplies over the shells, written out
+// shell by shell.
+TEST(Design, CoCurrentShellsInSeriesMultiplyWhatEachLeaves) {
+    struct Row {
+        double p1OfOne, r1;
+        int shells;
+        double expected;
+        const char* why;
+    };
+    const Row rows[] = {
+        {0.3, 1, 2, (1 - (1 - 0.3 * 2) * (1 - 0.3 * 2)) / 2, "R1 = 1, two shells"},
+        {0.3, 1, 3, (1 - (1 - 0.3 * 2) * (1 - 0.3 * 2) * (1 - 0.3 * 2)) / 2, "R1 = 1, three"},
+        {0.25, 0.4, 2, (1 - (1 - 0.25 * 1.4) * (1 - 0.25 * 1.4)) / 1.4, "R1 = 0.4, two shells"},
+        {0.12, 2.5, 3, (1 - (1 - 0.12 * 3.5) * (1 - 0.12 * 3.5) * (1 - 0.12 * 3.5)) / 3.5,
+         "R1 = 2.5, three shells"},
+        {0.3, 1, 1, 0.3, "one shell is itself"},
+        {0.5, 1, 4, 0.5, "a shell that reaches the common temperature: more add nothing"},
+    };
+    for (const auto& row : rows)
+        EXPECT_NEAR(coCurrentShellsInSeriesP1(row.p1OfOne, row.r1, row.shells), row.expected, 1e-14)
+            << row.why;
+    // Shells of NTU1/N each make one co-current exchanger of NTU1, and stay
+    // below the counterflow value of the same NTU1.
+    for (double r1 : {1.0, 0.6}) {
+        double whole = (1 - std::exp(-2.4 * (1 + r1))) / (1 + r1);
+        EXPECT_NEAR(parallelFlowP1(r1, 2.4), whole, 1e-15) << r1;
+        for (int n : {2, 3}) {
+            double p = coCurrentShellsInSeriesP1(parallelFlowP1(r1, 2.4 / n), r1, n);
+            EXPECT_NEAR(p, whole, 1e-14) << r1 << ", " << n << " shells";
+            EXPECT_LT(p, temaEP1(r1, 2.4, 1, n)) << r1 << ", " << n << " shells";
+        }
+    }
+}
+
 TEST(Design, RefusesArgumentsOutsideTheDomain) {
     struct Row {
         std::function<void()> call;
@@ -91,6 +127,9 @@ TEST(Design, RefusesArgumentsOutsideTheDomain) {
         {[] { lmtdCorrection(100, 5, 10, 90); }, "tHotOut", "hot outlet below cold inlet"},
         {[] { lmtdCorrection(100, 100, 10, 90); }, "tHotOut", "hot stream does not cool"},
         {[] { temaENtu1(0.9, 1.5); }, "p1", "P1 beyond counterflow"},
+        {[] { coCurrentShellsInSeriesP1(0.6, 1, 2); }, "p1", "P1 beyond co-current flow"},
+        {[] { coCurrentShellsInSeriesP1(0.2, 1, 0); }, "shells", "no co-current shell"},
+        {[] { parallelFlowP1(1, -2); }, "ntu1", "negative NTU, co-current"},
         {[] { bell::jc(1.2); }, "crossFlowFraction", "more than all tubes in cross flow"},
         {[] { bell::idealJ(1e3, 60, 1.25); }, "layoutAngle", "60 degree layout"},
     };

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "hxrate/case_files.h"
 #include "hxrate/errors.h"
 
 namespace hxrate {
@@ -108,6 +109,52 @@ TEST(Extensions, TubePassesAndShellsRateByPNtu) {
     EXPECT_NEAR(three.ntu1, 3 * two.ntu1, 1e-12 * three.ntu1);
     EXPECT_NEAR(three.rating.area, 3 * r.area, 1e-12 * r.area);
     EXPECT_NEAR(three.tubePressureDrop, 3 * two.tubePressureDrop, 1e-12 * three.tubePressureDrop);
+}
+
+// Shells of one pass in series keep the flow of their type: co-current
+// shells (types 0, 2) hand both streams on at the same end, so P1 is that of
+// co-current shells of NTU1/N each, combined as 1 - P1 (1 + R1) =
+// (1 - P1,i (1 + R1))^N; counter-current shells (types 1, 3) are
+// counterflow of the whole NTU1.
+TEST(Extensions, ShellsInSeriesKeepTheFlowOfTheirType) {
+    struct Row {
+        int type, baffles, shells;
+        bool coCurrent;
+        const char* why;
+    };
+    const Row rows[] = {
+        {0, 0, 2, true, "co-current, two shells"},
+        {0, 0, 3, true, "co-current, three shells"},
+        {2, 8, 2, true, "co-current cross flow, eight baffles, two shells"},
+        {1, 0, 2, false, "counter-current, two shells"},
+        {3, 8, 3, false, "counter-current cross flow, three shells"},
+    };
+    for (const auto& row : rows) {
+        Case c = example();
+        c.exchangerType = row.type;
+        c.baffleCount = row.baffles;
+        c.tubeLength = 20;
+        Extensions ext;
+        ext.shells = row.shells;
+        ExtendedRating r = rateExtended(c, ext);
+        double R = r.r1, ntu = r.ntu1, N = row.shells, expected;
+        if (row.coCurrent) {
+            double one = (1 - std::exp(-(ntu / N) * (1 + R))) / (1 + R);
+            expected = (1 - std::pow(1 - one * (1 + R), N)) / (1 + R);
+        } else {
+            double e = std::exp(-ntu * (1 - R));
+            expected = (1 - e) / (1 - R * e);
+        }
+        EXPECT_NEAR(r.p1, expected, 1e-12) << row.why;
+        const Rating& rt = r.rating;
+        double span = c.shellInletTemperature - c.tubeInletTemperature;
+        EXPECT_NEAR(rt.shellOutletTemperature, c.shellInletTemperature - expected * span, 1e-9)
+            << row.why;
+        EXPECT_NEAR(*rt.tubeDuty, *rt.shellDuty, 1e-9 * std::fabs(*rt.tubeDuty)) << row.why;
+        if (row.coCurrent) {  // the outlets never cross in co-current flow
+            EXPECT_GT(rt.shellOutletTemperature, rt.tubeOutletTemperature) << row.why;
+        }
+    }
 }
 
 TEST(Extensions, BellDelawareReplacesTheShellCoefficient) {

@@ -6,7 +6,8 @@
 # headers and third-party ones; the engine (core and formats) makes no
 # system calls, and its umbrella header leaves the program's headers out.
 # Given the built engine library (and nm), checks that it leaves no system
-# function for the linker to find.
+# function for the linker to find and defines every function the engine's
+# headers declare.
 #   layers.sh SOURCE_DIR [ENGINE_LIBRARY [NM]]
 set -u
 engine_library=${2:-}
@@ -27,7 +28,7 @@ sources() { # folders...: the C++ files below them
 public_headers=$( (ls include/hxrate; echo version.h) | sort -u | tr '\n' '|')
 public_headers=${public_headers%|}
 # The program's public headers, which the engine's never include.
-program_headers='program\.h|output_file\.h|files\.h'
+program_headers='program\.h|output_file\.h|files\.h|case_files\.h'
 
 check() { # folder, pattern of quoted includes that are allowed
     local folder=$1 allowed=$2 bad
@@ -93,6 +94,32 @@ if [ -n "$engine_library" ]; then
         [ -z "$bad" ] || fail "system functions that $engine_library calls" "$bad"
     else
         fail "the undefined names of $engine_library (with $nm_tool)" "$undefined"
+    fi
+fi
+
+# Every function the engine's headers declare (at namespace scope, not
+# defined inline) is defined in the engine library, so that a consumer
+# linking hxrate::hxrate alone never meets an undefined name.
+declared_functions() { # header: the names it declares, one a line
+    perl -0777 -ne 's{//[^\n]*}{}g; s{/\*.*?\*/}{}gs; s/\{\s*\}//g;
+        while (/^(?![ \t#}])([A-Za-z_][\w:<>,*& \t]*?)\b([A-Za-z_]\w*)\s*\(([^;{}]*)\)[\w \t]*;/mg) {
+            my ($head, $name) = ($1, $2);
+            print "$name\n" unless $head =~ /\b(using|typedef|return|friend|inline|constexpr|template)\b/
+                || $name eq "operator";
+        }' "$1"
+}
+if [ -n "$engine_library" ]; then
+    if symbols=$("$nm_tool" -C --defined-only "$engine_library" 2>&1); then
+        defined=$(echo "$symbols" | awk '$2 == "T" || $2 == "W"' |
+            grep -oE 'hxrate::([A-Za-z_][A-Za-z0-9_]*::)*[A-Za-z_][A-Za-z0-9_]*(\[abi:[a-z0-9]+\])?\(' |
+            sed -E 's/\[abi:[a-z0-9]+\]//; s/.*::([A-Za-z0-9_]+)\($/\1/' | sort -u)
+        bad=$(for header in $(ls include/hxrate/*.h | grep -vE "/($program_headers)$"); do
+            declared_functions "$header" | sort -u | comm -23 - <(echo "$defined") |
+                sed "s|^|$header: |"
+        done)
+        [ -z "$bad" ] || fail "functions the engine's headers declare and $engine_library does not define" "$bad"
+    else
+        fail "the defined names of $engine_library (with $nm_tool)" "$symbols"
     fi
 fi
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 
+#include "hxrate/case_files.h"
 #include "hxrate/report.h"
 #include "support/expect_error.h"
 

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "hxrate/case_document.h"
 #include "support/expect_error.h"
+#include "support/read_text.h"
 
 namespace hxrate {
 namespace {
@@ -68,6 +71,25 @@ TEST(CaseFields, EachFieldRoundTripsThroughTheFileAndTheDocument) {
     }
     EXPECT_EQ(back, c);
     EXPECT_EQ(findCaseField("tube_fluid"), nullptr);
+}
+
+// Each field's unit is the one the published schema of the case document
+// states beside its value, and only a quantity has one, so that the table,
+// the documents and the pages that show it cannot drift apart.
+TEST(CaseFields, UnitsAreThoseOfTheCaseDocumentSchema) {
+    nlohmann::json schema = nlohmann::json::parse(readText(HXRATE_CASE_DOCUMENT_SCHEMA));
+    const nlohmann::json& fields = schema.at("properties").at("case").at("properties");
+    for (const CaseField& f : caseFields) {
+        const nlohmann::json& record =
+            f.record().empty() ? fields : fields.at(std::string(f.record())).at("properties");
+        ASSERT_TRUE(record.contains(std::string(f.member()))) << f.name;
+        const nlohmann::json& field = record.at(std::string(f.member()));
+        std::string unit;
+        if (field.contains("properties") && field["properties"].contains("unit"))
+            unit = field["properties"]["unit"].at("const").get<std::string>();
+        EXPECT_EQ(f.unit, unit) << f.name;
+        EXPECT_EQ(f.kind == CaseFieldKind::quantity, !f.unit.empty()) << f.name;
+    }
 }
 
 // A refused document is named by the source name given, in the message

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <hxrate/case_files.h>
+
 #include "results_file.h"
 #include "tool_test_support.h"
 

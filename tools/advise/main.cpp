@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include <hxrate/case_files.h>
 #include <hxrate/files.h>
 
 #include "advise.h"

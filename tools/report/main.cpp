@@ -15,6 +15,7 @@
 
 #include <hxrate/case.h>
 #include <hxrate/case_document.h>
+#include <hxrate/case_files.h>
 #include <hxrate/errors.h>
 #include <hxrate/files.h>
 
