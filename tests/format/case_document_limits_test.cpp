@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hxrate/case_document.h"
+#include "hxrate/case_files.h"
 #include "support/expect_error.h"
 
 namespace hxrate {
