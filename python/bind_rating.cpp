@@ -317,7 +317,8 @@ std::shared_ptr<RatingObject> ratingFromState(const py::tuple& state) {
 // ---- rate() and its relatives -----------------------------------------------
 
 hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimit) {
-    hxrate::RateOptions options;
+    // The program's memory limit, shared by every rating of the process.
+    hxrate::RateOptions options = hxrate::programRateOptions();
     if (shooting == "case")
         options.shooting = hxrate::ShootingMethod::caseFactor;
     else if (shooting == "exact")

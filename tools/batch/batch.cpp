@@ -154,7 +154,13 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
     try {
         CaseSource source;
         const Case c = parseCase(caseBytes, caseFileName, source);
-        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        // What this holds at once shares the worker's storage: the results
+        // file, the rating, the report formed again to compare, and the
+        // assessment's ratings on finer grids.
+        StorageBudget budget(storageLimitBytes);
+        StorageReservation results(&budget);
+        if (!results.reserve(resultsFile.size())) return {};
+        const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
         // Without extensions the rating is rate()'s, bit for bit; should
         // only what it adds fail, the plain rating still gives its columns.
         std::optional<ExtendedRating> x;
@@ -164,8 +170,16 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
             return {};
         } catch (const Error&) {
         }
-        const Rating r = x ? x->rating : rate(c, options);
-        if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return {};
+        std::optional<Rating> plain;
+        if (!x) plain = rate(c, options);
+        const Rating& r = x ? x->rating : *plain;
+        StorageReservation rating(&budget);
+        if (!rating.reserve(profileBytes(r))) return {};
+        {
+            StorageReservation report(&budget);
+            if (!report.reserve(resultsFile.size())) return {};
+            if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return {};
+        }
         const bool shellLeavesAtStart = isCounterCurrent(c.exchangerType);
         FullPrecision f{r.overallCoefficient,
                         r.area,
@@ -191,7 +205,8 @@ std::vector<std::string> rejectedWarningCodes(std::string_view caseBytes,
     try {
         CaseSource source;
         const Case c = parseCase(caseBytes, caseFileName, source);
-        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        StorageBudget budget(storageLimitBytes);
+        const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
         try {
             rate(c, options);
         } catch (const CaseRejected& e) {
@@ -237,7 +252,10 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
                              std::uint64_t storageLimitBytes) {
     CaseSummary s{argument,     {},           Outcome::inputError, {},
                   std::nullopt, std::nullopt, std::nullopt,        {}};
-    const RateOptions options{.storageLimitBytes = storageLimitBytes};
+    // The rating and the assessment's ratings on finer grids share the
+    // worker's storage.
+    StorageBudget budget(storageLimitBytes);
+    const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
     std::optional<CaseDocument> document;
     // As hxrate-report assesses a document: no text checks, and no
     // discretisation estimate when it has extensions (the estimate re-rates
@@ -264,6 +282,8 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         document = parseCaseDocument(*bytes, path);
         s.exchangerType = std::to_string(document->input.exchangerType);
         const ExtendedRating x = rateExtended(document->input, document->extensions, options);
+        StorageReservation held(&budget);
+        (void)held.reserve(profileBytes(x.rating));  // what the rating took while it ran
         s.outcome = Outcome::success;
         s.full = ratedValues(document->input, x.rating);
         s.extended = extendedValues(document->input, document->extensions, x);

@@ -10,9 +10,13 @@ namespace hxrate::tools {
 CaseSummary runInProcess(std::uint64_t storageLimitBytes, const std::string& folder) {
     if (std::string reason = whyNotRunnable(folder); !reason.empty()) return notRun(folder, reason);
     // Files are replaced whole; the batch flushes them to disk at its end.
-    ProgramRun program = runProgramIn(
-        folder,
-        {.storageLimitBytes = storageLimitBytes, .syncEachFile = false, .keepWrittenBytes = true});
+    // The profile and the results file's bytes kept in memory share the
+    // worker's storage.
+    StorageBudget share(storageLimitBytes);
+    ProgramRun program = runProgramIn(folder, {.storageLimitBytes = storageLimitBytes,
+                                               .storageBudget = &share,
+                                               .syncEachFile = false,
+                                               .keepWrittenBytes = true});
     // What the run wrote; a file it left as it was is read as it stands.
     std::optional<std::string> resultsFile;
     if (program.kind == RunKind::rated) {

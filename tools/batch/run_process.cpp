@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <hxrate/files.h>
+#include <hxrate/program.h>
 #include <limits.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -137,6 +138,9 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
                                                  : "cannot limit the memory of " + hxrate + ": ";
         return notRun(folder, stage + std::strerror(e.error));
     }
+    // A child killed part way (out of memory, a signal) leaves its
+    // temporary files beside the ones it was replacing.
+    if (!WIFEXITED(run.waitStatus) || WEXITSTATUS(run.waitStatus) != 0) removeRunLeftovers(folder);
     run.runLog = readWholeFile(folder + "/" + runLogName);
     run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
