@@ -315,6 +315,37 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
     return s;
 }
 
+namespace {
+
+// A table row of a results file, with its CR LF, and what it takes parsed
+// (the row and the view of its line).
+constexpr std::uint64_t resultsRowBytes = 56;
+constexpr std::uint64_t parsedRowBytes = sizeof(TableRow) + sizeof(std::string_view);
+constexpr std::uint64_t mebibyte = std::uint64_t{1} << 20;
+
+// The parsed report into the summary, its table cut to the first and last rows.
+void keepReport(CaseSummary& s, ResultsReport report) {
+    s.tableRows = report.rows.size();
+    if (report.rows.size() > 2) {
+        std::vector<TableRow> ends{std::move(report.rows.front()), std::move(report.rows.back())};
+        report.rows = std::move(ends);
+    }
+    s.report = std::move(report);
+}
+
+}  // namespace
+
+bool fitsSummary(std::uint64_t bytes, std::uint64_t storageLimitBytes) {
+    const std::uint64_t rows = bytes / resultsRowBytes + 1;
+    return bytes <= storageLimitBytes && rows <= (storageLimitBytes - bytes) / parsedRowBytes;
+}
+
+std::string tooLargeToSummarise(std::uint64_t bytes, std::uint64_t storageLimitBytes) {
+    return "rated; its results file of " + std::to_string((bytes + mebibyte - 1) / mebibyte) +
+           " MiB is too large to summarise within the worker's memory share of " +
+           std::to_string(storageLimitBytes / mebibyte) + " MiB";
+}
+
 bool isFailure(Outcome outcome) {
     return outcome != Outcome::success && outcome != Outcome::rejected;
 }
@@ -363,11 +394,11 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
         return s;
     }
     if (!run.resultsFile) {
-        s.message = "the results file cannot be read";
+        s.message = resultsUnreadable;
         return s;
     }
     try {
-        s.report = parseResultsReport(*run.resultsFile);
+        keepReport(s, parseResultsReport(*run.resultsFile));
         s.outcome = Outcome::success;
     } catch (const ResultsFileError& e) {
         s.message = e.message;
@@ -386,11 +417,11 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
         case RunKind::rated:
             s.message.clear();
             if (!resultsFile) {
-                s.message = "the results file cannot be read";
+                s.message = resultsUnreadable;
                 return s;
             }
             try {
-                s.report = parseResultsReport(*resultsFile);
+                keepReport(s, parseResultsReport(*resultsFile));
                 s.outcome = Outcome::success;
             } catch (const ResultsFileError& e) {
                 s.message = e.message;
@@ -483,7 +514,7 @@ std::string csvRow(const CaseSummary& s) {
                printed(r.shellMassFlow) + ',' + printed(out.tubeOutlet) + ',' +
                printed(out.shellOutlet) + ',' +
                (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
-               std::to_string(r.rows.size() - 1);
+               std::to_string(std::max(s.tableRows, r.rows.size()) - 1);
     } else {
         row += ",,,,,,,,,";
     }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace hxrate::tools {
 namespace {
@@ -142,8 +143,18 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
     // temporary files beside the ones it was replacing.
     if (!WIFEXITED(run.waitStatus) || WEXITSTATUS(run.waitStatus) != 0) removeRunLeftovers(folder);
     run.runLog = readWholeFile(folder + "/" + runLogName);
-    run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
+    // The results file is read when it fits the summary.
+    const std::string resultsPath = folder + "/" + resultsFileName;
+    std::error_code error;
+    const std::uint64_t bytes = std::filesystem::file_size(resultsPath, error);
+    const bool tooLarge = !error && !fitsSummary(bytes, storageLimitBytes);
+    if (!tooLarge) run.resultsFile = readWholeFile(resultsPath);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    if (tooLarge && summary.message == resultsUnreadable) {
+        summary.outcome = Outcome::success;
+        summary.message = tooLargeToSummarise(bytes, storageLimitBytes);
+        return summary;
+    }
     addLibraryColumns(summary, folder, run.resultsFile, storageLimitBytes);
     return summary;
 }
