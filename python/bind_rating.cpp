@@ -434,9 +434,12 @@ shooting: "case" steers the shooting of the counter-current types (1, 3) with
 pass_limit: shooting passes before the case is rejected (check
     "shooting-limit").
 
+The profile is held within the program's memory limit (half of the smallest
+of the machine's memory, its control group's limit and the process's
+resource limits), which every rating running in the process shares.
 Ctrl-C stops a long rating: KeyboardInterrupt within a second.
-Raises CaseRejected (with .partial), ArithmeticFault, ResourceError (also
-when memory runs out);
+Raises CaseRejected (with .partial), ArithmeticFault, ResourceError (a
+profile beyond that limit or what is left of it, also when memory runs out);
 TypeError for a `case` that is not a Case, ValueError for an unknown
 `shooting` or a pass_limit that is not a 32-bit integer.)";
 

@@ -390,23 +390,24 @@ void TextOutputFile::writeLine(std::string_view text) {
 
 void TextOutputFile::append(std::string_view text, std::string_view end) {
     wroteLine_ = true;
+    // Written in place, the whole file waits in memory until commit(): its
+    // memory is taken from the budget.
     const std::size_t needed = buffer_.size() + text.size() + end.size();
-    if (!makeRoom(buffer_, needed)) refuseMemory(needed);
+    if (mode_ == Mode::inPlace && !makeRoom(buffer_, needed)) refuseMemory(needed);
     buffer_.append(text);
     buffer_.append(end);
-    // Written in place, the whole file waits in memory until commit().
     if ((mode_ == Mode::replace || mode_ == Mode::stream) && buffer_.size() >= bufferLimit) flush();
 }
 
-// Grows `text` (buffer_ or copy_) to hold `needed` bytes, its new capacity
-// taken from the budget before it is allocated (the two strings' capacities
-// are what the reservation holds). False, `text` as it was, when the budget
-// or the machine refuses the memory.
+// Grows `text` (the buffer written in place, or the copy kept) to hold
+// `needed` bytes, its new capacity taken from the budget before it is
+// allocated: the reservation holds the capacities of those two. False,
+// `text` as it was, when the budget or the machine refuses the memory.
 bool TextOutputFile::makeRoom(std::string& text, std::size_t needed) noexcept {
     if (needed <= text.capacity()) return true;
     const std::size_t capacity = std::max(needed, 2 * text.capacity());
-    const std::uint64_t others = buffer_.capacity() + copy_.capacity() - text.capacity();
-    if (!held_.reserve(others + capacity)) return false;
+    const std::uint64_t held = (mode_ == Mode::inPlace ? buffer_.capacity() : 0) + copy_.capacity();
+    if (!held_.reserve(held - text.capacity() + capacity)) return false;
     try {
         text.reserve(capacity);
     } catch (const std::bad_alloc&) {

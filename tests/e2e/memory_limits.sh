@@ -6,12 +6,13 @@
 # a batch child killed part way leaves no temporary file behind. Where a
 # memory control group can be made, the same refusals are checked inside one.
 #
-#   memory_limits.sh HXRATE HXRATE_BATCH HXRATE_REPORT PYTHON_MODULE_DIR
+#   memory_limits.sh HXRATE HXRATE_BATCH HXRATE_REPORT HXRATE_PLOT PYTHON_MODULE_DIR
 set -u
 hxrate=$1
 batch=$2
 report=$3
-pydir=$4
+plot=$4
+pydir=$5
 CASE=48230007640350000606.txt
 RES=48230007650350000606.txt
 LOG="Log file.txt"
@@ -36,10 +37,10 @@ limited() { # KiB command...: runs the command with its address space bounded
     (ulimit -v "$kib" && exec timeout 60 "$@")
 }
 
-# 1. In place (the folder takes no new file, its files are writable), 7.5
-# million elements: the profile fits the limit (half of 400000 KiB), the
+# 1. In place (the folder takes no new file, its files are writable), 3.75
+# million elements: the profile fits the limit (half of 200000 KiB), the
 # report's text beside it does not.
-write_case "$work/inplace" 4.0e-7
+write_case "$work/inplace" 8.0e-7
 : >"$work/inplace/$RES"
 : >"$work/inplace/$LOG"
 cp "$hxrate" "$work/hxrate"
@@ -49,7 +50,7 @@ chmod 555 "$work/inplace"
 as_user=()
 [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 status=0
-err=$(cd "$work/inplace" && limited 400000 "${as_user[@]}" "$work/hxrate" 2>&1 >/dev/null) ||
+err=$(cd "$work/inplace" && limited 200000 "${as_user[@]}" "$work/hxrate" 2>&1 >/dev/null) ||
     status=$?
 [ "$status" = 1 ] || fail "in place: exit status $status, expected 1: $err"
 case $err in "run-time error 30: "*) ;; *) fail "in place: not error 30: $err" ;; esac
@@ -74,6 +75,12 @@ refused_by_check hxrate-report "$out"
 status=0
 out=$(cd "$work" && limited 400000 "$batch" -o summary.csv huge 2>&1) || status=$?
 refused_by_check "hxrate-batch" "$(cat "$work/summary.csv" 2>/dev/null) $out"
+
+# hxrate-plot (beside hxrate-report) and a results file of 3 GB (sparse).
+mkdir -p "$work/bigresults"
+truncate -s 3G "$work/bigresults/$RES"
+out=$(limited 400000 "$plot" -o "$work/plot.svg" "$work/bigresults" 2>&1)
+case $out in *"run-time error 30"*) ;; *) fail "hxrate-plot: not error 30: $out" ;; esac
 
 if PYTHONPATH=$pydir /usr/bin/python3 -c 'import hxrate' 2>/dev/null; then
     out=$(cd "$work" && PYTHONPATH=$pydir limited 1500000 /usr/bin/python3 -c '
@@ -116,6 +123,33 @@ if [ "$(stat -f -c %T $cg 2>/dev/null)" = cgroup2fs ] && grep -qw memory $cg/cgr
     rmdir "$group"
 else
     echo "skipped: cgroup part: no cgroup v2 memory controller at $cg where a group can be made"
+fi
+
+# 5. The limit a control group shows: in a private mount namespace the
+# group's limit file is shown as 100 MiB (nothing is enforced), and the
+# tools, rating 2 million elements within it, must stay below it.
+line=$(grep -m1 -E '^[0-9]+:(memory)?:' /proc/self/cgroup | grep -E '^0::|:memory:')
+group_path=${line#*:*:}
+limit_file=/sys/fs/cgroup/memory$group_path/memory.limit_in_bytes
+[ "${line%%:*}" = 0 ] && limit_file=/sys/fs/cgroup$group_path/memory.max
+if [ "$(id -u)" = 0 ] && [ -f "$limit_file" ] && [ -x /usr/bin/time ] &&
+    unshare -m true 2>/dev/null; then
+    echo $((100 << 20)) >"$work/shown-limit"
+    write_case "$work/shown/a" 1.5e-6
+    mkdir -p "$work/shown/out"
+    peaks=$(cd "$work/shown" && unshare -m bash -c '
+        mount --bind "$1/shown-limit" "$2" || exit 1
+        /usr/bin/time -f %M "$3" -j 1 -o summary.csv a 2>&1 >/dev/null | tail -1
+        /usr/bin/time -f %M "$4" -o out a/'"$CASE"' 2>&1 >/dev/null | tail -1
+    ' bash "$work" "$limit_file" "$batch" "$report")
+    set -- $peaks
+    for kib in "$@"; do
+        [ "$kib" -lt $((100 << 10)) ] 2>/dev/null || fail "shown limit: a peak of $kib KiB ($peaks)"
+    done
+    [ $# = 2 ] || fail "shown limit: the tools did not run: $peaks"
+    grep -q '^a,1,success,' "$work/shown/summary.csv" || fail "shown limit: batch did not rate"
+else
+    echo "skipped: shown cgroup limit: needs root, unshare and /usr/bin/time"
 fi
 
 exit $failed

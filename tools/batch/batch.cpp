@@ -317,10 +317,6 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
 
 namespace {
 
-// A table row of a results file, with its CR LF, and what it takes parsed
-// (the row and the view of its line).
-constexpr std::uint64_t resultsRowBytes = 56;
-constexpr std::uint64_t parsedRowBytes = sizeof(TableRow) + sizeof(std::string_view);
 constexpr std::uint64_t mebibyte = std::uint64_t{1} << 20;
 
 // The parsed report into the summary, its table cut to the first and last rows.
@@ -336,8 +332,7 @@ void keepReport(CaseSummary& s, ResultsReport report) {
 }  // namespace
 
 bool fitsSummary(std::uint64_t bytes, std::uint64_t storageLimitBytes) {
-    const std::uint64_t rows = bytes / resultsRowBytes + 1;
-    return bytes <= storageLimitBytes && rows <= (storageLimitBytes - bytes) / parsedRowBytes;
+    return resultsParseBytes(bytes) <= storageLimitBytes;
 }
 
 std::string tooLargeToSummarise(std::uint64_t bytes, std::uint64_t storageLimitBytes) {

@@ -2,9 +2,12 @@
 // of the results file in FOLDER (default: the working directory) into
 // FOLDER/profile.svg, or FILE, or standard output.
 #include <hxrate/files.h>
+#include <hxrate/program.h>
 
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "command_line.h"
 #include "plot.h"
@@ -37,6 +40,16 @@ int plotMain(int argc, char** argv) {
     if (std::optional<int> status = parseCommandLine(app, argc, argv)) return *status;
 
     const std::string resultsPath = folder + "/" + hxrate::resultsFileName;
+    // The text and its parsed table within the program's memory limit.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(resultsPath, sizeError);
+    if (!sizeError && resultsParseBytes(size) > hxrate::programStorageLimit()) {
+        std::cerr << "hxrate-plot: " << resultsPath << ": run-time error "
+                  << hxrate::errorNumber::storageRefused << ": its " << (size >> 20)
+                  << " MiB need more memory to plot than the limit of "
+                  << (hxrate::programStorageLimit() >> 20) << " MiB\n";
+        return 1;
+    }
     std::optional<std::string> bytes = readWholeFile(resultsPath);
     if (!bytes) {
         std::cerr << "hxrate-plot: no results file in " << folder << " (" << resultsPath
