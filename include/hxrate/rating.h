@@ -25,7 +25,8 @@ enum class ShootingMethod {
 };
 
 // The largest profile rate() allocates unless told otherwise, in bytes. The
-// program and its tools take programStorageLimit() (hxrate/program.h) instead.
+// program, its tools and the Python module take programRateOptions()
+// (hxrate/program.h) instead: the program's limit and the process's budget.
 inline constexpr std::uint64_t defaultStorageLimitBytes = std::uint64_t{8} << 30;
 
 // Shooting passes a counter-current rating makes before it rejects the case,
