@@ -69,6 +69,7 @@ py::object method(const std::optional<hxrate::PressureDrop>& d) {
 hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
                                     std::optional<double> shellWallViscosity) {
     hxrate::AssessOptions options;
+    options.rating = hxrate::programRateOptions();
     if (grids != 0 && grids != 2 && grids != 3) throw py::value_error("grids must be 0, 2 or 3");
     options.grids = grids;
     // As a case document's: a finite viscosity above 0, or none.

@@ -459,7 +459,7 @@ void bindDesign(py::module_& m) {
            py::handle wallViscosity, const std::string& shooting, py::handle passLimit) {
             hxrate::Extensions ext = extensionsFrom(foulingInside, foulingOutside, passes, shells,
                                                     shellSide, baffles, wallViscosity);
-            hxrate::RateOptions options;
+            hxrate::RateOptions options = hxrate::programRateOptions();
             if (shooting == "exact")
                 options.shooting = hxrate::ShootingMethod::exact;
             else if (shooting != "case")

@@ -319,7 +319,8 @@ std::shared_ptr<RatingObject> ratingFromState(const py::tuple& state) {
 }  // namespace
 
 hxrate::RateOptions rateOptions(const std::string& shooting, py::handle passLimit) {
-    hxrate::RateOptions options;
+    // The program's memory limit, shared by every rating of the process.
+    hxrate::RateOptions options = hxrate::programRateOptions();
     if (shooting == "case")
         options.shooting = hxrate::ShootingMethod::caseFactor;
     else if (shooting == "exact")
@@ -439,9 +440,12 @@ shooting: "case" steers the shooting of the counter-current types (1, 3) with
 pass_limit: shooting passes before the case is rejected (check
     "shooting-limit").
 
+The profile is held within the program's memory limit (half of the smallest
+of the machine's memory, its control group's limit and the process's
+resource limits), which every rating running in the process shares.
 Ctrl-C stops a long rating: KeyboardInterrupt within a second.
-Raises CaseRejected (with .partial), ArithmeticFault, ResourceError (also
-when memory runs out);
+Raises CaseRejected (with .partial), ArithmeticFault, ResourceError (a
+profile beyond that limit or what is left of it, also when memory runs out);
 TypeError for a `case` that is not a Case, ValueError for an unknown
 `shooting` or a pass_limit that is not a 32-bit integer of at least 1.)";
 

@@ -50,9 +50,22 @@ struct ProgramRun {
 // marched.
 std::uint64_t programStorageLimit();
 
+// The memory every rating of this process shares: programStorageLimit()
+// bytes, read once. What the tools and the Python module rate by default
+// takes its storage from it.
+StorageBudget& programStorageBudget();
+
+// RateOptions with the program's limit (programStorageLimit()) and the
+// process's shared budget (programStorageBudget()).
+RateOptions programRateOptions();
+
 struct ProgramOptions {
     // The largest temperature profile, bytes (0: programStorageLimit()).
     std::uint64_t storageLimitBytes = 0;
+    // What the profile, and the text of a file written in place or kept,
+    // take their memory from, shared with the runs beside this one (null:
+    // programStorageBudget()).
+    StorageBudget* storageBudget = nullptr;
     // Flush each file and its folder to disk before the run ends, as the
     // program does. A caller that runs many folders may leave it off and
     // flush once at its end (syncFileSystem()): the files are still
@@ -68,6 +81,11 @@ struct ProgramOptions {
 // the run log with the same bytes, each replaced whole. Safe to call from
 // several threads for different folders.
 ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options = {});
+
+// Removes the temporary files that a run killed part way left in `folder`
+// beside the run log and the results file (regular files of this user that
+// no live writer holds); a run there would remove them first.
+void removeRunLeftovers(const std::filesystem::path& folder) noexcept;
 
 // Flushes to disk what runs without syncEachFile wrote in `folder`'s file
 // system. Returns false when the system reports an error.

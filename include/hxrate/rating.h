@@ -25,7 +25,8 @@ enum class ShootingMethod {
 };
 
 // The largest profile rate() allocates unless told otherwise, in bytes. The
-// program and its tools take programStorageLimit() (hxrate/program.h) instead.
+// program, its tools and the Python module take programRateOptions()
+// (hxrate/program.h) instead: the program's limit and the process's budget.
 inline constexpr std::uint64_t defaultStorageLimitBytes = std::uint64_t{8} << 30;
 
 // Shooting passes a counter-current rating makes before it rejects the case,
@@ -34,6 +35,55 @@ inline constexpr std::int32_t defaultPassLimit = 10000;
 
 // Elements a march runs between two looks at RateOptions::cancel.
 inline constexpr std::int32_t cancelCheckInterval = 1 << 16;
+
+// Memory that ratings running at the same time share, bytes: each takes
+// its node arrays' storage from it before it allocates them and gives it
+// back when it returns, and a rating that finds too little left is refused
+// (ResourceError, errorNumber::storageRefused) rather than waiting, so that
+// none can hold part of it while waiting for more. Safe to use from many
+// threads at once.
+class StorageBudget {
+  public:
+    explicit StorageBudget(std::uint64_t limitBytes) noexcept : limit_(limitBytes) {}
+    StorageBudget(const StorageBudget&) = delete;
+    StorageBudget& operator=(const StorageBudget&) = delete;
+
+    std::uint64_t limit() const noexcept { return limit_; }               // bytes in all
+    std::uint64_t reserved() const noexcept { return reserved_.load(); }  // bytes taken now
+    // Takes `bytes`; false, taking nothing, when fewer are left.
+    bool tryReserve(std::uint64_t bytes) noexcept;
+    // Gives back `bytes` taken before.
+    void release(std::uint64_t bytes) noexcept;
+
+  private:
+    std::uint64_t limit_;
+    std::atomic<std::uint64_t> reserved_{0};
+};
+
+// Bytes taken from a StorageBudget, given back when it goes. Without a
+// budget it holds nothing and every reserve() succeeds.
+class StorageReservation {
+  public:
+    StorageReservation() = default;
+    explicit StorageReservation(StorageBudget* budget) noexcept : budget_(budget) {}
+    StorageReservation(StorageReservation&& other) noexcept;
+    StorageReservation& operator=(StorageReservation&& other) noexcept;
+    StorageReservation(const StorageReservation&) = delete;
+    StorageReservation& operator=(const StorageReservation&) = delete;
+    ~StorageReservation() { reset(); }
+
+    // Holds at least `bytes` in all; false, holding what it held, when the
+    // budget has too little left.
+    bool reserve(std::uint64_t bytes) noexcept;
+    // Gives everything back.
+    void reset() noexcept;
+    std::uint64_t bytes() const noexcept { return bytes_; }
+    StorageBudget* budget() const noexcept { return budget_; }
+
+  private:
+    StorageBudget* budget_ = nullptr;
+    std::uint64_t bytes_ = 0;
+};
 
 struct RateOptions {
     std::int32_t passLimit = defaultPassLimit;  // shooting passes before the case is rejected
@@ -45,6 +95,12 @@ struct RateOptions {
     // every cancelCheckInterval (65536) elements of a march, i.e. every 0.1 ms
     // or so; null: never stopped. Reading it changes no result.
     const std::atomic<bool>* cancel = nullptr;
+    // Shared with the ratings running beside this one: the node arrays'
+    // storage is taken from it for the rating's run, after the check
+    // against storageLimitBytes; null: not shared. Every rating a call
+    // makes (the extended ratings' marches, the assessment's finer grids)
+    // takes its own.
+    StorageBudget* storageBudget = nullptr;
 };
 
 // Which correlation gave a side's Nusselt number.
@@ -132,6 +188,11 @@ struct Rating {
     std::optional<double> shellDuty;
     Profile profile;
 };
+
+// The bytes a rating's node arrays hold (its profile), as its run took them
+// from a StorageBudget: a caller that keeps the rating while it rates
+// again may take them anew.
+std::uint64_t profileBytes(const Rating& rating);
 
 // Rates a case: the same checks, formulas and order as the program. Throws
 // CaseRejected (with the partial rating), ArithmeticError, ResourceError

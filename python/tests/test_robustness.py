@@ -193,7 +193,10 @@ def test_rate_many_puts_a_storage_refusal_in_its_place(example):
 OUT_OF_MEMORY = textwrap.dedent("""
     import os, resource, sys, hxrate
     case = hxrate.read_case(sys.argv[1]).replace(exchanger_type=0)
-    big = case.replace(element_length=3.0 / 2.5e7)  # 600 MB of nodes, within the 8 GiB default
+    big = case.replace(element_length=3.0 / 2.5e7)  # 600 MB of nodes
+    # The process's memory limit is read at its first rating: set after it,
+    # the address-space limit is met by the machine alone.
+    hxrate.rate(case)
     in_use = int(open("/proc/self/statm").read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
     limit = in_use + (300 << 20)
     resource.setrlimit(resource.RLIMIT_AS, (limit, limit))

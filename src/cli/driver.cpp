@@ -208,7 +208,7 @@ void rateExchanger(FreeFormReader& reader, CaseRecords& r, const RunLimits& limi
             for (; line <= s.afterCaseLine; ++line) readCaseLine(reader, line, r.input);
             if (line > caseLineCount) reader.close();
         }
-        runModelStep(r, s.step, limits.profileStorageBytes);
+        runModelStep(r, s.step, limits.profileStorageBytes, limits.budget);
     }
 }
 
@@ -225,56 +225,71 @@ RunOutcome runCase(RunFiles& files, const RunLimits& limits, const std::string& 
     TextOutputFile& log = files.log;
     try {
         try {
-            log.open();
-            std::optional<FreeFormReader> reader;
-            if (files.caseBytes) {
-                reader.emplace(caseFileName, *files.caseBytes);
-            } else if (files.caseDescriptor >= 0) {
-                UniqueFd fd(::fcntl(files.caseDescriptor, F_DUPFD_CLOEXEC, 0));
-                if (!fd)
-                    throw InputError(
-                        errorNumber::caseFileUnreadable,
-                        "cannot read the case file \"" + casePath + "\": " + std::strerror(errno),
-                        caseFileName);
-                reader.emplace(caseFileName, std::make_unique<DescriptorSource>(std::move(fd)));
-            } else if (files.caseFailure) {
-                std::rethrow_exception(files.caseFailure);
-            } else {
-                reader.emplace(caseFileName, std::make_unique<DescriptorSource>(
-                                                 UniqueFd(openCaseFile(casePath))));
-            }
-            CaseRecords r;
-            rateCase(*reader, r, limits);
+            try {
+                log.open();
+                std::optional<FreeFormReader> reader;
+                if (files.caseBytes) {
+                    reader.emplace(caseFileName, *files.caseBytes);
+                } else if (files.caseDescriptor >= 0) {
+                    UniqueFd fd(::fcntl(files.caseDescriptor, F_DUPFD_CLOEXEC, 0));
+                    if (!fd)
+                        throw InputError(errorNumber::caseFileUnreadable,
+                                         "cannot read the case file \"" + casePath +
+                                             "\": " + std::strerror(errno),
+                                         caseFileName);
+                    reader.emplace(caseFileName, std::make_unique<DescriptorSource>(std::move(fd)));
+                } else if (files.caseFailure) {
+                    std::rethrow_exception(files.caseFailure);
+                } else {
+                    reader.emplace(caseFileName, std::make_unique<DescriptorSource>(
+                                                     UniqueFd(openCaseFile(casePath))));
+                }
+                CaseRecords r;
+                rateCase(*reader, r, limits);
 
-            computeOverallResults(r);
-            const Rating& rt = r.rating;
-            ReportView report{
-                r.input.exchangerType,           rt.overallCoefficient,    rt.area,
-                rt.tube.filmCoefficient,         rt.tubeMassFlow,          rt.shellMassFlow,
-                rt.shellExitTemperature,         rt.geometry.elementCount, r.input.elementLength,
-                r.profile.tubeTemperature.get(), reportedShellColumn(r)};
-            files.results.open();
-            writeResultsReport(files.results.sink(), report);
-            files.results.finish();
-            writeFreeFormLine(log, messages::calculationSucceeded);
-            log.finish();
-            // Both complete: a kill from here on leaves the old pair, the
-            // old report without a log, the new report without a log, or
-            // the new pair.
-            log.withdraw();
-            files.results.commit();
-            log.commit();
-            return endedWith(0);
-        } catch (const CaseRejected& rejected) {
-            checkFaultBeforeRejection();
-            writeFreeFormLine(log, rejected.message());
-            writeFreeFormLine(log, messages::calculationTerminated);
-            log.close();
-            RunOutcome outcome = endedWith(0, "Stop - Program terminated.\n");
-            outcome.kind = RunKind::rejected;
-            outcome.check = rejected.check();
-            outcome.message = rejected.message();
-            return outcome;
+                computeOverallResults(r);
+                const Rating& rt = r.rating;
+                ReportView report{r.input.exchangerType,
+                                  rt.overallCoefficient,
+                                  rt.area,
+                                  rt.tube.filmCoefficient,
+                                  rt.tubeMassFlow,
+                                  rt.shellMassFlow,
+                                  rt.shellExitTemperature,
+                                  rt.geometry.elementCount,
+                                  r.input.elementLength,
+                                  r.profile.tubeTemperature.get(),
+                                  reportedShellColumn(r)};
+                files.results.open();
+                writeResultsReport(files.results.sink(), report);
+                files.results.finish();
+                writeFreeFormLine(log, messages::calculationSucceeded);
+                log.finish();
+                // Both complete: a kill from here on leaves the old pair, the
+                // old report without a log, the new report without a log, or
+                // the new pair.
+                log.withdraw();
+                files.results.commit();
+                log.commit();
+                return endedWith(0);
+            } catch (const CaseRejected& rejected) {
+                checkFaultBeforeRejection();
+                writeFreeFormLine(log, rejected.message());
+                writeFreeFormLine(log, messages::calculationTerminated);
+                log.close();
+                RunOutcome outcome = endedWith(0, "Stop - Program terminated.\n");
+                outcome.kind = RunKind::rejected;
+                outcome.check = rejected.check();
+                outcome.message = rejected.message();
+                return outcome;
+            }
+        } catch (const std::bad_alloc&) {
+            // Memory refused outside the rating's own storage (the report
+            // collected to be written in place, a line of the case): the
+            // run fails as a grid too large for the machine does.
+            files.results.discard();
+            throw ResourceError(errorNumber::storageRefused,
+                                "the run needs more memory than the machine gives it");
         }
     } catch (const Error& failure) {
         files.results.discard();
@@ -310,6 +325,7 @@ RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& lim
         for (TextOutputFile* file : {&files.log, &files.results}) {
             file->setSyncToDisk(style.syncEachFile);
             file->setKeepCopy(style.keepWrittenBytes);
+            file->setStorageBudget(limits.budget);
         }
         lock.openCase(files, casePath);
         // Another user's link, or a directory, in place of either file ends
@@ -329,7 +345,8 @@ RunOutcome runInFolder(const std::filesystem::path& folder, const RunLimits& lim
 }
 
 int runInWorkingDirectory(std::ostream& out, std::ostream& err) {
-    RunOutcome outcome = runInFolder({}, RunLimits{programStorageLimit()});
+    RunOutcome outcome = runInFolder({}, RunLimits{.profileStorageBytes = programStorageLimit(),
+                                                   .budget = &programStorageBudget()});
     int status = outcome.exitStatus;
     // The files stay as the run left them; a caller that reads the console
     // line to tell a rejection from a success is told that it is missing.

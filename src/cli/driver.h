@@ -26,6 +26,9 @@ namespace hxrate {
 struct RunLimits {
     std::uint64_t profileStorageBytes;  // largest temperature profile
     std::int32_t shootingPassLimit = defaultPassLimit;
+    // What the profile, and the text of a file written in place, take their
+    // memory from, shared with the runs beside this one; null: not shared.
+    StorageBudget* budget = nullptr;
 };
 
 // Reads the 21 case lines with the model steps of stepSchedule between them,

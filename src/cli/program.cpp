@@ -9,7 +9,9 @@ namespace hxrate {
 
 ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOptions& options) {
     std::uint64_t storage = options.storageLimitBytes;
-    RunLimits limits{storage == 0 ? programStorageLimit() : storage};
+    RunLimits limits{.profileStorageBytes = storage == 0 ? programStorageLimit() : storage,
+                     .budget = options.storageBudget != nullptr ? options.storageBudget
+                                                                : &programStorageBudget()};
     // An empty path would mean the working directory; "." says it plainly.
     RunOutcome outcome = runInFolder(folder.empty() ? "." : folder, limits,
                                      {options.syncEachFile, options.keepWrittenBytes});
@@ -24,6 +26,13 @@ ProgramRun runProgramIn(const std::filesystem::path& folder, const ProgramOption
     run.check = outcome.check;
     run.message = std::move(outcome.message);
     return run;
+}
+
+void removeRunLeftovers(const std::filesystem::path& folder) noexcept {
+    UniqueFd fd = openFolder(AT_FDCWD, folder.empty() ? "." : folder.c_str());
+    if (!fd) return;
+    removeLeftoversIn(fd.get(), runLogName);
+    removeLeftoversIn(fd.get(), resultsFileName);
 }
 
 bool syncFileSystem(const std::filesystem::path& folder) {

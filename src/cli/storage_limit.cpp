@@ -111,4 +111,14 @@ std::uint64_t programStorageLimit() {
     return storageLimitFrom(currentMemoryBounds());
 }
 
+StorageBudget& programStorageBudget() {
+    static StorageBudget budget(programStorageLimit());
+    return budget;
+}
+
+RateOptions programRateOptions() {
+    return RateOptions{.storageLimitBytes = programStorageBudget().limit(),
+                       .storageBudget = &programStorageBudget()};
+}
+
 }  // namespace hxrate

@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "core/failures.h"
@@ -240,7 +242,9 @@ TextOutputFile::TextOutputFile(TextOutputFile&& other) noexcept
       buffer_(std::move(other.buffer_)),
       memory_(std::move(other.memory_)),
       copy_(std::move(other.copy_)),
-      written_(std::move(other.written_)) {
+      written_(std::move(other.written_)),
+      held_(std::move(other.held_)),
+      machineRefused_(other.machineRefused_) {
     other.temporary_.clear();
 }
 
@@ -377,20 +381,68 @@ void TextOutputFile::open() {
 }
 
 void TextOutputFile::writeBytes(std::string_view bytes) {
-    wroteLine_ = true;
-    buffer_.append(bytes);
-    // Written in place, the whole file waits in memory until commit().
-    if ((mode_ == Mode::replace || mode_ == Mode::stream) && buffer_.size() >= bufferLimit) flush();
+    append(bytes, {});
 }
 
 void TextOutputFile::writeLine(std::string_view text) {
+    append(text, "\r\n");
+}
+
+void TextOutputFile::append(std::string_view text, std::string_view end) {
     wroteLine_ = true;
+    // Written in place, the whole file waits in memory until commit(): its
+    // memory is taken from the budget.
+    const std::size_t needed = buffer_.size() + text.size() + end.size();
+    if (mode_ == Mode::inPlace && !makeRoom(buffer_, needed)) refuseMemory(needed);
     buffer_.append(text);
-    buffer_.append("\r\n");
+    buffer_.append(end);
     if ((mode_ == Mode::replace || mode_ == Mode::stream) && buffer_.size() >= bufferLimit) flush();
 }
 
+// Grows `text` (the buffer written in place, or the copy kept) to hold
+// `needed` bytes, its new capacity taken from the budget before it is
+// allocated: the reservation holds the capacities of those two. False,
+// `text` as it was, when the budget or the machine refuses the memory.
+bool TextOutputFile::makeRoom(std::string& text, std::size_t needed) noexcept {
+    if (needed <= text.capacity()) return true;
+    const std::size_t capacity = std::max(needed, 2 * text.capacity());
+    const std::uint64_t held = (mode_ == Mode::inPlace ? buffer_.capacity() : 0) + copy_.capacity();
+    if (!held_.reserve(held - text.capacity() + capacity)) return false;
+    try {
+        text.reserve(capacity);
+    } catch (const std::bad_alloc&) {
+        machineRefused_ = true;
+        return false;
+    }
+    return true;
+}
+
+void TextOutputFile::refuseMemory(std::size_t needed) {
+    constexpr std::uint64_t mebibyte = std::uint64_t{1} << 20;
+    std::string reason;
+    if (machineRefused_ || held_.budget() == nullptr) {
+        reason = "the machine refused the memory for its text (" +
+                 std::to_string((needed + mebibyte - 1) / mebibyte) + " MiB so far)";
+    } else {
+        const StorageBudget& budget = *held_.budget();
+        const std::uint64_t taken = budget.reserved();
+        const std::uint64_t left = taken < budget.limit() ? budget.limit() - taken : 0;
+        reason = "its text needs more memory than the " + std::to_string(left / mebibyte) +
+                 " MiB left of the limit of " + std::to_string(budget.limit() / mebibyte) + " MiB";
+    }
+    if (mode_ == Mode::inPlace) reason += " (its folder takes no new file: it is written in place)";
+    discard();
+    throw ResourceError(errorNumber::storageRefused,
+                        "cannot write \"" + shownName_ + "\": " + reason);
+}
+
 void TextOutputFile::flush() {
+    // A copy that does not fit is dropped: the file is written all the
+    // same, and writtenBytes() tells nothing.
+    if (keepCopy_ && !makeRoom(copy_, copy_.size() + buffer_.size())) {
+        keepCopy_ = false;
+        std::string().swap(copy_);
+    }
     if (keepCopy_) copy_.append(buffer_);
     int error = 0;
     if (!writeAll(fd_.get(), buffer_, error)) fail("write", error);
@@ -467,12 +519,13 @@ void TextOutputFile::commit() {
                 discard();  // nothing written: the old file stays
                 return;
             }
-            if (keepCopy_) copy_ = buffer_;
             if (::lseek(fd_.get(), 0, SEEK_SET) != 0) fail("write", errno);
             int error = 0;
             if (!writeAll(fd_.get(), buffer_, error)) fail("write", error);
             if (::ftruncate(fd_.get(), static_cast<off_t>(buffer_.size())) != 0) fail("cut", errno);
             if (syncToDisk_ && ::fsync(fd_.get()) != 0) fail("write", errno);
+            // The bytes written are the copy kept: moved, not doubled.
+            if (keepCopy_) copy_ = std::move(buffer_);
             buffer_.clear();
             if (::close(fd_.release()) != 0 && errno != EINTR) fail("close", errno);
             break;
@@ -493,8 +546,11 @@ void TextOutputFile::close() {
 }
 
 void TextOutputFile::discard() noexcept {
-    buffer_.clear();
-    copy_.clear();
+    machineRefused_ = false;
+    // The memory goes too, for whatever the caller does next.
+    std::string().swap(buffer_);
+    std::string().swap(copy_);
+    held_.reset();
     fd_.reset();
     if (!temporary_.empty() && placeFolder_) ::unlinkat(placeFolder_.get(), temporary_.c_str(), 0);
     temporary_.clear();

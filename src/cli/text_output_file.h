@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "format/line_sink.h"
+#include "hxrate/rating.h"
 
 namespace hxrate {
 
@@ -120,6 +121,13 @@ class TextOutputFile {
     void setSyncToDisk(bool sync) { syncToDisk_ = sync; }
     // Whether the bytes put in place are kept for writtenBytes().
     void setKeepCopy(bool keep) { keepCopy_ = keep; }
+    // Where the memory of the bytes held whole (a file written in place, a
+    // copy kept) comes from; null: the machine alone. A file written in
+    // place whose text needs more than is left, or than the machine gives,
+    // is refused with a ResourceError (errorNumber::storageRefused) and
+    // discarded; a copy that does not fit is dropped (writtenBytes() then
+    // tells nothing).
+    void setStorageBudget(StorageBudget* budget) { held_ = StorageReservation(budget); }
     // The bytes the last commit() put in place, when kept; nothing when the
     // file was left as it was.
     const std::optional<std::string>& writtenBytes() const { return written_; }
@@ -147,6 +155,9 @@ class TextOutputFile {
     [[noreturn]] void cannotOpen(int error) const;
     void flush();
     void reserve();
+    void append(std::string_view text, std::string_view end);
+    bool makeRoom(std::string& text, std::size_t needed) noexcept;
+    [[noreturn]] void refuseMemory(std::size_t needed);
 
     std::string name_;       // a path, or a name in folder_
     std::string shownName_;  // the name in diagnostics
@@ -166,6 +177,8 @@ class TextOutputFile {
     std::string memory_;
     std::string copy_;                    // what was flushed so far, when kept
     std::optional<std::string> written_;  // what the last commit() put in place
+    StorageReservation held_;             // the memory of buffer_ and copy_
+    bool machineRefused_ = false;         // the last refusal was the machine's
 };
 
 // Writes a text to the file as free-form lines.

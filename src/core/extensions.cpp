@@ -196,7 +196,7 @@ void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options
                ExtendedRating& out) {
     Rating& rt = r.rating;
     for (const ScheduledStep& s : stepSchedule) {
-        runModelStep(r, s.step, options.storageLimitBytes);
+        runModelStep(r, s.step, options);
         if (s.step == ModelStep::tubeSide && ext.tubePasses > 1) {
             // One pass carries the whole stream in Nt/N tubes.
             CaseInput pass = r.input;

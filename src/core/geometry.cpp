@@ -51,6 +51,19 @@ void computeElementGrid(const CaseInput& in, Geometry& geo, TemperatureProfile& 
     profile.nodeCount = nodeCount;
 }
 
+void reserveProfileStorage(const TemperatureProfile& profile, StorageReservation& storage) {
+    const std::uint64_t bytes = static_cast<std::uint64_t>(profile.nodeCount) * profileBytesPerNode;
+    if (storage.reserve(bytes)) return;
+    const StorageBudget& budget = *storage.budget();
+    const std::uint64_t taken = budget.reserved();
+    const std::uint64_t left = taken < budget.limit() ? budget.limit() - taken : 0;
+    throw ResourceError(errorNumber::storageRefused,
+                        nodesText(profile.nodeCount, bytes) + ", more than the " +
+                            std::to_string(left / mebibyte) + " MiB left of the " +
+                            std::to_string(budget.limit() / mebibyte) +
+                            " MiB that the ratings running at the same time share");
+}
+
 void allocateProfile(const CaseInput& in, TemperatureProfile& profile) {
     const auto nodes = static_cast<std::size_t>(profile.nodeCount);
     try {

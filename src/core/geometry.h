@@ -15,6 +15,11 @@ namespace hxrate {
 void computeElementGrid(const CaseInput& in, Geometry& geo, TemperatureProfile& profile,
                         std::uint64_t storageLimitBytes);
 
+// Takes the storage of the profile's node arrays into `storage`, from its
+// budget (nothing without one); refused with a ResourceError when the
+// budget has too little left.
+void reserveProfileStorage(const TemperatureProfile& profile, StorageReservation& storage);
+
 // Zero-filled arrays for the profile's nodes (the pass-inlet array for
 // counter-current cross flow only); kept when already that size. Memory the
 // machine refuses is a ResourceError.

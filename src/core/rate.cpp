@@ -81,12 +81,56 @@ std::string_view stageName(Stage stage) {
     return names[static_cast<std::size_t>(stage)];
 }
 
-void runModelStep(CaseRecords& r, ModelStep step, std::uint64_t storageLimitBytes) {
+bool StorageBudget::tryReserve(std::uint64_t bytes) noexcept {
+    std::uint64_t taken = reserved_.load();
+    do {
+        if (bytes > limit_ - taken) return false;
+    } while (!reserved_.compare_exchange_weak(taken, taken + bytes));
+    return true;
+}
+
+void StorageBudget::release(std::uint64_t bytes) noexcept {
+    reserved_.fetch_sub(bytes);
+}
+
+StorageReservation::StorageReservation(StorageReservation&& other) noexcept
+    : budget_(other.budget_), bytes_(std::exchange(other.bytes_, 0)) {}
+
+StorageReservation& StorageReservation::operator=(StorageReservation&& other) noexcept {
+    if (this != &other) {
+        reset();
+        budget_ = other.budget_;
+        bytes_ = std::exchange(other.bytes_, 0);
+    }
+    return *this;
+}
+
+bool StorageReservation::reserve(std::uint64_t bytes) noexcept {
+    if (budget_ == nullptr || bytes <= bytes_) return true;
+    if (!budget_->tryReserve(bytes - bytes_)) return false;
+    bytes_ = bytes;
+    return true;
+}
+
+void StorageReservation::reset() noexcept {
+    if (budget_ != nullptr && bytes_ != 0) budget_->release(bytes_);
+    bytes_ = 0;
+}
+
+std::uint64_t profileBytes(const Rating& rating) {
+    const Profile& p = rating.profile;
+    return (p.location.size() + p.tube.size() + p.shell.size()) * sizeof(double);
+}
+
+void runModelStep(CaseRecords& r, ModelStep step, std::uint64_t storageLimitBytes,
+                  StorageBudget* budget) {
     const CaseInput& in = r.input;
     Rating& rt = r.rating;
     switch (step) {
         case ModelStep::elementGrid:
             computeElementGrid(in, rt.geometry, r.profile, storageLimitBytes);
+            r.storage = StorageReservation(budget);
+            reserveProfileStorage(r.profile, r.storage);
             break;
         case ModelStep::diagonalPitch:
             computeDiagonalPitch(in, rt.geometry);
@@ -180,8 +224,7 @@ namespace {
 void rateRecords(CaseRecords& r, const RateOptions& options, bool solve) {
     clearArithmeticFlags();
     try {
-        for (const ScheduledStep& s : stepSchedule)
-            runModelStep(r, s.step, options.storageLimitBytes);
+        for (const ScheduledStep& s : stepSchedule) runModelStep(r, s.step, options);
         if (solve) solveStep(r, SolveOptions{options.passLimit, options.shooting, options.cancel});
     } catch (const CaseRejected& rejected) {
         rejectWithPartialRating(rejected, r);

@@ -19,6 +19,7 @@ struct CaseRecords {
     CaseInput input;
     Rating rating;  // rating.stage: the last step completed
     TemperatureProfile profile;
+    StorageReservation storage;  // the profile's share of a StorageBudget, for the run
 };
 
 // The model steps before the solver, in the order every rating runs them.
@@ -51,8 +52,14 @@ inline constexpr std::array<ScheduledStep, 8> stepSchedule{{
 }};
 
 // Runs one step on the records and advances the stage; the element grid
-// refuses a profile larger than `storageLimitBytes`.
-void runModelStep(CaseRecords& r, ModelStep step, std::uint64_t storageLimitBytes);
+// refuses a profile larger than `storageLimitBytes`, or than what is left
+// of `budget` when one is given (kept in r.storage).
+void runModelStep(CaseRecords& r, ModelStep step, std::uint64_t storageLimitBytes,
+                  StorageBudget* budget = nullptr);
+// The same with the limit and the budget of `options`.
+inline void runModelStep(CaseRecords& r, ModelStep step, const RateOptions& options) {
+    runModelStep(r, step, options.storageLimitBytes, options.storageBudget);
+}
 
 // The temperature solver: stage solved.
 void solveStep(CaseRecords& r, const SolveOptions& options);

@@ -185,6 +185,27 @@ TEST_F(OutputFileOnDisk, LargeOutputCrossesTheBufferIntact) {
     EXPECT_EQ(read(), expected);
 }
 
+// A copy of the bytes is kept within the budget, or dropped when it does not
+// fit: the file is written whole either way, and the budget given back.
+TEST_F(OutputFileOnDisk, AKeptCopyWithinItsBudgetOrNone) {
+    const std::string line(1000, 'x');
+    for (std::uint64_t limit : {std::uint64_t{1} << 20, std::uint64_t{100000}}) {
+        StorageBudget budget(limit);
+        {
+            TextOutputFile file(path_);
+            file.setKeepCopy(true);
+            file.setStorageBudget(&budget);
+            file.open();
+            for (int i = 0; i < 200; ++i) file.writeLine(line);  // 200 KB
+            file.close();
+            EXPECT_EQ(read().size(), 200u * 1002) << limit;
+            EXPECT_EQ(file.writtenBytes().has_value(), limit > 400000) << limit;
+            EXPECT_LE(budget.reserved(), limit);
+        }
+        EXPECT_EQ(budget.reserved(), 0u) << limit;
+    }
+}
+
 TEST_F(OutputFileOnDisk, AWriteThatFailsIsAResourceErrorAndKeepsTheOldFile) {
     // In a child process, a file size limit makes write() itself fail, as a
     // full disk does.

@@ -7,7 +7,7 @@
 namespace hxrate::tools {
 
 RateOptions rateOptions() {
-    return RateOptions{.storageLimitBytes = programStorageLimit()};
+    return programRateOptions();
 }
 
 std::string verdictText(const ShootingForecast& f) {

@@ -181,6 +181,9 @@ int adviseMain(int argc, char** argv) {
             rejected = stop.check();
             rating = *stop.partial();
         }
+        // The rating stays while the assessment rates on finer grids.
+        StorageReservation held(options.storageBudget);
+        (void)held.reserve(profileBytes(rating));
         AssessOptions assessing;
         assessing.rejectedBy = rejected;
         assessing.rating = options;

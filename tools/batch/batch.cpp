@@ -161,7 +161,13 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
     try {
         CaseSource source;
         const Case c = parseCase(caseBytes, caseFileName, source);
-        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        // What this holds at once shares the worker's storage: the results
+        // file, the rating, the report formed again to compare, and the
+        // assessment's ratings on finer grids.
+        StorageBudget budget(storageLimitBytes);
+        StorageReservation results(&budget);
+        if (!results.reserve(resultsFile.size())) return {};
+        const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
         // Without extensions the rating is rate()'s, bit for bit; should
         // only what it adds fail, the plain rating still gives its columns.
         std::optional<ExtendedRating> x;
@@ -171,8 +177,16 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
             return {};
         } catch (const Error&) {
         }
-        const Rating r = x ? x->rating : rate(c, options);
-        if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return {};
+        std::optional<Rating> plain;
+        if (!x) plain = rate(c, options);
+        const Rating& r = x ? x->rating : *plain;
+        StorageReservation rating(&budget);
+        if (!rating.reserve(profileBytes(r))) return {};
+        {
+            StorageReservation report(&budget);
+            if (!report.reserve(resultsFile.size())) return {};
+            if (resultsReportText(c, r) != resultsFile || r.profile.tube.empty()) return {};
+        }
         const bool shellLeavesAtStart = isCounterCurrent(c.exchangerType);
         FullPrecision f{r.overallCoefficient,
                         r.area,
@@ -198,7 +212,8 @@ std::vector<std::string> rejectedWarningCodes(std::string_view caseBytes,
     try {
         CaseSource source;
         const Case c = parseCase(caseBytes, caseFileName, source);
-        const RateOptions options{.storageLimitBytes = storageLimitBytes};
+        StorageBudget budget(storageLimitBytes);
+        const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
         try {
             rate(c, options);
         } catch (const CaseRejected& e) {
@@ -247,7 +262,10 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
                              std::uint64_t storageLimitBytes) {
     CaseSummary s{argument,     {},           Outcome::inputError, {},
                   std::nullopt, std::nullopt, std::nullopt,        {}};
-    const RateOptions options{.storageLimitBytes = storageLimitBytes};
+    // The rating and the assessment's ratings on finer grids share the
+    // worker's storage.
+    StorageBudget budget(storageLimitBytes);
+    const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
     std::optional<CaseDocument> document;
     // As hxrate-report assesses a document: no text checks, and no
     // discretisation estimate when it has extensions (the estimate re-rates
@@ -279,6 +297,8 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         document = parseCaseDocument(*bytes, path);
         s.exchangerType = std::to_string(document->input.exchangerType);
         const ExtendedRating x = rateExtended(document->input, document->extensions, options);
+        StorageReservation held(&budget);
+        (void)held.reserve(profileBytes(x.rating));  // what the rating took while it ran
         s.outcome = Outcome::success;
         s.full = ratedValues(document->input, x.rating);
         s.extended = extendedValues(document->input, document->extensions, x);
@@ -312,6 +332,32 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
     return s;
 }
 
+namespace {
+
+constexpr std::uint64_t mebibyte = std::uint64_t{1} << 20;
+
+// The parsed report into the summary, its table cut to the first and last rows.
+void keepReport(CaseSummary& s, ResultsReport report) {
+    s.tableRows = report.rows.size();
+    if (report.rows.size() > 2) {
+        std::vector<TableRow> ends{std::move(report.rows.front()), std::move(report.rows.back())};
+        report.rows = std::move(ends);
+    }
+    s.report = std::move(report);
+}
+
+}  // namespace
+
+bool fitsSummary(std::uint64_t bytes, std::uint64_t storageLimitBytes) {
+    return resultsParseBytes(bytes) <= storageLimitBytes;
+}
+
+std::string tooLargeToSummarise(std::uint64_t bytes, std::uint64_t storageLimitBytes) {
+    return "rated; its results file of " + std::to_string((bytes + mebibyte - 1) / mebibyte) +
+           " MiB is too large to summarise within the worker's memory share of " +
+           std::to_string(storageLimitBytes / mebibyte) + " MiB";
+}
+
 bool isFailure(Outcome outcome) {
     return outcome != Outcome::success && outcome != Outcome::rejected;
 }
@@ -328,7 +374,7 @@ std::string rejectionMessage(std::string_view runLog) {
     return message;
 }
 
-void readRunFiles(const std::string& folder, RunObservation& run) {
+void readRunFiles(const std::string& folder, RunObservation& run, bool withResults) {
     struct Folder {
         int fd;
         ~Folder() {
@@ -352,7 +398,7 @@ void readRunFiles(const std::string& folder, RunObservation& run) {
         pause = std::min(pause * 2, std::chrono::milliseconds(100));
     }
     run.runLog = readWholeFile(folder + "/" + runLogName);
-    run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
+    if (withResults) run.resultsFile = readWholeFile(folder + "/" + resultsFileName);
 }
 
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run) {
@@ -395,11 +441,11 @@ CaseSummary summariseRun(std::string folder, std::string exchangerType, const Ru
         return s;
     }
     if (!run.resultsFile) {
-        s.message = "the results file cannot be read";
+        s.message = resultsUnreadable;
         return s;
     }
     try {
-        s.report = parseResultsReport(*run.resultsFile);
+        keepReport(s, parseResultsReport(*run.resultsFile));
         s.outcome = Outcome::success;
     } catch (const ResultsFileError& e) {
         s.message = e.message;
@@ -418,11 +464,11 @@ CaseSummary summariseProgramRun(std::string folder, std::string exchangerType,
         case RunKind::rated:
             s.message.clear();
             if (!resultsFile) {
-                s.message = "the results file cannot be read";
+                s.message = resultsUnreadable;
                 return s;
             }
             try {
-                s.report = parseResultsReport(*resultsFile);
+                keepReport(s, parseResultsReport(*resultsFile));
                 s.outcome = Outcome::success;
             } catch (const ResultsFileError& e) {
                 s.message = e.message;
@@ -534,7 +580,7 @@ std::string csvRow(const CaseSummary& s) {
                printed(r.shellMassFlow) + ',' + printed(out.tubeOutlet) + ',' +
                printed(out.shellOutlet) + ',' +
                (r.shellExitTemperature ? printed(*r.shellExitTemperature) : std::string{}) + ',' +
-               std::to_string(r.rows.size() - 1);
+               std::to_string(std::max(s.tableRows, r.rows.size()) - 1);
     } else {
         row += ",,,,,,,,,";
     }

@@ -50,7 +50,7 @@ inline constexpr double runFilesWaitSeconds = 30;
 // starting meanwhile finds the folder busy). Without a lock on the folder
 // (it cannot be opened for reading, the file system has no locks) the files
 // are read as they stand.
-void readRunFiles(const std::string& folder, RunObservation& run);
+void readRunFiles(const std::string& folder, RunObservation& run, bool withResults = true);
 
 // The values of the summary's columns to full precision, from the rating
 // behind the results file (the report prints them to 4 digits).
@@ -95,7 +95,19 @@ struct CaseSummary {
     // The codes of the library's assessment of the rating (hxrate::assess),
     // one per warning in its order; empty also when none was formed.
     std::vector<std::string> warningCodes;
+    // The rows of the report's table: `report` keeps only its first and
+    // last, which give the outlets, so that a batch holds no whole table.
+    std::size_t tableRows = 0;
 };
+
+// The message of a success whose results file cannot be read.
+inline constexpr std::string_view resultsUnreadable = "the results file cannot be read";
+
+// Whether a results file of `bytes` can be read and parsed for the summary
+// within `storageLimitBytes`: its text and its parsed table at once.
+bool fitsSummary(std::uint64_t bytes, std::uint64_t storageLimitBytes);
+// The message of a success whose results file does not fit the summary.
+std::string tooLargeToSummarise(std::uint64_t bytes, std::uint64_t storageLimitBytes);
 
 // Decides the outcome of a run from what it left behind.
 CaseSummary summariseRun(std::string folder, std::string exchangerType, const RunObservation& run);

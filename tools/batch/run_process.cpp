@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <hxrate/files.h>
+#include <hxrate/program.h>
 #include <limits.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace hxrate::tools {
 namespace {
@@ -137,10 +139,24 @@ CaseSummary runAsProcess(const std::string& hxrate, const std::string& folder,
                                                  : "cannot limit the memory of " + hxrate + ": ";
         return notRun(folder, stage + std::strerror(e.error));
     }
+    // A child killed part way (out of memory, a signal) leaves its
+    // temporary files beside the ones it was replacing.
+    const bool exitedWell = WIFEXITED(run.waitStatus) && WEXITSTATUS(run.waitStatus) == 0;
+    if (!exitedWell) removeRunLeftovers(folder);
     // Only a run that exited with 0 is told by its files (a failure by its
-    // diagnostic), read when no other run is part way through replacing them.
-    if (WIFEXITED(run.waitStatus) && WEXITSTATUS(run.waitStatus) == 0) readRunFiles(folder, run);
+    // diagnostic), read when no other run is part way through replacing
+    // them; the results file only when it fits the summary.
+    const std::string resultsPath = folder + "/" + resultsFileName;
+    std::error_code error;
+    const std::uint64_t bytes = std::filesystem::file_size(resultsPath, error);
+    const bool tooLarge = !error && !fitsSummary(bytes, storageLimitBytes);
+    if (exitedWell) readRunFiles(folder, run, !tooLarge);
     CaseSummary summary = summariseRun(folder, caseExchangerType(folder + "/" + caseFileName), run);
+    if (tooLarge && summary.message == resultsUnreadable) {
+        summary.outcome = Outcome::success;
+        summary.message = tooLargeToSummarise(bytes, storageLimitBytes);
+        return summary;
+    }
     addLibraryColumns(summary, folder, run.resultsFile, storageLimitBytes);
     return summary;
 }

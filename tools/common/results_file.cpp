@@ -90,6 +90,15 @@ struct LineCursor {
 
 }  // namespace
 
+std::uint64_t resultsParseBytes(std::uint64_t bytes) {
+    // A table row is a line of rowLength bytes and CR LF; parsed, it is a
+    // TableRow and the view of its line.
+    constexpr std::uint64_t parsedRow = sizeof(TableRow) + sizeof(std::string_view);
+    const std::uint64_t rows = bytes / (rowLength + 2) + 1;
+    if (rows > (UINT64_MAX - bytes) / parsedRow) return UINT64_MAX;
+    return bytes + rows * parsedRow;
+}
+
 ResultsReport parseResultsReport(std::string_view bytes) {
     std::vector<std::string_view> lines = splitLines(bytes);
     LineCursor at{lines};

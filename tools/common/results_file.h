@@ -44,6 +44,10 @@ struct ResultsFileError {
     std::string message;
 };
 
+// The memory that reading and parsing a results file of `bytes` takes at
+// its peak, bytes: its text and its parsed table.
+std::uint64_t resultsParseBytes(std::uint64_t bytes);
+
 // Parses the bytes of a results file; throws ResultsFileError naming the
 // first line that does not match the report's layout.
 ResultsReport parseResultsReport(std::string_view bytes);

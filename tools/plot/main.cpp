@@ -2,9 +2,12 @@
 // of the results file in FOLDER (default: the working directory) into
 // FOLDER/profile.svg, or FILE, or standard output.
 #include <hxrate/files.h>
+#include <hxrate/program.h>
 
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "command_line.h"
 #include "files.h"
@@ -50,6 +53,16 @@ int plotMain(int argc, char** argv) {
         return 1;
     }
     const std::string resultsPath = folder + "/" + hxrate::resultsFileName;
+    // The text and its parsed table within the program's memory limit.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(resultsPath, sizeError);
+    if (!sizeError && resultsParseBytes(size) > hxrate::programStorageLimit()) {
+        complain({resultsPath, ": run-time error ",
+                  std::to_string(hxrate::errorNumber::storageRefused), ": its ",
+                  std::to_string(size >> 20), " MiB need more memory to plot than the limit of ",
+                  std::to_string(hxrate::programStorageLimit() >> 20), " MiB"});
+        return 1;
+    }
     InputFile results = readInputFile(resultsPath);
     if (results.missing) {
         complain({"no results file in ", folder, " (", resultsPath,

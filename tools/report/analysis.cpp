@@ -6,6 +6,7 @@
 
 #include <hxrate/case_document.h>
 #include <hxrate/case_fields.h>
+#include <hxrate/program.h>
 
 namespace hxrate::report {
 namespace {
@@ -38,19 +39,26 @@ Report buildReport(std::string_view text, const std::string& casePath,
     } else {
         rep.input = parseCase(text, sourceName, rep.source);
     }
+    // The program's memory limit, shared by the rating and the
+    // assessment's ratings on finer grids.
+    const RateOptions rating = programRateOptions();
+    StorageReservation held(rating.storageBudget);
     try {
         if (rep.extensions) {
-            rep.extended = rateExtended(rep.input, *rep.extensions);
+            rep.extended = rateExtended(rep.input, *rep.extensions, rating);
             rep.rating = rep.extended->rating;
         } else {
-            rep.rating = rate(rep.input);
+            rep.rating = rate(rep.input, rating);
         }
+        // Kept while the assessment rates again (the extended rating's copy too).
+        (void)held.reserve(profileBytes(rep.rating) * (rep.extended ? 2 : 1));
     } catch (const CaseRejected& rejected) {
         rep.outcome = Outcome::rejected;
         rep.rejectedBy = rejected.check();
         if (rejected.partial()) rep.rating = *rejected.partial();
     }
     AssessOptions options;
+    options.rating = rating;
     if (!rep.fromDocument) {
         options.text = text;
         options.source = rep.source;
