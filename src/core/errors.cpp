@@ -43,7 +43,10 @@ std::string inputWhat(const std::string& reason, const std::string& file, int ca
                       bool hasText) {
     std::string what = reason;
     if (line == 0) return what;
-    what += "\n  file " + file + ", case line " + std::to_string(caseLine) + ", line " +
+    // A case document's place is its field (in the reason) and its line:
+    // it has no case line to name.
+    what += "\n  file " + file +
+            (caseLine > 0 ? ", case line " + std::to_string(caseLine) : std::string()) + ", line " +
             std::to_string(line) + ", column " + std::to_string(column);
     if (hasText) what += ": \"" + text + "\"";
     return what;
