@@ -5,16 +5,14 @@ a rating did not form."""
 import copy
 import os
 import pickle
-import signal
 import subprocess
 import sys
 import textwrap
-import time
 
 import pytest
 
 import hxrate
-from conftest import EXAMPLES
+from conftest import EXAMPLES, interrupt_after_a_second
 
 EXAMPLE = str(EXAMPLES / "water-oil" / "48230007640350000606.txt")
 
@@ -145,7 +143,7 @@ LONG_RATING = textwrap.dedent("""
     import sys, time, hxrate
     example = hxrate.read_case(sys.argv[1])
     case = example.replace(element_length=3.0e-6, correction_factor=0.00043)
-    fine = example.replace(element_length=1.0e-6)
+    fine = example.replace(element_length=2.5e-7)
     fine_rating = hxrate.rate(fine, shooting="exact") if sys.argv[2] == "assess" else None
     call = {"rate": lambda: hxrate.rate(case),
             "rate_many": lambda: hxrate.rate_many([case, case]),
@@ -164,20 +162,9 @@ LONG_RATING = textwrap.dedent("""
 
 @pytest.mark.parametrize("call", ["rate", "rate_many", "rate_extended", "assess"])
 def test_ctrl_c_stops_a_long_rating_within_a_second(call):
-    p = subprocess.Popen([sys.executable, "-c", LONG_RATING, EXAMPLE, call],
-                         stdout=subprocess.PIPE, text=True)
-    try:
-        assert p.stdout.readline().strip() == "started"
-        time.sleep(1.0)
-        assert p.poll() is None, "the rating ended before it could be interrupted"
-        sent = time.monotonic()
-        p.send_signal(signal.SIGINT)
-        out = p.communicate(timeout=10)[0]
-        waited = time.monotonic() - sent
-    finally:
-        p.kill()
+    out, waited, status = interrupt_after_a_second(LONG_RATING, EXAMPLE, call)
     assert out.startswith("interrupted"), out
-    assert p.returncode == 0 and waited < 1.0, (p.returncode, waited)
+    assert status == 0 and waited < 1.0, (status, waited)
 
 
 def test_rate_many_puts_a_storage_refusal_in_its_place(example):

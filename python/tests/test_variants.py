@@ -1,16 +1,12 @@
 """hxrate.rate_variants: variants of one case named by arrays, rated (and
 assessed) as rate_many() and assess_many() rate the list of those cases."""
-import signal
-import subprocess
-import sys
 import textwrap
-import time
 
 import numpy
 import pytest
 
 import hxrate
-from conftest import CASE_FILE, EXAMPLES
+from conftest import CASE_FILE, EXAMPLES, interrupt_after_a_second
 
 RATED = ["overall_coefficient", "area", "tube_outlet_temperature", "shell_outlet_temperature",
          "shooting_passes"]
@@ -123,17 +119,6 @@ LONG_VARIANTS = textwrap.dedent("""
 
 def test_ctrl_c_stops_it_within_a_second():
     example = str(EXAMPLES / "water-oil" / CASE_FILE)
-    p = subprocess.Popen([sys.executable, "-c", LONG_VARIANTS, example], stdout=subprocess.PIPE,
-                         text=True)
-    try:
-        assert p.stdout.readline().strip() == "started"
-        time.sleep(1.0)
-        assert p.poll() is None, "the rating ended before it could be interrupted"
-        sent = time.monotonic()
-        p.send_signal(signal.SIGINT)
-        out = p.communicate(timeout=10)[0]
-        waited = time.monotonic() - sent
-    finally:
-        p.kill()
+    out, waited, status = interrupt_after_a_second(LONG_VARIANTS, example)
     assert out.startswith("interrupted"), out
-    assert p.returncode == 0 and waited < 1.0, (p.returncode, waited)
+    assert status == 0 and waited < 1.0, (status, waited)
