@@ -1,11 +1,13 @@
 // Reading a case from disk: the case file and the case document. They open
 // and read files, so they belong to the program's layer; the engine reads
 // the same text from memory (parseCase, parseCaseDocument).
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -21,6 +23,26 @@
 
 namespace hxrate {
 namespace {
+
+// Opens the case file or case document `name` as the program opens its case
+// file: the folders on the way as the system finds them, the last name
+// through links of the user's own only, so that another user's link is
+// refused, naming it, before a byte of what it leads to is read.
+UniqueFd openOwnCaseFile(const std::string& name) {
+    const std::filesystem::path path(name);
+    const std::string folderName = path.has_parent_path() ? path.parent_path().string() : ".";
+    UniqueFd folder = openFolder(AT_FDCWD, folderName.c_str());
+    if (folder) {
+        FilePlace place = locateFile(folder.get(), path.filename().string());
+        if (!place.refusal.empty() && place.error == 0)
+            throw InputError(errorNumber::caseFileUnreadable,
+                             "cannot read the case file \"" + name + "\": " + place.refusal, name);
+        if (place.error == 0 && place.exists)
+            return UniqueFd(openCaseFileAt(place.folder.get(), place.name, name, O_NOFOLLOW));
+    }
+    // No such file or folder, or a name that is none: the open says why.
+    return UniqueFd(openCaseFile(name));
+}
 
 // Appends the bytes of `fd` to `text` until the end of the file or until
 // `text` holds `limit` bytes.
@@ -42,7 +64,7 @@ void readUpTo(int fd, const std::string& name, std::string& text, std::size_t li
 // document limit, a case file's to its end when `wholeCaseFile`.
 std::string readText(const std::string& name, bool wholeCaseFile) {
     try {
-        UniqueFd fd(openCaseFile(name));
+        UniqueFd fd = openOwnCaseFile(name);
         std::string text;
         readUpTo(fd.get(), name, text, caseDocumentLimitBytes + 1);
         if (wholeCaseFile && text.size() > caseDocumentLimitBytes && !looksLikeCaseDocument(text))
@@ -60,8 +82,8 @@ std::string readText(const std::string& name, bool wholeCaseFile) {
 }  // namespace
 
 Case readCase(const std::filesystem::path& path) {
-    FreeFormReader reader(
-        path.string(), std::make_unique<DescriptorSource>(UniqueFd(openCaseFile(path.string()))));
+    FreeFormReader reader(path.string(),
+                          std::make_unique<DescriptorSource>(openOwnCaseFile(path.string())));
     return readWholeCase(reader);
 }
 
