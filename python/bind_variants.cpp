@@ -63,7 +63,9 @@ Varied variedField(py::handle key, py::handle values) {
         throw py::value_error(what + ": no case field has that name (CASE_FIELDS lists them)");
     if (varied.field->kind == CaseFieldKind::text)
         throw py::type_error(what + ": a name does not vary here; give it in the base case");
-    py::array array = py::module_::import("numpy").attr("asarray")(values);
+    // Aligned and contiguous: a column unpickled from a byte buffer may sit at
+    // any address, and its elements are read as the type they hold.
+    py::array array = py::module_::import("numpy").attr("require")(values, py::none(), "AC");
     if (array.ndim() != 1)
         throw py::value_error(what + " must be one-dimensional, not of " +
                               std::to_string(array.ndim()) + " dimensions");

@@ -7,7 +7,12 @@
 # memory control group can be made, the same refusals are checked inside one.
 #
 #   memory_limits.sh HXRATE HXRATE_BATCH HXRATE_REPORT HXRATE_PLOT PYTHON_MODULE_DIR
+# Exits 77 (skipped) in a sanitizer build (HXRATE_SANITIZED set).
 set -u
+if [ -n "${HXRATE_SANITIZED:-}" ]; then
+    echo "SKIPPED: a sanitizer's shadow memory leaves no room for an address-space limit" >&2
+    exit 77
+fi
 hxrate=$1
 batch=$2
 report=$3
