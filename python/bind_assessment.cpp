@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "binding.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 
 namespace hxrate_python {
 

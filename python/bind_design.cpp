@@ -12,10 +12,12 @@
 #include <string>
 
 #include "binding.h"
+#include "hxrate/arrangements.h"
 #include "hxrate/case_document.h"
 #include "hxrate/case_files.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 #include "hxrate/extensions.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate_python {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "binding.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 
 namespace hxrate_python {
 

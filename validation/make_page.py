@@ -309,7 +309,7 @@ def design_section(D):
     return f"""## 6. Design closed forms: P-NTU and the LMTD correction factor
 
 `hxrate.tema_e_p1`, `hxrate.lmtd_correction` and `hxrate.tema_e_outlets`
-(C++ `temaEP1`, `lmtdCorrection`, `temaEOutlets` in `hxrate/design.h`)
+(C++ `temaEP1`, `lmtdCorrection`, `temaEOutlets` in `hxrate/arrangements.h`)
 against the values published for them. Side 1 is the shell stream. Two tube
 passes use the 1-2 form (TEMA's form for any even number of passes), four
 the exact 1-4 form; the 1-2 form would give T1out = 110.0931 °C for the 1-4

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace hxrate {
 
@@ -139,6 +140,20 @@ class ArithmeticError : public Error {
 class ResourceError : public Error {
   public:
     ResourceError(int code, const std::string& what) : Error(code, what) {}
+};
+
+// An argument outside the domain of a library function (a negative NTU, an
+// unsupported number of tube passes, temperatures that no shell reaches, a
+// rating that is not one of its case). argument() names it; what() reads
+// well alone. code() is 0: not an error of a run.
+class InvalidArgument : public Error {
+  public:
+    InvalidArgument(std::string argument, const std::string& what)
+        : Error(0, what), argument_(std::move(argument)) {}
+    const std::string& argument() const { return argument_; }
+
+  private:
+    std::string argument_;
 };
 
 // The caller stopped the rating through RateOptions::cancel; nothing of it

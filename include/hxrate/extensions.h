@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "hxrate/arrangements.h"
 #include "hxrate/case.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 #include "hxrate/rating.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate {
 

@@ -16,7 +16,8 @@
 #include "core/constants.h"
 #include "core/pipe_flow.h"
 #include "core/rate.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate {
 namespace {

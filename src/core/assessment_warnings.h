@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "hxrate/assessment.h"
-#include "hxrate/design.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate {
 

@@ -13,7 +13,8 @@
 #include "core/arithmetic.h"
 #include "core/constants.h"
 #include "core/refuse.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate {
 namespace {

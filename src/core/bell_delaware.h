@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "hxrate/design.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate {
 

@@ -11,10 +11,10 @@
 #include <utility>
 
 #include "core/arithmetic.h"
+#include "core/arrangements.h"
 #include "core/bell_delaware.h"
 #include "core/constants.h"
 #include "core/failures.h"
-#include "core/p_ntu.h"
 #include "core/rate.h"
 #include "core/refuse.h"
 #include "core/resistance.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 
 namespace hxrate {
 

@@ -17,7 +17,7 @@
 #include "core/constants.h"
 #include "core/pipe_flow.h"
 #include "hxrate/case_files.h"
-#include "hxrate/design.h"
+#include "hxrate/errors.h"
 #include "hxrate/extensions.h"
 #include "support/expect_error.h"
 #include "support/read_text.h"

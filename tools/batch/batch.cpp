@@ -1,9 +1,9 @@
 #include "batch.h"
 
 #include <fcntl.h>
+#include <hxrate/arrangements.h>
 #include <hxrate/assessment.h>
 #include <hxrate/case_document.h>
-#include <hxrate/design.h>
 #include <hxrate/errors.h>
 #include <hxrate/extensions.h>
 #include <hxrate/files.h>

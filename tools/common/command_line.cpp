@@ -1,6 +1,5 @@
 #include "command_line.h"
 
-#include <hxrate/design.h>
 #include <hxrate/errors.h>
 #include <hxrate/report.h>
 #include <stdio_ext.h>

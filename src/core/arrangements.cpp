@@ -5,11 +5,12 @@
 #include <limits>
 #include <string>
 
-#include "core/p_ntu.h"
+#include "core/arrangements.h"
 
 #include "core/arithmetic.h"
 #include "core/refuse.h"
-#include "hxrate/design.h"
+#include "hxrate/arrangements.h"
+#include "hxrate/errors.h"
 
 namespace hxrate {
 namespace {

@@ -2,7 +2,7 @@
 // their flow arrangement couples them.
 #pragma once
 
-#include "hxrate/design.h"
+#include "hxrate/arrangements.h"
 
 namespace hxrate {
 
