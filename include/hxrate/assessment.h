@@ -10,6 +10,7 @@
 
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
+#include "hxrate/extensions.h"
 #include "hxrate/numerics.h"
 #include "hxrate/pressure_drop.h"
 #include "hxrate/rating.h"
@@ -52,9 +53,14 @@ struct AssessOptions {
     // mu_w of the shell fluid at the wall, Pa s: Kern's shell-side drop is
     // then also given with the wall-viscosity correction.
     std::optional<double> shellWallViscosity;
-    // Whether `r` is a rating with extensions (rateExtended with non-empty
-    // Extensions): the correlation-switch check of the program's
-    // correlations, whose re-ratings know only the case, is then not made.
+    // The extensions `r` was rated with (rateExtended): the re-ratings of the
+    // discretisation estimate, the shooting advice and the correlation-switch
+    // check apply them too. With several passes or shells the outlets come
+    // from P-NTU, on no grid: there is then no estimate and no shooting.
+    Extensions extensions;
+    // For a caller that rated with extensions but does not pass them: the
+    // correlation-switch check, whose re-ratings would then know only the
+    // case, is not made. Prefer `extensions`.
     bool withExtensions = false;
     // The Bell-Delaware shell side that rating used (ExtendedRating::
     // bellDelaware): a Reynolds number near its laminar/turbulent hand-over at

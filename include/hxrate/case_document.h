@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hxrate/case.h"
+#include "hxrate/exchanger.h"
 #include "hxrate/extensions.h"
 
 namespace hxrate {
@@ -22,24 +23,6 @@ inline constexpr int caseDocumentVersion = 1;
 inline constexpr std::size_t caseDocumentLimitBytes = std::size_t{16} << 20;  // 16 MiB
 inline constexpr int caseDocumentDepthLimit = 100;  // objects and arrays inside each other
 inline constexpr std::size_t caseDocumentValueLimit = 10000;  // values of any kind, keys aside
-
-// A quantity the document gives in a unit other than its field's SI unit.
-struct GivenQuantity {
-    std::string field;   // where it stands: "case.tube_fluid.viscosity"
-    double value = 0;    // as given: 1.2
-    std::string unit;    // as given: "cP"
-    double si = 0;       // in the field's SI unit: 0.0012
-    std::string siUnit;  // "Pa s"
-};
-
-// What a case document holds.
-struct CaseDocument {
-    Case input;             // the values of the 21 case lines, in SI units
-    Extensions extensions;  // empty where the document gives none
-    // The quantities given in other units, in the document's order; empty
-    // for a document in SI.
-    std::vector<GivenQuantity> given;
-};
 
 // Reads a case document from its JSON text (UTF-8, a byte-order mark
 // before it allowed); `sourceName` names it in diagnostics. A quantity may

@@ -12,6 +12,7 @@
 #include "hxrate/errors.h"
 #include "hxrate/rating.h"
 #include "hxrate/shell_side.h"
+#include "hxrate/warnings.h"
 
 namespace hxrate {
 
@@ -50,12 +51,10 @@ struct Extensions {
     bool operator==(const Extensions&) const = default;
 };
 
-// The rating of a case with extensions.
-struct ExtendedRating {
-    // The rating with the extensions applied: the march (one pass, one
-    // shell) or the P-NTU outlets (several passes or shells; no profile).
-    // Its area and U·A are those of all the shells together.
-    Rating rating;
+// What an arrangement adds to its rating: the clean and service U, the
+// fouling it carries, the tube side of one pass, the P-NTU view and the
+// Bell-Delaware shell side.
+struct ExtendedQuantities {
     double cleanCoefficient = 0;    // U without fouling, outer surface, W/(m2 K)
     double serviceCoefficient = 0;  // U with fouling, W/(m2 K)
     double cleanlinessFactor = 1;   // service U / clean U
@@ -83,7 +82,17 @@ struct ExtendedRating {
     double p1 = 0, r1 = 0, ntu1 = 0;
     std::optional<double> lmtdCorrection;  // F of the outlets, where one exists
     std::optional<BellDelawareResult> bellDelaware;
-    std::vector<std::string> warnings;  // F below 0.75, a temperature cross
+};
+
+// The rating of a case with extensions.
+struct ExtendedRating : ExtendedQuantities {
+    // The rating with the extensions applied: the march (one pass, one
+    // shell) or the P-NTU outlets (several passes or shells; no profile).
+    // Its area and U·A are those of all the shells together.
+    Rating rating;
+    // What the arrangement's outlets say: "temperature-cross",
+    // "lmtd-correction-low" (F below 0.75), "lmtd-correction-none".
+    std::vector<Warning> warnings;
 };
 
 // Rates `c` with `ext`. Throws as rate() does, and InvalidArgument for

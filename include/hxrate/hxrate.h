@@ -12,6 +12,7 @@
 #include "hxrate/case_document.h"
 #include "hxrate/case_fields.h"
 #include "hxrate/errors.h"
+#include "hxrate/exchanger.h"
 #include "hxrate/extensions.h"
 #include "hxrate/numerics.h"
 #include "hxrate/pressure_drop.h"

@@ -27,8 +27,9 @@ std::string_view frictionSourceText(FrictionSource source);
 // A sentence on a correlation (and the tube-bank row it used).
 std::string correlationText(Correlation c, int bankRow);
 
-enum class PressureDropMethod { darcyWeisbach, kern };
-std::string_view pressureDropMethodName(PressureDropMethod method);  // "darcy-weisbach", "kern"
+enum class PressureDropMethod { darcyWeisbach, kern, bellDelaware };
+// "darcy-weisbach", "kern", "bell-delaware"
+std::string_view pressureDropMethodName(PressureDropMethod method);
 
 // A frictional pressure drop of one stream (no nozzle, entry or exit losses).
 struct PressureDrop {

@@ -24,6 +24,9 @@ struct Warning {
     std::string message;  // names the values
     int caseLine = 0;     // 1..21, 0 when none applies
     std::vector<WarningValue> values;
+    // The case document's field it concerns ("extensions.tube_passes"),
+    // empty when it concerns a case line or none.
+    std::string field{};
 };
 
 // Thresholds, named once (docs/report.md lists them with their sources).

@@ -14,6 +14,7 @@
 #include "core/arithmetic.h"
 #include "core/assessment_warnings.h"
 #include "core/constants.h"
+#include "core/extended_rating.h"
 #include "core/pipe_flow.h"
 #include "core/rate.h"
 #include "hxrate/errors.h"
@@ -102,7 +103,15 @@ std::string correlationText(Correlation c, int bankRow) {
 }
 
 std::string_view pressureDropMethodName(PressureDropMethod method) {
-    return method == PressureDropMethod::kern ? "kern" : "darcy-weisbach";
+    switch (method) {
+        case PressureDropMethod::kern:
+            return "kern";
+        case PressureDropMethod::bellDelaware:
+            return "bell-delaware";
+        case PressureDropMethod::darcyWeisbach:
+            break;
+    }
+    return "darcy-weisbach";
 }
 
 // ---------------------------------------------------------------- pressure drop
@@ -323,11 +332,14 @@ std::optional<FactorRange> finishingFactors(const ShootingMap& a, std::int32_t p
     return FactorRange{low, high};
 }
 
-ShootingForecast shootingOutcome(const Case& c, double factor, const RateOptions& options) {
+namespace {
+
+ShootingForecast shootingOutcome(const Case& c, const Extensions& ext, double factor,
+                                 const RateOptions& options) {
     Case tried = c;
     tried.correctionFactor = factor;
     try {
-        Rating r = rate(tried, options);
+        Rating r = detail::rateArrangement(tried, ext, options);
         return {ShootingVerdict::finishes, r.shootingPasses};
     } catch (const CaseRejected& stop) {
         if (stop.check() != Check::shootingGrows && stop.check() != Check::shootingLimit) throw;
@@ -337,10 +349,11 @@ ShootingForecast shootingOutcome(const Case& c, double factor, const RateOptions
     }
 }
 
-AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOptions& options) {
+AdvisedFactor adviseFactor(const Case& c, const Extensions& ext, const ShootingMap& a,
+                           const RateOptions& options) {
     const double best = fastestFactor(a);
     AdvisedFactor advice{best, std::nullopt};
-    ShootingForecast target = shootingOutcome(c, best, options);
+    ShootingForecast target = shootingOutcome(c, ext, best, options);
     if (target.verdict != ShootingVerdict::finishes) return advice;
     advice.passes = static_cast<std::int32_t>(target.passes);
     // A shorter factor is taken only when it finishes in no more passes, so
@@ -352,7 +365,7 @@ AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOption
         std::snprintf(text, sizeof text, "%.*g", digits, best);
         double factor = std::strtod(text, nullptr);
         try {
-            ShootingForecast f = shootingOutcome(c, factor, bounded);
+            ShootingForecast f = shootingOutcome(c, ext, factor, bounded);
             if (f.verdict == ShootingVerdict::finishes && f.passes <= *advice.passes) {
                 advice = {factor, static_cast<std::int32_t>(f.passes)};
                 return advice;
@@ -365,18 +378,28 @@ AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOption
     return advice;
 }
 
+}  // namespace
+
+ShootingForecast shootingOutcome(const Case& c, double factor, const RateOptions& options) {
+    return shootingOutcome(c, {}, factor, options);
+}
+
+AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOptions& options) {
+    return adviseFactor(c, {}, a, options);
+}
+
 namespace {
 
-ShootingAdvice adviseShooting(const Case& c, const RateOptions& options) {
+ShootingAdvice adviseShooting(const Case& c, const Extensions& ext, const RateOptions& options) {
     ShootingAdvice a;
-    a.applies = isCounterCurrent(c.exchangerType);
+    a.applies = isCounterCurrent(c.exchangerType) && detail::marches(ext);
     if (!a.applies) return a;
     try {
-        a.map = analyseShooting(c, options);
+        a.map = detail::analyseShooting(c, ext, options);
         if (a.map->slope == 0) return a;
         a.fastestFactor = finite(fastestFactor(*a.map));
         if (!a.fastestFactor || *a.fastestFactor == 0) return a;
-        AdvisedFactor advised = adviseFactor(c, *a.map, options);
+        AdvisedFactor advised = adviseFactor(c, ext, *a.map, options);
         a.advisedFactor = advised.factor;
         a.advisedPasses = advised.passes;
     } catch (const Cancelled&) {
@@ -390,7 +413,10 @@ ShootingAdvice adviseShooting(const Case& c, const RateOptions& options) {
 
 // ---------------------------------------------------------------- discretisation
 
-GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options) {
+namespace {
+
+GridSolution solveOnGrid(const Case& c, const Extensions& ext, int divisor,
+                         const RateOptions& options) {
     Case fine = c;
     fine.elementLength = c.elementLength / divisor;
     GridSolution s;
@@ -398,7 +424,7 @@ GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options)
     try {
         RateOptions exact = options;
         exact.shooting = ShootingMethod::exact;
-        Rating r = rate(fine, exact);
+        Rating r = detail::rateArrangement(fine, ext, exact);
         s.elementCount = r.geometry.elementCount;
         s.tubeOutlet = r.tubeOutletTemperature;
         s.shellOutlet = r.shellOutletTemperature;
@@ -410,6 +436,8 @@ GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options)
     }
     return s;
 }
+
+}  // namespace
 
 ErrorEstimate estimateError(double coarse, double half, double quarter) {
     const double d1 = coarse - half, d2 = half - quarter;
@@ -423,8 +451,15 @@ ErrorEstimate estimateError(double coarse, double half, double quarter) {
     return e;
 }
 
-Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOptions& options) {
+namespace {
+
+Discretisation estimateDiscretisation(const Case& c, const Extensions& ext, int gridCount,
+                                      const RateOptions& options) {
     Discretisation d;
+    if (!detail::marches(ext)) {
+        d.note = "not formed: the outlets of several passes or shells come from P-NTU, on no grid";
+        return d;
+    }
     d.halfElementLength = c.elementLength / 2;
     double halfCount = c.tubeLength / d.halfElementLength;
     // Twice the grid of the case: bounded so that the estimate stays quick.
@@ -442,7 +477,7 @@ Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOp
             d.grids.push_back(s);
             continue;
         }
-        d.grids.push_back(solveOnGrid(c, divisor, options));
+        d.grids.push_back(solveOnGrid(c, ext, divisor, options));
     }
     const GridSolution& coarse = d.grids[0];
     const GridSolution& fine = d.grids[1];
@@ -461,6 +496,16 @@ Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOp
         d.shellError = estimateError(coarse.shellOutlet, fine.shellOutlet, d.grids[2].shellOutlet);
     }
     return d;
+}
+
+}  // namespace
+
+GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options) {
+    return solveOnGrid(c, {}, divisor, options);
+}
+
+Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOptions& options) {
+    return estimateDiscretisation(c, {}, gridCount, options);
 }
 
 // ---------------------------------------------------------------- rejection
@@ -646,7 +691,8 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     a.shellPressureDrop = shellDrop(c, r, options.shellWallViscosity);
     if (solved) a.thermal = summariseThermal(c, r);
     if (options.grids >= 2 && (solved || shootingRejected))
-        a.discretisation = estimateDiscretisation(c, std::min(options.grids, 3), options.rating);
+        a.discretisation = estimateDiscretisation(c, options.extensions, std::min(options.grids, 3),
+                                                  options.rating);
 
     const bool counterCurrent = isCounterCurrent(c.exchangerType);
     if (counterCurrent && reached(r, Stage::resistance)) {
@@ -661,9 +707,9 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     }
     const bool slow = shootingRejected || r.shootingPasses > slowShootingPasses;
     if (slow || (options.shooting == ShootingAnalysis::always && reached(r, Stage::resistance)))
-        a.shooting = adviseShooting(c, options.rating);
+        a.shooting = adviseShooting(c, options.extensions, options.rating);
     else
-        a.shooting.applies = counterCurrent;
+        a.shooting.applies = counterCurrent && detail::marches(options.extensions);
 
     auto add = [&](std::vector<Warning> more) {
         a.warnings.insert(a.warnings.end(), more.begin(), more.end());
@@ -676,7 +722,8 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     add(checkCaseValues(c, r));
     add(checkRating(c, r, a.thermal));
     add(checkSecondLaw(c, r, a.thermal));
-    if (!options.withExtensions) add(checkCorrelationSwitch(c, r, options.rating));
+    if (!options.withExtensions || !options.extensions.empty())
+        add(checkCorrelationSwitch(c, r, options.rating, options.extensions));
     if (options.bellDelaware) add(checkBellDelawareHandOver(*options.bellDelaware));
     add(checkPressureDrop(a.shellPressureDrop));
     add(checkNumerics(c, r, a.discretisation, a.shooting, shootingRejected));

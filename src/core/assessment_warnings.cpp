@@ -9,6 +9,7 @@
 
 #include "core/arithmetic.h"
 #include "core/constants.h"
+#include "core/extended_rating.h"
 #include "core/shell_heat_transfer.h"
 
 namespace hxrate {
@@ -444,11 +445,12 @@ struct Boundary {
 };
 
 // The case's rating up to its conductance: one pass of the march at most.
-std::optional<Rating> rateToConductance(const Case& c, const RateOptions& options) {
+std::optional<Rating> rateToConductance(const Case& c, const Extensions& ext,
+                                        const RateOptions& options) {
     RateOptions onePass = options;
     onePass.passLimit = 1;
     try {
-        return rate(c, onePass);
+        return detail::rateArrangement(c, ext, onePass);
     } catch (const CaseRejected& stop) {
         if (stop.partial() && reached(*stop.partial(), Stage::resistance)) return *stop.partial();
     } catch (const Cancelled&) {
@@ -502,7 +504,7 @@ std::vector<double> crossFlowLimits(Correlation correlation) {
     }
 }
 
-std::vector<Boundary> boundariesNear(const Case& c, const Rating& r) {
+std::vector<Boundary> boundariesNear(const Case& c, const Rating& r, bool programShellSide) {
     std::vector<Boundary> out;
     auto near = [](double value, double limit) {
         return std::fabs(value / limit - 1) <= limits::switchProximity;
@@ -513,6 +515,7 @@ std::vector<Boundary> boundariesNear(const Case& c, const Rating& r) {
                        "laminar duct form", "turbulent duct form (Gnielinski)", Nudged::tubeFlow,
                        15});
     const Correlation shell = r.shell.correlation;
+    if (!programShellSide) return out;
     if (!isCrossFlow(c.exchangerType)) {
         double x = bundleParameter(c, r.geometry.outerDiameter, c.tubeCount);
         if (near(x, k::sparseBundleLimit))
@@ -539,13 +542,13 @@ std::vector<Boundary> boundariesNear(const Case& c, const Rating& r) {
 }  // namespace
 
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
-                                            const RateOptions& options) {
+                                            const RateOptions& options, const Extensions& ext) {
     std::vector<Warning> out;
     if (!reached(r, Stage::resistance) || !(r.conductancePerLength > 0)) return out;
     std::vector<Boundary> boundaries;
     try {
         clearArithmeticFlags();
-        boundaries = boundariesNear(c, r);
+        boundaries = boundariesNear(c, r, ext.shellSide == ShellSideMethod::program);
     } catch (const Error&) {
         return out;
     }
@@ -574,7 +577,7 @@ std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
                      " flow " + num(std::fabs(scale - 1) * 100) + " % " +
                      (scale > 1 ? "larger" : "smaller");
         }
-        std::optional<Rating> varied = rateToConductance(other, options);
+        std::optional<Rating> varied = rateToConductance(other, ext, options);
         if (!varied || !(varied->conductancePerLength > 0)) continue;
         const double Uother =
             varied->conductancePerLength / (k::pi * varied->geometry.outerDiameter);

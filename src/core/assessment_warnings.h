@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hxrate/assessment.h"
+#include "hxrate/extensions.h"
 #include "hxrate/shell_side.h"
 
 namespace hxrate {
@@ -32,9 +33,11 @@ std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSu
 // Outlets no exchanger can reach: effectiveness above 1, an outlet outside
 // the span of the two inlets, or crossed outlets in co-current flow.
 std::vector<Warning> checkSecondLaw(const Case& c, const Rating& r, const ThermalSummary& thermal);
-// A correlation branch boundary near the case across which U jumps.
+// A correlation branch boundary near the case across which U jumps, the
+// case rated again with the extensions of `r` (the program's shell-side
+// boundaries only where its own shell side was used).
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
-                                            const RateOptions& options);
+                                            const RateOptions& options, const Extensions& ext = {});
 // A Bell-Delaware shell side near Re = 100, where its laminar forms give
 // way to the turbulent ones and the window drop jumps.
 std::vector<Warning> checkBellDelawareHandOver(const BellDelawareResult& bd);

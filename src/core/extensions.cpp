@@ -12,8 +12,10 @@
 
 #include "core/arithmetic.h"
 #include "core/arrangements.h"
+#include "core/assessment_warnings.h"
 #include "core/bell_delaware.h"
 #include "core/constants.h"
+#include "core/extended_rating.h"
 #include "core/failures.h"
 #include "core/rate.h"
 #include "core/refuse.h"
@@ -193,7 +195,7 @@ void checkBellDelawareCase(const Case& c, const BaffleGeometry& b) {
 
 // The model steps with the extensions that change the coefficients.
 void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options,
-               ExtendedRating& out) {
+               ExtendedQuantities& out) {
     Rating& rt = r.rating;
     for (const ScheduledStep& s : stepSchedule) {
         runModelStep(r, s.step, options);
@@ -282,16 +284,31 @@ void describeArrangement(const Case& c, const Extensions& ext, ExtendedRating& o
     double coldIn = shellHot ? c.tubeInletTemperature : c.shellInletTemperature;
     double coldOut = shellHot ? rt.tubeOutletTemperature : rt.shellOutletTemperature;
     if (coldOut > hotOut)
-        out.warnings.push_back("temperature cross: the cold outlet (" + std::to_string(coldOut) +
-                               ") lies above the hot outlet (" + std::to_string(hotOut) + ")");
+        out.warnings.push_back({"temperature-cross",
+                                Severity::warning,
+                                "temperature cross: the cold outlet (" + shortNumber(coldOut) +
+                                    " C) lies above the hot outlet (" + shortNumber(hotOut) + " C)",
+                                0,
+                                {{"cold_outlet", coldOut}, {"hot_outlet", hotOut}},
+                                "extensions.tube_passes"});
     if (ext.tubePasses == 1) return;  // F applies to 1-2N shells
     try {
         out.lmtdCorrection = lmtdCorrection(hotIn, hotOut, coldIn, coldOut, ext.shells);
         if (*out.lmtdCorrection < 0.75)
-            out.warnings.push_back("F = " + std::to_string(*out.lmtdCorrection) +
-                                   " is below 0.75: add shells in series");
+            out.warnings.push_back(
+                {"lmtd-correction-low",
+                 Severity::warning,
+                 "F = " + shortNumber(*out.lmtdCorrection) + " is below 0.75: add shells in series",
+                 0,
+                 {{"F", *out.lmtdCorrection}},
+                 "extensions.shells"});
     } catch (const InvalidArgument&) {
-        out.warnings.push_back("no LMTD correction factor exists for these outlets");
+        out.warnings.push_back({"lmtd-correction-none",
+                                Severity::warning,
+                                "no LMTD correction factor exists for these outlets",
+                                0,
+                                {},
+                                "extensions.shells"});
     }
 }
 
@@ -369,18 +386,10 @@ void assessFouling(const Case& c, const Extensions& ext, const RateOptions& opti
         checked(1 / required - 1 / out.cleanCoefficient, "fouling allowed at the target duty");
 }
 
-// The rating and every extended quantity; validated already.
-ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
-                                  const RateOptions& options) {
-    ExtendedRating out;
-    if (ext.empty()) {
-        out.rating = rate(c, options);
-        out.cleanCoefficient = out.serviceCoefficient = out.rating.overallCoefficient;
-        describeArrangement(c, ext, out);
-        computeTubePressureDrop(c, ext, out);
-        assessFouling(c, ext, options, out);
-        return out;
-    }
+// The rating of a non-empty arrangement, with what its model steps form
+// beyond the rating (the clean U, Bell-Delaware); validated already.
+Rating rateArrangementOnly(const Case& c, const Extensions& ext, const RateOptions& options,
+                           ExtendedQuantities& out) {
     CaseRecords r;
     r.input = c;
     clearArithmeticFlags();
@@ -399,8 +408,21 @@ ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
         computeOverallResults(r);
         takeProfile(r);
     }
-    out.rating = std::move(r.rating);
-    if (!march) solveByPNtu(c, ext, out.rating);
+    Rating rating = std::move(r.rating);
+    if (!march) solveByPNtu(c, ext, rating);
+    return rating;
+}
+
+// The rating and every extended quantity; validated already.
+ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
+                                  const RateOptions& options) {
+    ExtendedRating out;
+    if (ext.empty()) {
+        out.rating = rate(c, options);
+        detail::describeCaseRating(c, options, out);
+        return out;
+    }
+    out.rating = rateArrangementOnly(c, ext, options, out);
     out.serviceCoefficient = out.rating.overallCoefficient;
     out.cleanlinessFactor = out.serviceCoefficient / out.cleanCoefficient;
     describeArrangement(c, ext, out);
@@ -420,5 +442,43 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
     validate(c, ext);
     return refusingBadAlloc([&] { return rateWithExtensions(c, ext, options); });
 }
+
+namespace detail {
+
+void describeCaseRating(const Case& c, const RateOptions& options, ExtendedRating& out) {
+    const Extensions none;
+    out.cleanCoefficient = out.serviceCoefficient = out.rating.overallCoefficient;
+    describeArrangement(c, none, out);
+    computeTubePressureDrop(c, none, out);
+    assessFouling(c, none, options, out);
+}
+
+Rating rateArrangement(const Case& c, const Extensions& ext, const RateOptions& options) {
+    if (ext.empty()) return rate(c, options);
+    validate(c, ext);
+    return refusingBadAlloc([&] {
+        ExtendedQuantities unused;
+        return rateArrangementOnly(c, ext, options, unused);
+    });
+}
+
+ShootingMap analyseShooting(const Case& c, const Extensions& ext, const RateOptions& options) {
+    if (ext.empty()) return hxrate::analyseShooting(c, options);
+    validate(c, ext);
+    return refusingBadAlloc([&] {
+        CaseRecords r;
+        r.input = c;
+        clearArithmeticFlags();
+        ExtendedQuantities unused;
+        try {
+            rateModel(r, ext, options, unused);
+        } catch (const CaseRejected& rejected) {
+            rejectWithPartialRating(rejected, r);
+        }
+        return mapShooting(r, options);
+    });
+}
+
+}  // namespace detail
 
 }  // namespace hxrate

@@ -244,29 +244,33 @@ Rating rate(const Case& c, const RateOptions& options) {
     });
 }
 
+ShootingMap mapShooting(CaseRecords& r, const RateOptions& options) {
+    const Case& c = r.input;
+    ShootingMap map;
+    map.conductancePerLength = r.rating.conductancePerLength;
+    if (!isCounterCurrent(c.exchangerType) || r.rating.geometry.elementCount < 0) return map;
+    MarchCoefficients mc = marchCoefficients(r.input, r.rating, -1);
+    const double Ts_in = c.shellInletTemperature;
+    allocateProfile(r.input, r.profile);
+    r.profile.tubeTemperature[0] = c.tubeInletTemperature;
+    auto pass = [&](double start) {
+        return marchFromStart(r.input, r.rating.geometry, mc, r.profile, start, options.cancel);
+    };
+    double end0 = pass(Ts_in);
+    map.firstMismatch = checked(Ts_in - end0, "shooting mismatch");
+    // A second start a whole mismatch (at least one degree) away.
+    double delta = std::copysign(std::max(std::fabs(map.firstMismatch), 1.0), map.firstMismatch);
+    double end1 = pass(Ts_in + delta);
+    map.slope = checked((end1 - end0) / delta, "shooting slope");
+    return map;
+}
+
 ShootingMap analyseShooting(const Case& c, const RateOptions& options) {
     return refusingBadAlloc([&] {
         CaseRecords r;
         r.input = c;
         rateRecords(r, options, false);
-        ShootingMap map;
-        map.conductancePerLength = r.rating.conductancePerLength;
-        if (!isCounterCurrent(c.exchangerType) || r.rating.geometry.elementCount < 0) return map;
-        MarchCoefficients mc = marchCoefficients(r.input, r.rating, -1);
-        const double Ts_in = c.shellInletTemperature;
-        allocateProfile(r.input, r.profile);
-        r.profile.tubeTemperature[0] = c.tubeInletTemperature;
-        auto pass = [&](double start) {
-            return marchFromStart(r.input, r.rating.geometry, mc, r.profile, start, options.cancel);
-        };
-        double end0 = pass(Ts_in);
-        map.firstMismatch = checked(Ts_in - end0, "shooting mismatch");
-        // A second start a whole mismatch (at least one degree) away.
-        double delta =
-            std::copysign(std::max(std::fabs(map.firstMismatch), 1.0), map.firstMismatch);
-        double end1 = pass(Ts_in + delta);
-        map.slope = checked((end1 - end0) / delta, "shooting slope");
-        return map;
+        return mapShooting(r, options);
     });
 }
 

@@ -96,4 +96,8 @@ const double* reportedShellColumn(const CaseRecords& r);
 // out.
 void takeProfile(CaseRecords& r);
 
+// The two passes of the march that show the shooting as an affine map, on
+// records whose model steps have run (stage resistance).
+ShootingMap mapShooting(CaseRecords& r, const RateOptions& options);
+
 }  // namespace hxrate

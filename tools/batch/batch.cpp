@@ -5,6 +5,7 @@
 #include <hxrate/assessment.h>
 #include <hxrate/case_document.h>
 #include <hxrate/errors.h>
+#include <hxrate/exchanger.h>
 #include <hxrate/extensions.h>
 #include <hxrate/files.h>
 #include <hxrate/report.h>
@@ -96,21 +97,18 @@ Outcome failureOutcome(int n) {
 
 namespace {
 
-ExtendedValues extendedValues(const Case& c, const Extensions& ext, const ExtendedRating& x) {
+ExtendedValues extendedValues(const Case& c, const Extensions& ext, const ExchangerRating& x) {
     ExtendedValues v;
-    v.cleanCoefficient = x.cleanCoefficient;
-    v.serviceCoefficient = x.serviceCoefficient;
-    v.lmtdCorrection = x.lmtdCorrection;
+    v.cleanCoefficient = x.extended->cleanCoefficient;
+    v.serviceCoefficient = x.extended->serviceCoefficient;
+    v.lmtdCorrection = x.extended->lmtdCorrection;
     v.tubePasses = ext.tubePasses;
     v.shells = ext.shells;
     v.shellSideMethod =
         ext.shellSide == ShellSideMethod::bellDelaware ? "bell-delaware" : "program";
-    v.tubePressureDrop = x.tubePressureDrop;
-    if (x.bellDelaware) {
-        v.shellPressureDrop = x.bellDelaware->pressureDrop;
-    } else if (std::optional<PressureDrop> d = shellPressureDrop(c, x.rating)) {
-        v.shellPressureDrop = d->pressureDrop;
-    }
+    v.tubePressureDrop = x.extended->tubePressureDrop;
+    if (x.assessment && x.assessment->shellPressureDrop)
+        v.shellPressureDrop = x.assessment->shellPressureDrop->pressureDrop;
     const ThermalSummary thermal = summariseThermal(c, x.rating);
     v.duty = thermal.duty;
     v.dutyDirection = dutyDirectionText(thermal.dutyDirection);
@@ -127,30 +125,27 @@ FullPrecision ratedValues(const Case& c, const Rating& r) {
     return f;
 }
 
-// The assessment hxrate-report makes of a case file: its text checks, the
-// discretisation estimate on dL and dL/2 (the fewest grids that give its
-// coarse-grid warning) and the shooting analysis only for a slow shooting.
-AssessOptions caseFileAssessment(std::string_view caseBytes, const CaseSource& source,
-                                 const RateOptions& options) {
-    AssessOptions assessment;
-    assessment.text = caseBytes;
-    assessment.source = source;
-    assessment.rating = options;
-    assessment.grids = 2;
-    assessment.shooting = ShootingAnalysis::whenSlow;
-    return assessment;
+// The codes of the result's warnings, in its order.
+std::vector<std::string> warningCodesOf(const ExchangerRating& x) {
+    std::vector<std::string> codes;
+    for (const Warning& w : x.warnings) codes.push_back(w.code);
+    return codes;
 }
 
-// The codes of the assessment's warnings, in its order; none when the
-// assessment cannot be made (not enough memory).
-std::vector<std::string> warningCodesOf(const Case& c, const Rating& r,
-                                        const AssessOptions& options) {
+// Rates as hxrate-report does: the discretisation estimate on dL and dL/2
+// (the fewest grids that give its coarse-grid warning) and the shooting
+// analysis only for a slow shooting; nothing when even that cannot be made
+// (not enough memory).
+std::optional<ExchangerRating> rateAsReport(const CaseDocument& document,
+                                            const RateOptions& options) {
     try {
-        std::vector<std::string> codes;
-        for (const Warning& w : assess(c, r, options).warnings) codes.push_back(w.code);
-        return codes;
+        ExchangerOptions o;
+        o.rating = options;
+        o.grids = 2;
+        o.shooting = ShootingAnalysis::whenSlow;
+        return rate(document, o);
     } catch (...) {
-        return {};
+        return std::nullopt;
     }
 }
 
@@ -160,7 +155,9 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
                             std::uint64_t storageLimitBytes) {
     try {
         CaseSource source;
-        const Case c = parseCase(caseBytes, caseFileName, source);
+        // The case keeps its text, for the text checks of the assessment.
+        const CaseDocument document{parseCase(caseBytes, caseFileName, source), {}, {}};
+        const Case& c = document.input;
         // What this holds at once shares the worker's storage: the results
         // file, the rating, the report formed again to compare, and the
         // assessment's ratings on finer grids.
@@ -168,18 +165,9 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
         StorageReservation results(&budget);
         if (!results.reserve(resultsFile.size())) return {};
         const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
-        // Without extensions the rating is rate()'s, bit for bit; should
-        // only what it adds fail, the plain rating still gives its columns.
-        std::optional<ExtendedRating> x;
-        try {
-            x = rateExtended(c, {}, options);
-        } catch (const CaseRejected&) {
-            return {};
-        } catch (const Error&) {
-        }
-        std::optional<Rating> plain;
-        if (!x) plain = rate(c, options);
-        const Rating& r = x ? x->rating : *plain;
+        std::optional<ExchangerRating> x = rateAsReport(document, options);
+        if (!x || !x->solved()) return {};
+        const Rating& r = x->rating;
         StorageReservation rating(&budget);
         if (!rating.reserve(profileBytes(r))) return {};
         {
@@ -198,8 +186,8 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
                         std::nullopt};
         if (isCrossFlow(c.exchangerType)) f.shellExitTemperature = r.shellExitTemperature;
         RatingColumns columns{f, std::nullopt, {}};
-        if (x) columns.extended = extendedValues(c, {}, *x);
-        columns.warningCodes = warningCodesOf(c, r, caseFileAssessment(caseBytes, source, options));
+        if (x->extended) columns.extended = extendedValues(c, {}, *x);
+        columns.warningCodes = warningCodesOf(*x);
         return columns;
     } catch (...) {
         // Out of memory, or a case that no longer rates: the columns stay empty.
@@ -211,16 +199,11 @@ std::vector<std::string> rejectedWarningCodes(std::string_view caseBytes,
                                               std::uint64_t storageLimitBytes) {
     try {
         CaseSource source;
-        const Case c = parseCase(caseBytes, caseFileName, source);
+        const CaseDocument document{parseCase(caseBytes, caseFileName, source), {}, {}};
         StorageBudget budget(storageLimitBytes);
         const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
-        try {
-            rate(c, options);
-        } catch (const CaseRejected& e) {
-            AssessOptions assessment = caseFileAssessment(caseBytes, source, options);
-            assessment.rejectedBy = e.check();
-            return warningCodesOf(c, e.partial() ? *e.partial() : Rating{}, assessment);
-        }
+        std::optional<ExchangerRating> x = rateAsReport(document, options);
+        if (x && !x->solved()) return warningCodesOf(*x);
     } catch (...) {
         // A case that no longer reads or now fails otherwise: no codes.
     }
@@ -266,19 +249,6 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
     // worker's storage.
     StorageBudget budget(storageLimitBytes);
     const RateOptions options{.storageLimitBytes = storageLimitBytes, .storageBudget = &budget};
-    std::optional<CaseDocument> document;
-    // As hxrate-report assesses a document: no text checks, and no
-    // discretisation estimate when it has extensions (the estimate re-rates
-    // the case without them).
-    auto documentAssessment = [&](const CaseDocument& d) {
-        AssessOptions assessment;
-        assessment.rating = options;
-        assessment.grids = d.extensions.empty() ? 2 : 0;
-        assessment.shooting = ShootingAnalysis::whenSlow;
-        assessment.shellWallViscosity = d.extensions.shellWallViscosity;
-        assessment.withExtensions = !d.extensions.empty();
-        return assessment;
-    };
     try {
         // Another user's link, a FIFO or a device is refused unread, as the
         // program refuses such a case file (run-time error 10).
@@ -294,25 +264,19 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
             s.message = "not a case document (a case file is rated in its folder)";
             return s;
         }
-        document = parseCaseDocument(*bytes, path);
-        s.exchangerType = std::to_string(document->input.exchangerType);
-        const ExtendedRating x = rateExtended(document->input, document->extensions, options);
-        StorageReservation held(&budget);
-        (void)held.reserve(profileBytes(x.rating));  // what the rating took while it ran
-        s.outcome = Outcome::success;
-        s.full = ratedValues(document->input, x.rating);
-        s.extended = extendedValues(document->input, document->extensions, x);
-        AssessOptions assessment = documentAssessment(*document);
-        assessment.bellDelaware = x.bellDelaware;
-        s.warningCodes = warningCodesOf(document->input, x.rating, assessment);
-    } catch (const CaseRejected& e) {
-        s.outcome = Outcome::rejected;
-        s.message = e.message();
-        if (document) {
-            AssessOptions assessment = documentAssessment(*document);
-            assessment.rejectedBy = e.check();
-            s.warningCodes =
-                warningCodesOf(document->input, e.partial() ? *e.partial() : Rating{}, assessment);
+        const CaseDocument document = parseCaseDocument(*bytes, path);
+        s.exchangerType = std::to_string(document.input.exchangerType);
+        ExchangerOptions o;
+        o.rating = options;
+        const ExchangerRating x = rate(document, o);
+        s.warningCodes = warningCodesOf(x);
+        if (x.solved()) {
+            s.outcome = Outcome::success;
+            s.full = ratedValues(document.input, x.rating);
+            if (x.extended) s.extended = extendedValues(document.input, document.extensions, x);
+        } else {
+            s.outcome = Outcome::rejected;
+            s.message = std::string(checkMessage(*x.rejectedBy));
         }
     } catch (const InvalidArgument& e) {
         s.outcome = Outcome::inputError;  // extensions outside their domain

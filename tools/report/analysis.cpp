@@ -29,59 +29,27 @@ Report buildReport(std::string_view text, const std::string& casePath,
     rep.caseName = caseName;
     std::string sourceName = std::filesystem::path(casePath).filename().string();
     rep.fromDocument = looksLikeCaseDocument(text);
-    std::optional<double> shellWallViscosity;  // also without other extensions
+    CaseDocument document;
     if (rep.fromDocument) {
-        CaseDocument document = parseCaseDocument(text, sourceName);
-        shellWallViscosity = document.extensions.shellWallViscosity;
-        rep.input = std::move(document.input);
-        rep.given = std::move(document.given);
-        if (!document.extensions.empty()) rep.extensions = std::move(document.extensions);
+        document = parseCaseDocument(text, sourceName);
+        rep.given = document.given;
+        if (!document.extensions.empty()) rep.extensions = document.extensions;
     } else {
-        rep.input = parseCase(text, sourceName, rep.source);
+        // The case keeps its text and line positions for the text checks.
+        document.input = parseCase(text, sourceName, rep.source);
     }
+    rep.input = document.input;
     // The program's memory limit, shared by the rating and the
     // assessment's ratings on finer grids.
-    const RateOptions rating = programRateOptions();
-    StorageReservation held(rating.storageBudget);
-    try {
-        if (rep.extensions) {
-            rep.extended = rateExtended(rep.input, *rep.extensions, rating);
-            rep.rating = rep.extended->rating;
-        } else {
-            rep.rating = rate(rep.input, rating);
-        }
-        // Kept while the assessment rates again (the extended rating's copy too).
-        (void)held.reserve(profileBytes(rep.rating) * (rep.extended ? 2 : 1));
-    } catch (const CaseRejected& rejected) {
-        rep.outcome = Outcome::rejected;
-        rep.rejectedBy = rejected.check();
-        if (rejected.partial()) rep.rating = *rejected.partial();
-    }
-    AssessOptions options;
-    options.rating = rating;
-    if (!rep.fromDocument) {
-        options.text = text;
-        options.source = rep.source;
-    }
-    // The discretisation estimate re-rates the case without its extensions,
-    // so it would describe another exchanger than the one rated.
-    if (rep.extensions) options.grids = 0;
-    options.shellWallViscosity = shellWallViscosity;
-    options.withExtensions = rep.extensions.has_value();
-    if (rep.extended) options.bellDelaware = rep.extended->bellDelaware;
-    options.rejectedBy = rep.rejectedBy;
-    static_cast<Assessment&>(rep) = assess(rep.input, rep.rating, options);
-    if (rep.extensions)
-        rep.discretisation.note = "not formed: it would re-rate the case without its extensions";
-    // The tube side through every pass and shell, as the extended rating
-    // formed it: the assessment's own drop is that of one tube length at the
-    // velocity of one pass through all the tubes, which belongs to neither.
-    if (rep.extended && rep.tubePressureDrop) {
-        const Extensions& x = *rep.extensions;
-        rep.tubePressureDrop->pressureDrop = rep.extended->tubePressureDrop;
-        rep.tubePressureDrop->velocity = rep.extended->tubeVelocity;
-        rep.tubePressureDrop->length = x.tubePasses * x.shells * rep.input.tubeLength;
-    }
+    ExchangerOptions options;
+    options.rating = programRateOptions();
+    ExchangerRating result = rate(document, options);
+    rep.rating = std::move(result.rating);
+    rep.rejectedBy = result.rejectedBy;
+    rep.outcome = result.rejectedBy ? Outcome::rejected : Outcome::solved;
+    if (rep.extensions) rep.extended = std::move(result.extended);
+    static_cast<Assessment&>(rep) = std::move(*result.assessment);
+    rep.warnings = std::move(result.warnings);
     return rep;
 }
 

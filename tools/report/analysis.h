@@ -13,6 +13,7 @@
 #include <hxrate/case.h>
 #include <hxrate/case_document.h>
 #include <hxrate/errors.h>
+#include <hxrate/exchanger.h>
 #include <hxrate/extensions.h>
 #include <hxrate/rating.h>
 
@@ -35,11 +36,10 @@ struct Report : Assessment {
     bool fromDocument = false;
     // The document's quantities given in units other than SI, as given.
     std::vector<GivenQuantity> given;
-    // The document's extensions when it gave any (the rating is then
-    // rateExtended()'s), and what the extended rating formed beyond the
-    // rating (absent for a rejected case).
+    // The document's extensions when it gave any, and what the arrangement
+    // formed beyond the rating (absent for a rejected case).
     std::optional<Extensions> extensions;
-    std::optional<ExtendedRating> extended;
+    std::optional<ExtendedQuantities> extended;
 };
 
 // Rates the case text, a 21-line case file or a case document, and assesses

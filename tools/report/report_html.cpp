@@ -478,7 +478,7 @@ void writeExtensions(std::ostringstream& h, const Report& rep) {
              tools::xmlEscape(e.shellSide == ShellSideMethod::bellDelaware ? "Bell–Delaware"
                                                                            : "the program's"),
              ""}};
-        if (const std::optional<ExtendedRating>& x = rep.extended) {
+        if (const std::optional<ExtendedQuantities>& x = rep.extended) {
             rows.push_back({"clean U", withUnit(x->cleanCoefficient, "W/(m²·K)"), "outer surface"});
             rows.push_back({"service U", withUnit(x->serviceCoefficient, "W/(m²·K)"),
                             "with fouling; cleanliness " + formatNumber(x->cleanlinessFactor)});
@@ -490,7 +490,6 @@ void writeExtensions(std::ostringstream& h, const Report& rep) {
                             withUnit(x->tubePressureDrop, "Pa"),
                             "friction " + formatNumber(x->tubeFrictionDrop) + " Pa, returns " +
                                 formatNumber(x->tubeReturnDrop) + " Pa"});
-            for (const std::string& w : x->warnings) rows.push_back({"warning", "", w});
         }
         h << "<section id=\"extensions\">\n<h2>Extensions</h2>\n";
         table(h, rows, "extensions-table");

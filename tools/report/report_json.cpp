@@ -72,9 +72,7 @@ json extensionsJson(const Report& rep) {
         j["results"] = nullptr;
         return j;
     }
-    const ExtendedRating& x = *rep.extended;
-    json warnings = json::array();
-    for (const std::string& w : x.warnings) warnings.push_back(w);
+    const ExtendedQuantities& x = *rep.extended;
     j["results"] = {{"clean_coefficient", number(x.cleanCoefficient)},
                     {"service_coefficient", number(x.serviceCoefficient)},
                     {"cleanliness_factor", number(x.cleanlinessFactor)},
@@ -90,8 +88,7 @@ json extensionsJson(const Report& rep) {
                     {"tube_return_drop", number(x.tubeReturnDrop)},
                     {"tube_pressure_drop", number(x.tubePressureDrop)},
                     {"shell_pressure_drop",
-                     x.bellDelaware ? number(x.bellDelaware->pressureDrop) : json(nullptr)},
-                    {"warnings", warnings}};
+                     x.bellDelaware ? number(x.bellDelaware->pressureDrop) : json(nullptr)}};
     return j;
 }
 

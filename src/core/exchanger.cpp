@@ -1,0 +1,106 @@
+// One rating for every exchanger: the rating of the arrangement, what it
+// adds, and its assessment with the arrangement's pressure drops and one
+// list of warnings.
+#include "hxrate/exchanger.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/extended_rating.h"
+
+namespace hxrate {
+namespace {
+
+// The assessment's drops made those of the whole arrangement: the tube
+// stream through every pass of every shell with its return losses, and the
+// shell stream through every shell, by Bell-Delaware where it was asked.
+void applyArrangementDrops(const Case& c, const Extensions& ext, const ExtendedQuantities& x,
+                           Assessment& a) {
+    if (ext.empty()) return;  // the case's own drops
+    if (a.tubePressureDrop) {
+        a.tubePressureDrop->pressureDrop = x.tubePressureDrop;
+        a.tubePressureDrop->velocity = x.tubeVelocity;
+        a.tubePressureDrop->length = ext.tubePasses * ext.shells * c.tubeLength;
+    }
+    if (x.bellDelaware) {
+        PressureDrop d;
+        d.method = PressureDropMethod::bellDelaware;
+        d.reynolds = x.bellDelaware->reynolds;
+        d.pressureDrop = x.bellDelaware->pressureDrop;
+        a.shellPressureDrop = d;
+    }
+    if (a.shellPressureDrop && ext.shells > 1) {
+        // Each shell is the case's shell: the shell stream crosses all of them.
+        PressureDrop& d = *a.shellPressureDrop;
+        const double shells = ext.shells;
+        d.pressureDrop = d.pressureDrop * shells;
+        if (d.correctedPressureDrop) *d.correctedPressureDrop = *d.correctedPressureDrop * shells;
+        d.length = d.length * shells;
+    }
+}
+
+// The arrangement's warnings that the assessment does not already give.
+void addArrangementWarnings(const std::vector<Warning>& arrangement,
+                            std::vector<Warning>& warnings) {
+    for (const Warning& w : arrangement) {
+        bool given = std::any_of(warnings.begin(), warnings.end(),
+                                 [&](const Warning& x) { return x.code == w.code; });
+        if (!given) warnings.push_back(w);
+    }
+    std::stable_sort(warnings.begin(), warnings.end(),
+                     [](const Warning& x, const Warning& y) { return x.severity > y.severity; });
+}
+
+}  // namespace
+
+ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options) {
+    const Case& c = document.input;
+    const Extensions& ext = document.extensions;
+    ExchangerRating out;
+    std::vector<Warning> arrangementWarnings;
+    try {
+        ExtendedRating x;
+        if (ext.empty()) {
+            // The case's own rating stands whatever its extras meet.
+            x.rating = rate(c, options.rating);
+            try {
+                detail::describeCaseRating(c, options.rating, x);
+                out.extended = static_cast<const ExtendedQuantities&>(x);
+                arrangementWarnings = std::move(x.warnings);
+            } catch (const Cancelled&) {
+                throw;
+            } catch (const Error&) {
+            }
+        } else {
+            x = rateExtended(c, ext, options.rating);
+            out.extended = static_cast<const ExtendedQuantities&>(x);
+            arrangementWarnings = std::move(x.warnings);
+        }
+        out.rating = std::move(x.rating);
+    } catch (const CaseRejected& rejected) {
+        out.rejectedBy = rejected.check();
+        if (rejected.partial()) out.rating = *rejected.partial();
+    }
+    if (options.assess) {
+        // The rating is kept while the assessment rates again: its profile
+        // counts against the budget they share.
+        StorageReservation held(options.rating.storageBudget);
+        (void)held.reserve(profileBytes(out.rating));
+        AssessOptions assessment;
+        assessment.rating = options.rating;
+        assessment.rejectedBy = out.rejectedBy;
+        assessment.grids = options.grids;
+        assessment.shooting = options.shooting;
+        assessment.extensions = ext;
+        assessment.shellWallViscosity = ext.shellWallViscosity;
+        if (out.extended) assessment.bellDelaware = out.extended->bellDelaware;
+        Assessment a = assess(c, out.rating, assessment);
+        if (out.extended) applyArrangementDrops(c, ext, *out.extended, a);
+        out.warnings = a.warnings;
+        out.assessment = std::move(a);
+    }
+    addArrangementWarnings(arrangementWarnings, out.warnings);
+    return out;
+}
+
+}  // namespace hxrate
