@@ -8,7 +8,7 @@ packages=(
     g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang libclang-rt-14-dev bc
     python3 python3-dev python3-numpy python3-pytest pybind11-dev
     python3-venv python3-pip python3-setuptools python3-wheel python3-pybind11
-    python3-distributed python3-fluids nlohmann-json3-dev libcli11-dev libudunits2-dev nettle-dev pkgconf
+    python3-distributed python3-fluids python3-iapws python3-scipy nlohmann-json3-dev libcli11-dev libudunits2-dev nettle-dev pkgconf
     chromium
 )
 missing=()

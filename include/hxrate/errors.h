@@ -156,6 +156,33 @@ class InvalidArgument : public Error {
     std::string argument_;
 };
 
+// A stream's property model gives no properties at the temperature asked:
+// it lies outside the model's table, or the water is not liquid there
+// (hxrate/fluid_properties.h). An InvalidArgument for "temperature", so that
+// whoever handles those handles this; the fields say what range would do.
+class PropertyRangeError : public InvalidArgument {
+  public:
+    PropertyRangeError(std::string stream, double temperature, double pressure, double low,
+                       double high, const std::string& what)
+        : InvalidArgument("temperature", what),
+          stream_(std::move(stream)),
+          temperature_(temperature),
+          pressure_(pressure),
+          low_(low),
+          high_(high) {}
+    const std::string& stream() const { return stream_; }  // "shell" or "tube"
+    double temperature() const { return temperature_; }    // the one asked, degC
+    double pressure() const { return pressure_; }          // the water's, Pa; 0 for a table
+    // The temperatures the model covers, degC: the table's first and last, or
+    // for water 0 degC to the lower of 350 degC and the boiling point.
+    double low() const { return low_; }
+    double high() const { return high_; }
+
+  private:
+    std::string stream_;
+    double temperature_, pressure_, low_, high_;
+};
+
 // The caller stopped the rating through RateOptions::cancel; nothing of it
 // is kept. code() is errorNumber::cancelled.
 class Cancelled : public Error {

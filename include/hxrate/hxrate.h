@@ -1,5 +1,5 @@
 // hxrate/hxrate.h: the public API of the hxrate rating engine (hxrate::hxrate):
-// the case, reading it from text, rating and assessing it, the
+// the case, reading it from text, rating and assessing it, the fluids' property models, the
 // arrangements' closed forms and the shell-side methods, the results report, the errors and the
 // version. The program's run in a folder and its files are hxrate::program's: <hxrate/program.h>,
 // which includes <hxrate/output_file.h>, <hxrate/files.h> and <hxrate/case_files.h> (readCase,
@@ -14,6 +14,7 @@
 #include "hxrate/errors.h"
 #include "hxrate/exchanger.h"
 #include "hxrate/extensions.h"
+#include "hxrate/fluid_properties.h"
 #include "hxrate/numerics.h"
 #include "hxrate/pressure_drop.h"
 #include "hxrate/rating.h"

@@ -13,7 +13,6 @@ namespace hxrate {
 
 // The case is the public record: every value of the case file.
 using CaseInput = Case;
-using FluidProperties = Fluid;
 
 // The values of one quantity at nodes 0..Nel. Its storage is a vector so
 // that a solved rating takes it into the public Profile without a copy.

@@ -10,7 +10,7 @@ namespace {
 
 // The shell fluid flows along the tubes, between the shell and the bundle.
 void computeAxialFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
-    const FluidProperties& f = in.shellFluid;
+    const Fluid& f = in.shellFluid;
     double Ds = in.shellInnerDiameter;
     double Do = geo.outerDiameter;
     double Nt = in.tubeCount;
@@ -26,7 +26,7 @@ void computeAxialFlow(const CaseInput& in, const Geometry& geo, ShellSideResult&
 
 // The shell fluid crosses the tube bank inside one baffle compartment.
 void computeCrossFlow(const CaseInput& in, const Geometry& geo, ShellSideResult& shell) {
-    const FluidProperties& f = in.shellFluid;
+    const Fluid& f = in.shellFluid;
     double Do = geo.outerDiameter;
     double ST = in.transversePitch;
     double SD = geo.diagonalPitch;
@@ -69,7 +69,7 @@ void computeShellFlow(const CaseInput& in, const Geometry& geo, ShellSideResult&
     }
 
     if (shell.reynolds < k::stagnantReynolds) terminateRun(Check::stagnantFlow);
-    const FluidProperties& f = in.shellFluid;
+    const Fluid& f = in.shellFluid;
     shell.prandtl =
         checked(f.heatCapacity * f.viscosity / f.conductivity, "shell-side Prandtl number");
     if (crossFlow) {

@@ -7,7 +7,7 @@
 namespace hxrate {
 
 void computeTubeSide(const CaseInput& in, SideResult& tube) {
-    const FluidProperties& f = in.tubeFluid;
+    const Fluid& f = in.tubeFluid;
     double Nt = in.tubeCount;
     double Di = in.tubeInnerDiameter;
 
