@@ -201,6 +201,9 @@ void bindAssessment(py::module_& m) {
         .def_readonly("case_line", &Warning::caseLine,
                       "The case line it concerns, 1..21; 0 when none does.")
         .def_readonly("message", &Warning::message, "A sentence naming the values.")
+        .def_readonly("field", &Warning::field,
+                      "The case document field it concerns ('extensions.tube_passes'); '' "
+                      "when it concerns a case line or none.")
         .def_property_readonly(
             "values",
             [](const Warning& w) {

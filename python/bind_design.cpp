@@ -82,6 +82,8 @@ hxrate::BellDelawareGeometry geometryFrom(const py::dict& d) {
     return g;
 }
 
+}  // namespace
+
 py::dict resultDict(const hxrate::BellDelawareResult& r) {
     py::dict d;
     d["cross_flow_area"] = r.crossFlowArea;
@@ -118,6 +120,8 @@ py::dict resultDict(const hxrate::BellDelawareResult& r) {
     return d;
 }
 
+namespace {
+
 std::optional<double> optionalReal(py::handle v, const char* what) {
     if (!v || v.is_none()) return std::nullopt;
     return real(v, what);
@@ -151,6 +155,8 @@ hxrate::BaffleGeometry bafflesFrom(py::handle value) {
     }
     return b;
 }
+
+}  // namespace
 
 // Extensions from the keyword arguments of rate_extended().
 hxrate::Extensions extensionsFrom(py::handle foulingInside, py::handle foulingOutside,
@@ -221,7 +227,26 @@ py::dict extensionsDict(const hxrate::Extensions& e) {
     return d;
 }
 
-}  // namespace
+py::dict extendedDict(const hxrate::ExtendedQuantities& er) {
+    py::dict d;
+    d["clean_coefficient"] = er.cleanCoefficient;
+    d["service_coefficient"] = er.serviceCoefficient;
+    d["cleanliness_factor"] = er.cleanlinessFactor;
+    d["over_surface_percent"] = er.overSurfacePercent;
+    d["target_duty"] = er.targetDuty;
+    d["allowable_fouling"] = er.allowableFouling;
+    d["tube_velocity"] = er.tubeVelocity;
+    d["tube_friction_drop"] = er.tubeFrictionDrop;
+    d["tube_return_drop"] = er.tubeReturnDrop;
+    d["tube_pressure_drop"] = er.tubePressureDrop;
+    d["p1"] = er.p1;
+    d["r1"] = er.r1;
+    d["ntu1"] = er.ntu1;
+    d["lmtd_correction"] = er.lmtdCorrection;
+    d["bell_delaware"] =
+        er.bellDelaware ? py::object(resultDict(*er.bellDelaware)) : py::object(py::none());
+    return d;
+}
 
 void bindDesign(py::module_& m) {
     m.def(
@@ -480,26 +505,16 @@ void bindDesign(py::module_& m) {
             } catch (const hxrate::CaseRejected& e) {
                 raise(e, input);
             }
-            py::dict d;
+            py::module_::import("warnings")
+                .attr("warn")("rate_extended() is deprecated: rate(CaseDocument(case, ...)) gives "
+                              "the rating with its assessment and warnings",
+                              py::module_::import("builtins").attr("DeprecationWarning"), 1);
+            py::dict d = extendedDict(er);
             d["rating"] = std::make_shared<RatingObject>(
                 RatingObject{input, std::make_shared<const hxrate::Rating>(std::move(er.rating))});
-            d["clean_coefficient"] = er.cleanCoefficient;
-            d["service_coefficient"] = er.serviceCoefficient;
-            d["cleanliness_factor"] = er.cleanlinessFactor;
-            d["over_surface_percent"] = er.overSurfacePercent;
-            d["target_duty"] = er.targetDuty;
-            d["allowable_fouling"] = er.allowableFouling;
-            d["tube_velocity"] = er.tubeVelocity;
-            d["tube_friction_drop"] = er.tubeFrictionDrop;
-            d["tube_return_drop"] = er.tubeReturnDrop;
-            d["tube_pressure_drop"] = er.tubePressureDrop;
-            d["p1"] = er.p1;
-            d["r1"] = er.r1;
-            d["ntu1"] = er.ntu1;
-            d["lmtd_correction"] = er.lmtdCorrection;
-            d["warnings"] = er.warnings;
-            d["bell_delaware"] =
-                er.bellDelaware ? py::object(resultDict(*er.bellDelaware)) : py::object(py::none());
+            py::list warnings;
+            for (const hxrate::Warning& w : er.warnings) warnings.append(w.message);
+            d["warnings"] = warnings;
             return d;
         },
         "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
@@ -523,46 +538,6 @@ void bindDesign(py::module_& m) {
         "'bell_delaware' (dict or None). Ctrl-C stops it: KeyboardInterrupt within a second. "
         "ValueError (InvalidArgument for the extensions) for a value outside its domain, e.g. "
         "a pass_limit below 1.");
-
-    m.def(
-        "read_case_document",
-        [](py::handle pathOrText) {
-            if (PyUnicode_Check(pathOrText.ptr())) {
-                std::string text = pathOrText.cast<std::string>();
-                if (hxrate::looksLikeCaseDocument(text)) {
-                    hxrate::CaseDocument doc = hxrate::parseCaseDocument(text);
-                    return py::make_tuple(doc.input, extensionsDict(doc.extensions));
-                }
-            }
-            std::string name =
-                fromPythonText(py::module_::import("os").attr("fsdecode")(pathOrText),
-                               "read_case_document() path");
-            hxrate::CaseDocument doc;
-            {
-                py::gil_scoped_release release;
-                doc = hxrate::readCaseDocument(std::filesystem::path(name));
-            }
-            return py::make_tuple(doc.input, extensionsDict(doc.extensions));
-        },
-        "path_or_text"_a,
-        "read_case_document(path_or_text) -> (Case, dict)\n\n"
-        "Reads a case document (docs/case-document.schema.json): JSON text (a str starting with "
-        "'{') or the path of a file. Returns the Case and its extensions as a dict of "
-        "rate_extended() keywords, so rate_extended(case, **extensions) rates it. Raises "
-        "InputError naming the field for a unit other than the field's SI unit, a required field "
-        "left out, a wrong type, a number beyond a double, text that is not JSON or not UTF-8, "
-        "or a document beyond the limits of docs/case-document.md (16 MiB, 100 levels, 10000 "
-        "values); ResourceError when memory runs out.");
-    m.def(
-        "case_document_json",
-        [](const hxrate::Case& c, py::handle extensions) {
-            return hxrate::caseDocumentJson(c, extensionsFrom(extensions));
-        },
-        "case"_a, "extensions"_a = py::none(),
-        "case_document_json(case, extensions=None) -> str\n\n"
-        "The case document of `case` and its extensions (a dict of rate_extended() keywords, "
-        "or None); read_case_document() gives both back exactly. Raises InvalidArgument for a "
-        "value JSON cannot carry (an infinity or NaN, a name that is not UTF-8).");
 }
 
 }  // namespace hxrate_python

@@ -115,6 +115,20 @@ void keepItemError(std::exception_ptr& error, const char* what, Work&& work) {
 hxrate::AssessOptions assessOptions(int grids, const std::string& shooting,
                                     std::optional<double> shellWallViscosity);
 
+// ---- Extensions and what they form (bind_design.cpp) ------------------------------
+// Extensions from the keywords of rate_extended(), and from a dict of them
+// (None: no extensions); TypeError or ValueError naming the keyword.
+hxrate::Extensions extensionsFrom(py::handle foulingInside, py::handle foulingOutside,
+                                  py::handle passes, py::handle shells,
+                                  const std::string& shellSide, py::handle baffles,
+                                  py::handle wallViscosity);
+hxrate::Extensions extensionsFrom(py::handle value);
+// Extensions as a dict of those keywords.
+py::dict extensionsDict(const hxrate::Extensions& e);
+// A Bell-Delaware result, and what an arrangement adds to its rating, as dicts.
+py::dict resultDict(const hxrate::BellDelawareResult& r);
+py::dict extendedDict(const hxrate::ExtendedQuantities& x);
+
 // ---- One per topic file, called by the module init in this order ----------------
 
 void bindErrors(py::module_& m);      // Error and its subclasses
@@ -123,6 +137,7 @@ void bindRating(py::module_& m);      // Geometry, SideResult, Profile, Rating, 
 void bindProgram(py::module_& m);     // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
-void bindVariants(py::module_& m);    // rate_variants: many variants of one case as columns
+void bindVariants(py::module_& m);
+void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)    // rate_variants: many variants of one case as columns
 
 }  // namespace hxrate_python

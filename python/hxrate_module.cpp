@@ -70,5 +70,6 @@ def _restore(kind, *state):
              m.attr("__dict__"));
     bindDesign(m);
     bindVariants(m);
+    bindExchanger(m);
     reduceEveryProtocolAsTwo(m);
 }

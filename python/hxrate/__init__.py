@@ -12,6 +12,17 @@ pool rates cases in parallel). A case that a check rejects raises
 CaseRejected, with the run-log message and the partial Rating; every error
 derives from hxrate.Error. assess(case, rating) adds what the library says
 beyond the rating: duty, effectiveness, both pressure drops and the warnings.
+
+What the 21 lines cannot hold (fouling, tube passes, shells in series, the
+Bell-Delaware shell side) goes with the case into one CaseDocument
+(read_case_document() reads one); rate(document) returns one
+ExchangerRating: the rating, what the arrangement adds, its assessment and
+every warning in one list.
+
+    document = hxrate.CaseDocument(case, tube_passes=2, fouling_inside=1e-4)
+    result = hxrate.rate(document)
+    result.rating.overall_coefficient, result.assessment.tube_pressure_drop
+    [w.code for w in result.warnings]
 """
 
 from ._hxrate import (
@@ -21,9 +32,11 @@ from ._hxrate import (
     Assessment,
     AssessmentWarning,
     Case,
+    CaseDocument,
     CaseField,
     CaseRejected,
     Error,
+    ExchangerRating,
     Fluid,
     Geometry,
     InputError,
@@ -51,9 +64,11 @@ __all__ = [
     "Assessment",
     "AssessmentWarning",
     "Case",
+    "CaseDocument",
     "CaseField",
     "CaseRejected",
     "Error",
+    "ExchangerRating",
     "Fluid",
     "Geometry",
     "InputError",

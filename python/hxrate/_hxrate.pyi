@@ -1,6 +1,6 @@
 # Types of the hxrate extension module, for editors and type checkers.
 from os import PathLike
-from typing import Any, Literal, NamedTuple, Optional, Union
+from typing import Any, Iterator, Literal, NamedTuple, Optional, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -299,6 +299,8 @@ class AssessmentWarning:
     def message(self) -> str: ...
     @property
     def values(self) -> dict[str, float]: ...
+    @property
+    def field(self) -> str: ...
 
 class Assessment:
     """What the library says about a rated case; a quantity not formed is None."""
@@ -365,6 +367,7 @@ def assess_many(
     InvalidArgument in the place of a rating of another case than its own. Ctrl-C stops
     the list with KeyboardInterrupt within a second."""
 
+@overload
 def rate(
     case: Case, *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
 ) -> Rating:
@@ -373,10 +376,95 @@ def rate(
     ValueError for a pass_limit below 1. Ctrl-C stops a long rating with KeyboardInterrupt
     within a second."""
 
+@overload
+def rate(
+    document: CaseDocument,
+    *,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+    assess: bool = True,
+    grids: Literal[0, 2, 3] = 2,
+    shooting_analysis: Literal["when-slow", "always"] = "when-slow",
+) -> ExchangerRating:
+    """Rates a case with its extensions: the rating, what the arrangement adds, its
+    assessment and every warning. A rejection is a result (solved False), not an exception."""
+
+@overload
+def rate(
+    case: Case,
+    *,
+    fouling_inside: float = 0.0,
+    fouling_outside: float = 0.0,
+    tube_passes: int = 1,
+    shells: int = 1,
+    shell_side: Literal["program", "bell-delaware"] = "program",
+    baffles: Optional[dict[str, float]] = None,
+    shell_wall_viscosity: Optional[float] = None,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+    assess: bool = True,
+    grids: Literal[0, 2, 3] = 2,
+    shooting_analysis: Literal["when-slow", "always"] = "when-slow",
+) -> ExchangerRating:
+    """rate(CaseDocument(case, **extension keywords))."""
+
+@overload
 def rate_many(
     cases: list[Case], *, shooting: Literal["case", "exact"] = "case", pass_limit: int = 10000
 ) -> list[Union[Rating, Error]]:
     """Rates every case with the GIL released once; errors stand in place of ratings."""
+
+@overload
+def rate_many(
+    documents: list[CaseDocument],
+    *,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+    assess: bool = True,
+    grids: Literal[0, 2, 3] = 2,
+    shooting_analysis: Literal["when-slow", "always"] = "when-slow",
+) -> list[Union[ExchangerRating, Error]]:
+    """Rates every document as rate(document) does, with the GIL released once."""
+
+class CaseDocument:
+    """What is rated: a Case with its extensions, as a case document holds them."""
+
+    def __init__(
+        self,
+        case: Case,
+        *,
+        fouling_inside: float = 0.0,
+        fouling_outside: float = 0.0,
+        tube_passes: int = 1,
+        shells: int = 1,
+        shell_side: Literal["program", "bell-delaware"] = "program",
+        baffles: Optional[dict[str, float]] = None,
+        shell_wall_viscosity: Optional[float] = None,
+    ) -> None: ...
+    case: Case
+    extensions: dict[str, Any]
+    @property
+    def given(self) -> list[dict[str, Any]]: ...
+    def __iter__(self) -> Iterator[Any]:
+        """The old (case, extensions) pair; deprecated."""
+    def __getitem__(self, index: int) -> Any:
+        """The old (case, extensions) pair by index; deprecated."""
+
+class ExchangerRating:
+    """The one result of rating a CaseDocument."""
+
+    @property
+    def solved(self) -> bool: ...
+    @property
+    def rejected_by(self) -> Optional[str]: ...
+    @property
+    def rating(self) -> Rating: ...
+    @property
+    def extended(self) -> Optional[dict[str, Any]]: ...
+    @property
+    def assessment(self) -> Optional[Assessment]: ...
+    @property
+    def warnings(self) -> list[AssessmentWarning]: ...
 
 def rate_variants(
     base: Case,
@@ -527,14 +615,18 @@ def rate_extended(
     shooting: Literal["case", "exact"] = "case",
     pass_limit: int = 10000,
 ) -> dict[str, Any]:
-    """Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side.
+    """Deprecated: rate(CaseDocument(case, ...)) gives the same rating with its assessment.
+
+    Rates a case with fouling, tube passes, shells in series or the Bell-Delaware shell side.
 
     Besides the rating: clean and service U, over_surface_percent, target_duty and
     allowable_fouling, the tube side of one pass and its pressure drop in Pa. Ctrl-C stops
     it with KeyboardInterrupt within a second."""
 
-def read_case_document(path_or_text: Union[str, PathLike[str]]) -> tuple[Case, dict[str, Any]]:
-    """Reads a case document (JSON text or a file): the Case and its extensions as rate_extended() keywords."""
+def read_case_document(path_or_text: Union[str, PathLike[str]]) -> CaseDocument:
+    """Reads a case document (JSON text or a file), its quantities converted to SI."""
 
-def case_document_json(case: Case, extensions: Optional[dict[str, Any]] = None) -> str:
+def case_document_json(
+    case: Union[CaseDocument, Case], extensions: Optional[dict[str, Any]] = None
+) -> str:
     """The case document (versioned JSON, SI units stated) of a case and its extensions."""

@@ -74,18 +74,23 @@ def test_rate_extended_fouling_and_passes(example):
 def test_case_document_round_trip(example, tmp_path):
     ext = {"fouling_outside": 2e-4, "tube_passes": 2}
     text = hxrate.case_document_json(example, ext)
-    case, back = hxrate.read_case_document(text)
-    assert case == example
+    document = hxrate.read_case_document(text)
+    assert document.case == example
+    back = document.extensions
     assert back["fouling_outside"] == 2e-4 and back["tube_passes"] == 2
     path = tmp_path / "case.json"
     path.write_text(text)
-    case, back = hxrate.read_case_document(path)
-    assert hxrate.rate_extended(case, **back)["service_coefficient"] == \
-        hxrate.rate_extended(example, **ext)["service_coefficient"]
+    document = hxrate.read_case_document(path)
+    assert hxrate.rate(document).extended["service_coefficient"] == \
+        hxrate.rate(example, **ext).extended["service_coefficient"]
+    # The pair it used to be still unpacks, with a DeprecationWarning.
+    with pytest.warns(DeprecationWarning):
+        case, back = document
+    assert case == example and back == document.extensions
     with pytest.raises(hxrate.InputError, match="case.tube_fluid.density.*not a unit of density"):
         hxrate.read_case_document(text.replace('"kg/m3"', '"kg"', 1))
     # Another unit of the same dimension reads as its SI value.
-    density = hxrate.read_case_document(text.replace('"kg/m3"', '"g/cm3"', 1))[0].tube_fluid.density
+    density = hxrate.read_case_document(text.replace('"kg/m3"', '"g/cm3"', 1)).case.tube_fluid.density
     assert density == pytest.approx(example.tube_fluid.density * 1000, rel=1e-12)
 
 

@@ -78,6 +78,8 @@ EVERY_CLASS = textwrap.dedent("""
         "ShellSideResult": rating.shell, "Profile": rating.profile,
         "ShootingMap": hxrate.analyse_shooting(case), "Assessment": assessment,
         "AssessmentWarning": assessment.warnings[0],
+        "CaseDocument": hxrate.CaseDocument(case, tube_passes=2),
+        "ExchangerRating": hxrate.rate(hxrate.CaseDocument(case, tube_passes=2)),
         "EShellOutlets": hxrate.tema_e_outlets(1000, 90, 2000, 20, 500, 2),
         "CaseRejected": rejected,
     }

@@ -1,0 +1,344 @@
+// One rating for every exchanger: CaseDocument (a case with its extensions),
+// ExchangerRating (the one result), rate() and rate_many() on documents,
+// and reading and writing case documents.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <atomic>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding.h"
+#include "hxrate/case_document.h"
+#include "hxrate/exchanger.h"
+
+namespace hxrate_python {
+
+using namespace pybind11::literals;
+
+namespace {
+
+using hxrate::CaseDocument;
+using hxrate::ExchangerRating;
+
+// The one result with the case it rates, so that its Rating can write the
+// case's report.
+struct ExchangerRatingObject {
+    hxrate::Case ratedCase;
+    std::shared_ptr<const ExchangerRating> result;
+};
+
+py::object ratingOf(const ExchangerRatingObject& x) {
+    auto rating = std::shared_ptr<const hxrate::Rating>(x.result, &x.result->rating);
+    return py::cast(std::make_shared<RatingObject>(RatingObject{x.ratedCase, rating}));
+}
+
+py::list givenList(const std::vector<hxrate::GivenQuantity>& given) {
+    py::list out;
+    for (const hxrate::GivenQuantity& g : given)
+        out.append(py::dict("field"_a = g.field, "value"_a = g.value, "unit"_a = g.unit,
+                            "si"_a = g.si, "si_unit"_a = g.siUnit));
+    return out;
+}
+
+hxrate::ExchangerOptions exchangerOptions(const std::string& shooting, py::handle passLimit,
+                                          bool assess, int grids, const std::string& analysis) {
+    hxrate::ExchangerOptions o;
+    o.rating = rateOptions(shooting, passLimit);
+    o.assess = assess;
+    if (grids != 0 && grids != 2 && grids != 3) throw py::value_error("grids must be 0, 2 or 3");
+    o.grids = grids;
+    if (analysis == "always")
+        o.shooting = hxrate::ShootingAnalysis::always;
+    else if (analysis != "when-slow")
+        throw py::value_error("shooting_analysis must be \"when-slow\" or \"always\"");
+    return o;
+}
+
+// Element steps the rating and its assessment may march at most: the
+// assessment's re-ratings, and the case's own rating for the fouling allowed.
+double documentWork(const CaseDocument& d, const hxrate::ExchangerOptions& o) {
+    return (o.assess ? 34 : 2) * workBound(d.input, o.rating);
+}
+
+ExchangerRatingObject rateDocument(const CaseDocument& document,
+                                   const hxrate::ExchangerOptions& options) {
+    const CaseDocument input = document;  // the Python object may change meanwhile
+    std::shared_ptr<const ExchangerRating> result;
+    runInterruptibly(documentWork(input, options), [&](const std::atomic<bool>* cancel) {
+        hxrate::ExchangerOptions own = options;
+        own.rating.cancel = cancel;
+        result = std::make_shared<const ExchangerRating>(hxrate::rate(input, own));
+    });
+    return {input.input, std::move(result)};
+}
+
+// A case document from JSON text or a file; a str longer than any document
+// can be is refused before it is copied out of Python.
+CaseDocument readDocument(py::handle pathOrText) {
+    if (PyUnicode_Check(pathOrText.ptr())) {
+        if (static_cast<std::size_t>(PyUnicode_GET_LENGTH(pathOrText.ptr())) >
+            hxrate::caseDocumentLimitBytes)
+            throw hxrate::InputError(hxrate::errorNumber::valueTooLong,
+                                     "the case document text is larger than a case document can "
+                                     "be (" +
+                                         std::to_string(hxrate::caseDocumentLimitBytes >> 20) +
+                                         " MiB)",
+                                     "case document");
+        std::string text = pathOrText.cast<std::string>();
+        if (hxrate::looksLikeCaseDocument(text)) return hxrate::parseCaseDocument(text);
+    }
+    std::string name = fromPythonText(py::module_::import("os").attr("fsdecode")(pathOrText),
+                                      "read_case_document() path");
+    py::gil_scoped_release release;
+    return hxrate::readCaseDocument(std::filesystem::path(name));
+}
+
+const char* const rateDocumentDoc =
+    R"(rate(document: CaseDocument, *, shooting: str = "case", pass_limit: int = 10000, assess: bool = True, grids: int = 2, shooting_analysis: str = "when-slow") -> ExchangerRating
+rate(case: Case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, shell_side="program", baffles=None, shell_wall_viscosity=None, shooting="case", pass_limit=10000, assess=True, grids=2, shooting_analysis="when-slow") -> ExchangerRating
+
+Rates a case with its extensions and returns the one result: the Rating,
+what the arrangement adds ('extended'), the assessment of that arrangement
+(when `assess`) and every warning in one list. Without extensions the
+Rating is rate(case)'s, bit for bit. A case given with extension keywords
+is rated as CaseDocument(case, **keywords). A rejected case is a result
+(solved False, rejected_by the check, the partial Rating), not an
+exception. Raises InvalidArgument for extensions outside their domain,
+ArithmeticFault and ResourceError as rate(case) does. Ctrl-C stops it:
+KeyboardInterrupt within a second.)";
+
+}  // namespace
+
+void bindExchanger(py::module_& m) {
+    py::class_<CaseDocument> document(
+        m, "CaseDocument",
+        "What is rated: a Case with its extensions (fouling, tube passes, shells in series, the "
+        "Bell-Delaware shell side), as a case document holds them.");
+    document
+        .def(py::init([](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
+                         py::handle passes, py::handle shells, const std::string& shellSide,
+                         py::handle baffles, py::handle wallViscosity) {
+                 return CaseDocument{c,
+                                     extensionsFrom(foulingInside, foulingOutside, passes, shells,
+                                                    shellSide, baffles, wallViscosity),
+                                     {}};
+             }),
+             "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
+             "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program",
+             "baffles"_a = py::none(), "shell_wall_viscosity"_a = py::none(),
+             "CaseDocument(case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, "
+             "shells=1, shell_side='program', baffles=None, shell_wall_viscosity=None)\n\n"
+             "Fouling in m2 K/W on the inner and outer tube surface, tube passes (1, 2, 4, 6, "
+             "8), identical shells in series, the shell side ('program' or 'bell-delaware', "
+             "baffles: dict of baffle_cut, clearances, sealing_strip_pairs, end spacings, "
+             "layout_angle), the shell fluid's wall viscosity in Pa s. ValueError or TypeError "
+             "naming a keyword outside its domain.")
+        .def_property(
+            "case", [](const CaseDocument& d) { return d.input; },
+            [](CaseDocument& d, const hxrate::Case& c) { d.input = c; },
+            "The values of the 21 case lines (a copy: assign to change it).")
+        .def_property(
+            "extensions", [](const CaseDocument& d) { return extensionsDict(d.extensions); },
+            [](CaseDocument& d, py::handle e) { d.extensions = extensionsFrom(e); },
+            "The extensions as a dict of the constructor's keywords (a copy: assign to change "
+            "them).")
+        .def_property_readonly(
+            "given", [](const CaseDocument& d) { return givenList(d.given); },
+            "The quantities the document gave in units other than SI: dicts of field, value, "
+            "unit, si, si_unit.")
+        .def(
+            "__iter__",
+            [](const CaseDocument& d) {
+                py::module_::import("warnings")
+                    .attr("warn")("unpacking a CaseDocument as (case, extensions) is deprecated: "
+                                  "use document.case and document.extensions",
+                                  py::module_::import("builtins").attr("DeprecationWarning"), 1);
+                return py::iter(py::make_tuple(d.input, extensionsDict(d.extensions)));
+            },
+            "The old (case, extensions) pair of read_case_document(); deprecated.")
+        .def(
+            "__getitem__",
+            [](const CaseDocument& d, int i) -> py::object {
+                py::module_::import("warnings")
+                    .attr("warn")("indexing a CaseDocument as (case, extensions) is deprecated: "
+                                  "use document.case and document.extensions",
+                                  py::module_::import("builtins").attr("DeprecationWarning"), 1);
+                if (i == 0 || i == -2) return py::cast(d.input);
+                if (i == 1 || i == -1) return extensionsDict(d.extensions);
+                throw py::index_error("a CaseDocument reads as (case, extensions)");
+            },
+            "The old (case, extensions) pair by index; deprecated.")
+        .def("__repr__",
+             [](const CaseDocument& d) {
+                 return "CaseDocument(" + std::string(py::repr(py::cast(d.input))) + ", " +
+                        std::string(py::repr(extensionsDict(d.extensions))) + ")";
+             })
+        .def(py::pickle(
+            [](const CaseDocument& d) {
+                py::list given;
+                for (const hxrate::GivenQuantity& g : d.given)
+                    given.append(py::make_tuple(g.field, g.value, g.unit, g.si, g.siUnit));
+                return py::make_tuple(d.input, extensionsDict(d.extensions), given);
+            },
+            [](const py::tuple& t) {
+                if (t.size() != 3) throw py::value_error("a CaseDocument pickles as 3 values");
+                CaseDocument d{t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), {}};
+                for (py::handle g : t[2].cast<py::list>()) {
+                    auto q = g.cast<py::tuple>();
+                    if (q.size() != 5) throw py::value_error("a given quantity pickles as 5 values");
+                    d.given.push_back({q[0].cast<std::string>(), q[1].cast<double>(),
+                                       q[2].cast<std::string>(), q[3].cast<double>(),
+                                       q[4].cast<std::string>()});
+                }
+                return d;
+            }));
+
+    py::class_<ExchangerRatingObject>(
+        m, "ExchangerRating",
+        "The one result of rating a CaseDocument: the Rating, what the arrangement adds, the "
+        "assessment and every warning.")
+        .def_property_readonly(
+            "solved", [](const ExchangerRatingObject& x) { return x.result->solved(); },
+            "Whether the case was rated to its end (False: a check rejected it).")
+        .def_property_readonly(
+            "rejected_by",
+            [](const ExchangerRatingObject& x) {
+                return x.result->rejectedBy ? py::object(py::str(std::string(
+                                                  hxrate::checkName(*x.result->rejectedBy))))
+                                            : py::object(py::none());
+            },
+            "The name of the check that rejected the case, as CaseRejected.check; None.")
+        .def_property_readonly(
+            "rating", &ratingOf, "The Rating: whole, or what was formed before the rejection.")
+        .def_property_readonly(
+            "extended",
+            [](const ExchangerRatingObject& x) {
+                return x.result->extended ? py::object(extendedDict(*x.result->extended))
+                                          : py::object(py::none());
+            },
+            "What the arrangement adds (dict: clean and service U, fouling allowed, the tube "
+            "side of one pass with its returns, P1, R1, NTU1, F, bell_delaware); None for a "
+            "rejected case.")
+        .def_property_readonly(
+            "assessment",
+            [](const ExchangerRatingObject& x) {
+                return x.result->assessment ? py::cast(*x.result->assessment)
+                                            : py::object(py::none());
+            },
+            "The Assessment of the arrangement rated (its drops over every pass and shell); "
+            "None when not asked.")
+        .def_property_readonly(
+            "warnings", [](const ExchangerRatingObject& x) { return x.result->warnings; },
+            "Every warning once, the assessment's and the arrangement's: errors first.")
+        .def("__repr__", [](const ExchangerRatingObject& x) {
+            std::string codes;
+            for (const hxrate::Warning& w : x.result->warnings)
+                codes += (codes.empty() ? "'" : ", '") + w.code + "'";
+            return std::string("ExchangerRating(solved=") +
+                   (x.result->solved() ? "True" : "False") + ", warnings=[" + codes + "])";
+        });
+
+    py::options signatures;
+    signatures.disable_function_signatures();
+
+    m.def(
+        "rate",
+        [](const CaseDocument& d, const std::string& shooting, py::handle passLimit, bool assess,
+           int grids, const std::string& analysis) {
+            return rateDocument(d, exchangerOptions(shooting, passLimit, assess, grids, analysis));
+        },
+        "document"_a, py::kw_only(), "shooting"_a = "case",
+        "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true, "grids"_a = 2,
+        "shooting_analysis"_a = "when-slow", rateDocumentDoc);
+    m.def(
+        "rate",
+        [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
+           py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
+           py::handle wallViscosity, const std::string& shooting, py::handle passLimit,
+           bool assess, int grids, const std::string& analysis) {
+            const CaseDocument d{c,
+                                 extensionsFrom(foulingInside, foulingOutside, passes, shells,
+                                                shellSide, baffles, wallViscosity),
+                                 {}};
+            return rateDocument(d, exchangerOptions(shooting, passLimit, assess, grids, analysis));
+        },
+        "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
+        "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program", "baffles"_a = py::none(),
+        "shell_wall_viscosity"_a = py::none(), "shooting"_a = "case",
+        "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true, "grids"_a = 2,
+        "shooting_analysis"_a = "when-slow", "The same for a Case with extension keywords.");
+
+    m.def(
+        "rate_many",
+        [](const std::vector<CaseDocument>& documents, const std::string& shooting,
+           py::handle passLimit, bool assess, int grids, const std::string& analysis) {
+            const hxrate::ExchangerOptions options =
+                exchangerOptions(shooting, passLimit, assess, grids, analysis);
+            std::vector<std::shared_ptr<const ExchangerRating>> results(documents.size());
+            std::vector<std::exception_ptr> errors(documents.size());
+            double work = 0;
+            for (const CaseDocument& d : documents) work += documentWork(d, options);
+            // One release of the GIL for the whole list.
+            runInterruptibly(work, [&](const std::atomic<bool>* cancel) {
+                hxrate::ExchangerOptions own = options;
+                own.rating.cancel = cancel;
+                for (std::size_t i = 0; i < documents.size() && !cancel->load(); ++i) {
+                    keepItemError(errors[i], "the rating", [&] {
+                        results[i] = std::make_shared<const ExchangerRating>(
+                            hxrate::rate(documents[i], own));
+                    });
+                }
+            });
+            py::list out;
+            for (std::size_t i = 0; i < documents.size(); ++i) {
+                if (errors[i])
+                    out.append(errorObject(errors[i], documents[i].input));
+                else
+                    out.append(ExchangerRatingObject{documents[i].input, results[i]});
+            }
+            return out;
+        },
+        "documents"_a, py::kw_only(), "shooting"_a = "case",
+        "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true, "grids"_a = 2,
+        "shooting_analysis"_a = "when-slow",
+        "rate_many(documents: list[CaseDocument], *, shooting='case', pass_limit=10000, "
+        "assess=True, grids=2, shooting_analysis='when-slow') -> list[ExchangerRating | Error]\n\n"
+        "Rates every document of a list as rate(document) does, releasing the GIL once; an "
+        "item that ends in an error gives the exception object in its place.");
+
+    m.def(
+        "read_case_document", &readDocument, "path_or_text"_a,
+        "read_case_document(path_or_text: str | os.PathLike) -> CaseDocument\n\n"
+        "Reads a case document (docs/case-document.schema.json): JSON text (a str starting with "
+        "'{') or the path of a file. Quantities may carry any unit of their field's dimension "
+        "(mm, bar, cP, t/h, degF, ...); they are converted to SI and listed in `given`. Raises "
+        "InputError naming the field for a unit of the wrong dimension, a required field left "
+        "out, a wrong type, a number beyond a double, text that is not JSON or not UTF-8, or a "
+        "document beyond the limits of docs/case-document.md (16 MiB, 100 levels, 10000 "
+        "values); ResourceError when memory runs out.");
+    m.def(
+        "case_document_json",
+        [](py::handle what, py::handle extensions) {
+            if (py::isinstance<CaseDocument>(what)) {
+                if (!extensions.is_none())
+                    throw py::type_error("a CaseDocument carries its own extensions");
+                const CaseDocument& d = what.cast<const CaseDocument&>();
+                return hxrate::caseDocumentJson(d.input, d.extensions);
+            }
+            return hxrate::caseDocumentJson(what.cast<hxrate::Case>(),
+                                            extensionsFrom(extensions));
+        },
+        "case"_a, "extensions"_a = py::none(),
+        "case_document_json(case: CaseDocument | Case, extensions: dict | None = None) -> str\n\n"
+        "The case document (SI) of a CaseDocument, or of a Case and a dict of extension "
+        "keywords; read_case_document() gives it back exactly. Raises InvalidArgument for a "
+        "value JSON cannot carry (an infinity or NaN, a name that is not UTF-8).");
+}
+
+}  // namespace hxrate_python
