@@ -156,9 +156,10 @@ void bindExchanger(py::module_& m) {
             "__iter__",
             [](const CaseDocument& d) {
                 py::module_::import("warnings")
-                    .attr("warn")("unpacking a CaseDocument as (case, extensions) is deprecated: "
-                                  "use document.case and document.extensions",
-                                  py::module_::import("builtins").attr("DeprecationWarning"), 1);
+                    .attr("warn")(
+                        "unpacking a CaseDocument as (case, extensions) is deprecated: "
+                        "use document.case and document.extensions",
+                        py::module_::import("builtins").attr("DeprecationWarning"), 1);
                 return py::iter(py::make_tuple(d.input, extensionsDict(d.extensions)));
             },
             "The old (case, extensions) pair of read_case_document(); deprecated.")
@@ -166,9 +167,10 @@ void bindExchanger(py::module_& m) {
             "__getitem__",
             [](const CaseDocument& d, int i) -> py::object {
                 py::module_::import("warnings")
-                    .attr("warn")("indexing a CaseDocument as (case, extensions) is deprecated: "
-                                  "use document.case and document.extensions",
-                                  py::module_::import("builtins").attr("DeprecationWarning"), 1);
+                    .attr("warn")(
+                        "indexing a CaseDocument as (case, extensions) is deprecated: "
+                        "use document.case and document.extensions",
+                        py::module_::import("builtins").attr("DeprecationWarning"), 1);
                 if (i == 0 || i == -2) return py::cast(d.input);
                 if (i == 1 || i == -1) return extensionsDict(d.extensions);
                 throw py::index_error("a CaseDocument reads as (case, extensions)");
@@ -191,7 +193,8 @@ void bindExchanger(py::module_& m) {
                 CaseDocument d{t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), {}};
                 for (py::handle g : t[2].cast<py::list>()) {
                     auto q = g.cast<py::tuple>();
-                    if (q.size() != 5) throw py::value_error("a given quantity pickles as 5 values");
+                    if (q.size() != 5)
+                        throw py::value_error("a given quantity pickles as 5 values");
                     d.given.push_back({q[0].cast<std::string>(), q[1].cast<double>(),
                                        q[2].cast<std::string>(), q[3].cast<double>(),
                                        q[4].cast<std::string>()});
@@ -209,13 +212,14 @@ void bindExchanger(py::module_& m) {
         .def_property_readonly(
             "rejected_by",
             [](const ExchangerRatingObject& x) {
-                return x.result->rejectedBy ? py::object(py::str(std::string(
-                                                  hxrate::checkName(*x.result->rejectedBy))))
-                                            : py::object(py::none());
+                return x.result->rejectedBy
+                           ? py::object(
+                                 py::str(std::string(hxrate::checkName(*x.result->rejectedBy))))
+                           : py::object(py::none());
             },
             "The name of the check that rejected the case, as CaseRejected.check; None.")
-        .def_property_readonly(
-            "rating", &ratingOf, "The Rating: whole, or what was formed before the rejection.")
+        .def_property_readonly("rating", &ratingOf,
+                               "The Rating: whole, or what was formed before the rejection.")
         .def_property_readonly(
             "extended",
             [](const ExchangerRatingObject& x) {
@@ -260,8 +264,8 @@ void bindExchanger(py::module_& m) {
         "rate",
         [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
            py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
-           py::handle wallViscosity, const std::string& shooting, py::handle passLimit,
-           bool assess, int grids, const std::string& analysis) {
+           py::handle wallViscosity, const std::string& shooting, py::handle passLimit, bool assess,
+           int grids, const std::string& analysis) {
             const CaseDocument d{c,
                                  extensionsFrom(foulingInside, foulingOutside, passes, shells,
                                                 shellSide, baffles, wallViscosity),
@@ -312,16 +316,15 @@ void bindExchanger(py::module_& m) {
         "Rates every document of a list as rate(document) does, releasing the GIL once; an "
         "item that ends in an error gives the exception object in its place.");
 
-    m.def(
-        "read_case_document", &readDocument, "path_or_text"_a,
-        "read_case_document(path_or_text: str | os.PathLike) -> CaseDocument\n\n"
-        "Reads a case document (docs/case-document.schema.json): JSON text (a str starting with "
-        "'{') or the path of a file. Quantities may carry any unit of their field's dimension "
-        "(mm, bar, cP, t/h, degF, ...); they are converted to SI and listed in `given`. Raises "
-        "InputError naming the field for a unit of the wrong dimension, a required field left "
-        "out, a wrong type, a number beyond a double, text that is not JSON or not UTF-8, or a "
-        "document beyond the limits of docs/case-document.md (16 MiB, 100 levels, 10000 "
-        "values); ResourceError when memory runs out.");
+    m.def("read_case_document", &readDocument, "path_or_text"_a,
+          "read_case_document(path_or_text: str | os.PathLike) -> CaseDocument\n\n"
+          "Reads a case document (docs/case-document.schema.json): JSON text (a str starting with "
+          "'{') or the path of a file. Quantities may carry any unit of their field's dimension "
+          "(mm, bar, cP, t/h, degF, ...); they are converted to SI and listed in `given`. Raises "
+          "InputError naming the field for a unit of the wrong dimension, a required field left "
+          "out, a wrong type, a number beyond a double, text that is not JSON or not UTF-8, or a "
+          "document beyond the limits of docs/case-document.md (16 MiB, 100 levels, 10000 "
+          "values); ResourceError when memory runs out.");
     m.def(
         "case_document_json",
         [](py::handle what, py::handle extensions) {
@@ -331,8 +334,7 @@ void bindExchanger(py::module_& m) {
                 const CaseDocument& d = what.cast<const CaseDocument&>();
                 return hxrate::caseDocumentJson(d.input, d.extensions);
             }
-            return hxrate::caseDocumentJson(what.cast<hxrate::Case>(),
-                                            extensionsFrom(extensions));
+            return hxrate::caseDocumentJson(what.cast<hxrate::Case>(), extensionsFrom(extensions));
         },
         "case"_a, "extensions"_a = py::none(),
         "case_document_json(case: CaseDocument | Case, extensions: dict | None = None) -> str\n\n"

@@ -16,9 +16,6 @@ namespace hxrate {
 // single-precision 1e-5 widened to double.
 inline constexpr double shootingTolerance = static_cast<double>(1e-5f);
 
-// Factor by which one correction multiplies the mismatch: 1 - slope*c/UAp.
-double errorRatio(const ShootingMap& a, double factor);
-
 enum class ShootingVerdict { finishes, reduceFactor, diverges };
 
 struct ShootingForecast {
@@ -79,7 +76,6 @@ struct GridSolution {
 };
 // Grids finer than this many elements are not rated for an estimate.
 inline constexpr double largestEstimateGrid = 2e7;
-GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options = {});
 
 // Richardson estimate from the outlets on dL, dL/2 and dL/4: the error of
 // the dL value and the observed order (absent when the three do not show
@@ -88,7 +84,6 @@ struct ErrorEstimate {
     double error = 0;
     std::optional<double> observedOrder;
 };
-ErrorEstimate estimateError(double coarse, double half, double quarter);
 
 // The outlets marched at dL, dL/2 and (when asked) dL/4.
 struct Discretisation {
@@ -105,5 +100,18 @@ struct Discretisation {
 // `gridCount` 2 (dL, dL/2) or 3 (also dL/4).
 Discretisation estimateDiscretisation(const Case& c, int gridCount = 2,
                                       const RateOptions& options = {});
+
+// The steps the assessment takes on its way, public for their tests and
+// for tools that show them; not part of the stable API.
+namespace detail {
+
+// Factor by which one correction multiplies the mismatch: 1 - slope*c/UAp.
+double errorRatio(const ShootingMap& a, double factor);
+// The case solved on the grid dL/divisor (GridSolution).
+GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options = {});
+// The Richardson estimate of ErrorEstimate from three grids.
+ErrorEstimate estimateError(double coarse, double half, double quarter);
+
+}  // namespace detail
 
 }  // namespace hxrate

@@ -12,7 +12,7 @@
 namespace hxrate {
 
 // The bytes of the results file for a rated case (lines end in CR LF).
-// Throws std::invalid_argument for a rating that was not solved.
+// Throws InvalidArgument (argument "rating") for a rating that was not solved.
 std::string resultsReportText(const Case& c, const Rating& rating);
 
 // The report's title of an exchanger type; empty for a type outside 0..3.

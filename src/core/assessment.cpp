@@ -297,14 +297,14 @@ ThermalSummary summariseThermal(const Case& c, const Rating& r) {
 
 // ---------------------------------------------------------------- the shooting
 
-double errorRatio(const ShootingMap& a, double factor) {
+double detail::errorRatio(const ShootingMap& a, double factor) {
     return 1 - a.slope * factor / a.conductancePerLength;
 }
 
 ShootingForecast forecastShooting(const ShootingMap& a, double factor, std::int32_t passLimit) {
     const double firstError = std::fabs(a.firstMismatch);
     if (firstError < shootingTolerance) return {ShootingVerdict::finishes, 1};
-    const double ratio = std::fabs(errorRatio(a, factor));
+    const double ratio = std::fabs(detail::errorRatio(a, factor));
     // A growing mismatch is caught when the second correction is checked.
     if (ratio > 1) return {ShootingVerdict::reduceFactor, 2};
     if (!(ratio < 1)) return {ShootingVerdict::diverges, passLimit};
@@ -415,8 +415,8 @@ ShootingAdvice adviseShooting(const Case& c, const Extensions& ext, const RateOp
 
 namespace {
 
-GridSolution solveOnGrid(const Case& c, const Extensions& ext, int divisor,
-                         const RateOptions& options) {
+GridSolution solveOnGridOf(const Case& c, const Extensions& ext, int divisor,
+                           const RateOptions& options) {
     Case fine = c;
     fine.elementLength = c.elementLength / divisor;
     GridSolution s;
@@ -439,7 +439,7 @@ GridSolution solveOnGrid(const Case& c, const Extensions& ext, int divisor,
 
 }  // namespace
 
-ErrorEstimate estimateError(double coarse, double half, double quarter) {
+ErrorEstimate detail::estimateError(double coarse, double half, double quarter) {
     const double d1 = coarse - half, d2 = half - quarter;
     ErrorEstimate e;
     if (d1 != 0 && d2 != 0 && (d1 > 0) == (d2 > 0)) {
@@ -477,7 +477,7 @@ Discretisation estimateDiscretisation(const Case& c, const Extensions& ext, int 
             d.grids.push_back(s);
             continue;
         }
-        d.grids.push_back(solveOnGrid(c, ext, divisor, options));
+        d.grids.push_back(solveOnGridOf(c, ext, divisor, options));
     }
     const GridSolution& coarse = d.grids[0];
     const GridSolution& fine = d.grids[1];
@@ -492,16 +492,18 @@ Discretisation estimateDiscretisation(const Case& c, const Extensions& ext, int 
     d.formed = std::isfinite(d.estimate);
     if (!d.formed) d.note = "not formed: the outlets differ by more than a double holds";
     if (d.grids.size() == 3 && d.grids[2].solved) {
-        d.tubeError = estimateError(coarse.tubeOutlet, fine.tubeOutlet, d.grids[2].tubeOutlet);
-        d.shellError = estimateError(coarse.shellOutlet, fine.shellOutlet, d.grids[2].shellOutlet);
+        d.tubeError =
+            detail::estimateError(coarse.tubeOutlet, fine.tubeOutlet, d.grids[2].tubeOutlet);
+        d.shellError =
+            detail::estimateError(coarse.shellOutlet, fine.shellOutlet, d.grids[2].shellOutlet);
     }
     return d;
 }
 
 }  // namespace
 
-GridSolution solveOnGrid(const Case& c, int divisor, const RateOptions& options) {
-    return solveOnGrid(c, {}, divisor, options);
+GridSolution detail::solveOnGrid(const Case& c, int divisor, const RateOptions& options) {
+    return solveOnGridOf(c, {}, divisor, options);
 }
 
 Discretisation estimateDiscretisation(const Case& c, int gridCount, const RateOptions& options) {

@@ -12,6 +12,7 @@
 #include "format/results_report.h"
 #include "format/whole_case.h"
 #include "hxrate/case.h"
+#include "hxrate/errors.h"
 #include "hxrate/report.h"
 #include "hxrate/version.h"
 
@@ -70,7 +71,7 @@ std::string resultsReportText(const Case& c, const Rating& rating) {
     const std::size_t nodes = static_cast<std::size_t>(rating.geometry.elementCount) + 1;
     if (rating.stage != Stage::solved || rating.geometry.elementCount < 0 ||
         p.tube.size() != nodes || p.shell.size() != nodes) {
-        throw std::invalid_argument("resultsReportText needs a solved rating of the case");
+        throw InvalidArgument("rating", "resultsReportText needs a solved rating of the case");
     }
     std::string text;
     ReportView view{c.exchangerType,

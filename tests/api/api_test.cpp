@@ -198,7 +198,7 @@ TEST(Api, TheProgramsRunInAFolderLeavesItsFilesAndHandsBackTheirBytes) {
 }
 
 TEST(Api, ReportOfAnUnsolvedRatingIsRefused) {
-    EXPECT_THROW(resultsReportText(Case{}, Rating{}), std::invalid_argument);
+    EXPECT_THROW(resultsReportText(Case{}, Rating{}), InvalidArgument);
     EXPECT_STRNE(version(), "");
     EXPECT_EQ(checkName(Check::tubeNusseltRange), "tube-nusselt-range");
 }

@@ -688,7 +688,7 @@ TEST(Discretisation, RichardsonEstimateAndObservedOrder) {
         {13, 11.5, 11.6, 3, std::nullopt},  // no steady approach: first order taken
     };
     for (const Row& r : table) {
-        ErrorEstimate e = estimateError(r.coarse, r.half, r.quarter);
+        ErrorEstimate e = detail::estimateError(r.coarse, r.half, r.quarter);
         EXPECT_NEAR(e.error, r.error, 1e-12);
         ASSERT_EQ(e.observedOrder.has_value(), r.order.has_value());
         if (r.order) {

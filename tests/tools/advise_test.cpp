@@ -96,7 +96,7 @@ TEST(AdviseDiscretisation, GridsAreTheCaseWithShorterElements) {
         SCOPED_TRACE(name);
         Case input = caseIn(sampleCase(name));
         for (int divisor : {1, 2, 4}) {
-            std::optional<GridSolution> s = solveOnGrid(input, divisor);
+            std::optional<GridSolution> s = detail::solveOnGrid(input, divisor);
             ASSERT_TRUE(s->solved) << s->failure;
             EXPECT_EQ(s->elementLength, input.elementLength / divisor);
             EXPECT_EQ(s->elementCount,
