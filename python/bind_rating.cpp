@@ -82,11 +82,18 @@ using Formed = std::function<bool(const Rating&, std::int32_t exchangerType)>;
 // Every scalar of a Rating under its flat dict key; the same table writes
 // to_dict() and the attributes (None where `formed` says the rating did not
 // form the quantity) and reads a pickled rating back (every value as held).
+// Which Python object shows a field as an attribute: the Rating itself,
+// its Geometry, both sides' SideResult, or the shell's ShellSideResult.
+enum class Part { rating, geometry, side, shellSide };
+
 struct RatingField {
     std::string key;
     std::function<py::object(const Rating&)> get;
     std::function<void(Rating&, py::handle)> set;
     Formed formed = [](const Rating&, std::int32_t) { return true; };
+    Part part = Part::rating;
+    std::string attribute;  // the attribute's name on its part
+    std::string doc;        // the attribute's docstring
 };
 
 Formed fromStage(hxrate::Stage stage) {
@@ -134,101 +141,184 @@ Formed formedRule(const std::string& key) {
     return [](const Rating&, std::int32_t) { return true; };
 }
 
+// A field shown on `part` as `attribute` (its key without the side's prefix).
 template <class Access>
-RatingField ratingField(std::string key, Access access) {
-    return {key, [access](const Rating& r) { return py::cast(access(r)); },
+RatingField ratingField(Part part, std::string attribute, std::string key, std::string doc,
+                        Access access) {
+    return {std::move(key),
+            [access](const Rating& r) { return py::cast(access(r)); },
             [access](Rating& r, py::handle v) {
                 using T = std::remove_cvref_t<decltype(access(r))>;
                 access(r) = v.cast<T>();
-            }};
+            },
+            {},
+            part,
+            std::move(attribute),
+            std::move(doc)};
+}
+template <class Access>
+RatingField ratingField(Part part, std::string key, std::string doc, Access access) {
+    std::string attribute = key;
+    return ratingField(part, std::move(attribute), std::move(key), std::move(doc), access);
 }
 
 template <class Access>
-RatingField correlationField(std::string key, Access access) {
-    return {key, [access](const Rating& r) { return toPython(access(r)); },
-            [access](Rating& r, py::handle v) { access(r) = correlationFrom(v); }};
+RatingField correlationField(std::string attribute, std::string key, std::string doc,
+                             Access access) {
+    return {std::move(key),
+            [access](const Rating& r) { return toPython(access(r)); },
+            [access](Rating& r, py::handle v) { access(r) = correlationFrom(v); },
+            {},
+            Part::side,
+            std::move(attribute),
+            std::move(doc)};
 }
 
 // Both sides' common fields under "tube_" or "shell_"; `side` selects the
 // side's record of a Rating (const or not).
 template <class Side>
 void addSideFields(std::vector<RatingField>& fields, const std::string& prefix, Side side) {
-    fields.push_back(ratingField(
-        prefix + "reynolds", [side](auto& r) -> auto& { return side(r).reynolds; }));
-    fields.push_back(ratingField(
-        prefix + "prandtl", [side](auto& r) -> auto& { return side(r).prandtl; }));
-    fields.push_back(ratingField(
-        prefix + "nusselt", [side](auto& r) -> auto& { return side(r).nusselt; }));
-    fields.push_back(ratingField(
-        prefix + "friction", [side](auto& r) -> auto& { return side(r).friction; }));
-    fields.push_back(ratingField(
-        prefix + "film_coefficient", [side](auto& r) -> auto& { return side(r).filmCoefficient; }));
-    fields.push_back(ratingField(
-        prefix + "film_resistance", [side](auto& r) -> auto& { return side(r).filmResistance; }));
+    auto add = [&](const char* name, const char* doc, auto access) {
+        fields.push_back(ratingField(Part::side, name, prefix + name, doc, access));
+    };
+    add(
+        "reynolds", "Reynolds number Re (float | None).", [side](auto& r) -> auto& {
+            return side(r).reynolds;
+        });
+    add(
+        "prandtl",
+        "Prandtl number Pr (float | None).", [side](auto& r) -> auto& { return side(r).prandtl; });
+    add(
+        "nusselt",
+        "Nusselt number Nu (float | None).", [side](auto& r) -> auto& { return side(r).nusselt; });
+    add(
+        "friction",
+        "Darcy friction factor where a duct form used one, else None.", [side](auto& r) -> auto& {
+            return side(r).friction;
+        });
+    add(
+        "film_coefficient",
+        "Film coefficient h, W/(m2 K) (float | None).", [side](auto& r) -> auto& {
+            return side(r).filmCoefficient;
+        });
+    add(
+        "film_resistance", "Film resistance 1/(h r), per unit length x 2 pi (float | None).",
+        [side](auto& r) -> auto& { return side(r).filmResistance; });
     fields.push_back(correlationField(
-        prefix + "correlation", [side](auto& r) -> auto& { return side(r).correlation; }));
-    fields.push_back(ratingField(
-        prefix + "bank_row", [side](auto& r) -> auto& { return side(r).bankRow; }));
+        "correlation", prefix + "correlation",
+        "Which correlation gave Nu: 'laminar-duct', 'turbulent-duct', 'single-cylinder', "
+        "'inline-bank', 'staggered-bank', 'axial-bundle', 'sparse-laminar', "
+        "'sparse-turbulent', or None when not formed.",
+        [side](auto& r) -> auto& { return side(r).correlation; }));
+    add(
+        "bank_row",
+        "Tube bank: Reynolds-range row 1..4 of the table; else None.", [side](auto& r) -> auto& {
+            return side(r).bankRow;
+        });
 }
 
+// Every field of a Rating, in the order of its dict: one entry gives the
+// key, the attribute, its part and its docstring.
 const std::vector<RatingField>& ratingFields() {
     static const std::vector<RatingField> fields = [] {
         std::vector<RatingField> f;
-        f.push_back({"stage", [](const Rating& r) { return toPython(r.stage); },
-                     [](Rating& r, py::handle v) { r.stage = stageFrom(v); }});
+        f.push_back({"stage",
+                     [](const Rating& r) { return toPython(r.stage); },
+                     [](Rating& r, py::handle v) { r.stage = stageFrom(v); },
+                     {},
+                     Part::rating,
+                     "stage",
+                     "How far the rating got: 'started', 'geometry', 'tube-side', 'shell-flow', "
+                     "'shell-heat-transfer', 'resistance' or 'solved'."});
         // Geometry keeps its own names: they are unique in the row.
-        f.push_back(ratingField(
-            "outer_diameter", [](auto& r) -> auto& { return r.geometry.outerDiameter; }));
-        f.push_back(ratingField(
-            "element_count", [](auto& r) -> auto& { return r.geometry.elementCount; }));
-        f.push_back(ratingField(
-            "compartment_count", [](auto& r) -> auto& { return r.geometry.compartmentCount; }));
-        f.push_back(ratingField(
-            "elements_per_compartment",
-            [](auto& r) -> auto& { return r.geometry.elementsPerCompartment; }));
-        f.push_back(ratingField(
-            "baffle_spacing", [](auto& r) -> auto& { return r.geometry.baffleSpacing; }));
-        f.push_back(ratingField(
-            "diagonal_pitch", [](auto& r) -> auto& { return r.geometry.diagonalPitch; }));
-        f.push_back(ratingField(
-            "bundle_cell_size", [](auto& r) -> auto& { return r.geometry.bundleCellSize; }));
-        f.push_back(ratingField(
-            "wall_resistance", [](auto& r) -> auto& { return r.geometry.wallResistance; }));
+        auto geometry = [&](const char* key, const char* doc, auto access) {
+            f.push_back(ratingField(Part::geometry, key, doc, access));
+        };
+        geometry(
+            "outer_diameter", "Tube outer diameter Do = Di + 2 tw, m (float | None).",
+            [](auto& r) -> auto& { return r.geometry.outerDiameter; });
+        geometry(
+            "element_count", "Number of elements Nel = trunc(L/dL) (int | None).",
+            [](auto& r) -> auto& { return r.geometry.elementCount; });
+        geometry(
+            "compartment_count", "Number of compartments between baffles, Nb + 1 (int | None).",
+            [](auto& r) -> auto& { return r.geometry.compartmentCount; });
+        geometry(
+            "elements_per_compartment", "Elements per compartment Npc (int | None).",
+            [](auto& r) -> auto& { return r.geometry.elementsPerCompartment; });
+        geometry(
+            "baffle_spacing", "Baffle spacing B, m (float | None).",
+            [](auto& r) -> auto& { return r.geometry.baffleSpacing; });
+        geometry(
+            "diagonal_pitch", "Diagonal pitch SD, m (float | None).",
+            [](auto& r) -> auto& { return r.geometry.diagonalPitch; });
+        geometry(
+            "bundle_cell_size", "Largest of Do, SL, ST, SD, m (float | None).",
+            [](auto& r) -> auto& { return r.geometry.bundleCellSize; });
+        geometry(
+            "wall_resistance",
+            "Wall resistance ln(Do/Di)/kw, per unit length x 2 pi (float | None).",
+            [](auto& r) -> auto& { return r.geometry.wallResistance; });
         addSideFields(
             f, "tube_", [](auto& r) -> auto& { return r.tube; });
         addSideFields(
             f, "shell_", [](auto& r) -> auto& { return r.shell; });
-        f.push_back(ratingField(
-            "shell_flow_area", [](auto& r) -> auto& { return r.shell.flowArea; }));
-        f.push_back(ratingField(
-            "shell_characteristic_length",
-            [](auto& r) -> auto& { return r.shell.characteristicLength; }));
-        f.push_back(ratingField(
-            "shell_velocity", [](auto& r) -> auto& { return r.shell.velocity; }));
-        f.push_back(ratingField(
-            "resistance_per_length", [](auto& r) -> auto& { return r.resistancePerLength; }));
-        f.push_back(ratingField(
-            "conductance_per_length", [](auto& r) -> auto& { return r.conductancePerLength; }));
-        f.push_back(ratingField(
-            "overall_coefficient", [](auto& r) -> auto& { return r.overallCoefficient; }));
-        f.push_back(ratingField(
-            "area", [](auto& r) -> auto& { return r.area; }));
-        f.push_back(ratingField(
-            "tube_mass_flow", [](auto& r) -> auto& { return r.tubeMassFlow; }));
-        f.push_back(ratingField(
-            "shell_mass_flow", [](auto& r) -> auto& { return r.shellMassFlow; }));
-        f.push_back(ratingField(
-            "shooting_passes", [](auto& r) -> auto& { return r.shootingPasses; }));
-        f.push_back(ratingField(
-            "shell_exit_temperature", [](auto& r) -> auto& { return r.shellExitTemperature; }));
-        f.push_back(ratingField(
-            "tube_outlet_temperature", [](auto& r) -> auto& { return r.tubeOutletTemperature; }));
-        f.push_back(ratingField(
-            "shell_outlet_temperature", [](auto& r) -> auto& { return r.shellOutletTemperature; }));
-        f.push_back(ratingField(
-            "tube_duty", [](auto& r) -> auto& { return r.tubeDuty; }));
-        f.push_back(ratingField(
-            "shell_duty", [](auto& r) -> auto& { return r.shellDuty; }));
+        auto shellSide = [&](const char* name, const char* doc, auto access) {
+            f.push_back(
+                ratingField(Part::shellSide, name, std::string("shell_") + name, doc, access));
+        };
+        shellSide(
+            "flow_area", "Flow area A_o, m2 (float | None).",
+            [](auto& r) -> auto& { return r.shell.flowArea; });
+        shellSide(
+            "characteristic_length",
+            "Characteristic length Dh_o, m (Do in cross flow) (float | None).",
+            [](auto& r) -> auto& { return r.shell.characteristicLength; });
+        shellSide(
+            "velocity", "Velocity V_o, m/s: cross flow only, else None.",
+            [](auto& r) -> auto& { return r.shell.velocity; });
+        auto rating = [&](const char* key, const char* doc, auto access) {
+            f.push_back(ratingField(Part::rating, key, doc, access));
+        };
+        rating(
+            "resistance_per_length", "Rp, fluid to fluid, per unit tube length.",
+            [](auto& r) -> auto& { return r.resistancePerLength; });
+        rating(
+            "conductance_per_length", "UAp = 1/Rp, W/(m K).",
+            [](auto& r) -> auto& { return r.conductancePerLength; });
+        rating(
+            "overall_coefficient",
+            "Overall heat transfer coefficient U on the outer surface, W/(m2 K).",
+            [](auto& r) -> auto& { return r.overallCoefficient; });
+        rating(
+            "area", "Heat transfer area Nt pi L Do, m2.", [](auto& r) -> auto& { return r.area; });
+        rating(
+            "tube_mass_flow", "Tube-side mass flow, kg/s.",
+            [](auto& r) -> auto& { return r.tubeMassFlow; });
+        rating(
+            "shell_mass_flow", "Shell-side mass flow, kg/s.",
+            [](auto& r) -> auto& { return r.shellMassFlow; });
+        rating(
+            "shooting_passes", "Marches made (1 for the co-current types).",
+            [](auto& r) -> auto& { return r.shootingPasses; });
+        rating(
+            "shell_exit_temperature",
+            "Shell exit temperature as the report prints it (cross flow).",
+            [](auto& r) -> auto& { return r.shellExitTemperature; });
+        rating(
+            "tube_outlet_temperature", "Tube fluid at the last node.",
+            [](auto& r) -> auto& { return r.tubeOutletTemperature; });
+        rating(
+            "shell_outlet_temperature", "Shell fluid where it leaves the exchanger.",
+            [](auto& r) -> auto& { return r.shellOutletTemperature; });
+        rating(
+            "tube_duty",
+            "Heat given off by the tube stream, W; None when it does not fit a double.",
+            [](auto& r) -> auto& { return r.tubeDuty; });
+        rating(
+            "shell_duty",
+            "Heat taken up by the shell stream, W; None when it does not fit a double.",
+            [](auto& r) -> auto& { return r.shellDuty; });
         for (auto& field : f) field.formed = formedRule(field.key);
         return f;
     }();
@@ -265,19 +355,21 @@ struct SideView {
 };
 struct ShellSideView : SideView {};
 
+// The attributes of one part of a rating, from the table. Both sides share
+// SideResult: its attributes come from the tube side's entries.
 template <class View, class... Base>
-void addViewFields(py::class_<View, Base...>& cls,
-                   std::initializer_list<std::pair<const char*, const char*>> namesAndDocs) {
-    for (const auto& [name, doc] : namesAndDocs) {
-        std::string attribute = name;
+void addViewFields(py::class_<View, Base...>& cls, Part part) {
+    for (const RatingField& f : ratingFields()) {
+        if (f.part != part || (part == Part::side && !f.key.starts_with("tube_"))) continue;
+        std::string attribute = f.attribute;
         cls.def_property_readonly(
-            name,
+            attribute.c_str(),
             [attribute](const View& v) {
                 std::string key = attribute;
                 if constexpr (std::is_base_of_v<SideView, View>) key = v.prefix + attribute;
                 return shown(*v.object, fieldNamed(key));
             },
-            doc);
+            f.doc.c_str());
     }
 }
 
@@ -477,17 +569,7 @@ void bindRating(py::module_& m) {
     py::class_<GeometryView> geometry(m, "Geometry",
                                       "Geometry derived from the case; None where the rating "
                                       "stopped before forming it.");
-    addViewFields(
-        geometry,
-        {{"outer_diameter", "Tube outer diameter Do = Di + 2 tw, m (float | None)."},
-         {"element_count", "Number of elements Nel = trunc(L/dL) (int | None)."},
-         {"compartment_count", "Number of compartments between baffles, Nb + 1 (int | None)."},
-         {"elements_per_compartment", "Elements per compartment Npc (int | None)."},
-         {"baffle_spacing", "Baffle spacing B, m (float | None)."},
-         {"diagonal_pitch", "Diagonal pitch SD, m (float | None)."},
-         {"bundle_cell_size", "Largest of Do, SL, ST, SD, m (float | None)."},
-         {"wall_resistance",
-          "Wall resistance ln(Do/Di)/kw, per unit length x 2 pi (float | None)."}});
+    addViewFields(geometry, Part::geometry);
     geometry.def("__repr__", [](const GeometryView& g) {
         return "Geometry(outer_diameter=" + reprOf(shown(*g.object, fieldNamed("outer_diameter"))) +
                ", element_count=" + reprOf(shown(*g.object, fieldNamed("element_count"))) +
@@ -498,19 +580,7 @@ void bindRating(py::module_& m) {
     py::class_<SideView> side(m, "SideResult",
                               "One side's heat transfer; None where the rating stopped before "
                               "forming a quantity.");
-    addViewFields(
-        side,
-        {{"reynolds", "Reynolds number Re (float | None)."},
-         {"prandtl", "Prandtl number Pr (float | None)."},
-         {"nusselt", "Nusselt number Nu (float | None)."},
-         {"friction", "Darcy friction factor where a duct form used one, else None."},
-         {"film_coefficient", "Film coefficient h, W/(m2 K) (float | None)."},
-         {"film_resistance", "Film resistance 1/(h r), per unit length x 2 pi (float | None)."},
-         {"correlation",
-          "Which correlation gave Nu: 'laminar-duct', 'turbulent-duct', 'single-cylinder', "
-          "'inline-bank', 'staggered-bank', 'axial-bundle', 'sparse-laminar', "
-          "'sparse-turbulent', or None when not formed."},
-         {"bank_row", "Tube bank: Reynolds-range row 1..4 of the table; else None."}});
+    addViewFields(side, Part::side);
     side.def("__repr__", [](const SideView& v) {
         auto value = [&](const char* name) {
             return reprOf(shown(*v.object, fieldNamed(v.prefix + name)));
@@ -536,10 +606,7 @@ void bindRating(py::module_& m) {
 
     py::class_<ShellSideView, SideView> shellSide(
         m, "ShellSideResult", "The shell side's heat transfer and flow quantities.");
-    addViewFields(shellSide, {{"flow_area", "Flow area A_o, m2 (float | None)."},
-                              {"characteristic_length",
-                               "Characteristic length Dh_o, m (Do in cross flow) (float | None)."},
-                              {"velocity", "Velocity V_o, m/s: cross flow only, else None."}});
+    addViewFields(shellSide, Part::shellSide);
 
     py::class_<ProfileView> profile(
         m, "Profile",
@@ -571,10 +638,6 @@ void bindRating(py::module_& m) {
         "the results report. Immutable.");
     rating
         .def_property_readonly(
-            "stage", [](const RatingObject& r) { return toPython(r.rating->stage); },
-            "How far the rating got: 'started', 'geometry', 'tube-side', 'shell-flow', "
-            "'shell-heat-transfer', 'resistance' or 'solved'.")
-        .def_property_readonly(
             "case", [](const RatingObject& r) { return r.ratedCase; },
             "A copy of the Case this rating rates.")
         .def_property_readonly(
@@ -592,32 +655,6 @@ void bindRating(py::module_& m) {
                 return ShellSideView{{r, "shell_"}};
             },
             "Shell-side heat transfer and flow (ShellSideResult).")
-        .def_property_readonly("resistance_per_length", shownBy("resistance_per_length"),
-                               "Rp, fluid to fluid, per unit tube length.")
-        .def_property_readonly("conductance_per_length", shownBy("conductance_per_length"),
-                               "UAp = 1/Rp, W/(m K).")
-        .def_property_readonly(
-            "overall_coefficient", shownBy("overall_coefficient"),
-            "Overall heat transfer coefficient U on the outer surface, W/(m2 K).")
-        .def_property_readonly("area", shownBy("area"), "Heat transfer area Nt pi L Do, m2.")
-        .def_property_readonly("tube_mass_flow", shownBy("tube_mass_flow"),
-                               "Tube-side mass flow, kg/s.")
-        .def_property_readonly("shell_mass_flow", shownBy("shell_mass_flow"),
-                               "Shell-side mass flow, kg/s.")
-        .def_property_readonly("shooting_passes", shownBy("shooting_passes"),
-                               "Marches made (1 for the co-current types).")
-        .def_property_readonly("shell_exit_temperature", shownBy("shell_exit_temperature"),
-                               "Shell exit temperature as the report prints it (cross flow).")
-        .def_property_readonly("tube_outlet_temperature", shownBy("tube_outlet_temperature"),
-                               "Tube fluid at the last node.")
-        .def_property_readonly("shell_outlet_temperature", shownBy("shell_outlet_temperature"),
-                               "Shell fluid where it leaves the exchanger.")
-        .def_property_readonly(
-            "tube_duty", shownBy("tube_duty"),
-            "Heat given off by the tube stream, W; None when it does not fit a double.")
-        .def_property_readonly(
-            "shell_duty", shownBy("shell_duty"),
-            "Heat taken up by the shell stream, W; None when it does not fit a double.")
         .def_property_readonly(
             "profile",
             [](py::object self) {
@@ -658,6 +695,10 @@ void bindRating(py::module_& m) {
                 return py::make_tuple(r.ratedCase, ratingDict(*r.rating, true));
             },
             [](const py::tuple& state) { return ratingFromState(state); }));
+    // The Rating's own scalars, from the table.
+    for (const RatingField& f : ratingFields())
+        if (f.part == Part::rating)
+            rating.def_property_readonly(f.attribute.c_str(), shownBy(f.key), f.doc.c_str());
     // Every pickle protocol (0 and 1 included) and copy.copy reduce to the
     // module's restore function with the case and every value as held.
     auto reduce = [](py::object self) {
