@@ -115,6 +115,7 @@ py::dict resultDict(const hxrate::BellDelawareResult& r) {
     d["ideal_window_drop"] = r.idealWindowDrop;
     d["cross_flow_drop"] = r.crossFlowDrop;
     d["window_drop"] = r.windowDrop;
+    d["other_form_window_drop"] = r.otherFormWindowDrop;
     d["end_zone_drop"] = r.endZoneDrop;
     d["pressure_drop"] = r.pressureDrop;
     return d;

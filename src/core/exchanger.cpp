@@ -20,6 +20,7 @@ void applyArrangementDrops(const Case& c, const Extensions& ext, const ExtendedQ
     if (a.tubePressureDrop) {
         a.tubePressureDrop->pressureDrop = x.tubePressureDrop;
         a.tubePressureDrop->velocity = x.tubeVelocity;
+        a.tubePressureDrop->massVelocity = c.tubeFluid.density * x.tubeVelocity;
         a.tubePressureDrop->length = ext.tubePasses * ext.shells * c.tubeLength;
     }
     if (x.bellDelaware) {

@@ -131,6 +131,9 @@ json reportJson(const Report& rep) {
         {"path", rep.casePath},
         {"exchanger_type", c.exchangerType},
         {"exchanger_title", exchangerTitle(c.exchangerType)},
+        {"exchanger_name",
+         exchangerName(c.exchangerType, rep.extensions ? rep.extensions->tubePasses : 1,
+                       rep.extensions ? rep.extensions->shells : 1)},
         {"units", rep.fromDocument
                       ? "SI, as the case document states them (m, kg, s, W, C)"
                       : "SI assumed: the case is read without conversion (m, kg, s, W, C)"}};
