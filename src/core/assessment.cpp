@@ -680,6 +680,27 @@ void requireRatingOf(const Case& c, const Rating& r) {
                     (r.shellOutletTemperature - c.shellInletTemperature));
 }
 
+// The shell stream's drop in the arrangement rated: by Bell-Delaware where
+// that shell side was used, and through every shell in series.
+void arrangeShellDrop(const AssessOptions& options, std::optional<PressureDrop>& drop) {
+    const Extensions& ext = options.extensions;
+    if (ext.shellSide == ShellSideMethod::bellDelaware && options.bellDelaware) {
+        PressureDrop d;
+        d.method = PressureDropMethod::bellDelaware;
+        d.reynolds = options.bellDelaware->reynolds;
+        d.pressureDrop = options.bellDelaware->pressureDrop;
+        drop = d;
+    }
+    if (drop && ext.shells > 1) {
+        // Each shell is the case's shell: the shell stream crosses all of them.
+        const double shells = ext.shells;
+        drop->pressureDrop = drop->pressureDrop * shells;
+        if (drop->correctedPressureDrop)
+            *drop->correctedPressureDrop = *drop->correctedPressureDrop * shells;
+        drop->length = drop->length * shells;
+    }
+}
+
 }  // namespace
 
 Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) {
@@ -691,6 +712,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     if (options.rejectedBy) a.triggers = rejectionTriggers(c, *options.rejectedBy, r);
     a.tubePressureDrop = tubePressureDrop(c, r);
     a.shellPressureDrop = shellDrop(c, r, options.shellWallViscosity);
+    arrangeShellDrop(options, a.shellPressureDrop);
     if (solved) a.thermal = summariseThermal(c, r);
     if (options.grids >= 2 && (solved || shootingRejected))
         a.discretisation = estimateDiscretisation(c, options.extensions, std::min(options.grids, 3),
@@ -722,7 +744,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
         add(checkCaseText(kept->text, kept->source));
     }
     add(checkCaseValues(c, r));
-    add(checkRating(c, r, a.thermal));
+    add(checkRating(c, r, a.thermal, options.extensions.shellSide == ShellSideMethod::program));
     add(checkSecondLaw(c, r, a.thermal));
     if (!options.withExtensions || !options.extensions.empty())
         add(checkCorrelationSwitch(c, r, options.rating, options.extensions));

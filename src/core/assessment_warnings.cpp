@@ -284,10 +284,11 @@ std::optional<std::size_t> firstReversal(const std::vector<double>& values, doub
 
 }  // namespace
 
-std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSummary& s) {
+std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSummary& s,
+                                 bool programShellSide) {
     std::vector<Warning> out;
     if (r.tube.correlation != Correlation::none) checkDuctRange("tube-side", 15, r.tube, out);
-    if (reached(r, Stage::shellHeatTransfer)) {
+    if (programShellSide && reached(r, Stage::shellHeatTransfer)) {
         checkDuctRange("shell-side", 16, r.shell, out);
         bool bank = r.shell.correlation == Correlation::inlineBank ||
                     r.shell.correlation == Correlation::staggeredBank;

@@ -29,7 +29,9 @@ std::vector<Warning> checkCaseText(std::string_view text, const CaseSource& sour
 std::vector<Warning> checkCaseValues(const Case& c, const Rating& r);
 // A rating, whole or partial: correlation ranges, energy balance,
 // temperature cross, unit scale of the results.
-std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSummary& thermal);
+// The shell side's ranges only where the program's own shell side was used.
+std::vector<Warning> checkRating(const Case& c, const Rating& r, const ThermalSummary& thermal,
+                                 bool programShellSide = true);
 // Outlets no exchanger can reach: effectiveness above 1, an outlet outside
 // the span of the two inlets, or crossed outlets in co-current flow.
 std::vector<Warning> checkSecondLaw(const Case& c, const Rating& r, const ThermalSummary& thermal);

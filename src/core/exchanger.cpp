@@ -11,9 +11,9 @@
 namespace hxrate {
 namespace {
 
-// The assessment's drops made those of the whole arrangement: the tube
-// stream through every pass of every shell with its return losses, and the
-// shell stream through every shell, by Bell-Delaware where it was asked.
+// The assessment's tube drop made that of the whole arrangement: the tube
+// stream through every pass of every shell with its return losses (the
+// assessment forms the shell stream's through every shell itself).
 void applyArrangementDrops(const Case& c, const Extensions& ext, const ExtendedQuantities& x,
                            Assessment& a) {
     if (ext.empty()) return;  // the case's own drops
@@ -22,21 +22,6 @@ void applyArrangementDrops(const Case& c, const Extensions& ext, const ExtendedQ
         a.tubePressureDrop->velocity = x.tubeVelocity;
         a.tubePressureDrop->massVelocity = c.tubeFluid.density * x.tubeVelocity;
         a.tubePressureDrop->length = ext.tubePasses * ext.shells * c.tubeLength;
-    }
-    if (x.bellDelaware) {
-        PressureDrop d;
-        d.method = PressureDropMethod::bellDelaware;
-        d.reynolds = x.bellDelaware->reynolds;
-        d.pressureDrop = x.bellDelaware->pressureDrop;
-        a.shellPressureDrop = d;
-    }
-    if (a.shellPressureDrop && ext.shells > 1) {
-        // Each shell is the case's shell: the shell stream crosses all of them.
-        PressureDrop& d = *a.shellPressureDrop;
-        const double shells = ext.shells;
-        d.pressureDrop = d.pressureDrop * shells;
-        if (d.correctedPressureDrop) *d.correctedPressureDrop = *d.correctedPressureDrop * shells;
-        d.length = d.length * shells;
     }
 }
 

@@ -131,6 +131,20 @@ TEST(Exchanger, AssessmentIsThatOfTheArrangement) {
                      2 * bare.assessment->shellPressureDrop->pressureDrop)
         << "the shell stream crosses both shells";
 
+    // Bell-Delaware's shell side: its own drop through both shells, and no
+    // range warnings of the program's shell correlations or of Kern's fit.
+    CaseDocument bell = twoShells;
+    bell.input.exchangerType = 3;
+    bell.input.baffleCount = 8;
+    bell.input.shellFluid = parseCase(exampleText()).shellFluid;  // oil: Re near 20
+    bell.extensions.shellSide = ShellSideMethod::bellDelaware;
+    const ExchangerRating b = rate(bell);
+    ASSERT_TRUE(b.extended->bellDelaware && b.assessment->shellPressureDrop);
+    EXPECT_EQ(b.assessment->shellPressureDrop->method, PressureDropMethod::bellDelaware);
+    EXPECT_EQ(b.assessment->shellPressureDrop->pressureDrop,
+              2 * b.extended->bellDelaware->pressureDrop);
+    for (const Warning& w : b.warnings) EXPECT_NE(w.code, "correlation-range") << w.message;
+
     CaseDocument fouled{waterWater(), {}, {}};
     fouled.extensions.foulingOutside = 2e-3;
     const ExchangerRating f = rate(fouled);

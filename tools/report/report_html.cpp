@@ -509,18 +509,33 @@ void writePressureDrops(std::ostringstream& h, const Report& rep) {
                 rows.push_back({side, "—", "not formed"});
                 return;
             }
-            std::string how =
-                d->method == PressureDropMethod::kern
-                    ? "Kern's method (estimate), f = exp(0.576 − 0.19 ln Re_s), De = " +
-                          formatNumber(d->diameter) + " m, G = " + formatNumber(d->massVelocity) +
-                          " kg/(m²·s), Re_s = " + formatNumber(d->reynolds) +
-                          ", no wall-viscosity correction"
-                    : "Darcy–Weisbach f (L/D) ρ v²/2 on D = " + formatNumber(d->diameter) +
-                          " m, v = " + formatNumber(d->velocity) +
-                          " m/s, Re = " + formatNumber(d->reynolds);
-            std::string source(frictionSourceText(d->frictionSource));
-            rows.push_back({side, withUnit(d->pressureDrop, "Pa"),
-                            how + "; f = " + formatNumber(d->friction) + " from " + source});
+            const Extensions arrangement = rep.extensions.value_or(Extensions{});
+            std::string how;
+            if (d->method == PressureDropMethod::bellDelaware) {
+                how =
+                    "Bell–Delaware: cross flow, windows and end zones with the leakage and "
+                    "bypass corrections, Re = " +
+                    formatNumber(d->reynolds);
+            } else if (d->method == PressureDropMethod::kern) {
+                how = "Kern's method (estimate), f = exp(0.576 − 0.19 ln Re_s), De = " +
+                      formatNumber(d->diameter) + " m, G = " + formatNumber(d->massVelocity) +
+                      " kg/(m²·s), Re_s = " + formatNumber(d->reynolds) +
+                      ", no wall-viscosity correction";
+            } else {
+                how = "Darcy–Weisbach f (L/D) ρ v²/2 on D = " + formatNumber(d->diameter) +
+                      " m, L = " + formatNumber(d->length) +
+                      " m, v = " + formatNumber(d->velocity) +
+                      " m/s, Re = " + formatNumber(d->reynolds);
+                if (std::string_view(side) == "tube side" && !arrangement.empty())
+                    how += ", with 4 velocity heads a pass for the returns";
+            }
+            if (std::string_view(side) == "shell side" && arrangement.shells > 1)
+                how += "; through " + std::to_string(arrangement.shells) + " shells";
+            // Bell-Delaware forms its drops from the ideal-bank f of each section.
+            if (d->method != PressureDropMethod::bellDelaware)
+                how += "; f = " + formatNumber(d->friction) + " from " +
+                       std::string(frictionSourceText(d->frictionSource));
+            rows.push_back({side, withUnit(d->pressureDrop, "Pa"), how});
         };
         add("tube side", rep.tubePressureDrop);
         add("shell side", rep.shellPressureDrop);
