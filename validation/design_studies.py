@@ -209,8 +209,8 @@ def kern_tube_case():
 def tube_pass_rows():
     k = KERN_TUBES
     c = kern_tube_case()
-    er = hxrate.rate_extended(c, tube_passes=k["passes"])
-    r = er["rating"]
+    er = hxrate.rate(hxrate.CaseDocument(c, tube_passes=k["passes"]), assess=False)
+    r = er.rating
     N, rho = k["passes"], c.tube_fluid.density
     # The definitions written out: velocity in one of Nt/N tubes, four
     # velocity heads per pass, Darcy-Weisbach over N tube lengths with f
@@ -225,13 +225,13 @@ def tube_pass_rows():
     return dict(
         G_kern=G / LB_PER_HR_FT2, Re=r.tube.reynolds, f=r.tube.friction, f_exact=f_exact,
         f_kern=144 * KERN_TUBE_F,
-        velocity=er["tube_velocity"], velocity_hand=V,
-        ret=er["tube_return_drop"], ret_hand=4 * N * head,
+        velocity=er.extended["tube_velocity"], velocity_hand=V,
+        ret=er.extended["tube_return_drop"], ret_hand=4 * N * head,
         ret_kern=KERN_RETURN_PSI * PSI,
         ret_kern_unrounded=4 * N / k["s"] * KERN_VELOCITY_HEAD_PSI * PSI,
-        friction=er["tube_friction_drop"], friction_hand=friction_hand,
+        friction=er.extended["tube_friction_drop"], friction_hand=friction_hand,
         friction_bound=studies.friction_bound(f_exact) / f_exact + studies.ROUNDING,
-        total=er["tube_pressure_drop"],
+        total=er.extended["tube_pressure_drop"],
         # What Kern's Fig. 27 charts: the velocity head of water (62.5 lb/ft³)
         # at the same mass velocity, G²/(2 rho_w), in psi.
         head_water_psi=G * G / (2 * rho / k["s"]) / PSI,
@@ -284,8 +284,9 @@ def allowable_fouling_rows():
         ("four tube passes, clean", studies.axial_case(1), 4, None, "1-4 shell"),
     ):
         fouling = 2e-4 if passes == 1 else 0.0
-        er = hxrate.rate_extended(case, tube_passes=passes, fouling_outside=fouling)
-        r = er["rating"]
+        er = hxrate.rate(hxrate.CaseDocument(case, tube_passes=passes, fouling_outside=fouling),
+                         assess=False)
+        r = er.rating
         duty = abs(hxrate.rate(case).tube_duty)
         C1 = r.shell_mass_flow * case.shell_fluid.heat_capacity
         C2 = r.tube_mass_flow * case.tube_fluid.heat_capacity
@@ -293,15 +294,15 @@ def allowable_fouling_rows():
         NTU1 = ntu(P1, C1 / C2) if ntu else _ntu_one_four(P1, C1 / C2)
         if NTU1 is None:
             rows.append(dict(what=what, form=form, P1=P1, R1=C1 / C2, NTU1=None, duty=duty,
-                             hand=None, ours=er["allowable_fouling"], U_clean=None,
+                             hand=None, ours=er.extended["allowable_fouling"], U_clean=None,
                              U_required=None, rel=0.0, bound=1e-9))
             continue
         U_required = NTU1 * C1 / r.area
-        hand = 1 / U_required - 1 / er["clean_coefficient"]
+        hand = 1 / U_required - 1 / er.extended["clean_coefficient"]
         # A difference of two resistances: compared on the scale of 1/U_clean.
         rows.append(dict(what=what, form=form, P1=P1, R1=C1 / C2, NTU1=NTU1, duty=duty,
-                         hand=hand, ours=er["allowable_fouling"], U_clean=er["clean_coefficient"],
+                         hand=hand, ours=er.extended["allowable_fouling"], U_clean=er.extended["clean_coefficient"],
                          U_required=U_required,
-                         rel=(er["allowable_fouling"] - hand) * er["clean_coefficient"],
+                         rel=(er.extended["allowable_fouling"] - hand) * er.extended["clean_coefficient"],
                          bound=1e-9))
     return rows
