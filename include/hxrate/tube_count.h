@@ -11,8 +11,9 @@
 namespace hxrate {
 
 // A tube layout in a shell. x runs across the shell, y along the shell-side
-// cross flow (from one baffle window to the other); the lattice has a tube
-// at the shell's centre.
+// cross flow (from one baffle window to the other). The lattice is placed
+// where it holds the most tubes: a tube at the shell's centre, or moved by
+// half a column across the flow, half a row along it, or both.
 struct TubeLayout {
     double shellDiameter = 0;      // Ds, shell inner diameter, m
     double tubeOuterDiameter = 0;  // Do, m
