@@ -139,5 +139,6 @@ void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
 void bindVariants(py::module_& m);
 void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)    // rate_variants: many variants of one case as columns
+void bindMonitoring(py::module_& m);  // FoulingEstimate, find_fouling(document, outlets)
 
 }  // namespace hxrate_python

@@ -71,5 +71,6 @@ def _restore(kind, *state):
     bindDesign(m);
     bindVariants(m);
     bindExchanger(m);
+    bindMonitoring(m);
     reduceEveryProtocolAsTwo(m);
 }

@@ -144,3 +144,8 @@ __all__ += [
 from ._hxrate import rate_variants  # noqa: E402
 
 __all__ += ["rate_variants"]
+
+# The fouling of an exchanger in service from its measured outlets.
+from ._hxrate import FoulingEstimate, find_fouling  # noqa: E402
+
+__all__ += ["FoulingEstimate", "find_fouling"]

@@ -630,3 +630,74 @@ def case_document_json(
     case: Union[CaseDocument, Case], extensions: Optional[dict[str, Any]] = None
 ) -> str:
     """The case document (versioned JSON, SI units stated) of a case and its extensions."""
+
+class FoulingEstimate:
+    """What measured outlets say of an exchanger's fouling (find_fouling())."""
+
+    @property
+    def reproduced(self) -> bool:
+        """Whether a fouling >= 0 reproduces the measurements."""
+    @property
+    def message(self) -> str:
+        """Why not (the clean exchanger cannot reach them, a rejection), or the heat-balance note."""
+    @property
+    def total_fouling(self) -> float:
+        """Rf_o + Rf_i Do/Di found, on the outer surface, m2 K/W (0 when not reproduced)."""
+    @property
+    def fouling_inside(self) -> float:
+        """Rf_i, m2 K/W."""
+    @property
+    def fouling_outside(self) -> float:
+        """Rf_o, m2 K/W."""
+    @property
+    def clean_coefficient(self) -> float:
+        """U without fouling, outer surface, W/(m2 K)."""
+    @property
+    def service_coefficient(self) -> float:
+        """U with the fouling found, W/(m2 K)."""
+    @property
+    def cleanliness_factor(self) -> float:
+        """Service U / clean U."""
+    @property
+    def ratings(self) -> int:
+        """Ratings the search made."""
+    @property
+    def measured_tube_duty(self) -> Optional[float]:
+        """Duty of the measured tube outlet, rho V cp dT, W (None when not measured)."""
+    @property
+    def measured_shell_duty(self) -> Optional[float]:
+        """Duty of the measured shell outlet, W (None when not measured)."""
+    @property
+    def fitted_duty(self) -> float:
+        """The duty fitted: the measured one, or the mean of both, W."""
+    @property
+    def clean_duty(self) -> float:
+        """The duty of the clean exchanger, W."""
+    @property
+    def heat_balance_mismatch(self) -> Optional[float]:
+        """(Qt - Qs)/max(Qt, Qs) of the two measured duties (None with one outlet)."""
+    @property
+    def heat_balance_mismatched(self) -> bool:
+        """Whether that exceeds heat_balance_tolerance."""
+    @property
+    def rating(self) -> Optional[Rating]:
+        """The Rating at the fouling found (at zero fouling when none is), or None."""
+
+def find_fouling(
+    document: CaseDocument,
+    *,
+    tube_outlet: Optional[float] = None,
+    shell_outlet: Optional[float] = None,
+    inside_share: Optional[float] = None,
+    heat_balance_tolerance: float = 0.05,
+    relative_tolerance: float = 1e-7,
+    shooting: Literal["case", "exact"] = "case",
+    pass_limit: int = 10000,
+) -> FoulingEstimate:
+    """The total fouling (m2 K/W, outer surface) that reproduces the measured outlets (degC).
+
+    Bisection on the rating of the document (without assessment) with the fouling split by
+    inside_share (None: as the document's extensions split it, else all outside). With both
+    outlets their mean duty is fitted and a disagreement beyond heat_balance_tolerance is
+    reported. Outlets the clean exchanger cannot reach give reproduced=False with a message;
+    an outlet outside the inlets' span raises InvalidArgument naming the keyword."""
