@@ -137,8 +137,8 @@ void bindRating(py::module_& m);      // Geometry, SideResult, Profile, Rating, 
 void bindProgram(py::module_& m);     // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
-void bindVariants(py::module_& m);
-void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)    // rate_variants: many variants of one case as columns
+void bindVariants(py::module_& m);    // rate_variants: many variants of one case as columns
+void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)
 void bindMonitoring(py::module_& m);  // FoulingEstimate, find_fouling(document, outlets)
 
 }  // namespace hxrate_python
