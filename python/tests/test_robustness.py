@@ -82,6 +82,7 @@ EVERY_CLASS = textwrap.dedent("""
         "ExchangerRating": hxrate.rate(hxrate.CaseDocument(case, tube_passes=2)),
         "EShellOutlets": hxrate.tema_e_outlets(1000, 90, 2000, 20, 500, 2),
         "CaseRejected": rejected,
+        "FluidProperties": hxrate.water_properties(20.0, 101325.0),
     }
 
     def state(obj):
