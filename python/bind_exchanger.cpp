@@ -76,7 +76,10 @@ ExchangerRatingObject rateDocument(const CaseDocument& document,
         own.rating.cancel = cancel;
         result = std::make_shared<const ExchangerRating>(hxrate::rate(input, own));
     });
-    return {input.input, std::move(result)};
+    // The Rating reports the case as rated: with a model, its fluids at the
+    // evaluation temperatures.
+    hxrate::Case rated = result->ratedCase ? *result->ratedCase : input.input;
+    return {std::move(rated), std::move(result)};
 }
 
 // A case document from JSON text or a file; a str longer than any document
@@ -493,7 +496,9 @@ void bindExchanger(py::module_& m) {
                 if (errors[i])
                     out.append(errorObject(errors[i], documents[i].input));
                 else
-                    out.append(ExchangerRatingObject{documents[i].input, results[i]});
+                    out.append(ExchangerRatingObject{
+                        results[i]->ratedCase ? *results[i]->ratedCase : documents[i].input,
+                        results[i]});
             }
             return out;
         },

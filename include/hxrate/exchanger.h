@@ -102,6 +102,11 @@ struct ExchangerRating {
     // and fouling resistances in series at the streams' mean temperatures;
     // formed where a model is not constant and the case was rated to its end.
     std::optional<double> wallTemperature;
+    // The case as rated where a model is not constant: its fluids with the
+    // properties at the temperatures above and the flow that keeps the
+    // inlet's mass flow (the assessment's case); absent where the
+    // document's own case was rated.
+    std::optional<Case> ratedCase;
     // The shell fluid's wall viscosity the (mu/mu_w)^0.14 corrections used,
     // Pa s: the extensions' own, or the shell model's at the wall temperature.
     std::optional<double> shellWallViscosity;

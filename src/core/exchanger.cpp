@@ -113,8 +113,9 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
     } else {
         f = detail::rateWithPropertyModels(document, options);
     }
-    const Case& c = constant ? document.input : f.input;
-    const Extensions& ext = constant ? document.extensions : f.extensions;
+    // What the assessment rates again: the case as rated.
+    const Case& c = *(constant ? &document.input : &f.input);
+    const Extensions& ext = *(constant ? &document.extensions : &f.extensions);
     ExchangerRating out = std::move(f.rated.result);
     out.propertiesAt = f.propertiesAt;
     out.tubePropertyTemperature = f.tubePropertyTemperature;
@@ -122,6 +123,7 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
     out.meanIterations = f.meanIterations;
     out.wallTemperature = f.wallTemperature;
     out.shellWallViscosity = ext.shellWallViscosity;
+    if (!constant) out.ratedCase = c;
     if (options.assess) {
         // The rating is kept while the assessment rates again: its profile
         // counts against the budget they share.

@@ -236,7 +236,7 @@ FluidRating rateWithPropertyModels(const CaseDocument& document, const Exchanger
         rated.arrangementWarnings.push_back(meanForPNtu(document.propertiesAt));
     if (tubeModel) f.tubePropertyTemperature = tubeT;
     if (shellModel) f.shellPropertyTemperature = shellT;
-    f.wallTemperature = wall;
+    f.wallTemperature = solved(rated) ? wall : std::nullopt;
     f.input = std::move(e.input);
     f.extensions = std::move(e.extensions);
     f.rated = std::move(rated);

@@ -524,6 +524,33 @@ PropertyModel readModel(const Reader& r, const Json& caseObject, std::string_vie
     return m;
 }
 
+// A stream's flow given as a mass flow: the reader turned it into a
+// volumetric flow through the case's density, but a stream with a property
+// model has the model's density at its inlet, and the mass flow given must
+// stay the stream's (the rating keeps rho(T_in) Q_in). `record` is the
+// fluid's, `inlet` its inlet temperature, degC.
+void massFlowThroughModel(const Reader& r, CaseDocument& d, std::string_view record,
+                          const PropertyModel& m, Fluid& f, double inlet) {
+    if (m.kind == PropertyModelKind::constant) return;
+    const std::string path = "case." + std::string(record) + ".volumetric_flow";
+    for (GivenQuantity& g : d.given) {
+        if (g.field != path) continue;
+        UnitConversion mass = convertToSi(g.value, g.unit, "kg/s");
+        if (!mass.converted) return;  // given as a volumetric flow
+        double rho = 0;
+        try {
+            rho = propertiesAt(m, f, inlet, record.substr(0, record.find('_'))).density;
+        } catch (const InvalidArgument& e) {
+            r.refuse(path, std::string("a mass flow needs the stream's density at its inlet: ") +
+                               e.what());
+        }
+        // Q = m / rho(T_in), as the reader does with a constant density.
+        f.volumetricFlow = mass.value / rho;
+        g.si = f.volumetricFlow;
+        return;
+    }
+}
+
 PropertiesAt readPropertiesAt(const Reader& r, const Json& j) {
     for (PropertiesAt mode : {PropertiesAt::inlet, PropertiesAt::mean, PropertiesAt::incremental})
         if (j == propertiesAtName(mode)) return mode;
@@ -732,6 +759,10 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
         out.input = readCaseValues(r, values);
         out.tubeProperties = readModel(r, values, "tube_fluid");
         out.shellProperties = readModel(r, values, "shell_fluid");
+        massFlowThroughModel(r, out, "tube_fluid", out.tubeProperties, out.input.tubeFluid,
+                             out.input.tubeInletTemperature);
+        massFlowThroughModel(r, out, "shell_fluid", out.shellProperties, out.input.shellFluid,
+                             out.input.shellInletTemperature);
         if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
         if (doc.contains("properties_at"))
             out.propertiesAt = readPropertiesAt(r, doc["properties_at"]);

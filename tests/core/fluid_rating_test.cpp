@@ -146,6 +146,11 @@ TEST(FluidRating, MeanModeSettlesOnTheExampleWithEngineOil) {
     ASSERT_TRUE(cross.assessment && cross.assessment->shellPressureDrop);
     ASSERT_TRUE(cross.assessment->shellPressureDrop->viscosityCorrection);
     EXPECT_LT(*cross.assessment->shellPressureDrop->viscosityCorrection, 1);
+    // The case rated holds the oil at its mean temperature.
+    ASSERT_TRUE(mean.ratedCase);
+    EXPECT_EQ(
+        mean.ratedCase->shellFluid.viscosity,
+        propertiesAt(engineOil(), c.shellFluid, *mean.shellPropertyTemperature, "shell").viscosity);
     // The mass flow is the inlet's, rho_in Q_in.
     const double rhoIn = propertiesAt(engineOil(), c.shellFluid, 90, "shell").density;
     EXPECT_NEAR(mean.rating.shellMassFlow, rhoIn * c.shellFluid.volumetricFlow, 1e-12);

@@ -238,6 +238,29 @@ TEST(CaseDocument, PropertyModelsRoundTrip) {
     EXPECT_EQ(parseCaseDocument(inBar).tubeProperties.pressure, 3e5);
 }
 
+// A stream with a model given by its mass flow keeps that mass flow: the
+// volumetric flow is taken through the model's density at the inlet, not
+// through the case's density.
+TEST(CaseDocument, AMassFlowGoesThroughTheModelsInletDensity) {
+    std::string json = caseDocumentJson(realFluids());
+    const std::string q = "\"value\": 0.003,\n        \"unit\": \"m3/s\"";
+    ASSERT_NE(json.find(q), std::string::npos) << json;
+    json.replace(json.find(q), q.size(), "\"value\": 9,\n        \"unit\": \"t/h\"");
+    const CaseDocument d = parseCaseDocument(json);
+    const double rho = propertiesAt(d.shellProperties, d.input.shellFluid, 90, "shell").density;
+    EXPECT_EQ(d.input.shellFluid.volumetricFlow, 2.5 / rho);  // 9 t/h = 2.5 kg/s
+    EXPECT_EQ(d.given.back().si, d.input.shellFluid.volumetricFlow);
+    // At an inlet the table does not cover, no density gives the flow.
+    std::string cold = json;
+    const std::string inlet = "\"value\": 90.0";
+    ASSERT_NE(cold.find(inlet), std::string::npos);
+    cold.replace(cold.find(inlet), inlet.size(), "\"value\": 150.0");
+    auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(cold); });
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->reason().find("case.shell_fluid.volumetric_flow"), std::string::npos)
+        << failure->what();
+}
+
 TEST(CaseDocument, RefusesABadPropertyModelNamingTheField) {
     const std::string good = caseDocumentJson(realFluids());
     struct Row {
