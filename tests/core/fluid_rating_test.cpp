@@ -159,6 +159,29 @@ TEST(FluidRating, MeanModeSettlesOnTheExampleWithEngineOil) {
     EXPECT_EQ(rate(d, ratingOnly()).shellWallViscosity, 0.5);
 }
 
+// Bell-Delaware puts the wall viscosity into the rating: in both modes it
+// is the shell model's at the wall temperature the result gives, and it
+// changes the coefficient from that of a wall as viscous as the bulk.
+TEST(FluidRating, BellDelawareTakesTheModelsWallViscosity) {
+    for (PropertiesAt mode : {PropertiesAt::inlet, PropertiesAt::mean}) {
+        CaseDocument d{example(), {}, {}, {}, engineOil(), mode};
+        d.input.exchangerType = ExchangerType::CrossFlowCounterCurrent;
+        d.input.baffleCount = 5;
+        d.extensions.shellSide = ShellSideMethod::bellDelaware;
+        const ExchangerRating x = rate(d, ratingOnly());
+        ASSERT_TRUE(x.solved() && x.wallTemperature && x.shellWallViscosity);
+        const FluidProperties wall =
+            propertiesAt(engineOil(), d.input.shellFluid, *x.wallTemperature, "shell");
+        EXPECT_EQ(*x.shellWallViscosity, wall.viscosity);
+        EXPECT_EQ(x.ratedCase->shellFluid.viscosity == wall.viscosity, false);
+        CaseDocument bulk = d;
+        bulk.extensions.shellWallViscosity = x.ratedCase->shellFluid.viscosity;
+        EXPECT_GT(std::fabs(rate(bulk, ratingOnly()).rating.overallCoefficient -
+                            x.rating.overallCoefficient),
+                  1e-3 * x.rating.overallCoefficient);
+    }
+}
+
 // Several passes are rated by P-NTU, with properties at the mean.
 TEST(FluidRating, PNtuArrangementsTakeTheMean) {
     CaseDocument d{example(), {}, {}, {}, engineOil(), PropertiesAt::inlet};
