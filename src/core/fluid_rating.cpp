@@ -59,7 +59,7 @@ double bulkMean(double inlet, double outlet) {
 // wall, the outer fouling and the shell film in series, and the shell film
 // takes its share of the temperature difference. Resistances in series,
 // Incropera and DeWitt (2002), Fundamentals of Heat and Mass Transfer,
-// sec. 3.3.1, eq. 3.19; as a wall temperature, Kern (1950), Process Heat
+// sec. 3.3.1 (the composite cylinder); as a wall temperature, Kern (1950), Process Heat
 // Transfer, eq. 5.31 (there without the wall and fouling terms).
 std::optional<double> shellWallTemperature(const Case& c, const Extensions& ext, const Rating& r,
                                            double tubeMean, double shellMean) {
