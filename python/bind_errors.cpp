@@ -83,6 +83,23 @@ py::object errorObject(const hxrate::Error& error, const Case& c) {
                           {"quantity", toPythonText(e->quantity())},
                           {"fault", py::str(faultName(e->fault()))}});
     }
+    if (auto* e = dynamic_cast<const hxrate::PropertyRangeError*>(&error)) {
+        return makeError(errorTypes.invalidArgument, e->what(),
+                         {{"code", py::int_(0)},
+                          {"argument", toPythonText(e->argument())},
+                          {"stream", toPythonText(e->stream())},
+                          {"temperature", py::float_(e->temperature())},
+                          {"pressure", py::float_(e->pressure())},
+                          {"low", py::float_(e->low())},
+                          {"high", py::float_(e->high())}});
+    }
+    if (auto* e = dynamic_cast<const hxrate::MeanNotSettled*>(&error)) {
+        return makeError(errorTypes.invalidArgument, e->what(),
+                         {{"code", py::int_(0)},
+                          {"argument", toPythonText(e->argument())},
+                          {"iterations", py::int_(e->iterations())},
+                          {"last_change", py::float_(e->lastChange())}});
+    }
     if (auto* e = dynamic_cast<const hxrate::InvalidArgument*>(&error)) {
         return makeError(errorTypes.invalidArgument, e->what(),
                          {{"code", py::int_(0)}, {"argument", toPythonText(e->argument())}});

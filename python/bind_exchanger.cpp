@@ -16,6 +16,7 @@
 #include "binding.h"
 #include "hxrate/case_document.h"
 #include "hxrate/exchanger.h"
+#include "hxrate/fluid_properties.h"
 
 namespace hxrate_python {
 
@@ -75,7 +76,10 @@ ExchangerRatingObject rateDocument(const CaseDocument& document,
         own.rating.cancel = cancel;
         result = std::make_shared<const ExchangerRating>(hxrate::rate(input, own));
     });
-    return {input.input, std::move(result)};
+    // The Rating reports the case as rated: with a model, its fluids at the
+    // evaluation temperatures.
+    hxrate::Case rated = result->ratedCase ? *result->ratedCase : input.input;
+    return {std::move(rated), std::move(result)};
 }
 
 // A case document from JSON text or a file; a str longer than any document
@@ -113,6 +117,121 @@ exception. Raises InvalidArgument for extensions outside their domain,
 ArithmeticFault and ResourceError as rate(case) does. Ctrl-C stops it:
 KeyboardInterrupt within a second.)";
 
+// ---- property models ---------------------------------------------------------
+
+double number(py::handle v, const std::string& what) {
+    if (!v || v.is_none() || PyBool_Check(v.ptr()) ||
+        !(PyFloat_Check(v.ptr()) || PyLong_Check(v.ptr())))
+        throw py::type_error(what + " must be a number");
+    return v.cast<double>();
+}
+
+// A stream's property model from its keyword: None (constant) or a dict
+// {"model": "constant" | "table" | "water", "table": [rows], "pressure": Pa},
+// each row a dict of temperature (degC), density, viscosity, conductivity and
+// heat_capacity (SI). TypeError or ValueError naming the keyword; the
+// library's InvalidArgument for a model that gives no properties.
+hxrate::PropertyModel modelFrom(py::handle value, const std::string& keyword, const char* stream) {
+    hxrate::PropertyModel m;
+    if (!value || value.is_none()) return m;
+    if (!py::isinstance<py::dict>(value))
+        throw py::type_error(keyword + " must be None or a dict with \"model\"");
+    auto d = py::reinterpret_borrow<py::dict>(value);
+    for (auto item : d) {
+        std::string key = py::str(item.first);
+        if (key != "model" && key != "table" && key != "pressure")
+            throw py::value_error(keyword + ": unknown key \"" + key +
+                                  "\" (model, table, pressure)");
+    }
+    std::string kind = d.contains("model") ? py::str(d["model"]).cast<std::string>() : "constant";
+    if (kind == "table") {
+        m.kind = hxrate::PropertyModelKind::table;
+        if (!d.contains("table"))
+            throw py::value_error(keyword + ": a table model needs \"table\"");
+        py::handle rows = d["table"];
+        if (py::isinstance<py::str>(rows) || !py::isinstance<py::sequence>(rows))
+            throw py::type_error(keyword + "[\"table\"] must be a list of dicts");
+        std::size_t i = 0;
+        for (py::handle row : py::reinterpret_borrow<py::sequence>(rows)) {
+            const std::string at = keyword + "[\"table\"][" + std::to_string(i++) + "]";
+            if (!py::isinstance<py::dict>(row)) throw py::type_error(at + " must be a dict");
+            auto r = py::reinterpret_borrow<py::dict>(row);
+            const char* names[] = {"temperature", "density", "viscosity", "conductivity",
+                                   "heat_capacity"};
+            if (r.size() != 5)
+                throw py::value_error(at +
+                                      " needs exactly temperature, density, viscosity, "
+                                      "conductivity and heat_capacity");
+            double v[5];
+            for (int k = 0; k < 5; ++k) {
+                if (!r.contains(names[k]))
+                    throw py::value_error(at + " needs \"" + names[k] + "\"");
+                v[k] = number(r[names[k]], at + "[\"" + names[k] + "\"]");
+            }
+            m.table.push_back({v[0], {v[1], v[2], v[3], v[4]}});
+        }
+        if (d.contains("pressure"))
+            throw py::value_error(keyword + ": a table model takes no pressure");
+    } else if (kind == "water") {
+        m.kind = hxrate::PropertyModelKind::water;
+        if (!d.contains("pressure"))
+            throw py::value_error(keyword + ": a water model needs \"pressure\" (Pa)");
+        m.pressure = number(d["pressure"], keyword + "[\"pressure\"]");
+        if (d.contains("table")) throw py::value_error(keyword + ": a water model takes no table");
+    } else if (kind == "constant") {
+        if (d.contains("table") || d.contains("pressure"))
+            throw py::value_error(keyword + ": a constant model takes no table or pressure");
+    } else {
+        throw py::value_error(keyword +
+                              "[\"model\"] must be \"constant\", \"table\" or "
+                              "\"water\"");
+    }
+    hxrate::validatePropertyModel(m, stream);
+    return m;
+}
+
+// A property model as the dict modelFrom() reads; None for a constant one.
+py::object modelDict(const hxrate::PropertyModel& m) {
+    switch (m.kind) {
+        case hxrate::PropertyModelKind::constant:
+            return py::none();
+        case hxrate::PropertyModelKind::table: {
+            py::list rows;
+            for (const hxrate::PropertyPoint& p : m.table)
+                rows.append(py::dict("temperature"_a = p.temperature,
+                                     "density"_a = p.properties.density,
+                                     "viscosity"_a = p.properties.viscosity,
+                                     "conductivity"_a = p.properties.conductivity,
+                                     "heat_capacity"_a = p.properties.heatCapacity));
+            return py::dict("model"_a = "table", "table"_a = rows);
+        }
+        case hxrate::PropertyModelKind::water:
+            break;
+    }
+    return py::dict("model"_a = "water", "pressure"_a = m.pressure);
+}
+
+hxrate::PropertiesAt propertiesAtFrom(const std::string& mode) {
+    for (auto m : {hxrate::PropertiesAt::inlet, hxrate::PropertiesAt::mean,
+                   hxrate::PropertiesAt::incremental})
+        if (mode == hxrate::propertiesAtName(m)) return m;
+    throw py::value_error("properties_at must be \"inlet\", \"mean\" or \"incremental\"");
+}
+
+// The document of a case, its extensions and its property models.
+CaseDocument documentFrom(const hxrate::Case& c, hxrate::Extensions ext, py::handle tube,
+                          py::handle shell, const std::string& propertiesAt) {
+    CaseDocument d{c, std::move(ext), {}};
+    d.tubeProperties = modelFrom(tube, "tube_properties", "tube");
+    d.shellProperties = modelFrom(shell, "shell_properties", "shell");
+    d.propertiesAt = propertiesAtFrom(propertiesAt);
+    return d;
+}
+
+py::object optionalValue(const std::optional<double>& x) {
+    return x ? py::object(py::float_(*x)) : py::object(py::none());
+}
+
 }  // namespace
 
 void bindExchanger(py::module_& m) {
@@ -123,22 +242,31 @@ void bindExchanger(py::module_& m) {
     document
         .def(py::init([](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
                          py::handle passes, py::handle shells, const std::string& shellSide,
-                         py::handle baffles, py::handle wallViscosity) {
-                 return CaseDocument{c,
+                         py::handle baffles, py::handle wallViscosity, py::handle tube,
+                         py::handle shell, const std::string& propertiesAt) {
+                 return documentFrom(c,
                                      extensionsFrom(foulingInside, foulingOutside, passes, shells,
                                                     shellSide, baffles, wallViscosity),
-                                     {}};
+                                     tube, shell, propertiesAt);
              }),
              "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
              "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program",
              "baffles"_a = py::none(), "shell_wall_viscosity"_a = py::none(),
+             "tube_properties"_a = py::none(), "shell_properties"_a = py::none(),
+             "properties_at"_a = "inlet",
              "CaseDocument(case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, "
-             "shells=1, shell_side='program', baffles=None, shell_wall_viscosity=None)\n\n"
+             "shells=1, shell_side='program', baffles=None, shell_wall_viscosity=None, "
+             "tube_properties=None, shell_properties=None, properties_at='inlet')\n\n"
              "Fouling in m2 K/W on the inner and outer tube surface, tube passes (1, 2, 4, 6, "
              "8), identical shells in series, the shell side ('program' or 'bell-delaware', "
              "baffles: dict of baffle_cut, clearances, sealing_strip_pairs, end spacings, "
-             "layout_angle), the shell fluid's wall viscosity in Pa s. ValueError or TypeError "
-             "naming a keyword outside its domain.")
+             "layout_angle), the shell fluid's wall viscosity in Pa s. Each stream's property "
+             "model: None (the case's constant values), {'model': 'table', 'table': "
+             "[{'temperature': "
+             "degC, 'density', 'viscosity', 'conductivity', 'heat_capacity': SI}, ...]} or "
+             "{'model': 'water', 'pressure': Pa}; properties_at 'inlet', 'mean' or 'incremental' "
+             "(not yet rated). ValueError or TypeError naming a keyword outside its domain; "
+             "InvalidArgument for a model that gives no properties.")
         .def_property(
             "case", [](const CaseDocument& d) { return d.input; },
             [](CaseDocument& d, const hxrate::Case& c) { d.input = c; },
@@ -148,6 +276,25 @@ void bindExchanger(py::module_& m) {
             [](CaseDocument& d, py::handle e) { d.extensions = extensionsFrom(e); },
             "The extensions as a dict of the constructor's keywords (a copy: assign to change "
             "them).")
+        .def_property(
+            "tube_properties", [](const CaseDocument& d) { return modelDict(d.tubeProperties); },
+            [](CaseDocument& d, py::handle m) {
+                d.tubeProperties = modelFrom(m, "tube_properties", "tube");
+            },
+            "The tube stream's property model as the constructor's dict; None: constant.")
+        .def_property(
+            "shell_properties", [](const CaseDocument& d) { return modelDict(d.shellProperties); },
+            [](CaseDocument& d, py::handle m) {
+                d.shellProperties = modelFrom(m, "shell_properties", "shell");
+            },
+            "The shell stream's property model as the constructor's dict; None: constant.")
+        .def_property(
+            "properties_at",
+            [](const CaseDocument& d) { return std::string(propertiesAtName(d.propertiesAt)); },
+            [](CaseDocument& d, const std::string& mode) {
+                d.propertiesAt = propertiesAtFrom(mode);
+            },
+            "Where the models are evaluated: 'inlet', 'mean' or 'incremental'.")
         .def_property_readonly(
             "given", [](const CaseDocument& d) { return givenList(d.given); },
             "The quantities the document gave in units other than SI: dicts of field, value, "
@@ -186,11 +333,19 @@ void bindExchanger(py::module_& m) {
                 py::list given;
                 for (const hxrate::GivenQuantity& g : d.given)
                     given.append(py::make_tuple(g.field, g.value, g.unit, g.si, g.siUnit));
-                return py::make_tuple(d.input, extensionsDict(d.extensions), given);
+                return py::make_tuple(d.input, extensionsDict(d.extensions), given,
+                                      modelDict(d.tubeProperties), modelDict(d.shellProperties),
+                                      std::string(propertiesAtName(d.propertiesAt)));
             },
             [](const py::tuple& t) {
-                if (t.size() != 3) throw py::value_error("a CaseDocument pickles as 3 values");
-                CaseDocument d{t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), {}};
+                // 3 values before the property models.
+                if (t.size() != 3 && t.size() != 6)
+                    throw py::value_error("a CaseDocument pickles as 6 values");
+                CaseDocument d =
+                    t.size() == 3
+                        ? CaseDocument{t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), {}}
+                        : documentFrom(t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), t[3], t[4],
+                                       t[5].cast<std::string>());
                 for (py::handle g : t[2].cast<py::list>()) {
                     auto q = g.cast<py::tuple>();
                     if (q.size() != 5)
@@ -240,6 +395,43 @@ void bindExchanger(py::module_& m) {
         .def_property_readonly(
             "warnings", [](const ExchangerRatingObject& x) { return x.result->warnings; },
             "Every warning once, the assessment's and the arrangement's: errors first.")
+        .def_property_readonly(
+            "properties_at",
+            [](const ExchangerRatingObject& x) {
+                return std::string(hxrate::propertiesAtName(x.result->propertiesAt));
+            },
+            "Where the property models were evaluated: the document's mode, 'mean' for several "
+            "passes or shells (P-NTU).")
+        .def_property_readonly(
+            "tube_property_temperature",
+            [](const ExchangerRatingObject& x) {
+                return optionalValue(x.result->tubePropertyTemperature);
+            },
+            "The temperature the tube stream's properties were taken at, degC; None for a "
+            "constant model.")
+        .def_property_readonly(
+            "shell_property_temperature",
+            [](const ExchangerRatingObject& x) {
+                return optionalValue(x.result->shellPropertyTemperature);
+            },
+            "The temperature the shell stream's properties were taken at, degC; None for a "
+            "constant model.")
+        .def_property_readonly(
+            "mean_iterations",
+            [](const ExchangerRatingObject& x) { return x.result->meanIterations; },
+            "Re-ratings the mean mode made (0 for the inlet mode).")
+        .def_property_readonly(
+            "wall_temperature",
+            [](const ExchangerRatingObject& x) { return optionalValue(x.result->wallTemperature); },
+            "The shell-side wall temperature, degC, from the resistances in series at the "
+            "streams' mean temperatures; None where no model is used or the case was rejected.")
+        .def_property_readonly(
+            "shell_wall_viscosity",
+            [](const ExchangerRatingObject& x) {
+                return optionalValue(x.result->shellWallViscosity);
+            },
+            "The shell fluid's wall viscosity the (mu/mu_w)^0.14 corrections used, Pa s: the "
+            "document's, or the shell model's at the wall temperature; None.")
         .def("__repr__", [](const ExchangerRatingObject& x) {
             std::string codes;
             for (const hxrate::Warning& w : x.result->warnings)
@@ -304,7 +496,9 @@ void bindExchanger(py::module_& m) {
                 if (errors[i])
                     out.append(errorObject(errors[i], documents[i].input));
                 else
-                    out.append(ExchangerRatingObject{documents[i].input, results[i]});
+                    out.append(ExchangerRatingObject{
+                        results[i]->ratedCase ? *results[i]->ratedCase : documents[i].input,
+                        results[i]});
             }
             return out;
         },
@@ -315,6 +509,37 @@ void bindExchanger(py::module_& m) {
         "assess=True, grids=2, shooting_analysis='when-slow') -> list[ExchangerRating | Error]\n\n"
         "Rates every document of a list as rate(document) does, releasing the GIL once; an "
         "item that ends in an error gives the exception object in its place.");
+
+    py::class_<hxrate::FluidProperties>(m, "FluidProperties",
+                                        "A fluid's four properties at one state, SI.")
+        .def_readonly("density", &hxrate::FluidProperties::density, "kg/m3")
+        .def_readonly("viscosity", &hxrate::FluidProperties::viscosity, "dynamic, Pa s")
+        .def_readonly("conductivity", &hxrate::FluidProperties::conductivity, "W/(m K)")
+        .def_readonly("heat_capacity", &hxrate::FluidProperties::heatCapacity, "isobaric, J/(kg K)")
+        .def("__eq__", [](const hxrate::FluidProperties& a,
+                          const hxrate::FluidProperties& b) { return a == b; })
+        .def(py::pickle(
+            [](const hxrate::FluidProperties& p) {
+                return py::make_tuple(p.density, p.viscosity, p.conductivity, p.heatCapacity);
+            },
+            [](const py::tuple& t) {
+                if (t.size() != 4) throw py::value_error("FluidProperties pickles as 4 values");
+                return hxrate::FluidProperties{t[0].cast<double>(), t[1].cast<double>(),
+                                               t[2].cast<double>(), t[3].cast<double>()};
+            }))
+        .def("__repr__", [](const hxrate::FluidProperties& p) {
+            return "FluidProperties(density=" + std::string(py::repr(py::float_(p.density))) +
+                   ", viscosity=" + std::string(py::repr(py::float_(p.viscosity))) +
+                   ", conductivity=" + std::string(py::repr(py::float_(p.conductivity))) +
+                   ", heat_capacity=" + std::string(py::repr(py::float_(p.heatCapacity))) + ")";
+        });
+    m.def("water_properties", &hxrate::waterProperties, "temperature"_a, "pressure"_a,
+          "water_properties(temperature: float, pressure: float) -> FluidProperties\n\n"
+          "Liquid water at temperature (degC) and absolute pressure (Pa): IAPWS-IF97 region 1, "
+          "viscosity by IAPWS R12-08, conductivity by R15-11. Raises InvalidArgument for a "
+          "pressure not above 611.2 Pa or above 100 MPa, and for water that is not liquid "
+          "there (steam, ice, above 350 degC), with argument 'temperature' and the fields "
+          "stream, temperature, pressure, low and high.");
 
     m.def("read_case_document", &readDocument, "path_or_text"_a,
           "read_case_document(path_or_text: str | os.PathLike) -> CaseDocument\n\n"
@@ -331,8 +556,7 @@ void bindExchanger(py::module_& m) {
             if (py::isinstance<CaseDocument>(what)) {
                 if (!extensions.is_none())
                     throw py::type_error("a CaseDocument carries its own extensions");
-                const CaseDocument& d = what.cast<const CaseDocument&>();
-                return hxrate::caseDocumentJson(d.input, d.extensions);
+                return hxrate::caseDocumentJson(what.cast<const CaseDocument&>());
             }
             return hxrate::caseDocumentJson(what.cast<hxrate::Case>(), extensionsFrom(extensions));
         },

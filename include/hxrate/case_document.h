@@ -45,6 +45,10 @@ CaseDocument parseCaseDocument(std::string_view json,
 // InvalidArgument for a value JSON cannot carry (an infinity or NaN, text
 // that is not UTF-8).
 std::string caseDocumentJson(const Case& c, const Extensions& extensions = {});
+// The same for a whole document: also each fluid's property model that is
+// not constant and a properties_at other than "inlet" (the document's
+// `given` is not written: every quantity is written in SI).
+std::string caseDocumentJson(const CaseDocument& document);
 
 // Whether `text` is a case document rather than a 21-line case file: its
 // first character other than white space is '{' (a case file starts with

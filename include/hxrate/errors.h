@@ -183,6 +183,23 @@ class PropertyRangeError : public InvalidArgument {
     double temperature_, pressure_, low_, high_;
 };
 
+// A rating with properties at the streams' mean temperatures did not
+// settle: after iterations() re-ratings the outlets still moved by
+// lastChange() (K, the larger of the two streams') between the last two,
+// not below the tolerance (hxrate/exchanger.h). An InvalidArgument for
+// "propertiesAt": rating the document at its inlets may still succeed.
+class MeanNotSettled : public InvalidArgument {
+  public:
+    MeanNotSettled(int iterations, double lastChange, const std::string& what)
+        : InvalidArgument("propertiesAt", what), iterations_(iterations), lastChange_(lastChange) {}
+    int iterations() const { return iterations_; }
+    double lastChange() const { return lastChange_; }
+
+  private:
+    int iterations_;
+    double lastChange_;
+};
+
 // The caller stopped the rating through RateOptions::cancel; nothing of it
 // is kept. code() is errorNumber::cancelled.
 class Cancelled : public Error {

@@ -5,12 +5,14 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hxrate/assessment.h"
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"
+#include "hxrate/fluid_properties.h"
 #include "hxrate/rating.h"
 #include "hxrate/warnings.h"
 
@@ -25,15 +27,38 @@ struct GivenQuantity {
     std::string siUnit;  // "Pa s"
 };
 
+// At which temperatures the streams' property models give the properties
+// a rating uses. With constant models every mode is the same rating.
+enum class PropertiesAt {
+    inlet,  // each stream's inlet temperature
+    // each stream's bulk mean temperature (inlet + outlet)/2, rated again
+    // until both outlets settle
+    mean,
+    incremental,  // element by element along the march (not yet rated: refused)
+};
+
+// A short stable name of a mode ("inlet", "mean", "incremental"), as the
+// case document writes it.
+std::string_view propertiesAtName(PropertiesAt mode);
+
+// Re-ratings the mean mode makes at most before it refuses the document
+// (MeanNotSettled), unless told otherwise.
+inline constexpr int defaultMeanIterationLimit = 100;
+
 // What is rated: the values of the 21 case lines with the extensions, as a
 // case document holds them (parseCaseDocument) or as a case file gives them
-// (no extensions).
+// (no extensions, constant properties).
 struct CaseDocument {
     Case input;             // the values of the 21 case lines, in SI units
     Extensions extensions;  // empty where the document gives none
     // The quantities given in other units, in the document's order; empty
     // for a document in SI.
     std::vector<GivenQuantity> given;
+    // Where each stream's properties come from; constant: the case's own
+    // Fluid values. A stream's volumetric flow is the case's, at its inlet.
+    PropertyModel tubeProperties{};
+    PropertyModel shellProperties{};
+    PropertiesAt propertiesAt = PropertiesAt::inlet;  // where the models are evaluated
 };
 
 // How a case document is rated.
@@ -46,6 +71,8 @@ struct ExchangerOptions {
     // analysis, as AssessOptions has them.
     int grids = 2;
     ShootingAnalysis shooting = ShootingAnalysis::whenSlow;
+    // Re-ratings of the mean mode before MeanNotSettled; at least 1.
+    int meanIterationLimit = defaultMeanIterationLimit;
 };
 
 // The one result of rating a case document.
@@ -63,16 +90,40 @@ struct ExchangerRating {
     // Every warning, the assessment's and the arrangement's, once each:
     // errors first, then warnings, then notes.
     std::vector<Warning> warnings;
+    // Where the property models were evaluated: the document's mode, mean
+    // for an arrangement rated by P-NTU (several passes or shells).
+    PropertiesAt propertiesAt = PropertiesAt::inlet;
+    // The temperatures each stream's properties were taken at, degC;
+    // absent for a constant model.
+    std::optional<double> tubePropertyTemperature;
+    std::optional<double> shellPropertyTemperature;
+    int meanIterations = 0;  // re-ratings the mean mode made (0 for the inlet mode)
+    // The shell-side wall surface temperature, degC, from the film, wall
+    // and fouling resistances in series at the streams' mean temperatures;
+    // formed where a model is not constant and the case was rated to its end.
+    std::optional<double> wallTemperature;
+    // The case as rated where a model is not constant: its fluids with the
+    // properties at the temperatures above and the flow that keeps the
+    // inlet's mass flow (the assessment's case); absent where the
+    // document's own case was rated.
+    std::optional<Case> ratedCase;
+    // The shell fluid's wall viscosity the (mu/mu_w)^0.14 corrections used,
+    // Pa s: the extensions' own, or the shell model's at the wall temperature.
+    std::optional<double> shellWallViscosity;
 
     bool solved() const { return !rejectedBy; }
 };
 
 // Rates `document`: with no extensions the rating is rate()'s bit for bit,
 // else rateExtended()'s; then, when asked, assesses it with the same
-// extensions. A rejected case is a result (rejectedBy, the partial rating
+// extensions. A stream whose model is not constant is rated with its
+// properties at the document's temperatures (PropertiesAt) in place of the
+// case's, at the stream's inlet mass flow; the assessment re-rates with
+// those properties. A rejected case is a result (rejectedBy, the partial rating
 // and its assessment), not an exception. Throws InvalidArgument for
-// extensions outside their domain, ArithmeticError and ResourceError as
-// rate() does, and Cancelled when options.rating.cancel is set.
+// extensions or property models outside their domain, PropertyRangeError
+// where a model gives no properties at a temperature asked, MeanNotSettled, ArithmeticError and
+// ResourceError as rate() does, and Cancelled when options.rating.cancel is set.
 ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options = {});
 
 }  // namespace hxrate

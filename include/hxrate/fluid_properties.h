@@ -61,4 +61,10 @@ void validatePropertyModel(const PropertyModel& model, std::string_view stream);
 FluidProperties propertiesAt(const PropertyModel& model, const Fluid& constant, double temperature,
                              std::string_view stream);
 
+// Liquid water at `temperatureC` (degC) and `pressurePa` (Pa, absolute):
+// propertiesAt() of a water model, the stream named "water". Throws
+// InvalidArgument for a pressure the water model refuses, PropertyRangeError
+// where the water is not liquid (steam at that pressure, ice, above 350 degC).
+FluidProperties waterProperties(double temperatureC, double pressurePa);
+
 }  // namespace hxrate

@@ -38,6 +38,7 @@ from ._hxrate import (
     Error,
     ExchangerRating,
     Fluid,
+    FluidProperties,
     Geometry,
     InputError,
     Profile,
@@ -55,6 +56,7 @@ from ._hxrate import (
     rate,
     rate_many,
     read_case,
+    water_properties,
 )
 
 __all__ = [
@@ -70,6 +72,7 @@ __all__ = [
     "Error",
     "ExchangerRating",
     "Fluid",
+    "FluidProperties",
     "Geometry",
     "InputError",
     "Profile",
@@ -87,6 +90,7 @@ __all__ = [
     "rate",
     "rate_many",
     "read_case",
+    "water_properties",
 ]
 
 # Design closed forms beside the rating (P-NTU, F, Bell-Delaware).

@@ -440,9 +440,19 @@ class CaseDocument:
         shell_side: Literal["program", "bell-delaware"] = "program",
         baffles: Optional[dict[str, float]] = None,
         shell_wall_viscosity: Optional[float] = None,
-    ) -> None: ...
+        tube_properties: Optional[dict[str, Any]] = None,
+        shell_properties: Optional[dict[str, Any]] = None,
+        properties_at: Literal["inlet", "mean", "incremental"] = "inlet",
+    ) -> None:
+        """Each stream's property model: None (the case's constant values),
+        {"model": "table", "table": [{"temperature": degC, "density", "viscosity",
+        "conductivity", "heat_capacity": SI}, ...]} or {"model": "water", "pressure": Pa};
+        properties_at: where the models are evaluated ("incremental" is not yet rated)."""
     case: Case
     extensions: dict[str, Any]
+    tube_properties: Optional[dict[str, Any]]
+    shell_properties: Optional[dict[str, Any]]
+    properties_at: Literal["inlet", "mean", "incremental"]
     @property
     def given(self) -> list[dict[str, Any]]: ...
     def __iter__(self) -> Iterator[Any]:
@@ -465,6 +475,41 @@ class ExchangerRating:
     def assessment(self) -> Optional[Assessment]: ...
     @property
     def warnings(self) -> list[AssessmentWarning]: ...
+    @property
+    def properties_at(self) -> Literal["inlet", "mean", "incremental"]:
+        """The mode used: the document's, "mean" for several passes or shells (P-NTU)."""
+    @property
+    def tube_property_temperature(self) -> Optional[float]:
+        """degC the tube stream's properties were taken at; None for a constant model."""
+    @property
+    def shell_property_temperature(self) -> Optional[float]:
+        """degC the shell stream's properties were taken at; None for a constant model."""
+    @property
+    def mean_iterations(self) -> int:
+        """Re-ratings of the mean mode (0 for inlet)."""
+    @property
+    def wall_temperature(self) -> Optional[float]:
+        """Shell-side wall temperature, degC, where a model is used and the case was rated."""
+    @property
+    def shell_wall_viscosity(self) -> Optional[float]:
+        """Wall viscosity the (mu/mu_w)^0.14 corrections used, Pa s."""
+
+class FluidProperties:
+    """A fluid's four properties at one state, SI."""
+
+    @property
+    def density(self) -> float: ...
+    @property
+    def viscosity(self) -> float: ...
+    @property
+    def conductivity(self) -> float: ...
+    @property
+    def heat_capacity(self) -> float: ...
+
+def water_properties(temperature: float, pressure: float) -> FluidProperties:
+    """Liquid water at temperature (degC) and absolute pressure (Pa), IAPWS-IF97 region 1 with
+    R12-08 viscosity and R15-11 conductivity; InvalidArgument where it is not liquid (with
+    stream, temperature, pressure, low, high)."""
 
 def rate_variants(
     base: Case,

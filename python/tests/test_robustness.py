@@ -83,6 +83,7 @@ EVERY_CLASS = textwrap.dedent("""
         "EShellOutlets": hxrate.tema_e_outlets(1000, 90, 2000, 20, 500, 2),
         "CaseRejected": rejected,
         "FoulingEstimate": hxrate.find_fouling(hxrate.CaseDocument(case), tube_outlet=30.0),
+        "FluidProperties": hxrate.water_properties(20.0, 101325.0),
     }
 
     def state(obj):

@@ -108,5 +108,10 @@ inline constexpr double closeHoleShortestSpan = sp(0.9144f);        // 36 in
 // typed as the central one may differ from L/(Nb + 1) in its last digit).
 inline constexpr double spacingFitTolerance = sp(1e-9f);
 
+// The mean-temperature rating of real fluids has settled when neither
+// outlet moved by this much, K, from one rating to the next (strict <); an
+// exact double, as the program never had it.
+inline constexpr double meanTemperatureTolerance = 1e-6;
+
 }  // namespace k
 }  // namespace hxrate

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/extended_rating.h"
+#include "core/fluid_rating.h"
 
 namespace hxrate {
 namespace {
@@ -39,34 +40,76 @@ void addArrangementWarnings(const std::vector<Warning>& arrangement,
 
 }  // namespace
 
-ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options) {
-    const Case& c = document.input;
-    const Extensions& ext = document.extensions;
-    ExchangerRating out;
-    std::vector<Warning> arrangementWarnings;
+std::string_view propertiesAtName(PropertiesAt mode) {
+    switch (mode) {
+        case PropertiesAt::inlet:
+            return "inlet";
+        case PropertiesAt::mean:
+            return "mean";
+        case PropertiesAt::incremental:
+            break;
+    }
+    return "incremental";
+}
+
+namespace detail {
+
+DocumentRating rateOnce(const Case& c, const Extensions& ext, const RateOptions& options) {
+    DocumentRating d;
+    ExchangerRating& out = d.result;
     try {
         ExtendedRating x;
         if (ext.empty()) {
             // The case's own rating stands whatever its extras meet.
-            x.rating = rate(c, options.rating);
+            x.rating = rate(c, options);
             try {
-                detail::describeCaseRating(c, options.rating, x);
+                detail::describeCaseRating(c, options, x);
                 out.extended = static_cast<const ExtendedQuantities&>(x);
-                arrangementWarnings = std::move(x.warnings);
+                d.arrangementWarnings = std::move(x.warnings);
             } catch (const Cancelled&) {
                 throw;
             } catch (const Error&) {
             }
         } else {
-            x = rateExtended(c, ext, options.rating);
+            x = rateExtended(c, ext, options);
             out.extended = static_cast<const ExtendedQuantities&>(x);
-            arrangementWarnings = std::move(x.warnings);
+            d.arrangementWarnings = std::move(x.warnings);
         }
         out.rating = std::move(x.rating);
     } catch (const CaseRejected& rejected) {
         out.rejectedBy = rejected.check();
         if (rejected.partial()) out.rating = *rejected.partial();
     }
+    return d;
+}
+
+}  // namespace detail
+
+ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options) {
+    validatePropertyModel(document.tubeProperties, "tube");
+    validatePropertyModel(document.shellProperties, "shell");
+    const bool constant = document.tubeProperties.kind == PropertyModelKind::constant &&
+                          document.shellProperties.kind == PropertyModelKind::constant;
+    // With constant properties every mode is the case's own rating.
+    detail::FluidRating f;
+    if (constant) {
+        f.rated = detail::rateOnce(document.input, document.extensions, options.rating);
+        f.propertiesAt =
+            detail::marches(document.extensions) ? document.propertiesAt : PropertiesAt::mean;
+    } else {
+        f = detail::rateWithPropertyModels(document, options);
+    }
+    // What the assessment rates again: the case as rated.
+    const Case& c = *(constant ? &document.input : &f.input);
+    const Extensions& ext = *(constant ? &document.extensions : &f.extensions);
+    ExchangerRating out = std::move(f.rated.result);
+    out.propertiesAt = f.propertiesAt;
+    out.tubePropertyTemperature = f.tubePropertyTemperature;
+    out.shellPropertyTemperature = f.shellPropertyTemperature;
+    out.meanIterations = f.meanIterations;
+    out.wallTemperature = f.wallTemperature;
+    out.shellWallViscosity = ext.shellWallViscosity;
+    if (!constant) out.ratedCase = c;
     if (options.assess) {
         // The rating is kept while the assessment rates again: its profile
         // counts against the budget they share.
@@ -85,7 +128,7 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
         out.warnings = a.warnings;
         out.assessment = std::move(a);
     }
-    addArrangementWarnings(arrangementWarnings, out.warnings);
+    addArrangementWarnings(f.rated.arrangementWarnings, out.warnings);
     return out;
 }
 

@@ -126,7 +126,9 @@ FluidProperties interpolate(const std::vector<PropertyPoint>& table, double temp
     double xb = 1 / (upper.temperature + zeroCelsius);
     double lnMu = std::log(a.viscosity) +
                   (x - xa) / (xb - xa) * (std::log(b.viscosity) - std::log(a.viscosity));
-    p.viscosity = std::exp(lnMu);
+    // Between two equal viscosities the law gives that viscosity: exactly,
+    // not as exp(ln(mu)), which may differ from it in the last digit.
+    p.viscosity = a.viscosity == b.viscosity ? a.viscosity : std::exp(lnMu);
     checkArithmetic("property table interpolation");
     return p;
 }
@@ -196,6 +198,13 @@ FluidProperties propertiesAt(const PropertyModel& model, const Fluid& constant, 
             break;
     }
     return liquidWater(model.pressure, temperature, stream);
+}
+
+FluidProperties waterProperties(double temperatureC, double pressurePa) {
+    PropertyModel water;
+    water.kind = PropertyModelKind::water;
+    water.pressure = pressurePa;
+    return propertiesAt(water, Fluid{}, temperatureC, "water");
 }
 
 }  // namespace hxrate

@@ -3,6 +3,7 @@
 // so the two cannot drift apart.
 #include "hxrate/case_document.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -18,6 +19,7 @@
 #include "format/units.h"
 #include "hxrate/case_fields.h"
 #include "hxrate/errors.h"
+#include "hxrate/fluid_properties.h"
 
 namespace hxrate {
 namespace {
@@ -26,6 +28,8 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::string_view documentFormat = "hxrate-case";
 constexpr std::size_t nameWidth = 10;  // a name as the case file gives it
+// The keys of a fluid's property model, beside its case values.
+constexpr std::array<std::string_view, 3> modelKeys = {"model", "table", "pressure"};
 
 // ---- reading ----------------------------------------------------------------
 
@@ -445,7 +449,8 @@ Case readCaseValues(const Reader& r, const Json& j) {
         if (f.record() != record) {
             if (!record.empty()) r.onlyKnown(*object, at, recordKnown);
             record = f.record();
-            recordKnown.clear();
+            // A fluid's property model beside its case values (readModel).
+            recordKnown.assign(modelKeys.begin(), modelKeys.end());
             object = &j;
             at = path;
             if (!record.empty()) {
@@ -460,6 +465,96 @@ Case readCaseValues(const Reader& r, const Json& j) {
     if (!record.empty()) r.onlyKnown(*object, at, recordKnown);
     r.onlyKnown(j, path, known);
     return c;
+}
+
+// The fluid's property model: "model" (constant, table or water), a
+// table's rows ("table") or the water's pressure ("pressure"), under the
+// fluid's object `record` of the case object.
+PropertyModel readModel(const Reader& r, const Json& caseObject, std::string_view record) {
+    const std::string path = "case." + std::string(record);
+    const Json& fluid = caseObject[std::string(record)];
+    PropertyModel m;
+    std::string kind = "constant";
+    if (fluid.contains("model")) {
+        const Json& k = fluid["model"];
+        if (k != "constant" && k != "table" && k != "water")
+            r.refuse(path + ".model", "must be \"constant\", \"table\" or \"water\"");
+        kind = k.get<std::string>();
+    }
+    auto refuseOther = [&](const char* key) {
+        if (fluid.contains(key))
+            r.refuse(path + "." + key, "a \"" + kind + "\" model takes no " + key);
+    };
+    if (kind == "table") {
+        m.kind = PropertyModelKind::table;
+        refuseOther("pressure");
+        const std::string at = path + ".table";
+        const Json& rows = r.member(fluid, path, "table", 0);
+        if (!rows.is_array()) r.refuse(at, "must be a list of rows, not " + Reader::typeOf(rows));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::string row = at + "[" + std::to_string(i) + "]";
+            const Json& p = r.object(rows[i], row);
+            r.onlyKnown(p, row,
+                        {"temperature", "density", "viscosity", "conductivity", "heat_capacity"});
+            PropertyPoint point;
+            auto q = [&](const char* name, const char* unit) {
+                return r.quantity(r.member(p, row, name, 0), row + "." + name, unit, 0);
+            };
+            point.temperature = q("temperature", "degC");
+            point.properties.density = q("density", "kg/m3");
+            point.properties.viscosity = q("viscosity", "Pa s");
+            point.properties.conductivity = q("conductivity", "W/(m K)");
+            point.properties.heatCapacity = q("heat_capacity", "J/(kg K)");
+            m.table.push_back(point);
+        }
+    } else if (kind == "water") {
+        m.kind = PropertyModelKind::water;
+        refuseOther("table");
+        m.pressure = r.quantity(r.member(fluid, path, "pressure", 0), path + ".pressure", "Pa", 0);
+    } else {
+        refuseOther("table");
+        refuseOther("pressure");
+    }
+    // A model that gives no properties is refused here, naming its field.
+    try {
+        validatePropertyModel(m, record.substr(0, record.find('_')));
+    } catch (const InvalidArgument& e) {
+        r.refuse(path + (kind == "water" ? ".pressure" : ".table"), e.what());
+    }
+    return m;
+}
+
+// A stream's flow given as a mass flow: the reader turned it into a
+// volumetric flow through the case's density, but a stream with a property
+// model has the model's density at its inlet, and the mass flow given must
+// stay the stream's (the rating keeps rho(T_in) Q_in). `record` is the
+// fluid's, `inlet` its inlet temperature, degC.
+void massFlowThroughModel(const Reader& r, CaseDocument& d, std::string_view record,
+                          const PropertyModel& m, Fluid& f, double inlet) {
+    if (m.kind == PropertyModelKind::constant) return;
+    const std::string path = "case." + std::string(record) + ".volumetric_flow";
+    for (GivenQuantity& g : d.given) {
+        if (g.field != path) continue;
+        UnitConversion mass = convertToSi(g.value, g.unit, "kg/s");
+        if (!mass.converted) return;  // given as a volumetric flow
+        double rho = 0;
+        try {
+            rho = propertiesAt(m, f, inlet, record.substr(0, record.find('_'))).density;
+        } catch (const InvalidArgument& e) {
+            r.refuse(path, std::string("a mass flow needs the stream's density at its inlet: ") +
+                               e.what());
+        }
+        // Q = m / rho(T_in), as the reader does with a constant density.
+        f.volumetricFlow = mass.value / rho;
+        g.si = f.volumetricFlow;
+        return;
+    }
+}
+
+PropertiesAt readPropertiesAt(const Reader& r, const Json& j) {
+    for (PropertiesAt mode : {PropertiesAt::inlet, PropertiesAt::mean, PropertiesAt::incremental})
+        if (j == propertiesAtName(mode)) return mode;
+    r.refuse("properties_at", "must be \"inlet\", \"mean\" or \"incremental\"");
 }
 
 BaffleGeometry readBaffles(const Reader& r, const Json& j) {
@@ -569,6 +664,39 @@ Json caseJson(const Case& c) {
     return values;
 }
 
+// A fluid's property model beside its case values; nothing for a constant one.
+void modelJson(const PropertyModel& m, std::string_view record, Json& fluid) {
+    const std::string path = "case." + std::string(record);
+    switch (m.kind) {
+        case PropertyModelKind::constant:
+            return;
+        case PropertyModelKind::table: {
+            fluid["model"] = "table";
+            Json rows = Json::array();
+            for (std::size_t i = 0; i < m.table.size(); ++i) {
+                const PropertyPoint& p = m.table[i];
+                const std::string at = path + ".table[" + std::to_string(i) + "].";
+                Json row;
+                row["temperature"] = quantityJson(p.temperature, "degC", at + "temperature");
+                row["density"] = quantityJson(p.properties.density, "kg/m3", at + "density");
+                row["viscosity"] = quantityJson(p.properties.viscosity, "Pa s", at + "viscosity");
+                row["conductivity"] =
+                    quantityJson(p.properties.conductivity, "W/(m K)", at + "conductivity");
+                row["heat_capacity"] =
+                    quantityJson(p.properties.heatCapacity, "J/(kg K)", at + "heat_capacity");
+                rows.push_back(std::move(row));
+            }
+            fluid["table"] = std::move(rows);
+            return;
+        }
+        case PropertyModelKind::water:
+            fluid["model"] = "water";
+            fluid["pressure"] = quantityJson(m.pressure, "Pa", path + ".pressure");
+            return;
+    }
+    cannotWrite(path + ".model", "unknown property model");
+}
+
 Json extensionsJson(const Extensions& e) {
     Json j = Json::object();
     const std::string path = "extensions";
@@ -616,7 +744,8 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
         CaseDocument out;
         Reader r(source, out.given);
         r.object(doc, "the document");
-        r.onlyKnown(doc, "(top level)", {"$schema", "format", "version", "case", "extensions"});
+        r.onlyKnown(doc, "(top level)",
+                    {"$schema", "format", "version", "case", "extensions", "properties_at"});
         const Json& format = r.member(doc, "(top level)", "format", 0);
         if (format != documentFormat)
             r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
@@ -626,8 +755,17 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
                 "version",
                 "this library reads version " + std::to_string(caseDocumentVersion) + ", not " +
                     (version.is_primitive() ? shown(version.dump()) : Reader::typeOf(version)));
-        out.input = readCaseValues(r, r.member(doc, "(top level)", "case", 0));
+        const Json& values = r.member(doc, "(top level)", "case", 0);
+        out.input = readCaseValues(r, values);
+        out.tubeProperties = readModel(r, values, "tube_fluid");
+        out.shellProperties = readModel(r, values, "shell_fluid");
+        massFlowThroughModel(r, out, "tube_fluid", out.tubeProperties, out.input.tubeFluid,
+                             out.input.tubeInletTemperature);
+        massFlowThroughModel(r, out, "shell_fluid", out.shellProperties, out.input.shellFluid,
+                             out.input.shellInletTemperature);
         if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
+        if (doc.contains("properties_at"))
+            out.propertiesAt = readPropertiesAt(r, doc["properties_at"]);
         return out;
     } catch (const Error&) {
         throw;
@@ -647,11 +785,19 @@ CaseDocument parseCaseDocument(std::string_view json, std::string_view sourceNam
 }
 
 std::string caseDocumentJson(const Case& c, const Extensions& extensions) {
+    return caseDocumentJson(CaseDocument{c, extensions, {}});
+}
+
+std::string caseDocumentJson(const CaseDocument& document) {
     Json doc;
     doc["format"] = documentFormat;
     doc["version"] = caseDocumentVersion;
-    doc["case"] = caseJson(c);
-    doc["extensions"] = extensionsJson(extensions);
+    doc["case"] = caseJson(document.input);
+    modelJson(document.tubeProperties, "tube_fluid", doc["case"]["tube_fluid"]);
+    modelJson(document.shellProperties, "shell_fluid", doc["case"]["shell_fluid"]);
+    doc["extensions"] = extensionsJson(document.extensions);
+    if (document.propertiesAt != PropertiesAt::inlet)
+        doc["properties_at"] = std::string(propertiesAtName(document.propertiesAt));
     return doc.dump(2) + "\n";
 }
 

@@ -26,6 +26,7 @@ constexpr std::pair<std::string_view, std::string_view> dimensions[] = {
     {"kg/s", "mass flow"},
     {"degC", "temperature"},
     {"m2 K/W", "thermal resistance per area"},
+    {"Pa", "pressure"},
 };
 
 // Longest unit text parsed: a unit is a few symbols, never a paragraph.

@@ -22,6 +22,7 @@ TEST(Constants, CarryTheirSinglePrecisionValues) {
         {k::stagnantReynoldsStated, 1e-5, "stagnant Reynolds 1e-5 as stated"},
         {k::minimumPecletStated, 0.2, "Peclet 0.2 as stated"},
         {k::convergenceTolerance, 9.999999747378752e-06, "tolerance 1e-5"},
+        {k::meanTemperatureTolerance, 1e-6, "mean-temperature tolerance, exact"},
         {k::stagnantReynolds, 9.999999747378752e-06, "stagnant Reynolds 1e-5"},
         {k::minimumPeclet, 0.20000000298023224, "Peclet 0.2"},
         {k::graetzFactor, 0.06499999761581421, "0.065"},

@@ -203,3 +203,97 @@ TEST(CaseDocument, WritesOnlyWhatJsonCanCarry) {
 
 }  // namespace
 }  // namespace hxrate
+
+namespace hxrate {
+namespace {
+
+CaseDocument realFluids() {
+    CaseDocument d{example(), {}, {}};
+    d.tubeProperties = {PropertyModelKind::water, {}, 3e5};
+    d.shellProperties = {PropertyModelKind::table,
+                         {{20, {890, 0.8, 0.145, 1870}}, {100.5, {840, 0.017, 0.137, 2210}}},
+                         0};
+    d.propertiesAt = PropertiesAt::mean;
+    return d;
+}
+
+// Property models and the mode survive document -> JSON -> document
+// exactly; a document in other units reads as the same SI models.
+TEST(CaseDocument, PropertyModelsRoundTrip) {
+    const CaseDocument d = realFluids();
+    const std::string json = caseDocumentJson(d);
+    CaseDocument back = parseCaseDocument(json);
+    EXPECT_EQ(back.input, d.input);
+    EXPECT_EQ(back.tubeProperties, d.tubeProperties);
+    EXPECT_EQ(back.shellProperties, d.shellProperties);
+    EXPECT_EQ(back.propertiesAt, PropertiesAt::mean);
+    EXPECT_EQ(caseDocumentJson(back), json);
+    // Constant models and "inlet" write nothing: the document of the case.
+    EXPECT_EQ(caseDocumentJson(CaseDocument{d.input, {}, {}}), caseDocumentJson(d.input));
+
+    std::string inBar = json;
+    const std::string pa = "\"value\": 300000.0,\n        \"unit\": \"Pa\"";
+    ASSERT_NE(inBar.find(pa), std::string::npos) << json;
+    inBar.replace(inBar.find(pa), pa.size(), "\"value\": 3,\n        \"unit\": \"bar\"");
+    EXPECT_EQ(parseCaseDocument(inBar).tubeProperties.pressure, 3e5);
+}
+
+// A stream with a model given by its mass flow keeps that mass flow: the
+// volumetric flow is taken through the model's density at the inlet, not
+// through the case's density.
+TEST(CaseDocument, AMassFlowGoesThroughTheModelsInletDensity) {
+    std::string json = caseDocumentJson(realFluids());
+    const std::string q = "\"value\": 0.003,\n        \"unit\": \"m3/s\"";
+    ASSERT_NE(json.find(q), std::string::npos) << json;
+    json.replace(json.find(q), q.size(), "\"value\": 9,\n        \"unit\": \"t/h\"");
+    const CaseDocument d = parseCaseDocument(json);
+    const double rho = propertiesAt(d.shellProperties, d.input.shellFluid, 90, "shell").density;
+    EXPECT_EQ(d.input.shellFluid.volumetricFlow, 2.5 / rho);  // 9 t/h = 2.5 kg/s
+    EXPECT_EQ(d.given.back().si, d.input.shellFluid.volumetricFlow);
+    // At an inlet the table does not cover, no density gives the flow.
+    std::string cold = json;
+    const std::string inlet = "\"value\": 90.0";
+    ASSERT_NE(cold.find(inlet), std::string::npos);
+    cold.replace(cold.find(inlet), inlet.size(), "\"value\": 150.0");
+    auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(cold); });
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->reason().find("case.shell_fluid.volumetric_flow"), std::string::npos)
+        << failure->what();
+}
+
+TEST(CaseDocument, RefusesABadPropertyModelNamingTheField) {
+    const std::string good = caseDocumentJson(realFluids());
+    struct Row {
+        std::string from, to, named;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"\"model\": \"water\"", "\"model\": \"steam\"", "case.tube_fluid.model",
+         "an unknown model"},
+        {"\"model\": \"water\"", "\"model\": \"table\"", "case.tube_fluid.pressure",
+         "a table model with a pressure"},
+        {"\"pressure\"", "\"pressur\"", "case.tube_fluid.pressur", "a misspelt key"},
+        {"\"unit\": \"Pa\"", "\"unit\": \"m\"", "case.tube_fluid.pressure",
+         "a pressure in a unit of length"},
+        {"\"value\": 300000.0", "\"value\": 100.0", "case.tube_fluid.pressure",
+         "water that boils below 0 degC"},
+        {"\"value\": 100.5", "\"value\": 10.0", "case.shell_fluid.table",
+         "table temperatures that decrease"},
+        {"\"temperature\"", "\"temp\"", "case.shell_fluid.table[0].temp", "a row with a wrong key"},
+        {"\"properties_at\": \"mean\"", "\"properties_at\": \"outlet\"", "properties_at",
+         "an unknown mode"},
+    };
+    for (const auto& row : rows) {
+        std::string bad = good;
+        auto at = bad.find(row.from);
+        ASSERT_NE(at, std::string::npos) << row.why << "\n" << good;
+        bad.replace(at, row.from.size(), row.to);
+        auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(bad, "doc.json"); });
+        ASSERT_TRUE(failure) << row.why;
+        EXPECT_NE(failure->reason().find(row.named), std::string::npos)
+            << row.why << ": " << failure->what();
+    }
+}
+
+}  // namespace
+}  // namespace hxrate

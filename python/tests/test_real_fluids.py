@@ -1,0 +1,58 @@
+"""Real fluids from Python: liquid water by IAPWS and a document whose
+streams take their properties from models."""
+
+import pickle
+
+import pytest
+
+import hxrate
+
+
+def test_water_properties_are_iapws_liquid_water():
+    w = hxrate.water_properties(20.0, 101325.0)
+    # IAPWS-IF97 region 1, R12-08, R15-11 at 1 atm and 20 degC (rounded).
+    assert w.density == pytest.approx(998.2, abs=0.05)
+    assert w.viscosity == pytest.approx(1.0016e-3, rel=1e-3)
+    assert w.conductivity == pytest.approx(0.5984, rel=2e-3)
+    assert w.heat_capacity == pytest.approx(4184, rel=1e-3)
+    with pytest.raises(hxrate.InvalidArgument) as steam:
+        hxrate.water_properties(120.0, 101325.0)
+    assert (steam.value.argument, steam.value.stream) == ("temperature", "water")
+    assert steam.value.high == pytest.approx(99.97, abs=0.01)  # the boiling point at 1 atm
+
+
+def test_a_document_with_a_water_stream(example):
+    water = {"model": "water", "pressure": 3e5}
+    d = hxrate.CaseDocument(example, tube_properties=water, properties_at="mean")
+    assert d.tube_properties == water and d.shell_properties is None
+    r = hxrate.rate(d)
+    assert r.solved and r.properties_at == "mean" and r.mean_iterations >= 1
+    assert r.shell_property_temperature is None
+    t = r.tube_property_temperature
+    assert t == pytest.approx((example.tube_inlet_temperature + r.rating.tube_outlet_temperature) / 2,
+                              abs=1e-5)
+    assert r.wall_temperature is not None
+    # The document round-trips, through JSON and through pickle.
+    back = hxrate.read_case_document(hxrate.case_document_json(d))
+    assert (back.tube_properties, back.properties_at) == (water, "mean")
+    again = pickle.loads(pickle.dumps(d))
+    assert again.tube_properties == water
+
+
+def test_refusals_name_the_stream_and_keyword(example):
+    oil = {"model": "table", "table": [
+        {"temperature": 20.0, "density": 890.0, "viscosity": 0.8, "conductivity": 0.145,
+         "heat_capacity": 1870.0},
+        {"temperature": 60.0, "density": 865.0, "viscosity": 0.08, "conductivity": 0.141,
+         "heat_capacity": 2030.0}]}
+    with pytest.raises(hxrate.InvalidArgument) as outside:
+        hxrate.rate(hxrate.CaseDocument(example, shell_properties=oil))
+    assert (outside.value.stream, outside.value.temperature) == ("shell", 90.0)
+    assert (outside.value.low, outside.value.high) == (20.0, 60.0)
+    with pytest.raises(ValueError, match="shell_properties"):
+        hxrate.CaseDocument(example, shell_properties={"model": "steam"})
+    with pytest.raises(hxrate.InvalidArgument, match="at least 2 points"):
+        hxrate.CaseDocument(example, shell_properties={"model": "table", "table": oil["table"][:1]})
+    with pytest.raises(hxrate.InvalidArgument, match="not yet rated element by element"):
+        hxrate.rate(hxrate.CaseDocument(example, tube_properties={"model": "water", "pressure": 3e5},
+                                        properties_at="incremental"))
