@@ -507,9 +507,10 @@ void bindDesign(py::module_& m) {
                 raise(e, input);
             }
             py::module_::import("warnings")
-                .attr("warn")("rate_extended() is deprecated: rate(CaseDocument(case, ...)) gives "
-                              "the rating with its assessment and warnings",
-                              py::module_::import("builtins").attr("DeprecationWarning"), 1);
+                .attr("warn")(
+                    "rate_extended() is deprecated: rate(CaseDocument(case, ...)) gives "
+                    "the rating with its assessment and warnings",
+                    py::module_::import("builtins").attr("DeprecationWarning"), 1);
             py::dict d = extendedDict(er);
             d["rating"] = std::make_shared<RatingObject>(
                 RatingObject{input, std::make_shared<const hxrate::Rating>(std::move(er.rating))});
