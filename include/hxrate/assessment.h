@@ -11,6 +11,7 @@
 #include "hxrate/case.h"
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"
+#include "hxrate/fluid_properties.h"
 #include "hxrate/numerics.h"
 #include "hxrate/pressure_drop.h"
 #include "hxrate/rating.h"
@@ -58,6 +59,10 @@ struct AssessOptions {
     // check apply them too. With several passes or shells the outlets come
     // from P-NTU, on no grid: there is then no estimate and no shooting.
     Extensions extensions;
+    // The property models of a rating made element by element
+    // (PropertiesAt::incremental, rate(CaseDocument)): the re-ratings march
+    // with them as it did. Absent: the case's properties, constant along it.
+    std::optional<StreamModels> incremental;
     // For a caller that rated with extensions but does not pass them: the
     // correlation-switch check, whose re-ratings would then know only the
     // case, is not made. Prefer `extensions`.

@@ -34,7 +34,9 @@ enum class PropertiesAt {
     // each stream's bulk mean temperature (inlet + outlet)/2, rated again
     // until both outlets settle
     mean,
-    incremental,  // element by element along the march (not yet rated: refused)
+    // element by element along the march: each element's film coefficients,
+    // conductance and heat capacities from its upstream node's temperatures
+    incremental,
 };
 
 // A short stable name of a mode ("inlet", "mean", "incremental"), as the
@@ -75,6 +77,19 @@ struct ExchangerOptions {
     int meanIterationLimit = defaultMeanIterationLimit;
 };
 
+// The streams' properties along the tubes, at the rating's profile nodes
+// (Rating::profile: the tube temperature and the shell column there).
+struct PropertyProfile {
+    std::vector<double> tubeViscosity;   // Pa s, the tube model's at the node
+    std::vector<double> shellViscosity;  // Pa s, the shell model's at the node
+    // The shell-side wall surface, degC, from the film, wall and fouling
+    // resistances in series between the two node temperatures.
+    std::vector<double> wallTemperature;
+    // U there, W/(m2 K): the rating's own in the inlet and mean modes, the
+    // node's from its local properties in the incremental mode.
+    std::vector<double> overallCoefficient;
+};
+
 // The one result of rating a case document.
 struct ExchangerRating {
     Rating rating;                    // whole, or what was formed before the rejection
@@ -93,8 +108,9 @@ struct ExchangerRating {
     // Where the property models were evaluated: the document's mode, mean
     // for an arrangement rated by P-NTU (several passes or shells).
     PropertiesAt propertiesAt = PropertiesAt::inlet;
-    // The temperatures each stream's properties were taken at, degC;
-    // absent for a constant model.
+    // The temperatures each stream's properties were taken at, degC (in the
+    // incremental mode, those of the side records and of ratedCase: the
+    // bulk mean temperatures); absent for a constant model.
     std::optional<double> tubePropertyTemperature;
     std::optional<double> shellPropertyTemperature;
     int meanIterations = 0;  // re-ratings the mean mode made (0 for the inlet mode)
@@ -108,8 +124,14 @@ struct ExchangerRating {
     // document's own case was rated.
     std::optional<Case> ratedCase;
     // The shell fluid's wall viscosity the (mu/mu_w)^0.14 corrections used,
-    // Pa s: the extensions' own, or the shell model's at the wall temperature.
+    // Pa s: the extensions' own, or the shell model's at the wall temperature
+    // (in the incremental mode each element's own wall temperature; this one
+    // at the mean temperatures, for the assessment's drop).
     std::optional<double> shellWallViscosity;
+    // Where a model is not constant and the march rated the case to its end
+    // (one pass, one shell), unless its nodes would take more than the
+    // rating's storage limit.
+    std::optional<PropertyProfile> propertyProfile;
 
     bool solved() const { return !rejectedBy; }
 };

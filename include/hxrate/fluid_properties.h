@@ -44,6 +44,14 @@ struct PropertyModel {
     bool operator==(const PropertyModel&) const = default;
 };
 
+// The two streams' property models.
+struct StreamModels {
+    PropertyModel tube;
+    PropertyModel shell;
+
+    bool operator==(const StreamModels&) const = default;
+};
+
 // Throws InvalidArgument unless `model` can give properties: a table of at
 // least two points, temperatures finite, above absolute zero and strictly
 // increasing, every property finite and above 0; a water pressure finite,

@@ -53,6 +53,10 @@ def test_refusals_name_the_stream_and_keyword(example):
         hxrate.CaseDocument(example, shell_properties={"model": "steam"})
     with pytest.raises(hxrate.InvalidArgument, match="at least 2 points"):
         hxrate.CaseDocument(example, shell_properties={"model": "table", "table": oil["table"][:1]})
-    with pytest.raises(hxrate.InvalidArgument, match="not yet rated element by element"):
-        hxrate.rate(hxrate.CaseDocument(example, tube_properties={"model": "water", "pressure": 3e5},
+    # element by element, the water heats past 100 degC at 1 bar: refused
+    with pytest.raises(hxrate.InvalidArgument) as boiling:
+        hxrate.rate(hxrate.CaseDocument(example.replace(tube_inlet_temperature=99.0,
+                                                        shell_inlet_temperature=150.0),
+                                        tube_properties={"model": "water", "pressure": 101325.0},
                                         properties_at="incremental"))
+    assert boiling.value.stream == "tube"

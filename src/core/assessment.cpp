@@ -334,7 +334,7 @@ std::optional<FactorRange> finishingFactors(const ShootingMap& a, std::int32_t p
 
 namespace {
 
-ShootingForecast shootingOutcome(const Case& c, const Extensions& ext, double factor,
+ShootingForecast shootingOutcome(const Case& c, const detail::Arrangement& ext, double factor,
                                  const RateOptions& options) {
     Case tried = c;
     tried.correctionFactor = factor;
@@ -349,7 +349,7 @@ ShootingForecast shootingOutcome(const Case& c, const Extensions& ext, double fa
     }
 }
 
-AdvisedFactor adviseFactor(const Case& c, const Extensions& ext, const ShootingMap& a,
+AdvisedFactor adviseFactor(const Case& c, const detail::Arrangement& ext, const ShootingMap& a,
                            const RateOptions& options) {
     const double best = fastestFactor(a);
     AdvisedFactor advice{best, std::nullopt};
@@ -390,7 +390,8 @@ AdvisedFactor adviseFactor(const Case& c, const ShootingMap& a, const RateOption
 
 namespace {
 
-ShootingAdvice adviseShooting(const Case& c, const Extensions& ext, const RateOptions& options) {
+ShootingAdvice adviseShooting(const Case& c, const detail::Arrangement& ext,
+                              const RateOptions& options) {
     ShootingAdvice a;
     a.applies = isCounterCurrent(c.exchangerType) && detail::marches(ext);
     if (!a.applies) return a;
@@ -415,7 +416,7 @@ ShootingAdvice adviseShooting(const Case& c, const Extensions& ext, const RateOp
 
 namespace {
 
-GridSolution solveOnGridOf(const Case& c, const Extensions& ext, int divisor,
+GridSolution solveOnGridOf(const Case& c, const detail::Arrangement& ext, int divisor,
                            const RateOptions& options) {
     Case fine = c;
     fine.elementLength = c.elementLength / divisor;
@@ -453,7 +454,7 @@ ErrorEstimate detail::estimateError(double coarse, double half, double quarter) 
 
 namespace {
 
-Discretisation estimateDiscretisation(const Case& c, const Extensions& ext, int gridCount,
+Discretisation estimateDiscretisation(const Case& c, const detail::Arrangement& ext, int gridCount,
                                       const RateOptions& options) {
     Discretisation d;
     if (!detail::marches(ext)) {
@@ -705,6 +706,10 @@ void arrangeShellDrop(const AssessOptions& options, std::optional<PressureDrop>&
 
 Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) {
     requireRatingOf(c, r);
+    // What the re-ratings rate: the extensions, marched element by element
+    // with the models where the rating was.
+    const detail::Arrangement arrangement{options.extensions,
+                                          options.incremental ? &*options.incremental : nullptr};
     Assessment a;
     const bool solved = r.stage == Stage::solved && !options.rejectedBy;
     const bool shootingRejected =
@@ -715,8 +720,8 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     arrangeShellDrop(options, a.shellPressureDrop);
     if (solved) a.thermal = summariseThermal(c, r);
     if (options.grids >= 2 && (solved || shootingRejected))
-        a.discretisation = estimateDiscretisation(c, options.extensions, std::min(options.grids, 3),
-                                                  options.rating);
+        a.discretisation =
+            estimateDiscretisation(c, arrangement, std::min(options.grids, 3), options.rating);
 
     const bool counterCurrent = isCounterCurrent(c.exchangerType);
     if (counterCurrent && reached(r, Stage::resistance)) {
@@ -731,7 +736,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     }
     const bool slow = shootingRejected || r.shootingPasses > slowShootingPasses;
     if (slow || (options.shooting == ShootingAnalysis::always && reached(r, Stage::resistance)))
-        a.shooting = adviseShooting(c, options.extensions, options.rating);
+        a.shooting = adviseShooting(c, arrangement, options.rating);
     else
         a.shooting.applies = counterCurrent && detail::marches(options.extensions);
 
@@ -747,7 +752,7 @@ Assessment assess(const Case& c, const Rating& r, const AssessOptions& options) 
     add(checkRating(c, r, a.thermal, options.extensions.shellSide == ShellSideMethod::program));
     add(checkSecondLaw(c, r, a.thermal));
     if (!options.withExtensions || !options.extensions.empty())
-        add(checkCorrelationSwitch(c, r, options.rating, options.extensions));
+        add(checkCorrelationSwitch(c, r, options.rating, arrangement));
     if (options.bellDelaware) add(checkBellDelawareHandOver(*options.bellDelaware));
     add(checkPressureDrop(a.shellPressureDrop));
     add(checkNumerics(c, r, a.discretisation, a.shooting, shootingRejected));

@@ -446,7 +446,7 @@ struct Boundary {
 };
 
 // The case's rating up to its conductance: one pass of the march at most.
-std::optional<Rating> rateToConductance(const Case& c, const Extensions& ext,
+std::optional<Rating> rateToConductance(const Case& c, const detail::Arrangement& ext,
                                         const RateOptions& options) {
     RateOptions onePass = options;
     onePass.passLimit = 1;
@@ -543,7 +543,8 @@ std::vector<Boundary> boundariesNear(const Case& c, const Rating& r, bool progra
 }  // namespace
 
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
-                                            const RateOptions& options, const Extensions& ext) {
+                                            const RateOptions& options,
+                                            const detail::Arrangement& ext) {
     std::vector<Warning> out;
     if (!reached(r, Stage::resistance) || !(r.conductancePerLength > 0)) return out;
     std::vector<Boundary> boundaries;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/extended_rating.h"
 #include "hxrate/assessment.h"
 #include "hxrate/extensions.h"
 #include "hxrate/shell_side.h"
@@ -39,7 +40,8 @@ std::vector<Warning> checkSecondLaw(const Case& c, const Rating& r, const Therma
 // case rated again with the extensions of `r` (the program's shell-side
 // boundaries only where its own shell side was used).
 std::vector<Warning> checkCorrelationSwitch(const Case& c, const Rating& r,
-                                            const RateOptions& options, const Extensions& ext = {});
+                                            const RateOptions& options,
+                                            const detail::Arrangement& ext = {});
 // A Bell-Delaware shell side near Re = 100, where its laminar forms give
 // way to the turbulent ones and the window drop jumps.
 std::vector<Warning> checkBellDelawareHandOver(const BellDelawareResult& bd);

@@ -108,7 +108,8 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
     out.shellPropertyTemperature = f.shellPropertyTemperature;
     out.meanIterations = f.meanIterations;
     out.wallTemperature = f.wallTemperature;
-    out.shellWallViscosity = ext.shellWallViscosity;
+    out.shellWallViscosity = constant ? ext.shellWallViscosity : f.shellWallViscosity;
+    out.propertyProfile = std::move(f.profile);
     if (!constant) out.ratedCase = c;
     if (options.assess) {
         // The rating is kept while the assessment rates again: its profile
@@ -121,7 +122,8 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
         assessment.grids = options.grids;
         assessment.shooting = options.shooting;
         assessment.extensions = ext;
-        assessment.shellWallViscosity = ext.shellWallViscosity;
+        assessment.shellWallViscosity = out.shellWallViscosity;
+        assessment.incremental = f.incremental;
         if (out.extended) assessment.bellDelaware = out.extended->bellDelaware;
         Assessment a = assess(c, out.rating, assessment);
         if (out.extended) applyArrangementDrops(c, ext, *out.extended, a);

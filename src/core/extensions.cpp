@@ -17,9 +17,12 @@
 #include "core/constants.h"
 #include "core/extended_rating.h"
 #include "core/failures.h"
+#include "core/incremental_rating.h"
 #include "core/rate.h"
 #include "core/refuse.h"
 #include "core/resistance.h"
+#include "core/shell_flow.h"
+#include "core/shell_heat_transfer.h"
 #include "core/tube_side.h"
 
 namespace hxrate {
@@ -193,6 +196,44 @@ void checkBellDelawareCase(const Case& c, const BaffleGeometry& b) {
     }
 }
 
+// The extensions that change the coefficients, on sides the case's steps
+// have formed: the Bell-Delaware shell side in place of the program's, then
+// the fouling layers. `out`, when given, receives the Bell-Delaware result
+// and the clean U.
+void applyCoefficientExtensions(const CaseInput& in, const Extensions& ext, Rating& rt,
+                                ExtendedQuantities* out) {
+    const double Do = rt.geometry.outerDiameter;
+    if (ext.shellSide == ShellSideMethod::bellDelaware) {
+        const Fluid& f = in.shellFluid;
+        ShellStream s{rt.shellMassFlow, f.density,      f.viscosity,
+                      f.heatCapacity,   f.conductivity, ext.shellWallViscosity};
+        BellDelawareResult bd =
+            bellDelawareShellSide(bellGeometry(in, Do, rt.geometry.baffleSpacing, ext.baffles), s);
+        clearArithmeticFlags();
+        rt.shell.reynolds = bd.reynolds;
+        rt.shell.filmCoefficient = bd.coefficient;
+        rt.shell.nusselt =
+            checked(rt.shell.filmCoefficient * rt.shell.characteristicLength / f.conductivity,
+                    "Bell-Delaware Nusselt number");
+        rt.shell.filmResistance =
+            checked(1 / (rt.shell.filmCoefficient * Do * 0.5), "shell-side film term");
+        computeResistancePerLength(in, rt);
+        if (out) out->bellDelaware = std::move(bd);
+    }
+    if (out) out->cleanCoefficient = checked(rt.conductancePerLength / (k::pi * Do), "clean U");
+    if (ext.foulingInside != 0 || ext.foulingOutside != 0) {
+        // Each fouling layer as a resistance of unit tube length times 2 pi,
+        // like the film terms: Rf/r on its own surface's radius.
+        double Di = in.tubeInnerDiameter;
+        double fouling = ext.foulingInside / (Di * 0.5) + ext.foulingOutside / (Do * 0.5);
+        rt.resistancePerLength = checked((rt.geometry.wallResistance + rt.tube.filmResistance +
+                                          rt.shell.filmResistance + fouling) /
+                                             (k::pi * 2),
+                                         "resistance per unit length with fouling");
+        rt.conductancePerLength = checked(1 / rt.resistancePerLength, "service conductance");
+    }
+}
+
 // The model steps with the extensions that change the coefficients.
 void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options,
                ExtendedQuantities& out) {
@@ -206,35 +247,7 @@ void rateModel(CaseRecords& r, const Extensions& ext, const RateOptions& options
             computeTubeSide(pass, rt.tube);
         }
     }
-    const double Do = rt.geometry.outerDiameter;
-    if (ext.shellSide == ShellSideMethod::bellDelaware) {
-        const Fluid& f = r.input.shellFluid;
-        ShellStream s{rt.shellMassFlow, f.density,      f.viscosity,
-                      f.heatCapacity,   f.conductivity, ext.shellWallViscosity};
-        out.bellDelaware = bellDelawareShellSide(
-            bellGeometry(r.input, Do, rt.geometry.baffleSpacing, ext.baffles), s);
-        clearArithmeticFlags();
-        rt.shell.reynolds = out.bellDelaware->reynolds;
-        rt.shell.filmCoefficient = out.bellDelaware->coefficient;
-        rt.shell.nusselt =
-            checked(rt.shell.filmCoefficient * rt.shell.characteristicLength / f.conductivity,
-                    "Bell-Delaware Nusselt number");
-        rt.shell.filmResistance =
-            checked(1 / (rt.shell.filmCoefficient * Do * 0.5), "shell-side film term");
-        computeResistancePerLength(r.input, rt);
-    }
-    out.cleanCoefficient = checked(rt.conductancePerLength / (k::pi * Do), "clean U");
-    if (ext.foulingInside != 0 || ext.foulingOutside != 0) {
-        // Each fouling layer as a resistance of unit tube length times 2 pi,
-        // like the film terms: Rf/r on its own surface's radius.
-        double Di = r.input.tubeInnerDiameter;
-        double fouling = ext.foulingInside / (Di * 0.5) + ext.foulingOutside / (Do * 0.5);
-        rt.resistancePerLength = checked((rt.geometry.wallResistance + rt.tube.filmResistance +
-                                          rt.shell.filmResistance + fouling) /
-                                             (k::pi * 2),
-                                         "resistance per unit length with fouling");
-        rt.conductancePerLength = checked(1 / rt.resistancePerLength, "service conductance");
-    }
+    applyCoefficientExtensions(r.input, ext, rt, &out);
 }
 
 // Outlets of N tube passes and shells in series by P-NTU (side 1 = shell).
@@ -423,12 +436,7 @@ ExtendedRating rateWithExtensions(const Case& c, const Extensions& ext,
         return out;
     }
     out.rating = rateArrangementOnly(c, ext, options, out);
-    out.serviceCoefficient = out.rating.overallCoefficient;
-    out.cleanlinessFactor = out.serviceCoefficient / out.cleanCoefficient;
-    describeArrangement(c, ext, out);
-    computeTubePressureDrop(c, ext, out);
-    assessFouling(c, ext, options, out);
-    return out;
+    return detail::describeArrangementRating(c, ext, options, std::move(out));
 }
 
 }  // namespace
@@ -445,6 +453,33 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
 
 namespace detail {
 
+void rateModelSteps(CaseRecords& r, const Extensions& ext, const RateOptions& options,
+                    ExtendedQuantities& out) {
+    rateModel(r, ext, options, out);
+}
+
+void rateSides(const CaseInput& in, const Extensions& ext, Rating& rt, ExtendedQuantities* out) {
+    computeTubeSide(in, rt.tube);
+    computeShellFlow(in, rt.geometry, rt.shell);
+    computeShellHeatTransfer(in, rt.geometry, rt.shell);
+    computeResistancePerLength(in, rt);
+    applyCoefficientExtensions(in, ext, rt, out);
+}
+
+void validateExtensions(const Case& c, const Extensions& ext) {
+    validate(c, ext);
+}
+
+ExtendedRating describeArrangementRating(const Case& c, const Extensions& ext,
+                                         const RateOptions& options, ExtendedRating out) {
+    out.serviceCoefficient = out.rating.overallCoefficient;
+    out.cleanlinessFactor = out.serviceCoefficient / out.cleanCoefficient;
+    describeArrangement(c, ext, out);
+    computeTubePressureDrop(c, ext, out);
+    assessFouling(c, ext, options, out);
+    return out;
+}
+
 void describeCaseRating(const Case& c, const RateOptions& options, ExtendedRating& out) {
     const Extensions none;
     out.cleanCoefficient = out.serviceCoefficient = out.rating.overallCoefficient;
@@ -460,6 +495,12 @@ Rating rateArrangement(const Case& c, const Extensions& ext, const RateOptions& 
         ExtendedQuantities unused;
         return rateArrangementOnly(c, ext, options, unused);
     });
+}
+
+Rating rateArrangement(const Case& c, const Arrangement& a, const RateOptions& options) {
+    const Extensions& ext = a;
+    if (a.incremental) return rateIncrementally(c, ext, *a.incremental, options).rating;
+    return rateArrangement(c, ext, options);
 }
 
 ShootingMap analyseShooting(const Case& c, const Extensions& ext, const RateOptions& options) {

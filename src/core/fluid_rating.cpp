@@ -13,6 +13,7 @@
 #include "core/arithmetic.h"
 #include "core/constants.h"
 #include "core/extended_rating.h"
+#include "core/incremental_rating.h"
 #include "hxrate/errors.h"
 #include "hxrate/fluid_properties.h"
 
@@ -31,47 +32,12 @@ std::string number(double x) {
     return std::string(buffer, n);
 }
 
-// The stream's fluid with `p` in place of its case values. The case gives
-// the volumetric flow at the inlet, so the mass flow is rho_in Q_in; the
-// flow at the density used is Q_in (rho_in/rho), which keeps that mass flow
-// (to rounding) and is Q_in exactly where rho is the inlet density.
-Fluid withProperties(const Fluid& f, const FluidProperties& p, double inletDensity) {
-    Fluid out = f;
-    clearArithmeticFlags();
-    out.volumetricFlow = checked(f.volumetricFlow * (inletDensity / p.density),
-                                 "volumetric flow at the density used");
-    out.density = p.density;
-    out.viscosity = p.viscosity;
-    out.conductivity = p.conductivity;
-    out.heatCapacity = p.heatCapacity;
-    return out;
-}
-
-// A stream's bulk mean temperature, (inlet + outlet)/2, halved before the
-// sum so that no outlet a rating reached overflows it.
-double bulkMean(double inlet, double outlet) {
-    clearArithmeticFlags();
-    return checked(inlet / 2 + outlet / 2, "bulk mean temperature");
-}
-
-// The temperature of the surface the shell fluid wets, at the streams' mean
-// temperatures: the heat flows through the tube film, the inner fouling, the
-// wall, the outer fouling and the shell film in series, and the shell film
-// takes its share of the temperature difference. Resistances in series,
-// Incropera and DeWitt (2002), Fundamentals of Heat and Mass Transfer,
-// sec. 3.3.1 (the composite cylinder); as a wall temperature, Kern (1950), Process Heat
-// Transfer, eq. 5.31 (there without the wall and fouling terms).
-std::optional<double> shellWallTemperature(const Case& c, const Extensions& ext, const Rating& r,
-                                           double tubeMean, double shellMean) {
+// The wall temperature of rating `r` at the streams' mean temperatures;
+// none for an unsolved rating.
+std::optional<double> meanWallTemperature(const Case& c, const Extensions& ext, const Rating& r,
+                                          double tubeMean, double shellMean) {
     if (r.stage != Stage::solved) return std::nullopt;
-    clearArithmeticFlags();
-    // Each term a resistance of unit tube length times 2 pi, as the rating's.
-    double Di = c.tubeInnerDiameter, Do = r.geometry.outerDiameter;
-    double fouling = ext.foulingInside / (Di * 0.5) + ext.foulingOutside / (Do * 0.5);
-    double total =
-        r.tube.filmResistance + r.geometry.wallResistance + fouling + r.shell.filmResistance;
-    double Tw = shellMean + (tubeMean - shellMean) * (r.shell.filmResistance / total);
-    return checked(Tw, "shell-side wall temperature");
+    return shellWallTemperature(c, ext, r, tubeMean, shellMean);
 }
 
 // One evaluation: the case and extensions at the temperatures given.
@@ -120,7 +86,7 @@ class ModelRating {
 
     // The wall temperature of rating `r` of `e`; none for an unsolved one.
     std::optional<double> wallOf(const Evaluation& e, const Rating& r) const {
-        return shellWallTemperature(
+        return meanWallTemperature(
             e.input, e.extensions, r,
             bulkMean(d_.input.tubeInletTemperature, r.tubeOutletTemperature),
             bulkMean(d_.input.shellInletTemperature, r.shellOutletTemperature));
@@ -155,18 +121,102 @@ Warning meanForPNtu(PropertiesAt asked) {
             "properties_at"};
 }
 
+// The properties along the tubes of a rating with one set of properties:
+// each stream's model at its node temperatures, the wall between them by
+// the rating's resistances, U the rating's own. None where a node lies
+// outside a model's range or the nodes would take more than the storage
+// limit.
+std::optional<PropertyProfile> profileOf(const CaseDocument& d, const Evaluation& e,
+                                         const Rating& r, const ExchangerOptions& options) {
+    const std::size_t nodes = r.profile.tube.size();
+    if (nodes * 4 * sizeof(double) > options.rating.storageLimitBytes) return std::nullopt;
+    PropertyProfile p;
+    for (auto* v : {&p.tubeViscosity, &p.shellViscosity, &p.wallTemperature, &p.overallCoefficient})
+        v->reserve(nodes);
+    try {
+        for (std::size_t i = 0; i < nodes; ++i) {
+            double tt = r.profile.tube[i], ts = r.profile.shell[i];
+            p.tubeViscosity.push_back(
+                propertiesAt(d.tubeProperties, d.input.tubeFluid, tt, "tube").viscosity);
+            p.shellViscosity.push_back(
+                propertiesAt(d.shellProperties, d.input.shellFluid, ts, "shell").viscosity);
+            p.wallTemperature.push_back(shellWallTemperature(e.input, e.extensions, r, tt, ts));
+            p.overallCoefficient.push_back(r.overallCoefficient);
+        }
+    } catch (const PropertyRangeError&) {
+        return std::nullopt;
+    } catch (const ArithmeticError&) {
+        return std::nullopt;
+    }
+    return p;
+}
+
+// The rating element by element (one pass, one shell): the march with each
+// element's properties, its extended quantities around it as the
+// arrangement's rating has them, and the case at the bulk mean temperatures
+// for the assessment.
+FluidRating rateElementByElement(const CaseDocument& d, const ExchangerOptions& options,
+                                 const ModelRating& model) {
+    const Case& c = d.input;
+    FluidRating f;
+    f.propertiesAt = PropertiesAt::incremental;
+    f.incremental = StreamModels{d.tubeProperties, d.shellProperties};
+    f.extensions = d.extensions;
+    // The case at its inlet properties: its mass flows are the rating's.
+    Evaluation inlet =
+        model.evaluate(c.tubeInletTemperature, c.shellInletTemperature, std::nullopt);
+    ExchangerRating& out = f.rated.result;
+    try {
+        IncrementalRating inc =
+            rateIncrementally(inlet.input, d.extensions, *f.incremental, options.rating, true);
+        ExtendedRating x;
+        x.rating = std::move(inc.rating);
+        x.cleanCoefficient = inc.cleanCoefficient;
+        x.bellDelaware = std::move(inc.bellDelaware);
+        if (d.extensions.empty()) {
+            try {
+                describeCaseRating(inc.meanCase, options.rating, x);
+                out.extended = static_cast<const ExtendedQuantities&>(x);
+            } catch (const Cancelled&) {
+                throw;
+            } catch (const Error&) {
+            }
+        } else {
+            x = describeArrangementRating(inc.meanCase, d.extensions, options.rating, std::move(x));
+            out.extended = static_cast<const ExtendedQuantities&>(x);
+        }
+        f.rated.arrangementWarnings = std::move(x.warnings);
+        out.rating = std::move(x.rating);
+        f.input = std::move(inc.meanCase);
+        if (d.tubeProperties.kind != PropertyModelKind::constant)
+            f.tubePropertyTemperature = inc.tubeMean;
+        if (d.shellProperties.kind != PropertyModelKind::constant)
+            f.shellPropertyTemperature = inc.shellMean;
+        f.wallTemperature = inc.wallTemperature;
+        f.shellWallViscosity = d.extensions.shellWallViscosity;
+        if (!f.shellWallViscosity && d.shellProperties.kind != PropertyModelKind::constant)
+            f.shellWallViscosity =
+                propertiesAt(d.shellProperties, c.shellFluid, inc.wallTemperature, "shell")
+                    .viscosity;
+        f.profile = std::move(inc.profile);
+    } catch (const CaseRejected& rejected) {
+        out.rejectedBy = rejected.check();
+        if (rejected.partial()) out.rating = *rejected.partial();
+        f.input = std::move(inlet.input);
+    }
+    return f;
+}
+
 }  // namespace
 
 FluidRating rateWithPropertyModels(const CaseDocument& document, const ExchangerOptions& options) {
     const Case& c = document.input;
     const bool march = marches(document.extensions);
-    if (document.propertiesAt == PropertiesAt::incremental && march)
-        throw InvalidArgument("propertiesAt",
-                              "properties_at \"incremental\": real fluids are not yet rated "
-                              "element by element; use \"inlet\" or \"mean\"");
     if (options.meanIterationLimit < 1)
         throw InvalidArgument("meanIterationLimit", "the mean iteration limit must be at least 1");
     const ModelRating model(document, options);
+    if (document.propertiesAt == PropertiesAt::incremental && march)
+        return rateElementByElement(document, options, model);
     FluidRating f;
     f.propertiesAt = march ? document.propertiesAt : PropertiesAt::mean;
     const bool tubeModel = document.tubeProperties.kind != PropertyModelKind::constant;
@@ -237,6 +287,8 @@ FluidRating rateWithPropertyModels(const CaseDocument& document, const Exchanger
     if (tubeModel) f.tubePropertyTemperature = tubeT;
     if (shellModel) f.shellPropertyTemperature = shellT;
     f.wallTemperature = solved(rated) ? wall : std::nullopt;
+    f.shellWallViscosity = e.extensions.shellWallViscosity;
+    if (march && solved(rated)) f.profile = profileOf(document, e, rated.result.rating, options);
     f.input = std::move(e.input);
     f.extensions = std::move(e.extensions);
     f.rated = std::move(rated);

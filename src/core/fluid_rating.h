@@ -33,7 +33,11 @@ struct FluidRating {
     PropertiesAt propertiesAt = PropertiesAt::inlet;
     std::optional<double> tubePropertyTemperature, shellPropertyTemperature;  // degC
     int meanIterations = 0;
-    std::optional<double> wallTemperature;  // degC
+    std::optional<double> wallTemperature;     // degC
+    std::optional<double> shellWallViscosity;  // Pa s, for the corrected drops
+    std::optional<PropertyProfile> profile;
+    // The models of an element-by-element rating, for the re-ratings.
+    std::optional<StreamModels> incremental;
 };
 
 // Rates `document`, whose models are valid and not both constant.

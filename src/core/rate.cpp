@@ -210,6 +210,10 @@ void takeProfile(CaseRecords& r) {
             break;
     }
     moveProfile(r);
+    computeDuties(in, rt);
+}
+
+void computeDuties(const CaseInput& in, Rating& rt) {
     clearArithmeticFlags();
     rt.tubeDuty = quietly(rt.tubeMassFlow * in.tubeFluid.heatCapacity *
                           (in.tubeInletTemperature - rt.tubeOutletTemperature));

@@ -96,6 +96,11 @@ const double* reportedShellColumn(const CaseRecords& r);
 // out.
 void takeProfile(CaseRecords& r);
 
+// Each stream's duty from its mass flow, the heat capacity of `in` and the
+// outlets of `rt`; a duty that does not fit is left out, and the fault
+// flags are left clear.
+void computeDuties(const CaseInput& in, Rating& rt);
+
 // The two passes of the march that show the shooting as an affine map, on
 // records whose model steps have run (stage resistance).
 ShootingMap mapShooting(CaseRecords& r, const RateOptions& options);
