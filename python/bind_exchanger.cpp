@@ -29,6 +29,11 @@ using hxrate::ExchangerRating;
 
 // The one result with the case it rates, so that its Rating can write the
 // case's report.
+// The property profile as read-only numpy arrays over the result's storage.
+struct PropertyProfileView {
+    py::array tubeViscosity, shellViscosity, wallTemperature, overallCoefficient;
+};
+
 struct ExchangerRatingObject {
     hxrate::Case ratedCase;
     std::shared_ptr<const ExchangerRating> result;
@@ -357,6 +362,26 @@ void bindExchanger(py::module_& m) {
                 return d;
             }));
 
+    py::class_<PropertyProfileView>(
+        m, "PropertyProfile",
+        "The streams' properties along the tubes at the rating's profile nodes "
+        "(rating.profile.location), as read-only float64 numpy arrays sharing memory with the "
+        "ExchangerRating.")
+        .def_readonly("tube_viscosity", &PropertyProfileView::tubeViscosity,
+                      "The tube fluid's viscosity at each node, Pa s.")
+        .def_readonly("shell_viscosity", &PropertyProfileView::shellViscosity,
+                      "The shell fluid's viscosity at each node, Pa s.")
+        .def_readonly("wall_temperature", &PropertyProfileView::wallTemperature,
+                      "The shell-side wall temperature at each node, degC, from the resistances "
+                      "in series between the node's two temperatures.")
+        .def_readonly("overall_coefficient", &PropertyProfileView::overallCoefficient,
+                      "U at each node, W/(m2 K): the rating's own in the inlet and mean modes, "
+                      "the node's from its local properties in the incremental mode.")
+        .def("__len__", [](const PropertyProfileView& p) { return p.tubeViscosity.size(); })
+        .def("__repr__", [](const PropertyProfileView& p) {
+            return "PropertyProfile(" + std::to_string(p.tubeViscosity.size()) + " nodes)";
+        });
+
     py::class_<ExchangerRatingObject>(
         m, "ExchangerRating",
         "The one result of rating a CaseDocument: the Rating, what the arrangement adds, the "
@@ -425,6 +450,19 @@ void bindExchanger(py::module_& m) {
             [](const ExchangerRatingObject& x) { return optionalValue(x.result->wallTemperature); },
             "The shell-side wall temperature, degC, from the resistances in series at the "
             "streams' mean temperatures; None where no model is used or the case was rejected.")
+        .def_property_readonly(
+            "property_profile",
+            [](py::object self) -> py::object {
+                const auto& p = self.cast<const ExchangerRatingObject&>().result->propertyProfile;
+                if (!p) return py::none();
+                return py::cast(PropertyProfileView{readOnlyView(p->tubeViscosity, self),
+                                                    readOnlyView(p->shellViscosity, self),
+                                                    readOnlyView(p->wallTemperature, self),
+                                                    readOnlyView(p->overallCoefficient, self)});
+            },
+            "The viscosities, wall temperature and U along the tubes (PropertyProfile), where a "
+            "model is not constant and one tube pass in one shell was marched to its end; None "
+            "otherwise.")
         .def_property_readonly(
             "shell_wall_viscosity",
             [](const ExchangerRatingObject& x) {

@@ -37,12 +37,16 @@ struct ProfileView {
     py::array location, tube, shell;
 };
 
+}  // namespace
+
 py::array readOnlyView(const std::vector<double>& values, py::handle owner) {
     py::array view(py::dtype::of<double>(), {static_cast<py::ssize_t>(values.size())},
                    {static_cast<py::ssize_t>(sizeof(double))}, values.data(), owner);
     py::detail::array_proxy(view.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
     return view;
 }
+
+namespace {
 
 constexpr hxrate::Correlation allCorrelations[] = {
     hxrate::Correlation::laminarDuct,    hxrate::Correlation::turbulentDuct,

@@ -3,6 +3,7 @@
 // topic file that the module init calls in order.
 #pragma once
 
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hxrate/program.h"
 
@@ -60,6 +62,10 @@ void runInterruptibly(double steps,
 double workBound(const hxrate::Case& c, const hxrate::RateOptions& options);
 // The pass_limit keyword: a 32-bit integer of at least 1 (ValueError else).
 std::int32_t toPassLimit(py::handle value);
+
+// A read-only float64 numpy array over `values`, without a copy; `owner`
+// keeps the storage alive while the array lives.
+py::array readOnlyView(const std::vector<double>& values, py::handle owner);
 
 // ---- Pickling ----------------------------------------------------------------------
 

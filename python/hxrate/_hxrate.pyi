@@ -493,6 +493,19 @@ class ExchangerRating:
     @property
     def shell_wall_viscosity(self) -> Optional[float]:
         """Wall viscosity the (mu/mu_w)^0.14 corrections used, Pa s."""
+    @property
+    def property_profile(self) -> Optional[PropertyProfile]:
+        """Viscosities, wall temperature and U along the tubes, where a model is used and
+        one pass in one shell was marched to its end."""
+
+class PropertyProfile:
+    """The streams' properties at the rating's profile nodes (read-only numpy arrays)."""
+
+    tube_viscosity: npt.NDArray[np.float64]
+    shell_viscosity: npt.NDArray[np.float64]
+    wall_temperature: npt.NDArray[np.float64]
+    overall_coefficient: npt.NDArray[np.float64]
+    def __len__(self) -> int: ...
 
 class FluidProperties:
     """A fluid's four properties at one state, SI."""

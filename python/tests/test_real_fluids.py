@@ -55,8 +55,35 @@ def test_refusals_name_the_stream_and_keyword(example):
         hxrate.CaseDocument(example, shell_properties={"model": "table", "table": oil["table"][:1]})
     # element by element, the water heats past 100 degC at 1 bar: refused
     with pytest.raises(hxrate.InvalidArgument) as boiling:
-        hxrate.rate(hxrate.CaseDocument(example.replace(tube_inlet_temperature=99.0,
+        hxrate.rate(hxrate.CaseDocument(example.replace(tube_inlet_temperature=99.9,
                                                         shell_inlet_temperature=150.0),
                                         tube_properties={"model": "water", "pressure": 101325.0},
                                         properties_at="incremental"))
     assert boiling.value.stream == "tube"
+
+
+@pytest.mark.parametrize("mode", ["inlet", "mean", "incremental"])
+def test_the_property_profile_is_numpy_along_the_tubes(example, mode):
+    d = hxrate.CaseDocument(example, tube_properties={"model": "water", "pressure": 3e5},
+                            properties_at=mode)
+    r = hxrate.rate(d, assess=False)
+    p = r.property_profile
+    tube, shell = r.rating.profile.tube, r.rating.profile.shell
+    assert len(p) == len(tube) and p.wall_temperature.dtype.name == "float64"
+    assert not p.tube_viscosity.flags.writeable
+    # The wall lies between the streams at every node, nearer the water
+    # whose film conducts far better than the oil's.
+    assert ((p.wall_temperature - tube) * (p.wall_temperature - shell) <= 0).all()
+    assert (abs(p.wall_temperature - tube) < abs(p.wall_temperature - shell)).all()
+    want = [hxrate.water_properties(t, 3e5).viscosity for t in tube[::50]]
+    assert list(p.tube_viscosity[::50]) == want
+    assert (p.shell_viscosity == example.shell_fluid.viscosity).all()
+    if mode == "incremental":
+        # Warmer water is thinner: U grows along the tubes; the rating's U is
+        # the elements' mean.
+        assert p.overall_coefficient[-1] > p.overall_coefficient[0]
+        assert r.rating.overall_coefficient == pytest.approx(p.overall_coefficient[:-1].mean(),
+                                                             rel=1e-12)
+    else:
+        assert (p.overall_coefficient == r.rating.overall_coefficient).all()
+    assert hxrate.rate(hxrate.CaseDocument(example), assess=False).property_profile is None

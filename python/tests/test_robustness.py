@@ -84,6 +84,8 @@ EVERY_CLASS = textwrap.dedent("""
         "CaseRejected": rejected,
         "FoulingEstimate": hxrate.find_fouling(hxrate.CaseDocument(case), tube_outlet=30.0),
         "FluidProperties": hxrate.water_properties(20.0, 101325.0),
+        "PropertyProfile": hxrate.rate(hxrate.CaseDocument(
+            case, tube_properties={"model": "water", "pressure": 3e5})).property_profile,
     }
 
     def state(obj):

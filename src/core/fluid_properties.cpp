@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/arithmetic.h"
+#include "core/incremental_rating.h"
 #include "core/water.h"
 #include "hxrate/errors.h"
 
@@ -49,16 +50,16 @@ void validateTable(const std::vector<PropertyPoint>& table, std::string_view str
                     "a table needs at least 2 points, got " + std::to_string(table.size()));
     for (std::size_t i = 0; i < table.size(); ++i) {
         const PropertyPoint& p = table[i];
-        std::string point = "point " + std::to_string(i + 1);
+        auto point = [i] { return "point " + std::to_string(i + 1); };
         if (!std::isfinite(p.temperature) || !(p.temperature + zeroCelsius > 0))
             refuseModel(stream, "property table",
-                        point + ": the temperature must be finite and above -273.15 degC");
+                        point() + ": the temperature must be finite and above -273.15 degC");
         // Andrade's law works in 1/T (K): neighbours must differ there too.
         if (i > 0 &&
             !(p.temperature > table[i - 1].temperature &&
               1 / (p.temperature + zeroCelsius) < 1 / (table[i - 1].temperature + zeroCelsius)))
             refuseModel(stream, "property table",
-                        point + ": temperatures must increase strictly, " + text(p.temperature) +
+                        point() + ": temperatures must increase strictly, " + text(p.temperature) +
                             " degC follows " + text(table[i - 1].temperature) + " degC");
         const FluidProperties& v = p.properties;
         const char* bad = !positive(v.density)        ? "density"
@@ -68,7 +69,7 @@ void validateTable(const std::vector<PropertyPoint>& table, std::string_view str
                                                       : nullptr;
         if (bad)
             refuseModel(stream, "property table",
-                        point + " (" + text(p.temperature) + " degC): the " + bad +
+                        point() + " (" + text(p.temperature) + " degC): the " + bad +
                             " must be finite and above 0");
     }
 }
@@ -185,6 +186,11 @@ void validatePropertyModel(const PropertyModel& model, std::string_view stream) 
 FluidProperties propertiesAt(const PropertyModel& model, const Fluid& constant, double temperature,
                              std::string_view stream) {
     validatePropertyModel(model, stream);
+    return detail::validatedPropertiesAt(model, constant, temperature, stream);
+}
+
+FluidProperties detail::validatedPropertiesAt(const PropertyModel& model, const Fluid& constant,
+                                              double temperature, std::string_view stream) {
     if (!std::isfinite(temperature))
         throw InvalidArgument("temperature",
                               std::string(stream) + " fluid: the temperature must be finite");

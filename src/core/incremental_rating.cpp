@@ -10,6 +10,7 @@
 #include "core/extended_rating.h"
 #include "core/march.h"
 #include "core/rate.h"
+#include "hxrate/errors.h"
 
 namespace hxrate::detail {
 
@@ -82,21 +83,25 @@ class LocalCoefficients {
                          m.shell.kind != PropertyModelKind::constant && !ext.shellWallViscosity;
         firstWall_ = shellWallTemperature(inlet, ext, inletRating, inlet.tubeInletTemperature,
                                           inlet.shellInletTemperature);
-        restart();
+        restart(false);
     }
 
-    // The march starts again from its first element.
-    void restart() { wall_ = firstWall_; }
+    // The march starts again from its first element; strictly: every
+    // temperature must lie in the models' ranges.
+    void restart(bool strictly) {
+        wall_ = firstWall_;
+        strict_ = strictly;
+    }
 
     const MarchCoefficients& element(std::int32_t, double tt, double ts) {
         // A fault of the march so far ends it here, before the
         // evaluation's own checks clear the flags.
         checkArithmetic("element-by-element march");
-        FluidProperties pt = propertiesAt(m_.tube, base_.tubeFluid, tt, "tube");
-        FluidProperties ps = propertiesAt(m_.shell, base_.shellFluid, ts, "shell");
+        FluidProperties pt = at(m_.tube, base_.tubeFluid, tt, "tube");
+        FluidProperties ps = at(m_.shell, base_.shellFluid, ts, "shell");
         std::optional<double> wallViscosity = ext_.shellWallViscosity;
         if (wallFromModel_)
-            wallViscosity = propertiesAt(m_.shell, base_.shellFluid, wall_, "shell").viscosity;
+            wallViscosity = at(m_.shell, base_.shellFluid, wall_, "shell").viscosity;
         if (!evaluated_ || pt != pt_ || ps != ps_ || wallViscosity != wallViscosity_)
             evaluate(pt, ps, wallViscosity);
         wall_ = shellWallTemperature(local_, ext_, sides_, tt, ts);
@@ -108,11 +113,10 @@ class LocalCoefficients {
         // The tube stream's heat over the compartment at its mid
         // temperature: the midpoint rule for the integral of cp dT.
         double mid = bulkMean(ttFrom, ttTo);
-        balance_.tubeHeatCapacity =
-            propertiesAt(m_.tube, base_.tubeFluid, mid, "tube").heatCapacity;
-        balance_.shellCapacityRate = checked(
-            propertiesAt(m_.shell, base_.shellFluid, tsc, "shell").heatCapacity * shellMassFlow_,
-            "shell capacity rate cp_o*mdot_o");
+        balance_.tubeHeatCapacity = at(m_.tube, base_.tubeFluid, mid, "tube").heatCapacity;
+        balance_.shellCapacityRate =
+            checked(at(m_.shell, base_.shellFluid, tsc, "shell").heatCapacity * shellMassFlow_,
+                    "shell capacity rate cp_o*mdot_o");
         return balance_;
     }
 
@@ -123,6 +127,25 @@ class LocalCoefficients {
     double wall() const { return wall_; }
 
   private:
+    // A model's properties at T. A trial pass of the shooting may start far
+    // from the outlet it converges to: outside strict passes a temperature
+    // beyond a model's range takes the properties at the range's end. The
+    // solution is then marched again strictly, which refuses it if it still
+    // leaves the range.
+    FluidProperties at(const PropertyModel& m, const Fluid& f, double T, const char* stream) const {
+        if (strict_) return validatedPropertiesAt(m, f, T, stream);
+        try {
+            return validatedPropertiesAt(m, f, T, stream);
+        } catch (const PropertyRangeError& e) {
+            const double end = T < e.low() ? e.low() : e.high();
+            try {
+                return validatedPropertiesAt(m, f, end, stream);
+            } catch (const PropertyRangeError&) {
+            }
+            throw e;
+        }
+    }
+
     void evaluate(const FluidProperties& pt, const FluidProperties& ps,
                   std::optional<double> wallViscosity) {
         local_.tubeFluid = withProperties(base_.tubeFluid, pt, base_.tubeFluid.density);
@@ -148,6 +171,7 @@ class LocalCoefficients {
     Rating sides_;
     MarchCoefficients c_{}, balance_{};
     bool wallFromModel_ = false;
+    bool strict_ = false;
     double firstWall_ = 0, wall_ = 0;
     bool evaluated_ = false;
     FluidProperties pt_{}, ps_{};
@@ -180,7 +204,8 @@ Case atTemperatures(const Case& c, const StreamModels& m, double tubeT, double s
 
 // What the solved march's elements give: their mean conductances and wall
 // temperature (the elements' coefficients formed again in the march's
-// order, so exactly those it used), and the profile at every node.
+// order, so exactly those it used, every temperature within the models'
+// ranges), and the profile at every node.
 struct ElementMeans {
     RunningMean conductance, resistance, cleanConductance, wall;
 };
@@ -192,7 +217,7 @@ ElementMeans replayElements(const CaseRecords& r, LocalCoefficients& source,
     const double* Tt = r.profile.tubeTemperature.get();
     const double* Ts = r.profile.shellTemperature.get();
     const double Do = r.rating.geometry.outerDiameter;
-    source.restart();
+    source.restart(true);
     for (std::int32_t i = 0; i <= Nel; ++i) {
         source.element(i, Tt[i], Ts[i]);
         const Rating& s = source.sides();

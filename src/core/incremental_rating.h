@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "hxrate/case.h"
 #include "hxrate/exchanger.h"
@@ -13,6 +14,11 @@
 #include "hxrate/shell_side.h"
 
 namespace hxrate::detail {
+
+// propertiesAt() of a model validatePropertyModel() has accepted already:
+// what a march asks of it at every element.
+FluidProperties validatedPropertiesAt(const PropertyModel& model, const Fluid& constant,
+                                      double temperature, std::string_view stream);
 
 // The stream's fluid with `p` in place of its case values. The case gives
 // the volumetric flow at the inlet, so the mass flow is rho_in Q_in; the
