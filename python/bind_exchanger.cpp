@@ -110,13 +110,14 @@ CaseDocument readDocument(py::handle pathOrText) {
 
 const char* const rateDocumentDoc =
     R"(rate(document: CaseDocument, *, shooting: str = "case", pass_limit: int = 10000, assess: bool = True, grids: int = 2, shooting_analysis: str = "when-slow") -> ExchangerRating
-rate(case: Case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, shell_side="program", baffles=None, shell_wall_viscosity=None, shooting="case", pass_limit=10000, assess=True, grids=2, shooting_analysis="when-slow") -> ExchangerRating
+rate(case: Case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, shell_side="program", baffles=None, shell_wall_viscosity=None, tube_properties=None, shell_properties=None, properties_at="inlet", shooting="case", pass_limit=10000, assess=True, grids=2, shooting_analysis="when-slow") -> ExchangerRating
 
 Rates a case with its extensions and returns the one result: the Rating,
 what the arrangement adds ('extended'), the assessment of that arrangement
 (when `assess`) and every warning in one list. Without extensions the
 Rating is rate(case)'s, bit for bit. A case given with extension keywords
-is rated as CaseDocument(case, **keywords). A rejected case is a result
+or property keywords is rated as CaseDocument(case, **keywords). A
+rejected case is a result
 (solved False, rejected_by the check, the partial Rating), not an
 exception. Raises InvalidArgument for extensions outside their domain,
 ArithmeticFault and ResourceError as rate(case) does. Ctrl-C stops it:
@@ -494,17 +495,20 @@ void bindExchanger(py::module_& m) {
         "rate",
         [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
            py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
-           py::handle wallViscosity, const std::string& shooting, py::handle passLimit, bool assess,
-           int grids, const std::string& analysis) {
-            const CaseDocument d{c,
-                                 extensionsFrom(foulingInside, foulingOutside, passes, shells,
-                                                shellSide, baffles, wallViscosity),
-                                 {}};
+           py::handle wallViscosity, py::handle tube, py::handle shell,
+           const std::string& propertiesAt, const std::string& shooting, py::handle passLimit,
+           bool assess, int grids, const std::string& analysis) {
+            const CaseDocument d =
+                documentFrom(c,
+                             extensionsFrom(foulingInside, foulingOutside, passes, shells,
+                                            shellSide, baffles, wallViscosity),
+                             tube, shell, propertiesAt);
             return rateDocument(d, exchangerOptions(shooting, passLimit, assess, grids, analysis));
         },
         "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
         "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program", "baffles"_a = py::none(),
-        "shell_wall_viscosity"_a = py::none(), "shooting"_a = "case",
+        "shell_wall_viscosity"_a = py::none(), "tube_properties"_a = py::none(),
+        "shell_properties"_a = py::none(), "properties_at"_a = "inlet", "shooting"_a = "case",
         "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true, "grids"_a = 2,
         "shooting_analysis"_a = "when-slow", "The same for a Case with extension keywords.");
 

@@ -400,13 +400,16 @@ def rate(
     shell_side: Literal["program", "bell-delaware"] = "program",
     baffles: Optional[dict[str, float]] = None,
     shell_wall_viscosity: Optional[float] = None,
+    tube_properties: Optional[dict[str, Any]] = None,
+    shell_properties: Optional[dict[str, Any]] = None,
+    properties_at: Literal["inlet", "mean", "incremental"] = "inlet",
     shooting: Literal["case", "exact"] = "case",
     pass_limit: int = 10000,
     assess: bool = True,
     grids: Literal[0, 2, 3] = 2,
     shooting_analysis: Literal["when-slow", "always"] = "when-slow",
 ) -> ExchangerRating:
-    """rate(CaseDocument(case, **extension keywords))."""
+    """rate(CaseDocument(case, **extension and property keywords))."""
 
 @overload
 def rate_many(

@@ -87,3 +87,7 @@ def test_the_property_profile_is_numpy_along_the_tubes(example, mode):
     else:
         assert (p.overall_coefficient == r.rating.overall_coefficient).all()
     assert hxrate.rate(hxrate.CaseDocument(example), assess=False).property_profile is None
+    # The property keywords of rate(case) build the same document.
+    same = hxrate.rate(example, tube_properties={"model": "water", "pressure": 3e5},
+                       properties_at=mode, assess=False)
+    assert same.rating.overall_coefficient == r.rating.overall_coefficient
