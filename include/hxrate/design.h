@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -111,6 +112,11 @@ struct DesignOptions {
     // Called now and then from one thread: candidates done, of all, and
     // feasible found so far. May be empty.
     std::function<void(std::uint64_t done, std::uint64_t total, std::uint64_t feasible)> progress;
+    // The candidates searched, in the space's order: [first, first + count).
+    // Anything less than the whole space is a chunk of a split search: its
+    // result is neither ranked nor confirmed, for mergeDesigns().
+    std::uint64_t first = 0;
+    std::uint64_t count = std::numeric_limits<std::uint64_t>::max();
 };
 
 // Why a candidate was refused: the first limit it breaks, in this order.
@@ -177,5 +183,16 @@ struct DesignResult {
 // empty list, a value out of range), Cancelled when options.cancel is set.
 DesignResult design(const DesignProblem& problem, const DesignSpace& space = defaultDesignSpace(),
                     const DesignOptions& options = {});
+
+// The result of a search split into chunks (design() with `first` and
+// `count`, anywhere, in any order), as design() gives it for the whole
+// space: the same ranking, the best rated again in full. Throws
+// InvalidArgument ("parts") unless the parts hold the space's candidate count.
+DesignResult mergeDesigns(const DesignProblem& problem, const DesignSpace& space,
+                          std::vector<DesignResult> parts, const DesignOptions& options = {});
+
+// The number of candidates of `space` for `problem` (both tube streams where
+// it leaves the choice).
+std::uint64_t candidateCount(const DesignProblem& problem, const DesignSpace& space);
 
 }  // namespace hxrate

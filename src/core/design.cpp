@@ -697,31 +697,49 @@ DesignSpace defaultDesignSpace() {
     return s;
 }
 
-DesignResult design(const DesignProblem& problem, const DesignSpace& space,
-                    const DesignOptions& options) {
-    const Search search(problem, space, options);
+namespace {
+
+// The refusal counts of a result as a fixed array, and back.
+using RefusalCounts = std::array<std::uint64_t, 12>;
+
+void addCounts(RefusalCounts& to, const DesignResult& r) {
+    for (const auto& [why, n] : r.refused) to[static_cast<std::size_t>(why)] += n;
+}
+
+void setCounts(DesignResult& r, const RefusalCounts& counts) {
+    r.refused.clear();
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        if (counts[k] != 0) r.refused.emplace_back(static_cast<DesignRefusal>(k), counts[k]);
+}
+
+// The candidates [first, first + count) of the space, on the options'
+// threads: the feasible unranked, the rest counted by refusal.
+DesignResult searchRange(const Search& search, std::uint64_t first, std::uint64_t count,
+                         const DesignOptions& options) {
     DesignResult result;
     result.duty = search.duty();
-    result.candidates = search.axes().total();
-    const std::uint64_t total = result.candidates;
+    const std::uint64_t total = search.axes().total();
+    const std::uint64_t begin = std::min(first, total);
+    const std::uint64_t end = total - begin < count ? total : begin + count;
+    result.candidates = end - begin;
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads, 64));
     constexpr std::uint64_t chunk = 256;
-    std::atomic<std::uint64_t> next{0}, done{0}, feasible{0};
+    std::atomic<std::uint64_t> next{begin}, done{0}, feasible{0};
     std::atomic<bool> stop{false};
     std::mutex lock;
     std::exception_ptr failure;
     std::vector<std::vector<Design>> found(threads);
-    std::vector<std::array<std::uint64_t, 12>> counts(threads, std::array<std::uint64_t, 12>{});
+    std::vector<RefusalCounts> counts(threads, RefusalCounts{});
 
     auto work = [&](unsigned t) {
         try {
             while (!stop.load(std::memory_order_relaxed)) {
-                const std::uint64_t first = next.fetch_add(chunk);
-                if (first >= total) break;
-                const std::uint64_t last = std::min(total, first + chunk);
-                for (std::uint64_t i = first; i < last; ++i) {
+                const std::uint64_t from = next.fetch_add(chunk);
+                if (from >= end) break;
+                const std::uint64_t to = std::min(end, from + chunk);
+                for (std::uint64_t i = from; i < to; ++i) {
                     if (options.cancel && options.cancel->load(std::memory_order_relaxed))
                         throw Cancelled();
                     Outcome o = search.evaluate(i);
@@ -732,9 +750,9 @@ DesignResult design(const DesignProblem& problem, const DesignSpace& space,
                         ++counts[t][static_cast<std::size_t>(o.refusal)];
                     }
                 }
-                done.fetch_add(last - first);
+                done.fetch_add(to - from);
                 if (t == 0 && options.progress)
-                    options.progress(done.load(), total, feasible.load());
+                    options.progress(done.load(), result.candidates, feasible.load());
             }
         } catch (...) {
             std::lock_guard<std::mutex> g(lock);
@@ -749,17 +767,22 @@ DesignResult design(const DesignProblem& problem, const DesignSpace& space,
         for (std::thread& th : pool) th.join();
     }
     if (failure) std::rethrow_exception(failure);
-    if (options.progress) options.progress(total, total, feasible.load());
-
-    std::array<std::uint64_t, 12> refusedCounts{};
-    for (const auto& c : counts)
-        for (std::size_t k = 0; k < c.size(); ++k) refusedCounts[k] += c[k];
+    if (options.progress) options.progress(result.candidates, result.candidates, feasible.load());
+    RefusalCounts total_{};
+    for (const RefusalCounts& c : counts)
+        for (std::size_t k = 0; k < c.size(); ++k) total_[k] += c[k];
+    setCounts(result, total_);
     for (auto& f : found)
         for (Design& d : f) result.designs.push_back(std::move(d));
-    std::sort(result.designs.begin(), result.designs.end(), smaller);
+    return result;
+}
 
-    // The best are rated again in full; one that carries an error is not a
-    // design.
+// Ranks the designs, rates the best again in full (one that carries an
+// error is not a design), and forms the fronts and the advice.
+DesignResult finish(const Search& search, DesignResult result, const DesignOptions& options) {
+    std::sort(result.designs.begin(), result.designs.end(), smaller);
+    RefusalCounts counts{};
+    addCounts(counts, result);
     std::size_t confirmed = 0;
     for (std::size_t i = 0; i < result.designs.size() && confirmed < options.designsReported;) {
         if (search.confirm(result.designs[i])) {
@@ -767,19 +790,57 @@ DesignResult design(const DesignProblem& problem, const DesignSpace& space,
             ++i;
         } else {
             result.designs.erase(result.designs.begin() + static_cast<std::ptrdiff_t>(i));
-            ++refusedCounts[static_cast<std::size_t>(DesignRefusal::ratingError)];
+            ++counts[static_cast<std::size_t>(DesignRefusal::ratingError)];
         }
     }
+    setCounts(result, counts);
     result.feasibleCount = result.designs.size();
-    for (std::size_t k = 0; k < refusedCounts.size(); ++k)
-        if (refusedCounts[k] != 0)
-            result.refused.emplace_back(static_cast<DesignRefusal>(k), refusedCounts[k]);
     result.tubeFront =
         paretoFront(result.designs, [](const Design& d) { return d.tubePressureDrop; });
     result.shellFront =
         paretoFront(result.designs, [](const Design& d) { return d.shellPressureDrop; });
-    if (result.designs.empty()) result.advice = adviceFor(result.refused);
+    result.advice = result.designs.empty() ? adviceFor(result.refused) : std::string();
     return result;
+}
+
+}  // namespace
+
+DesignResult design(const DesignProblem& problem, const DesignSpace& space,
+                    const DesignOptions& options) {
+    const Search search(problem, space, options);
+    DesignResult part = searchRange(search, options.first, options.count, options);
+    if (options.first == 0 && part.candidates == search.axes().total())
+        return finish(search, std::move(part), options);
+    // A chunk of a split search: unranked and unconfirmed, for mergeDesigns.
+    part.feasibleCount = part.designs.size();
+    return part;
+}
+
+DesignResult mergeDesigns(const DesignProblem& problem, const DesignSpace& space,
+                          std::vector<DesignResult> parts, const DesignOptions& options) {
+    const Search search(problem, space, options);
+    DesignResult all;
+    all.duty = search.duty();
+    RefusalCounts counts{};
+    for (DesignResult& p : parts) {
+        all.candidates += p.candidates;
+        addCounts(counts, p);
+        for (Design& d : p.designs) all.designs.push_back(std::move(d));
+    }
+    if (all.candidates != search.axes().total())
+        throw InvalidArgument("parts", "parts: they hold " + std::to_string(all.candidates) +
+                                           " candidates, the space " +
+                                           std::to_string(search.axes().total()));
+    setCounts(all, counts);
+    return finish(search, std::move(all), options);
+}
+
+}  // namespace hxrate
+
+namespace hxrate {
+
+std::uint64_t candidateCount(const DesignProblem& problem, const DesignSpace& space) {
+    return Search(problem, space, DesignOptions{}).axes().total();
 }
 
 }  // namespace hxrate

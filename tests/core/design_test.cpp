@@ -73,6 +73,21 @@ TEST(DesignSearch, RankingMatchesTheCandidatesOneByOne) {
         EXPECT_GE(x.extended->tubeVelocity, p.limits.tubeVelocityMin);
         EXPECT_LE(x.extended->tubeVelocity, p.limits.tubeVelocityMax);
     }
+    // Split into chunks searched apart and merged: the same ranking.
+    EXPECT_EQ(candidateCount(p, s), r.candidates);
+    std::vector<DesignResult> parts;
+    for (std::uint64_t first : {std::uint64_t{100}, std::uint64_t{0}, std::uint64_t{37}}) {
+        DesignOptions chunk;
+        chunk.first = first;
+        chunk.count = first == 100 ? r.candidates : first == 0 ? 37 : 63;
+        parts.push_back(design(p, s, chunk));
+    }
+    const DesignResult merged = mergeDesigns(p, s, parts, o);
+    ASSERT_EQ(merged.designs.size(), r.designs.size());
+    for (std::size_t i = 0; i < merged.designs.size(); ++i)
+        EXPECT_EQ(merged.designs[i].candidate, r.designs[i].candidate);
+    EXPECT_EQ(merged.refused, r.refused);
+    EXPECT_TRUE(errorOf<InvalidArgument>([&] { mergeDesigns(p, s, {parts[0]}, o); }));
     // Each candidate alone: a space of single values.
     std::vector<double> areas;
     for (const TubeSize& t : s.tubes)
