@@ -146,5 +146,6 @@ void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
 void bindVariants(py::module_& m);    // rate_variants: many variants of one case as columns
 void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)
 void bindMonitoring(py::module_& m);  // FoulingEstimate, find_fouling(document, outlets)
+void bindDesignSearch(py::module_& m);  // _design_search, _merge_designs (hxrate.design())
 
 }  // namespace hxrate_python

@@ -72,5 +72,6 @@ def _restore(kind, *state):
     bindVariants(m);
     bindExchanger(m);
     bindMonitoring(m);
+    bindDesignSearch(m);
     reduceEveryProtocolAsTwo(m);
 }

@@ -762,3 +762,32 @@ def find_fouling(
     outlets their mean duty is fitted and a disagreement beyond heat_balance_tolerance is
     reported. Outlets the clean exchanger cannot reach give reproduced=False with a message;
     an outlet outside the inlets' span raises InvalidArgument naming the keyword."""
+
+class DesignResult:
+    """The ranked designs of hxrate.design(): dicts with area, duty, drops, the geometry
+    and document (a case document, JSON text); refused counts by limit; Pareto fronts."""
+
+    duty: float
+    candidates: int
+    designs: list[dict[str, Any]]
+    refused: dict[str, int]
+    tube_front: list[int]
+    shell_front: list[int]
+    advice: str
+    def __len__(self) -> int: ...
+    def table(self) -> npt.NDArray[Any]:
+        """The designs as a numpy structured array, ranked."""
+    def to_pandas(self) -> Any:
+        """The designs as a pandas DataFrame."""
+
+def design(
+    problem: Union[str, PathLike[str], dict[str, Any]],
+    space: Optional[dict[str, Any]] = None,
+    *,
+    client: Any = None,
+    chunks: Optional[int] = None,
+    designs_reported: int = 10,
+    threads: int = 0,
+) -> DesignResult:
+    """The exchangers of the design space that meet the problem's duty within its limits,
+    ranked by area; with a Dask client, split over the cluster to the same ranking."""
