@@ -18,6 +18,7 @@
 #include "hxrate/errors.h"
 #include "hxrate/extensions.h"
 #include "hxrate/shell_side.h"
+#include "hxrate/tube_count.h"
 
 namespace hxrate_python {
 
@@ -262,6 +263,35 @@ void bindDesign(py::module_& m) {
         "series (overall counterflow), each with one shell pass and tube_passes (1, 2, 4, 6 or "
         "8; 1 is counterflow) tube passes. r1 = C_shell/C_tube; ntu1 = UA/C_shell over all "
         "shells together. Raises InvalidArgument outside the domain.");
+    m.def(
+        "count_tubes",
+        [](py::handle ds, py::handle od, py::handle pitch, py::handle angle, py::handle passes,
+           py::handle clearance, py::handle lane) {
+            hxrate::TubeLayout layout;
+            layout.shellDiameter = real(ds, "shell_diameter");
+            layout.tubeOuterDiameter = real(od, "tube_outer_diameter");
+            layout.tubePitch = real(pitch, "tube_pitch");
+            layout.layoutAngle = integer(angle, "layout_angle");
+            layout.tubePasses = integer(passes, "tube_passes");
+            layout.bundleToShellClearance = real(clearance, "bundle_to_shell_clearance");
+            layout.passLaneWidth = real(lane, "pass_lane_width");
+            const hxrate::TubeCount n = hxrate::countTubes(layout);
+            return py::dict("tubes"_a = n.tubes, "lattice_tubes"_a = n.latticeTubes,
+                            "outer_tube_limit"_a = n.outerTubeLimit,
+                            "centre_limit"_a = n.centreLimit, "pass_tubes"_a = n.passTubes,
+                            "correlation_tubes"_a = n.correlationTubes
+                                                        ? py::cast(*n.correlationTubes)
+                                                        : py::none());
+        },
+        "shell_diameter"_a, "tube_outer_diameter"_a, "tube_pitch"_a, "layout_angle"_a = 30,
+        "tube_passes"_a = 1, "bundle_to_shell_clearance"_a = 0.0, "pass_lane_width"_a = 0.0,
+        "count_tubes(shell_diameter, tube_outer_diameter, tube_pitch, layout_angle=30, "
+        "tube_passes=1, bundle_to_shell_clearance=0.0, pass_lane_width=0.0) -> dict\n\n"
+        "How many tubes (m) a shell holds: centres counted on the layout's lattice (30, 45, "
+        "60, 90 degrees) inside the outer tube limit, less the pass-partition lanes; dict of "
+        "tubes, lattice_tubes, outer_tube_limit, centre_limit, pass_tubes (per pass region) "
+        "and correlation_tubes (Sinnott's bundle-diameter correlation, at Pt = 1.25 Do; "
+        "else None). InvalidArgument naming the keyword outside its domain.");
     m.def(
         "tema_e_ntu1",
         [](py::handle p1, py::handle r1, py::handle shells) {

@@ -583,6 +583,17 @@ class EShellOutlets:
 def tema_e_p1(r1: float, ntu1: float, tube_passes: int, shells: int = 1) -> float:
     """Shell-side temperature effectiveness of TEMA E shells in series."""
 
+def count_tubes(
+    shell_diameter: float,
+    tube_outer_diameter: float,
+    tube_pitch: float,
+    layout_angle: Literal[30, 45, 60, 90] = 30,
+    tube_passes: int = 1,
+    bundle_to_shell_clearance: float = 0.0,
+    pass_lane_width: float = 0.0,
+) -> dict[str, Any]:
+    """Tubes a shell holds, counted on the layout's lattice, with Sinnott's correlation."""
+
 def tema_e_ntu1(p1: float, r1: float, shells: int = 1) -> float:
     """NTU1 of 1-2 shells in series that gives P1."""
 
