@@ -227,6 +227,20 @@ TEST(ReportCommand, ReadsAndWritesTheCaseDocument) {
     EXPECT_NE(readText(s / "fouled.report.html").find("id=\"extensions-table\""),
               std::string::npos);
 
+    // A document's property models and mode are written back, not dropped:
+    // its document rates as it does.
+    fs::copy_file(HXRATE_REAL_FLUIDS, s / "real.json");
+    ProgramRun real = report({"--case-json", "real.json", "-o", "again.json"}, s.path());
+    ASSERT_EQ(real.status, 0) << real.err;
+    nlohmann::json again = nlohmann::json::parse(readText(s / "again.json"));
+    EXPECT_EQ(again["case"]["shell_fluid"]["model"], "table");
+    EXPECT_EQ(again["properties_at"], "mean");
+    auto rated = [&](const char* file) {
+        nlohmann::json j = nlohmann::json::parse(report({file, "--json", "-"}, s.path()).out);
+        return std::pair{j["results"], j["fluid_properties"]};
+    };
+    EXPECT_EQ(rated("again.json"), rated("real.json"));
+
     const struct {
         const char* pointer;   // the field spoilt
         nlohmann::json value;  // its new value, null to leave it out
