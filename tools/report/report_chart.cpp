@@ -223,10 +223,6 @@ std::string profileSvg(const Report& rep) {
     return s.str();
 }
 
-}  // namespace hxrate::report
-
-namespace hxrate::report {
-
 std::string viscositySvg(const Report& rep, bool tube) {
     const PropertyProfile& q = *propertiesAlong(rep);
     // In mPa s: the axis labels of a water's 0.0005 Pa s would otherwise
