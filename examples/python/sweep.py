@@ -24,6 +24,17 @@ hxrate installed where their python3 finds it, then
 
 A variant that a check rejects (or that cannot be rated) becomes a row with
 its outcome and message; it does not stop the study.
+
+The base may also be a case document (--base case.json: JSON, with its
+extensions and property models, docs/case-document.md), e.g. the shipped
+water and engine-oil table rated at the mean temperatures:
+
+    python3 examples/python/sweep.py --base examples/water-oil/real-fluids.json --limit 200
+
+Its variants are rated as documents (the variant's case in place of the
+document's, the same extensions, models and properties_at) by rate_many; the
+rows gain where the rating took the properties: properties_at, the tube and
+shell property temperatures and the shell-side wall temperature, degC.
 """
 
 import argparse
@@ -56,10 +67,29 @@ FIELDS = {"exchanger_type": "exchanger_type", "tube_count": "tube_count",
 PARAMETERS = list(FIELDS)
 
 
+def read_base(path):
+    """The base of a study: a case document (a CaseDocument) when the file's
+    first character other than white space is '{', as the tools tell them
+    apart, else a case file (a Case)."""
+    with open(path, "rb") as source:
+        head = source.read(4096)
+    if head.startswith(b"\xef\xbb\xbf"):
+        head = head[3:]
+    if head.lstrip(b" \t\r\n").startswith(b"{"):
+        return hxrate.read_case_document(path)
+    return hxrate.read_case(path)
+
+
+def case_of_base(base):
+    """The case of a base: a Case itself, or a CaseDocument's case."""
+    return base.case if isinstance(base, hxrate.CaseDocument) else base
+
+
 def grid(base):
-    """The parameters of every variant of `base`: counter-current along the
-    tubes, and in cross flow with 0 to 8 baffles; volumetric flows, m3/s, of
-    0.5 to 3 times the base case's."""
+    """The parameters of every variant of `base` (a Case or a CaseDocument):
+    counter-current along the tubes, and in cross flow with 0 to 8 baffles;
+    volumetric flows, m3/s, of 0.5 to 3 times the base case's."""
+    base = case_of_base(base)
     tube_counts = range(20, 84, 4)
     tube_flows = [base.tube_fluid.volumetric_flow * f for f in (0.5, 0.75, 1, 1.5, 2, 3)]
     shell_flows = [base.shell_fluid.volumetric_flow * f for f in (0.5, 0.75, 1, 1.5, 2, 3)]
@@ -124,6 +154,9 @@ def rows_of(table):
 RATED = ["overall_coefficient", "area", "tube_outlet_temperature", "shell_outlet_temperature",
          "shooting_passes"]
 ASSESSED = ["duty", "duty_direction", "tube_pressure_drop", "shell_pressure_drop", "warnings"]
+# where a document's rating took the streams' properties
+PROPERTIES = ["properties_at", "tube_property_temperature", "shell_property_temperature",
+              "wall_temperature"]
 
 
 def assessed(a):
@@ -163,6 +196,53 @@ def rate_rows(batch, shooting="exact", all_columns=False):
     return rows
 
 
+def document_of(base, case):
+    """The document `base` with `case` in place of its own: the same
+    extensions, property models and properties_at."""
+    return hxrate.CaseDocument(case, **base.extensions, tube_properties=base.tube_properties,
+                               shell_properties=base.shell_properties,
+                               properties_at=base.properties_at)
+
+
+def document_row(result, all_columns=False):
+    """The columns of one document's rating (an ExchangerRating, or the
+    error rate_many() gives in its place), named and filled as
+    rate_variants() fills them (a rejection has its partial rating's
+    assessment), and where the rating took the properties. A rejection
+    names its check; an ExchangerRating holds no message for it."""
+    if isinstance(result, hxrate.Error):
+        return {"outcome": type(result).__name__, "check": "", "message": str(result)}
+    row = {"outcome": "rated" if result.solved else "rejected",
+           "check": result.rejected_by or "", "message": ""}
+    if result.solved and all_columns:
+        row.update(result.rating.to_dict())
+    elif result.solved:
+        row.update((name, getattr(result.rating, name)) for name in RATED)
+    if result.assessment is not None:
+        row.update(assessed(result.assessment))
+        # the arrangement's warnings too, as the one result lists them
+        row["warnings"] = " ".join(sorted({w.code for w in result.warnings}))
+    row.update((name, getattr(result, name)) for name in PROPERTIES)
+    return row
+
+
+def rate_documents(base, table, shooting="exact", all_columns=False):
+    """The results of the variants of the document `base` that a table of
+    parameters names, a column each as rate_table() gives them, with the
+    PROPERTIES columns: the variants rated as documents by one rate_many
+    call (the assessment without a grid estimate, as rate_variants()
+    assesses)."""
+    parameters = rows_of({name: table[name] for name in PARAMETERS})
+    documents = [document_of(base, case) for case in cases_of(base.case, parameters)]
+    results = hxrate.rate_many(documents, shooting=shooting, assess=True, grids=0)
+    rows = [document_row(result, all_columns) for result in results]
+    columns = ["outcome", "check", "message"] + ([] if all_columns else RATED + ASSESSED)
+    for row in rows:
+        columns += [k for k in row if k not in columns and k not in PROPERTIES]
+    columns += PROPERTIES
+    return {k: [row.get(k) for row in rows] for k in columns}
+
+
 def rate_table(base, table, shooting="exact", all_columns=False):
     """The results of the variants of `base` that a table of parameters
     names, a column each (the parameters not repeated): outcome, check,
@@ -170,7 +250,10 @@ def rate_table(base, table, shooting="exact", all_columns=False):
     rate_variants() gives them, the variants built, rated and assessed in
     the library without an object each. With all_columns every quantity of
     the rating, through rate_rows(): the cases, ratings and assessments as
-    objects, at some four times the time."""
+    objects, at some four times the time. A CaseDocument base is rated as
+    documents, by rate_documents()."""
+    if isinstance(base, hxrate.CaseDocument):
+        return rate_documents(base, table, shooting, all_columns)
     if not all_columns:
         return hxrate.rate_variants(base, {FIELDS[name]: table[name] for name in PARAMETERS},
                                     shooting=shooting, assess=True, grids=0)
@@ -321,6 +404,9 @@ def main():
                         help="shooting of the counter-current types (default exact)")
     parser.add_argument("--all-columns", action="store_true",
                         help="every quantity of the rating in the CSV, not only the main ones")
+    parser.add_argument("--base", default=str(EXAMPLE),
+                        help="case file, or case document (JSON) with property models, whose "
+                             "variants are rated (default: the shipped example case file)")
     parser.add_argument("-o", "--output", default="sweep.csv", help="CSV file (default sweep.csv)")
     parser.add_argument("--plot", default="sweep.svg",
                         help="SVG picture of U against shell-side pressure drop (default sweep.svg)")
@@ -330,7 +416,7 @@ def main():
 
     from dask.distributed import Client, LocalCluster
 
-    base = hxrate.read_case(EXAMPLE)
+    base = read_base(args.base)
     parameters = list(grid(base))[: args.limit]
     if args.scheduler:
         client = Client(args.scheduler)

@@ -8,6 +8,8 @@ distributed = pytest.importorskip("distributed", reason="python3-distributed not
 
 pytestmark = pytest.mark.cluster
 
+REAL_FLUIDS = EXAMPLES / "water-oil" / "real-fluids.json"
+
 
 def load_sweep():
     source = importlib.util.spec_from_file_location("sweep", EXAMPLES / "python" / "sweep.py")
@@ -28,6 +30,8 @@ def test_local_cluster_gives_exactly_the_serial_results():
         parameters.insert(i, dict(parameters[i], baffle_count=-1))
     serial = sweep.rows_of(sweep.run_serial(base, parameters))
     assert {row["outcome"] for row in serial} == {"rated", "rejected"}, "rows of both kinds"
+    document = sweep.read_base(REAL_FLUIDS)
+    documents = sweep.rows_of(sweep.run_serial(document, parameters[:12]))
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                                   host="127.0.0.1", dashboard_address=None) as cluster:
         with distributed.Client(cluster) as client:
@@ -37,11 +41,41 @@ def test_local_cluster_gives_exactly_the_serial_results():
             everything = sweep.rows_of(sweep.run_on(client, base, parameters[:40],
                                                     all_columns=True))
             assert sweep.rows_of(sweep.run_on(client, base, [])) == []
+            documents_on_cluster = sweep.rows_of(sweep.run_on(client, document,
+                                                              parameters[:12], chunk_size=5))
     assert on_cluster == serial
+    assert documents_on_cluster == documents
     # all the rating's columns, through rate_many and assess_many: the shared
     # columns as rate_variants gives them
     assert all(len(full) > len(row) and {k: full[k] for k in row} == row
                for full, row in zip(everything, serial[:40]))
+
+
+def test_a_case_document_base_is_swept_as_documents_with_its_property_models():
+    sweep = load_sweep()
+    import hxrate
+
+    base = sweep.read_base(REAL_FLUIDS)
+    assert isinstance(base, hxrate.CaseDocument)
+    assert isinstance(sweep.read_base(sweep.EXAMPLE), hxrate.Case), "a case file stays a case"
+    parameters = list(sweep.grid(base))[::97][:12]
+    parameters.append(dict(parameters[0], baffle_count=-1))
+    rows = sweep.rows_of(sweep.run_serial(base, parameters))
+    # each row is its variant's document as rate() rates it, the models kept
+    for p, row in zip(parameters, rows):
+        variant = hxrate.CaseDocument(
+            sweep.case_of(base.case, p), tube_properties=base.tube_properties,
+            shell_properties=base.shell_properties, properties_at=base.properties_at)
+        x = hxrate.rate(variant, shooting="exact", grids=0)
+        assert row["outcome"] == ("rated" if x.solved else "rejected")
+        assert [row[k] for k in sweep.PROPERTIES] == [getattr(x, k) for k in sweep.PROPERTIES]
+        assert row["overall_coefficient"] == (x.rating.overall_coefficient if x.solved else None)
+    assert {row["properties_at"] for row in rows} == {"mean"}
+    assert all(row["wall_temperature"] is not None for row in rows[:-1])
+    assert (rows[-1]["check"], rows[-1]["wall_temperature"]) == ("baffle-count-minus-one", None)
+    # the oil at its mean temperature, not at the document's constant values
+    plain = sweep.rows_of(sweep.run_serial(base.case, parameters[:1]))
+    assert plain[0]["overall_coefficient"] != rows[0]["overall_coefficient"]
 
 
 def test_exact_shooting_rates_the_variants_slow_case_factor_shooting_rejects(tmp_path):

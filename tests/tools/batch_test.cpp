@@ -13,6 +13,7 @@
 
 #include <hxrate/case.h>
 #include <hxrate/case_document.h>
+#include <hxrate/exchanger.h>
 #include <hxrate/extensions.h>
 #include <hxrate/program.h>
 #include <hxrate/rating.h>
@@ -23,6 +24,9 @@ namespace hxrate::tools {
 namespace {
 
 using namespace testing;
+
+// The columns of summary.csv: new ones are only ever added at the end.
+constexpr std::size_t summaryColumns = 36;
 
 std::vector<std::string> csvLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -145,7 +149,7 @@ TEST(BatchCsv, QuotesOnlyWhatNeedsQuoting) {
 
 TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     const std::size_t columns = csvFields(csvHeader().substr(0, csvHeader().size() - 1)).size();
-    EXPECT_EQ(columns, 32u);
+    EXPECT_EQ(columns, summaryColumns);
     CaseSummary ok{"run 1, hot",
                    "1",
                    Outcome::success,
@@ -157,14 +161,11 @@ TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
     std::vector<std::string> f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
     ASSERT_EQ(f.size(), columns);
     const std::vector<std::string> expected = {
-        "run 1, hot", "1",     "success", "",
-        "2.936",      "1.247", "438.3",   "0.1795",
-        "0.001546",   "9.38",  "112.25",  "",
-        "12",         "",      "",        "",
-        "",           "",      "",        "",
-        "",           "",      "",        "",
-        "",           "",      "",        "",
-        "",           "",      "",        "decimal-comma coarse-grid"};
+        "run 1, hot", "1",    "success", "", "2.936", "1.247", "438.3", "0.1795",
+        "0.001546",   "9.38", "112.25",  "", "12",    "",      "",      "",
+        "",           "",     "",        "", "",      "",      "",      "",
+        "",           "",     "",        "", "",      "",      "",      "decimal-comma coarse-grid",
+        "",           "",     "",        ""};
     EXPECT_EQ(f, expected);
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
@@ -363,7 +364,7 @@ TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
         const Row& row = rows[i];
         SCOPED_TRACE(row.why);
         std::vector<std::string> f = csvFields(lines[i + 1]);
-        ASSERT_EQ(f.size(), 32u);
+        ASSERT_EQ(f.size(), summaryColumns);
         EXPECT_EQ(f[2], row.outcome);
         EXPECT_EQ(f[13], row.fullU);
         EXPECT_EQ(f[21], row.cleanU);
@@ -381,9 +382,63 @@ TEST_P(BatchModes, RatesCaseDocumentsWithTheirExtensions) {
     // The document rows have no report: its printed columns are empty.
     EXPECT_EQ(csvFields(lines[2])[4], "");
     std::vector<std::string> notDocument = csvFields(lines[4]);
-    ASSERT_EQ(notDocument.size(), 32u);
+    ASSERT_EQ(notDocument.size(), summaryColumns);
     EXPECT_EQ(notDocument[2], "not run");
     EXPECT_NE(notDocument[3].find("not a case document"), std::string::npos);
+}
+
+// Documents whose streams' properties come from models are rated with them,
+// an oil table and water alike; the last columns say where the rating took
+// the properties, and a case file's are constant, at the inlet.
+TEST_P(BatchModes, RatesCaseDocumentsWithPropertyModels) {
+    ScratchFolder work;
+    copyCase(sampleCase("success-branch_t1_007"), work.path(), "file");
+    const CaseDocument shipped = parseCaseDocument(readFile(HXRATE_REAL_FLUIDS));
+    CaseDocument table = shipped, water = shipped, both = shipped;
+    table.tubeProperties = {};
+    table.propertiesAt = PropertiesAt::inlet;
+    water.shellProperties = {};
+    both.propertiesAt = PropertiesAt::incremental;
+    const struct {
+        const char* name;
+        const CaseDocument& document;
+        const char* mode;
+    } rows[] = {{"table.json", table, "inlet"},
+                {"water.json", water, "mean"},
+                {"both.json", both, "incremental"}};
+    std::vector<std::string> arguments = {"file"};
+    if (GetParam()) arguments.push_back("--processes");
+    for (const auto& row : rows) {
+        writeFile(work / row.name, caseDocumentJson(row.document));
+        arguments.push_back(row.name);
+    }
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), std::size(rows) + 2);
+    std::vector<std::string> file = csvFields(lines[1]);
+    ASSERT_EQ(file.size(), summaryColumns);
+    EXPECT_EQ(std::vector<std::string>(file.begin() + 32, file.end()),
+              (std::vector<std::string>{"inlet", "", "", ""}));
+    auto temperature = [](const std::optional<double>& t) {
+        return t ? shortestDecimal(*t) : std::string();
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const ExchangerRating x = rate(rows[i].document);
+        ASSERT_TRUE(x.solved() && x.wallTemperature);
+        std::vector<std::string> f = csvFields(lines[i + 2]);
+        ASSERT_EQ(f.size(), summaryColumns);
+        EXPECT_EQ(f[2], "success") << f[3];
+        EXPECT_EQ(f[13], shortestDecimal(x.rating.overallCoefficient));
+        EXPECT_EQ(f[32], rows[i].mode);
+        EXPECT_EQ(f[33], temperature(x.tubePropertyTemperature));
+        EXPECT_EQ(f[34], temperature(x.shellPropertyTemperature));
+        EXPECT_EQ(f[35], temperature(x.wallTemperature));
+    }
+    // The oil's properties at its inlet, not the document's constants: a U
+    // of its own.
+    EXPECT_NE(csvFields(lines[2])[13], shortestDecimal(rate(shipped.input).overallCoefficient));
 }
 
 // The codes of the warnings hxrate-report --json lists for a case, in its
@@ -434,7 +489,7 @@ TEST_P(BatchModes, ListsTheWarningCodesTheReportGives) {
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(rows[i].folder);
         std::vector<std::string> f = csvFields(lines[i + 1]);
-        ASSERT_EQ(f.size(), 32u);
+        ASSERT_EQ(f.size(), summaryColumns);
         EXPECT_EQ(f[2], rows[i].outcome);
         EXPECT_EQ(f[31], rows[i].code);
         EXPECT_EQ(f[31], reportCodes(std::string(rows[i].folder) + "/" + caseName, work.path()));
@@ -496,7 +551,7 @@ for row in rows: print(len(row), *(repr(field) for field in row[:1] + row[13:21]
         std::istringstream fields(lines[i + 1]);
         for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
         ASSERT_EQ(f.size(), 10u);
-        EXPECT_EQ(f[0], "32");
+        EXPECT_EQ(f[0], std::to_string(summaryColumns));
         const std::vector<std::string> full = {
             python_repr(r.overallCoefficient),   python_repr(r.area),
             python_repr(r.tube.filmCoefficient), python_repr(r.tubeMassFlow),

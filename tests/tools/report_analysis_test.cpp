@@ -12,9 +12,11 @@
 #include <sstream>
 
 #include <hxrate/case.h>
+#include <hxrate/case_document.h>
 #include <hxrate/rating.h>
 
 #include "analysis.h"
+#include "report_html.h"
 #include "report_json.h"
 #include "support/read_text.h"
 
@@ -163,6 +165,112 @@ TEST(Schema, EveryReportMatchesTheDocumentedSchema) {
     std::vector<std::string> errors;
     validate(broken, schema, schema, "", errors);
     EXPECT_EQ(errors.size(), 2u);
+}
+
+// The shipped document of water in the tubes and an oil table on the shell
+// side, varied: what each stream's model was, where the rating took its
+// properties, the fluids as rated and the properties along the tubes, in
+// the JSON and on the page.
+TEST(RealFluids, ShowTheFluidsAsRated) {
+    const nlohmann::json shipped = nlohmann::json::parse(readText(HXRATE_REAL_FLUIDS));
+    auto constant = [](nlohmann::json& fluid) {
+        fluid.erase("model");
+        fluid.erase("table");
+        fluid.erase("pressure");
+    };
+    const struct {
+        const char* why;
+        void (*vary)(nlohmann::json&);
+        const char* mode;
+        bool profile;  // one pass, one shell: the properties along the tubes
+    } rows[] = {
+        {"the shipped document, at the mean temperatures", [](nlohmann::json&) {}, "mean", true},
+        {"element by element", [](nlohmann::json& d) { d["properties_at"] = "incremental"; },
+         "incremental", true},
+        {"two passes: P-NTU at the means whatever was asked",
+         [](nlohmann::json& d) {
+             d["properties_at"] = "inlet";
+             d["extensions"] = {{"tube_passes", 2}};
+         },
+         "mean", false},
+        {"the tube stream constant, at the inlet",
+         [](nlohmann::json& d) {
+             d["properties_at"] = "inlet";
+             d["case"]["tube_fluid"].erase("model");
+             d["case"]["tube_fluid"].erase("pressure");
+         },
+         "inlet", true},
+    };
+    const nlohmann::json schema = nlohmann::json::parse(readText(HXRATE_REPORT_SCHEMA));
+    auto same = [](const nlohmann::json& j, double x) {
+        return j.is_number() &&
+               std::bit_cast<std::uint64_t>(j.get<double>()) == std::bit_cast<std::uint64_t>(x);
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        nlohmann::json document = shipped;
+        row.vary(document);
+        const std::string text = document.dump();
+        const Report rep = buildReport(text, "real-fluids.json", "real-fluids");
+        const ExchangerRating x = rate(parseCaseDocument(text));
+        ASSERT_TRUE(x.solved() && x.ratedCase);
+        const nlohmann::json j = nlohmann::json::parse(reportJson(rep).dump());
+        std::vector<std::string> errors;
+        validate(j, schema, schema, "", errors);
+        for (const std::string& e : errors) ADD_FAILURE() << e;
+
+        const nlohmann::json& f = j["fluid_properties"];
+        EXPECT_EQ(f["properties_at"], row.mode);
+        EXPECT_EQ(f["mean_iterations"], x.meanIterations);
+        EXPECT_TRUE(same(f["wall_temperature"], *x.wallTemperature));
+        EXPECT_TRUE(same(f["shell_property_temperature"], *x.shellPropertyTemperature));
+        EXPECT_EQ(f["tube_property_temperature"].is_null(), !x.tubePropertyTemperature);
+        EXPECT_EQ(f["shell_model"], nlohmann::json::parse(R"({"kind": "table", "rows": 11,
+                  "temperature_low": -0.15, "temperature_high": 96.85})"));
+        EXPECT_EQ(f["tube_model"]["kind"], x.tubePropertyTemperature ? "water" : "constant");
+        // The inputs are the case as rated, not the document's constants.
+        for (const nlohmann::json& input : j["inputs"]) {
+            if (input["key"] == "shell_fluid_viscosity") {
+                EXPECT_TRUE(same(input["value"], x.ratedCase->shellFluid.viscosity));
+            } else if (input["key"] == "tube_fluid_volumetric_flow") {
+                EXPECT_TRUE(same(input["value"], x.ratedCase->tubeFluid.volumetricFlow));
+            }
+        }
+        ASSERT_EQ(j["profile"].contains("shell_viscosity"), row.profile);
+
+        const std::string page = reportHtml(rep);
+        EXPECT_NE(page.find("table of 11 rows, -0.15 to 96.85 °C"), std::string::npos);
+        EXPECT_EQ(page.find("water (IAPWS-IF97) at 300000 Pa") != std::string::npos,
+                  x.tubePropertyTemperature.has_value());
+        EXPECT_EQ(page.find("id=\"tube-viscosity-chart\"") != std::string::npos,
+                  row.profile && x.tubePropertyTemperature);
+        EXPECT_EQ(page.find("id=\"wall-chart\"") != std::string::npos, row.profile);
+        if (row.profile) {
+            // The chart's axis, in mPa s, spans every node's viscosity.
+            const std::size_t chart = page.find("id=\"shell-viscosity-chart\"");
+            ASSERT_NE(chart, std::string::npos);
+            auto attribute = [&](const std::string& key) {
+                return std::stod(page.substr(page.find(key + "=\"", chart) + key.size() + 2));
+            };
+            for (const nlohmann::json& mu : j["profile"]["shell_viscosity"]) {
+                EXPECT_GE(mu.get<double>() * 1000, attribute("data-y-min"));
+                EXPECT_LE(mu.get<double>() * 1000, attribute("data-y-max"));
+            }
+        }
+    }
+    // Both streams constant: the page of a document as it always was, and
+    // the JSON says where nothing came from.
+    nlohmann::json document = shipped;
+    constant(document["case"]["tube_fluid"]);
+    constant(document["case"]["shell_fluid"]);
+    const Report rep = buildReport(document.dump(), "constant.json", "constant");
+    const std::string page = reportHtml(rep);
+    for (const char* absent : {"fluid-properties", "property-profile", "(as rated)"})
+        EXPECT_EQ(page.find(absent), std::string::npos) << absent;
+    const nlohmann::json f = reportJson(rep)["fluid_properties"];
+    EXPECT_EQ(f["tube_model"]["kind"], "constant");
+    EXPECT_TRUE(f["shell_property_temperature"].is_null());
+    EXPECT_TRUE(f["wall_temperature"].is_null());
 }
 
 TEST(CrossFlow, ShellPressureDropIsKernsEstimate) {

@@ -125,6 +125,11 @@ FullPrecision ratedValues(const Case& c, const Rating& r) {
     return f;
 }
 
+PropertyValues propertyValues(const ExchangerRating& x) {
+    return {std::string(propertiesAtName(x.propertiesAt)), x.tubePropertyTemperature,
+            x.shellPropertyTemperature, x.wallTemperature};
+}
+
 // The codes of the result's warnings, in its order.
 std::vector<std::string> warningCodesOf(const ExchangerRating& x) {
     std::vector<std::string> codes;
@@ -188,6 +193,7 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
         RatingColumns columns{f, std::nullopt, {}};
         if (x->extended) columns.extended = extendedValues(c, {}, *x);
         columns.warningCodes = warningCodesOf(*x);
+        columns.properties = propertyValues(*x);
         return columns;
     } catch (...) {
         // Out of memory, or a case that no longer rates: the columns stay empty.
@@ -225,6 +231,7 @@ void addLibraryColumns(CaseSummary& summary, const std::string& folder,
     summary.full = std::move(columns.full);
     summary.extended = std::move(columns.extended);
     summary.warningCodes = std::move(columns.warningCodes);
+    summary.properties = std::move(columns.properties);
 }
 
 std::optional<std::string> caseDocumentPath(const std::string& argument) {
@@ -274,6 +281,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
             s.outcome = Outcome::success;
             s.full = ratedValues(document.input, x.rating);
             if (x.extended) s.extended = extendedValues(document.input, document.extensions, x);
+            s.properties = propertyValues(x);
         } else {
             s.outcome = Outcome::rejected;
             s.message = std::string(checkMessage(*x.rejectedBy));
@@ -291,6 +299,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
     if (s.outcome != Outcome::success) {
         s.full.reset();
         s.extended.reset();
+        s.properties.reset();
     }
     if (s.outcome != Outcome::success && s.outcome != Outcome::rejected) s.warningCodes.clear();
     return s;
@@ -516,7 +525,9 @@ std::string csvHeader() {
            "shell exit temperature (full precision),"
            "clean overall heat transfer coefficient,service overall heat transfer coefficient,"
            "LMTD correction factor,tube passes,shells in series,shell-side method,"
-           "tube-side pressure drop,shell-side pressure drop,duty,duty direction,warnings\n";
+           "tube-side pressure drop,shell-side pressure drop,duty,duty direction,warnings,"
+           "properties at,tube property temperature,shell property temperature,"
+           "wall temperature\n";
 }
 
 namespace {
@@ -577,7 +588,15 @@ std::string csvRow(const CaseSummary& s) {
             continue;
         codes += (codes.empty() ? "" : " ") + code;
     }
-    return row + ',' + csvField(codes) + '\n';
+    row += ',' + csvField(codes);
+    if (s.properties) {
+        const PropertyValues& p = *s.properties;
+        row += ',' + csvField(p.propertiesAt) + ',' + full(p.tubePropertyTemperature) + ',' +
+               full(p.shellPropertyTemperature) + ',' + full(p.wallTemperature);
+    } else {
+        row += ",,,,";
+    }
+    return row + '\n';
 }
 
 std::string progressLine(std::size_t done, std::size_t total, std::size_t failed,

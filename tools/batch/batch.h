@@ -82,6 +82,15 @@ struct ExtendedValues {
     std::string dutyDirection;                // "tube stream cooled", "tube stream heated", "none"
 };
 
+// Where the rating took the streams' properties (hxrate::ExchangerRating):
+// a case file's are constant, rated at the inlet.
+struct PropertyValues {
+    std::string propertiesAt;                       // "inlet", "mean" or "incremental"
+    std::optional<double> tubePropertyTemperature;  // degC; none for a constant model
+    std::optional<double> shellPropertyTemperature;
+    std::optional<double> wallTemperature;  // the shell-side wall, degC, where a model is used
+};
+
 struct CaseSummary {
     std::string folder;
     std::string exchangerType;  // as case line 1 gives it; empty when unreadable
@@ -98,6 +107,8 @@ struct CaseSummary {
     // The rows of the report's table: `report` keeps only its first and
     // last, which give the outlets, so that a batch holds no whole table.
     std::size_t tableRows = 0;
+    // With `full`: where the rating took the properties.
+    std::optional<PropertyValues> properties = std::nullopt;
 };
 
 // The message of a success whose results file cannot be read.
@@ -148,6 +159,7 @@ struct RatingColumns {
     std::optional<FullPrecision> full;
     std::optional<ExtendedValues> extended;
     std::vector<std::string> warningCodes;
+    std::optional<PropertyValues> properties = std::nullopt;
 };
 RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
                             std::uint64_t storageLimitBytes);

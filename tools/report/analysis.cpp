@@ -38,12 +38,22 @@ Report buildReport(std::string_view text, const std::string& casePath,
         // The case keeps its text and line positions for the text checks.
         document.input = parseCase(text, sourceName, rep.source);
     }
-    rep.input = document.input;
+    rep.tubeProperties = document.tubeProperties;
+    rep.shellProperties = document.shellProperties;
     // The program's memory limit, shared by the rating and the
     // assessment's ratings on finer grids.
     ExchangerOptions options;
     options.rating = programRateOptions();
     ExchangerRating result = rate(document, options);
+    // With a model the values shown are those rated, not the document's constants.
+    rep.input = result.ratedCase ? std::move(*result.ratedCase) : document.input;
+    rep.propertiesAt = result.propertiesAt;
+    rep.tubePropertyTemperature = result.tubePropertyTemperature;
+    rep.shellPropertyTemperature = result.shellPropertyTemperature;
+    rep.meanIterations = result.meanIterations;
+    rep.wallTemperature = result.wallTemperature;
+    rep.shellWallViscosity = result.shellWallViscosity;
+    rep.propertyProfile = std::move(result.propertyProfile);
     rep.rating = std::move(result.rating);
     rep.rejectedBy = result.rejectedBy;
     rep.outcome = result.rejectedBy ? Outcome::rejected : Outcome::solved;
@@ -53,10 +63,11 @@ Report buildReport(std::string_view text, const std::string& casePath,
     return rep;
 }
 
-std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
+std::vector<InputRow> describeInputs(const Report& r) {
+    const Case& c = r.input;
     std::vector<InputRow> rows;
     for (const CaseField& f : caseFields) {
-        const CaseLineSource& s = source[static_cast<std::size_t>(f.caseLine - 1)];
+        const CaseLineSource& s = r.source[static_cast<std::size_t>(f.caseLine - 1)];
         InputRow row{.key = std::string(f.name),
                      .field = std::string(f.name),
                      .label = std::string(f.description),
@@ -66,7 +77,8 @@ std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
                      .firstLine = s.firstLine,
                      .lastLine = s.lastLine,
                      .value = std::nullopt,
-                     .text = std::nullopt};
+                     .text = std::nullopt,
+                     .fromModel = false};
         std::replace(row.key.begin(), row.key.end(), '.', '_');  // "tube_fluid_density"
         switch (f.kind) {
             case CaseFieldKind::quantity:
@@ -80,6 +92,13 @@ std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source) {
                 row.text = f.text(c).substr(0, f.text(c).find_last_not_of(' ') + 1);
                 break;
         }
+        // Every quantity of a fluid but its name: the properties, and the
+        // flow that keeps the inlet's mass flow at the density rated.
+        const PropertyModel* model = f.fluid == &Case::tubeFluid    ? &r.tubeProperties
+                                     : f.fluid == &Case::shellFluid ? &r.shellProperties
+                                                                    : nullptr;
+        row.fromModel = model && model->kind != PropertyModelKind::constant &&
+                        f.kind == CaseFieldKind::quantity;
         rows.push_back(std::move(row));
     }
     return rows;

@@ -15,6 +15,7 @@
 #include <hxrate/errors.h>
 #include <hxrate/exchanger.h>
 #include <hxrate/extensions.h>
+#include <hxrate/fluid_properties.h>
 #include <hxrate/rating.h>
 
 namespace hxrate::report {
@@ -40,6 +41,23 @@ struct Report : Assessment {
     // formed beyond the rating (absent for a rejected case).
     std::optional<Extensions> extensions;
     std::optional<ExtendedQuantities> extended;
+    // Where each stream's properties came from (constant for a case file)
+    // and where the rating took them. Where a model is not constant, `input`
+    // is the case as rated: its fluids with the model's properties there.
+    PropertyModel tubeProperties, shellProperties;
+    PropertiesAt propertiesAt = PropertiesAt::inlet;  // the mode the rating used
+    std::optional<double> tubePropertyTemperature;    // degC; absent for a constant model
+    std::optional<double> shellPropertyTemperature;   // degC; absent for a constant model
+    int meanIterations = 0;                           // re-ratings of the mean mode
+    std::optional<double> wallTemperature;            // shell-side wall, degC
+    std::optional<double> shellWallViscosity;         // Pa s, of the (mu/mu_w)^0.14 corrections
+    std::optional<PropertyProfile> propertyProfile;   // along the tubes, at the profile's nodes
+
+    // Whether a stream's properties came from a model that is not constant.
+    bool fromModels() const {
+        return tubeProperties.kind != PropertyModelKind::constant ||
+               shellProperties.kind != PropertyModelKind::constant;
+    }
 };
 
 // Rates the case text, a 21-line case file or a case document, and assesses
@@ -59,8 +77,12 @@ struct InputRow {
     std::uint64_t firstLine = 0, lastLine = 0;  // physical lines of the case line
     std::optional<double> value;                // numbers (codes and counts too)
     std::optional<std::string> text;            // names
+    // A fluid's property or flow that its stream's model gave: the value is
+    // the case's as rated, not the document's constant.
+    bool fromModel = false;
 };
-std::vector<InputRow> describeInputs(const Case& c, const CaseSource& source);
+// The rows of `r.input`, in case-line order.
+std::vector<InputRow> describeInputs(const Report& r);
 
 // The verdict line of the summary: "rated", "rated with 2 errors", "rejected".
 std::string verdict(const Report& r);

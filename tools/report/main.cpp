@@ -131,7 +131,7 @@ int reportMain(int argc, char** argv) {
         std::string document;
         if (hxrate::looksLikeCaseDocument(bytes)) {
             hxrate::CaseDocument d = hxrate::parseCaseDocument(bytes, casePath.filename().string());
-            document = hxrate::caseDocumentJson(d.input, d.extensions);
+            document = hxrate::caseDocumentJson(d);  // with its property models
         } else {
             hxrate::CaseSource source;
             document = hxrate::caseDocumentJson(

@@ -1,5 +1,6 @@
-// The temperature profile of the page: an inline SVG line chart of both
-// streams along the tube, with the inlets and the directions of flow.
+// The profiles of the page as inline SVG line charts along the tube: both
+// streams' temperatures with the inlets and the directions of flow, and the
+// viscosities and the wall temperature the property models gave.
 #include "report_chart.h"
 
 #include <algorithm>
@@ -56,21 +57,30 @@ struct Chart {
     double Y(double y) const { return bottom - (y - y0) / (y1 - y0) * (bottom - top); }
 };
 
-Chart chartOf(const Profile& p) {
+// One curve of a chart: its values at the profile's nodes.
+struct Series {
+    const std::vector<double>* values;
+    const char* id;
+    const char* colour;
+    const char* label;
+};
+
+Chart chartOf(const std::vector<double>& location, const std::vector<Series>& series) {
     Chart ch;
-    ch.nodes = shownNodes(p.location.size(), 1500);
-    double xMin = p.location.front(), xMax = p.location.back();
-    double yMin = p.tube.front(), yMax = yMin;
+    ch.nodes = shownNodes(location.size(), 1500);
+    double xMin = location.front(), xMax = location.back();
+    double yMin = series.front().values->front(), yMax = yMin;
     for (std::size_t i : ch.nodes) {
-        for (double y : {p.tube[i], p.shell[i]}) {
+        for (const Series& c : series) {
+            double y = (*c.values)[i];
             yMin = std::min(yMin, y);
             yMax = std::max(yMax, y);
         }
     }
     ch.xTicks = ticks(std::min(xMin, xMax), std::max(xMin, xMax), 6);
-    // The temperature axis spans the data and a margin of 5 % of its span
-    // on each side, not the next round ticks: changes of a fraction of a
-    // kelvin would otherwise be flat lines.
+    // The value axis spans the data and a margin of 5 % of its span on each
+    // side, not the next round ticks: changes of a fraction of a kelvin
+    // would otherwise be flat lines.
     double pad = yMax > yMin ? (yMax - yMin) * 0.05 : std::max(std::fabs(yMin) * 0.05, 0.5);
     for (double t : ticks(yMin - pad, yMax + pad, 6))
         if (t >= yMin - pad && t <= yMax + pad) ch.yTicks.push_back(t);
@@ -163,11 +173,41 @@ void writeLegend(std::ostringstream& s, const Report& rep) {
       << "\">inlet; arrow heads: direction of flow</text>\n";
 }
 
+// A chart of quantities at the profile's nodes along the tube, drawn as the
+// temperature chart is, with a legend of its curves.
+std::string lineChartSvg(const char* id, const char* what, const std::vector<double>& location,
+                         const std::vector<Series>& series, const char* valueAxis) {
+    const Chart ch = chartOf(location, series);
+    std::ostringstream s;
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << Chart::width << ' '
+      << Chart::height << "\" role=\"img\" aria-label=\"" << what << "\" font-size=\"12\" id=\""
+      << id << "\" data-y-min=\"" << formatNumber(ch.y0, 9) << "\" data-y-max=\""
+      << formatNumber(ch.y1, 9) << "\">\n";
+    writeGrid(s, ch);
+    for (const Series& c : series) writeCurve(s, ch, location, *c.values, c.id, c.colour);
+    const double left = Chart::left, right = Chart::right, top = Chart::top, bottom = Chart::bottom;
+    s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 36
+      << "\" text-anchor=\"middle\">location along the tube x (m)</text>\n"
+      << "<text transform=\"translate(16," << (top + bottom) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">" << valueAxis << "</text>\n";
+    const double ly = bottom + 52;
+    double lx = left;
+    for (const Series& c : series) {
+        s << "<line x1=\"" << lx << "\" y1=\"" << ly << "\" x2=\"" << lx + 24 << "\" y2=\"" << ly
+          << "\" stroke=\"" << c.colour << "\" stroke-width=\"2\"/><text x=\"" << lx + 30
+          << "\" y=\"" << ly + 4 << "\">" << c.label << "</text>\n";
+        lx += 180;
+    }
+    s << "</svg>\n";
+    return s.str();
+}
+
 }  // namespace
 
 std::string profileSvg(const Report& rep) {
     const Profile& p = rep.rating.profile;
-    const Chart ch = chartOf(p);
+    const Chart ch = chartOf(p.location, {{&p.tube, "tube", tools::tubeColour, ""},
+                                          {&p.shell, "shell", tools::shellColour, ""}});
     std::ostringstream s;
     s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << Chart::width << ' '
       << Chart::height
@@ -181,6 +221,32 @@ std::string profileSvg(const Report& rep) {
     writeLegend(s, rep);
     s << "</svg>\n";
     return s.str();
+}
+
+std::string viscositySvg(const Report& rep, bool tube) {
+    const PropertyProfile& q = *propertiesAlong(rep);
+    // In mPa s: the axis labels of a water's 0.0005 Pa s would otherwise
+    // be exponents.
+    std::vector<double> mPas;
+    for (double mu : tube ? q.tubeViscosity : q.shellViscosity) mPas.push_back(mu * 1000);
+    return lineChartSvg(
+        tube ? "tube-viscosity-chart" : "shell-viscosity-chart",
+        tube ? "tube-fluid viscosity" : "shell-fluid viscosity", rep.rating.profile.location,
+        {{&mPas, tube ? "tube-viscosity" : "shell-viscosity",
+          tube ? tools::tubeColour : tools::shellColour, tube ? "tube fluid" : "shell fluid"}},
+        "viscosity (mPa·s)");
+}
+
+std::string wallTemperatureSvg(const Report& rep) {
+    const Profile& p = rep.rating.profile;
+    const bool passInlet = rep.input.exchangerType == ExchangerType::CrossFlowCounterCurrent;
+    return lineChartSvg(
+        "wall-chart", "wall temperature", p.location,
+        {{&p.tube, "wall-chart-tube", tools::tubeColour, "tube fluid"},
+         {&propertiesAlong(rep)->wallTemperature, "wall", tools::wallColour, "shell-side wall"},
+         {&p.shell, "wall-chart-shell", tools::shellColour,
+          passInlet ? "shell-pass inlet" : "shell fluid"}},
+        "temperature (°C)");
 }
 
 }  // namespace hxrate::report

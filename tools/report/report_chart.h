@@ -1,4 +1,5 @@
-// The temperature profile of the report page as an inline SVG chart.
+// The profiles of the report page as inline SVG charts: the temperatures,
+// and the properties the models gave along the tube.
 #pragma once
 
 #include <string>
@@ -11,5 +12,12 @@ namespace hxrate::report {
 // streams' temperatures along the tube, axes, inlets, arrows for the
 // directions of flow and a legend. The profile must not be empty.
 std::string profileSvg(const Report& r);
+
+// The charts of the properties along the tube, for a rating whose models
+// formed them (propertiesAlong is not null): one stream's viscosity (the
+// tube's or the shell's), and the shell-side wall temperature between both
+// streams' temperatures.
+std::string viscositySvg(const Report& r, bool tube);
+std::string wallTemperatureSvg(const Report& r);
 
 }  // namespace hxrate::report

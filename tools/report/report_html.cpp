@@ -11,6 +11,7 @@
 
 #include "markup.h"
 #include "report_chart.h"
+#include "report_json.h"
 
 namespace hxrate::report {
 namespace {
@@ -127,6 +128,21 @@ std::string typeName(const Report& rep) {
 }
 
 }  // namespace
+
+std::string propertyModelText(const PropertyModel& m) {
+    switch (m.kind) {
+        case PropertyModelKind::constant:
+            return "constant (the case's values)";
+        case PropertyModelKind::table:
+            if (m.table.empty()) return "table";
+            return "table of " + std::to_string(m.table.size()) + " rows, " +
+                   formatNumber(m.table.front().temperature, 6) + " to " +
+                   formatNumber(m.table.back().temperature, 6) + " °C";
+        case PropertyModelKind::water:
+            break;
+    }
+    return "water (IAPWS-IF97) at " + formatNumber(m.pressure, 6) + " Pa";
+}
 
 std::string utcText(long long secondsSinceEpoch) {
     std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
@@ -304,7 +320,6 @@ void writeRejection(std::ostringstream& h, const Report& rep) {
 // concerns; a document's values are labelled by their document field, and
 // those it gives in other units are shown as given too.
 void writeInputs(std::ostringstream& h, const Report& rep) {
-    const Case& c = rep.input;
     h << "<section id=\"inputs\">\n<h2>Inputs</h2>\n<table>\n<tr>"
       << (rep.fromDocument ? "<th>document field</th>" : "<th>case line</th><th>file line</th>")
       << "<th>quantity</th><th>symbol</th><th class=\"num\">value</th><th>unit</th>"
@@ -314,8 +329,10 @@ void writeInputs(std::ostringstream& h, const Report& rep) {
         if (w.caseLine > 0 && w.severity != Severity::info) flaggedLines.insert(w.caseLine);
     std::map<std::string, const GivenQuantity*> given;
     for (const GivenQuantity& q : rep.given) given[q.field] = &q;
-    for (const InputRow& row : describeInputs(c, rep.source)) {
+    bool anyFromModel = false;
+    for (const InputRow& row : describeInputs(rep)) {
         bool flagged = row.caseLine > 0 && flaggedLines.contains(row.caseLine);
+        anyFromModel |= row.fromModel;
         h << (flagged ? "<tr class=\"flagged\" data-case-line=\"" + std::to_string(row.caseLine) +
                             "\" title=\"a warning concerns this line\">"
                       : std::string("<tr>"));
@@ -323,8 +340,9 @@ void writeInputs(std::ostringstream& h, const Report& rep) {
             h << "<td><code>case." << tools::xmlEscape(row.field) << "</code></td>";
         else
             h << "<td>" << row.caseLine << "</td><td>" << row.firstLine << "</td>";
-        h << "<td>" << tools::xmlEscape(row.label) << "</td><td>" << tools::xmlEscape(row.symbol)
-          << "</td><td class=\"num\">"
+        h << "<td>" << tools::xmlEscape(row.label)
+          << (row.fromModel ? " <span class=\"note\" data-from-model>(as rated)</span>" : "")
+          << "</td><td>" << tools::xmlEscape(row.symbol) << "</td><td class=\"num\">"
           << (row.text ? tools::xmlEscape(*row.text) : tools::xmlEscape(formatNumber(row.value, 6)))
           << "</td><td>" << tools::xmlEscape(prettyUnit(row.unit)) << "</td>";
         if (rep.fromDocument) {
@@ -338,6 +356,11 @@ void writeInputs(std::ostringstream& h, const Report& rep) {
         h << "</tr>\n";
     }
     h << "</table>\n";
+    if (anyFromModel)
+        h << "<p class=\"note\">Values marked (as rated) come from the stream's property model "
+             "at the temperature its properties were taken at (see Fluid properties), the flow "
+             "at that density with the inlet's mass flow; the document's constant values are "
+             "not used.</p>\n";
     // The extensions' quantities given in other units (the case's are above).
     std::vector<std::vector<std::string>> rows;
     for (const GivenQuantity& q : rep.given)
@@ -354,6 +377,77 @@ void writeInputs(std::ostringstream& h, const Report& rep) {
         h << "</table>\n";
     }
     h << "</section>\n";
+}
+
+// Writes where each stream's properties came from, where the rating took
+// them and the fluids as rated, when a model is not constant.
+void writeFluidProperties(std::ostringstream& h, const Report& rep) {
+    if (!rep.fromModels()) return;
+    h << "<section id=\"fluid-properties\">\n<h2>Fluid properties</h2>\n<table "
+         "id=\"fluid-properties-table\">\n<tr><th></th><th>tube side</th><th>shell "
+         "side</th></tr>\n";
+    auto both = [&](const char* label, const std::string& tube, const std::string& shell) {
+        h << "<tr><th>" << label << "</th><td>" << tube << "</td><td>" << shell << "</td></tr>\n";
+    };
+    both("property model", tools::xmlEscape(propertyModelText(rep.tubeProperties)),
+         tools::xmlEscape(propertyModelText(rep.shellProperties)));
+    auto takenAt = [](const std::optional<double>& t) {
+        return t ? withUnit(t, "°C") : std::string("— (constant)");
+    };
+    both("properties taken at", takenAt(rep.tubePropertyTemperature),
+         takenAt(rep.shellPropertyTemperature));
+    const Fluid &t = rep.input.tubeFluid, &s = rep.input.shellFluid;
+    both("density ρ", withUnit(t.density, "kg/m³"), withUnit(s.density, "kg/m³"));
+    both("viscosity μ", withUnit(t.viscosity, "Pa·s"), withUnit(s.viscosity, "Pa·s"));
+    both("conductivity k", withUnit(t.conductivity, "W/(m·K)"),
+         withUnit(s.conductivity, "W/(m·K)"));
+    both("heat capacity cp", withUnit(t.heatCapacity, "J/(kg·K)"),
+         withUnit(s.heatCapacity, "J/(kg·K)"));
+    both("volumetric flow", withUnit(t.volumetricFlow, "m³/s"), withUnit(s.volumetricFlow, "m³/s"));
+    h << "</table>\n";
+    std::string mode;
+    switch (rep.propertiesAt) {
+        case PropertiesAt::inlet:
+            mode = "at each stream's inlet temperature";
+            break;
+        case PropertiesAt::mean:
+            mode =
+                "at each stream's bulk mean temperature (inlet + outlet)/2, " +
+                std::string(rep.outcome == Outcome::solved ? "settled after " : "rejected after ") +
+                std::to_string(rep.meanIterations) +
+                (rep.meanIterations == 1 ? " re-rating" : " re-ratings");
+            break;
+        case PropertiesAt::incremental:
+            mode =
+                "element by element along the march, from each element's upstream node (the "
+                "values above are at the bulk mean temperatures, as the assessment takes them)";
+            break;
+    }
+    std::vector<Row> rows = {
+        {"properties taken", tools::xmlEscape(std::string(propertiesAtName(rep.propertiesAt))),
+         mode},
+        {"shell-side wall temperature",
+         rep.wallTemperature ? withUnit(rep.wallTemperature, "°C") : "not formed",
+         "film, wall and fouling resistances in series at the streams' mean temperatures"},
+        {"shell wall viscosity μw",
+         rep.shellWallViscosity ? withUnit(rep.shellWallViscosity, "Pa·s") : "not used",
+         "of the (μ/μw)^0.14 corrections"}};
+    table(h, rows, "fluid-mode-table");
+    h << "</section>\n";
+}
+
+// Writes the charts of the properties along the tube that the models gave.
+void writePropertyProfile(std::ostringstream& h, const Report& rep) {
+    if (!propertiesAlong(rep)) return;
+    // Two charts a row, so that the section prints on one sheet.
+    h << "<section id=\"property-profile\">\n<h2>Properties along the tubes</h2>\n<div "
+         "style=\"display: grid; grid-template-columns: 1fr 1fr; gap: 0 12px\">\n";
+    if (rep.tubeProperties.kind != PropertyModelKind::constant)
+        h << "<figure style=\"margin: 0\">\n" << viscositySvg(rep, true) << "</figure>\n";
+    if (rep.shellProperties.kind != PropertyModelKind::constant)
+        h << "<figure style=\"margin: 0\">\n" << viscositySvg(rep, false) << "</figure>\n";
+    h << "<figure style=\"margin: 0\">\n"
+      << wallTemperatureSvg(rep) << "</figure>\n</div>\n</section>\n";
 }
 
 // Writes the geometry the model derived.
@@ -593,6 +687,7 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
     writeWarnings(h, rep);
     writeRejection(h, rep);
     writeInputs(h, rep);
+    writeFluidProperties(h, rep);
     writeGeometry(h, rep);
     writeFilmCoefficients(h, rep);
     writeResults(h, rep);
@@ -603,6 +698,7 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
         h << "<section id=\"profile\">\n<h2>Temperature profile</h2>\n<figure>\n"
           << profileSvg(rep) << "</figure>\n</section>\n";
     }
+    writePropertyProfile(h, rep);
     writeNumerics(h, rep);
     h << "</body>\n</html>\n";
     // Every text of the case is escaped; this keeps the page valid UTF-8 whatever slips by.

@@ -31,6 +31,11 @@ struct ResistanceShare {
 };
 std::vector<ResistanceShare> resistanceBreakdown(const Report& r);
 
+// A stream's property model as the page names it: "constant (the case's
+// values)", "table of 11 rows, -0.15 to 96.85 °C", "water (IAPWS-IF97) at
+// 300000 Pa".
+std::string propertyModelText(const PropertyModel& m);
+
 // Date and time in UTC as the page's header gives it: 2026-12-08 15:03:00 UTC.
 std::string utcText(long long secondsSinceEpoch);
 

@@ -92,6 +92,37 @@ json extensionsJson(const Report& rep) {
     return j;
 }
 
+// A stream's property model: its kind, and a table's rows and range or the
+// water's pressure.
+json modelJson(const PropertyModel& m) {
+    switch (m.kind) {
+        case PropertyModelKind::constant:
+            return {{"kind", "constant"}};
+        case PropertyModelKind::table:
+            return {{"kind", "table"},
+                    {"rows", m.table.size()},
+                    {"temperature_low",
+                     m.table.empty() ? json(nullptr) : number(m.table.front().temperature)},
+                    {"temperature_high",
+                     m.table.empty() ? json(nullptr) : number(m.table.back().temperature)}};
+        case PropertyModelKind::water:
+            break;
+    }
+    return {{"kind", "water"}, {"pressure", number(m.pressure)}};
+}
+
+// Where the streams' properties came from and where the rating took them.
+json fluidPropertiesJson(const Report& rep) {
+    return {{"properties_at", std::string(propertiesAtName(rep.propertiesAt))},
+            {"tube_model", modelJson(rep.tubeProperties)},
+            {"shell_model", modelJson(rep.shellProperties)},
+            {"tube_property_temperature", number(rep.tubePropertyTemperature)},
+            {"shell_property_temperature", number(rep.shellPropertyTemperature)},
+            {"mean_iterations", rep.meanIterations},
+            {"wall_temperature", number(rep.wallTemperature)},
+            {"shell_wall_viscosity", number(rep.shellWallViscosity)}};
+}
+
 // Replaces ill-formed UTF-8 in every string and key of `j`, in place.
 void makeValidUtf8(json& j) {
     if (j.is_string()) {
@@ -118,6 +149,16 @@ std::vector<std::size_t> shownNodes(std::size_t nodeCount, std::size_t most) {
     for (std::size_t i = 0; i < nodeCount; i += stride) nodes.push_back(i);
     if (nodes.back() != nodeCount - 1) nodes.push_back(nodeCount - 1);
     return nodes;
+}
+
+const PropertyProfile* propertiesAlong(const Report& rep) {
+    const std::optional<PropertyProfile>& q = rep.propertyProfile;
+    const std::size_t n = rep.rating.profile.location.size();
+    if (!q || n == 0 || rep.outcome != Outcome::solved) return nullptr;
+    for (const std::vector<double>* v :
+         {&q->tubeViscosity, &q->shellViscosity, &q->wallTemperature, &q->overallCoefficient})
+        if (v->size() != n) return nullptr;
+    return &*q;
 }
 
 json reportJson(const Report& rep) {
@@ -156,7 +197,7 @@ json reportJson(const Report& rep) {
     }
 
     json inputs = json::array();
-    for (const InputRow& row : describeInputs(c, rep.source)) {
+    for (const InputRow& row : describeInputs(rep)) {
         json item = {{"key", row.key},   {"label", row.label},        {"symbol", row.symbol},
                      {"unit", row.unit}, {"case_line", row.caseLine}, {"file_line", row.firstLine}};
         if (row.text) {
@@ -230,6 +271,7 @@ json reportJson(const Report& rep) {
         {"shell", pressure(rep.shellPressureDrop)}};
 
     if (rep.extensions) j["extensions"] = extensionsJson(rep);
+    j["fluid_properties"] = fluidPropertiesJson(rep);
 
     const Discretisation& d = rep.discretisation;
     json numerics = {
@@ -259,8 +301,9 @@ json reportJson(const Report& rep) {
 
     if (rep.outcome == Outcome::solved) {
         const Profile& p = r.profile;
+        const std::vector<std::size_t> nodes = shownNodes(p.location.size(), 10001);
         json location = json::array(), tube = json::array(), shell = json::array();
-        for (std::size_t i : shownNodes(p.location.size(), 10001)) {
+        for (std::size_t i : nodes) {
             location.push_back(number(p.location[i]));
             tube.push_back(number(p.tube[i]));
             shell.push_back(number(p.shell[i]));
@@ -272,6 +315,18 @@ json reportJson(const Report& rep) {
                         {"location", location},
                         {"tube", tube},
                         {"shell", shell}};
+        // The properties at the same nodes, where the models gave them.
+        if (const PropertyProfile* q = propertiesAlong(rep)) {
+            for (const auto& [key, values] :
+                 {std::pair{"tube_viscosity", &q->tubeViscosity},
+                  std::pair{"shell_viscosity", &q->shellViscosity},
+                  std::pair{"wall_temperature", &q->wallTemperature},
+                  std::pair{"overall_coefficient", &q->overallCoefficient}}) {
+                json column = json::array();
+                for (std::size_t i : nodes) column.push_back(number((*values)[i]));
+                j["profile"][key] = column;
+            }
+        }
     } else {
         j["profile"] = nullptr;
     }

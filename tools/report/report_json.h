@@ -21,4 +21,8 @@ std::string reportText(const Report& r);
 // that keeps the first and the last node.
 std::vector<std::size_t> shownNodes(std::size_t nodeCount, std::size_t most);
 
+// The properties along the tubes of a solved rating, node for node with its
+// profile; null where the models formed none.
+const PropertyProfile* propertiesAlong(const Report& r);
+
 }  // namespace hxrate::report
