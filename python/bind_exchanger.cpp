@@ -271,7 +271,7 @@ void bindExchanger(py::module_& m) {
              "[{'temperature': "
              "degC, 'density', 'viscosity', 'conductivity', 'heat_capacity': SI}, ...]} or "
              "{'model': 'water', 'pressure': Pa}; properties_at 'inlet', 'mean' or 'incremental' "
-             "(not yet rated). ValueError or TypeError naming a keyword outside its domain; "
+             "(element by element). ValueError or TypeError naming a keyword outside its domain; "
              "InvalidArgument for a model that gives no properties.")
         .def_property(
             "case", [](const CaseDocument& d) { return d.input; },

@@ -450,7 +450,7 @@ class CaseDocument:
         """Each stream's property model: None (the case's constant values),
         {"model": "table", "table": [{"temperature": degC, "density", "viscosity",
         "conductivity", "heat_capacity": SI}, ...]} or {"model": "water", "pressure": Pa};
-        properties_at: where the models are evaluated ("incremental" is not yet rated)."""
+        properties_at: where the models are evaluated ("incremental": element by element)."""
     case: Case
     extensions: dict[str, Any]
     tube_properties: Optional[dict[str, Any]]
