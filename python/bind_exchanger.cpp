@@ -452,6 +452,15 @@ void bindExchanger(py::module_& m) {
             "The shell-side wall temperature, degC, from the resistances in series at the "
             "streams' mean temperatures; None where no model is used or the case was rejected.")
         .def_property_readonly(
+            "rated_case",
+            [](const ExchangerRatingObject& x) -> py::object {
+                if (!x.result->ratedCase) return py::none();
+                return py::cast(*x.result->ratedCase);
+            },
+            "The Case as rated where a model is not constant: its fluids with the properties "
+            "at the temperatures they were taken at and the flow that keeps the inlet's mass "
+            "flow; None where the document's own case was rated.")
+        .def_property_readonly(
             "property_profile",
             [](py::object self) -> py::object {
                 const auto& p = self.cast<const ExchangerRatingObject&>().result->propertyProfile;

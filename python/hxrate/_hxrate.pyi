@@ -497,6 +497,9 @@ class ExchangerRating:
     def shell_wall_viscosity(self) -> Optional[float]:
         """Wall viscosity the (mu/mu_w)^0.14 corrections used, Pa s."""
     @property
+    def rated_case(self) -> Optional[Case]:
+        """The Case as rated where a model is not constant; None otherwise."""
+    @property
     def property_profile(self) -> Optional[PropertyProfile]:
         """Viscosities, wall temperature and U along the tubes, where a model is used and
         one pass in one shell was marched to its end."""

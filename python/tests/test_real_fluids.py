@@ -78,6 +78,8 @@ def test_the_property_profile_is_numpy_along_the_tubes(example, mode):
     want = [hxrate.water_properties(t, 3e5).viscosity for t in tube[::50]]
     assert list(p.tube_viscosity[::50]) == want
     assert (p.shell_viscosity == example.shell_fluid.viscosity).all()
+    assert r.rated_case.tube_fluid.viscosity == hxrate.water_properties(
+        r.tube_property_temperature, 3e5).viscosity
     if mode == "incremental":
         # Warmer water is thinner: U grows along the tubes; the rating's U is
         # the elements' mean.
