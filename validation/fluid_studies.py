@@ -209,15 +209,25 @@ def dense_bundle_correlation():
                 x=base.shell_inner_diameter / (Do * math.sqrt(base.tube_count)))
 
 
-def independent_solution(case):
-    """The march's equations as differential equations along the tubes,
-    solved by SciPy from the published correlations and the property models
-    written out here: tube temperature, shell temperature, and the mean of U
-    over the length. Returns the outlets, U and the heat the water takes up."""
+def _water_at(T):
+    """iapws's water at T degC and the models' pressure: rho, mu, k, cp."""
     import iapws
+
+    s = iapws.IAPWS97(T=T + 273.15, P=WATER_PRESSURE / 1e6)
+    return s.rho, s.mu, s.k, s.cp * 1e3
+
+
+def _oil_at(T):
+    return ref.table_properties(ENGINE_OIL, T)
+
+
+def _resistance(case):
+    """The march's quantities written out from the published forms: the mass
+    flows of the inlet states (fixed along the exchanger), and a function of
+    the two stream temperatures giving the resistance per unit tube length
+    R_p with both film coefficients at those temperatures' properties, and
+    both heat capacities there."""
     from fluids.friction import Colebrook
-    from scipy.integrate import solve_ivp
-    from scipy.optimize import brentq
 
     shell_nu = dense_bundle_correlation()
     Nt, Di, L = case.tube_count, case.tube_inner_diameter, case.tube_length
@@ -225,33 +235,40 @@ def independent_solution(case):
     A = math.pi / 4 * (Ds * Ds - Nt * Do * Do)  # free area between shell and tubes
     Dh = 4 * A / (math.pi * (Ds + Nt * Do))  # wetted by shell and tubes
     Rw = math.log(Do / Di) / case.wall_conductivity  # wall, per length x 2 pi
-    P = WATER_PRESSURE / 1e6
+    mt = _water_at(case.tube_inlet_temperature)[0] * case.tube_fluid.volumetric_flow
+    ms = _oil_at(case.shell_inlet_temperature)[0] * case.shell_fluid.volumetric_flow
 
-    def water(T):
-        s = iapws.IAPWS97(T=T + 273.15, P=P)
-        return s.rho, s.mu, s.k, s.cp * 1e3
-
-    def oil(T):
-        return ref.table_properties(ENGINE_OIL, T)
-
-    # Mass flows of the inlet states, fixed along the exchanger.
-    mt = water(case.tube_inlet_temperature)[0] * case.tube_fluid.volumetric_flow
-    ms = oil(case.shell_inlet_temperature)[0] * case.shell_fluid.volumetric_flow
-    sign = 1 if case.exchanger_type == 0 else -1
-
-    def rhs(x, y):
-        Tt, Ts, _ = y
-        rho, mu, k, cp_t = water(Tt)
+    def Rp(Tt, Ts):
+        rho, mu, k, cp_t = _water_at(Tt)
         Re, Pr = 4 * mt / (Nt * math.pi * Di * mu), mu * cp_t / k
         Nu = (ref.gnielinski(Re, Pr, Colebrook(Re, case.inner_roughness / Di)) if Re > 2300
               else ref.laminar_nusselt(Re, Pr, Di, L))
         h_i = Nu * k / Di
-        rho, mu, k, cp_s = oil(Ts)
+        rho, mu, k, cp_s = _oil_at(Ts)
         Re, Pr = ms * Dh / (A * mu), mu * cp_s / k
         h_o = shell_nu["c"] * Re**shell_nu["m"] * Pr**shell_nu["n"] * k / Dh
-        Rp = (Rw + 1 / (h_i * Di / 2) + 1 / (h_o * Do / 2)) / (2 * math.pi)
-        q = Nt * (Ts - Tt) / Rp  # heat into the tubes per unit length, W/m
-        return [q / (mt * cp_t), -sign * q / (ms * cp_s), 1 / (Rp * math.pi * Do) / L]
+        return (Rw + 1 / (h_i * Di / 2) + 1 / (h_o * Do / 2)) / (2 * math.pi), cp_t, cp_s
+
+    return Rp, mt, ms, Do
+
+
+def independent_solution(case):
+    """The march's equations as differential equations along the tubes,
+    solved by SciPy: tube temperature, shell temperature, and the mean of U
+    over the length. Returns the outlets, U and the heat the water takes up."""
+    import iapws
+    from scipy.integrate import solve_ivp
+    from scipy.optimize import brentq
+
+    Rp, mt, ms, Do = _resistance(case)
+    Nt, L = case.tube_count, case.tube_length
+    sign = 1 if case.exchanger_type == 0 else -1
+
+    def rhs(x, y):
+        Tt, Ts, _ = y
+        R, cp_t, cp_s = Rp(Tt, Ts)
+        q = Nt * (Ts - Tt) / R  # heat into the tubes per unit length, W/m
+        return [q / (mt * cp_t), -sign * q / (ms * cp_s), 1 / (R * math.pi * Do) / L]
 
     def march(Ts0):
         return solve_ivp(rhs, (0, L), [case.tube_inlet_temperature, Ts0, 0.0], method="DOP853",
@@ -266,9 +283,21 @@ def independent_solution(case):
                            case.tube_inlet_temperature, case.shell_inlet_temperature, xtol=1e-12)
         s = march(shell_out)
     Tt_out = s.y[0, -1]
-    h = lambda T: iapws.IAPWS97(T=T + 273.15, P=P).h * 1e3  # noqa: E731, J/kg
+    h = lambda T: iapws.IAPWS97(T=T + 273.15, P=WATER_PRESSURE / 1e6).h * 1e3  # noqa: E731
     return dict(Tt=Tt_out, Ts=shell_out, U=s.y[2, -1],
                 Q=mt * (h(Tt_out) - h(case.tube_inlet_temperature)))
+
+
+def node_coefficients(exchanger_type):
+    """At every node of the incremental rating's profile: U from the film
+    coefficients written out here at the node's two temperatures, against
+    the U the rating formed there; the largest relative difference. This
+    holds each element's properties and correlations apart from the march."""
+    r = rate_example(exchanger_type, "incremental")
+    Rp, _, _, Do = _resistance(studies.example_case().replace(exchanger_type=exchanger_type))
+    p = r.rating.profile
+    return max(abs(U * Rp(Tt, Ts)[0] * math.pi * Do - 1)
+               for Tt, Ts, U in zip(p.tube, p.shell, r.property_profile.overall_coefficient))
 
 
 @functools.lru_cache(maxsize=None)
@@ -326,6 +355,7 @@ def incremental_against_independent(exchanger_type):
         outlets=(a["error"], RICHARDSON * a["estimate"] + TOLERANCE_K),
         U=_within(a["U"], x["U"], a["U"], b["U"], TOLERANCE_REL, relative=True),
         Q=_within(a["Q"], x["Q"], a["Q"], b["Q"], TOLERANCE_REL, relative=True),
+        nodes=(node_coefficients(exchanger_type), systematic_difference(exchanger_type)["U"]),
     )
     return dict(reference=x, grids=grids, checks=checks)
 
@@ -354,6 +384,7 @@ def property_modes(exchanger_type):
         rows.append(dict(mode=mode, U=g.overall_coefficient, Q=-g.tube_duty,
                          Tt=g.tube_outlet_temperature, Ts=g.shell_outlet_temperature,
                          iterations=r.mean_iterations, properties_at=r.properties_at,
+                         first_node_U=r.property_profile.overall_coefficient[0],
                          mean_gap=max(abs(r.tube_property_temperature - at[0]),
                                       abs(r.shell_property_temperature - at[1]))))
     incremental = rows[-1]

@@ -544,7 +544,9 @@ def march_section(F):
                 ("outlets", "outlets (larger error, K)",
                  f"{first['Tt']:.6f}, {first['Ts']:.6f}", f"{x['Tt']:.6f}, {x['Ts']:.6f}", ""),
                 ("U", "U (W/(m²·K)), relative", f"{first['U']:.6f}", f"{x['U']:.6f}", ""),
-                ("Q", "heat to the water (W), relative", f"{first['Q']:.3f}", f"{x['Q']:.3f}", "")):
+                ("Q", "heat to the water (W), relative", f"{first['Q']:.3f}", f"{x['Q']:.3f}", ""),
+                ("nodes", "U at every node from its temperatures, relative",
+                 f"{first['elements'] + 1} nodes", "", "")):
             check_rows.append([t, what, ours, theirs, e(c[name][0]), e(c[name][1]),
                                f"{100 * c[name][0] / c[name][1]:.0f} %"])
     share = max(v["share"] for v in d.values())
@@ -600,7 +602,11 @@ exponent 0.6667 for 2/3 and its single-precision constants move U by at most
 resistance), i.e. {e(max(v['K'] for v in d.values()))} K on temperature changes of
 {max(v['change'] for v in d.values()):.2f} K at most; the test holds both within the tolerance.
 U and the duty are held the same way against their own change from dL to
-dL/2 (plus 10⁻⁵ relative). **The observed order as dL halves must lie within
+dL/2 (plus 10⁻⁵ relative). And apart from the march, at every node of the
+rating's profile the U the film coefficients written out here give at that
+node's two temperatures must meet the U hxrate formed there
+(`property_profile.overall_coefficient`) within that systematic difference
+alone. **The observed order as dL halves must lie within
 0.9 … 1.1.**
 
 {table(["type", "check (case's dL = 0.1 m)", "hxrate", "independent", "distance", "bound", "of the bound"], check_rows)}
@@ -670,7 +676,9 @@ checks: the inlet mode takes its properties at the inlet temperatures
 exactly; the mean mode at the bulk means of its own outlets to
 {e(max(r['mean_gap'] for r in mean))} K (bound 0.5·10⁻⁶ K: its re-ratings stop when no outlet
 moves by 10⁻⁶ K); the incremental mode reports its side records at
-the bulk means of its outlets; the incremental U and duty are §12's.
+the bulk means of its outlets; in type 0 the incremental rating's U at its
+first node, where both streams enter, is the inlet mode's U bit for bit; the
+incremental U and duty are §12's.
 """
 
 
@@ -697,6 +705,9 @@ def fluid_summary(F):
              part("outlets", lambda x: e(x) + " K")],
             ["incremental march vs SciPy solution: U, duty", f"{F.RICHARDSON:.2f} × change on dL/2 + 10⁻⁵",
              part("U", e) + "; duty " + part("Q", e)],
+            ["incremental march: U at every node vs its film coefficients written out",
+             "Gnielinski exponent and constants, " + e(max(s[t]["checks"]["nodes"][1] for t in (0, 1))),
+             part("nodes", e)],
             ["order of convergence of the incremental march", "0.9 … 1.1",
              f"{min(orders):.3f} … {max(orders):.3f}"],
         ]

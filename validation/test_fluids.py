@@ -57,3 +57,6 @@ def test_each_mode_takes_its_properties_where_it_says(exchanger_type):
     assert rows["mean"]["mean_gap"] < 0.5e-6 and 1 <= rows["mean"]["iterations"] < 100
     assert rows["incremental"]["mean_gap"] <= 1e-12
     assert all(r.get("properties_at", "constant") == r["mode"] for r in rows.values())
+    if exchanger_type == 0:
+        # Both streams enter at the first node: its U is the inlet mode's.
+        assert rows["incremental"]["first_node_U"] == rows["inlet"]["U"]
