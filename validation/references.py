@@ -27,6 +27,19 @@ SOURCES = {
     "effectiveness": "W. M. Kays and A. L. London, Compact Heat Exchangers, 3rd ed., 1984; "
     "Incropera and DeWitt, Fundamentals of Heat and Mass Transfer, table 11.3 "
     "(parallel flow and counterflow)",
+    "iapws": "liquid water by `iapws` (J. J. Gómez Romera, python3-iapws): `IAPWS97(T, P)` for "
+    "IAPWS-IF97 region 1 (IAPWS R7-97(2012)), its viscosity by `_Viscosity` (IAPWS R12-08, "
+    "the formulation 2008, mu2 = 1 for industrial use) and its conductivity by `_ThCond` "
+    "(IAPWS R15-11, the formulation 2011, critical enhancement in its industrial form with "
+    "IF97); verification values from the releases' own tables (R7-97 table 5, R12-08 table 4, "
+    "R15-11 tables 4 and 7)",
+    "engine-oil": "unused engine oil, saturated liquid, 273-370 K: Incropera and DeWitt, "
+    "Fundamentals of Heat and Mass Transfer, 5th ed., 2002, table A.5 (illustrative)",
+    "andrade": "between the rows of a table: rho, k and c_p linear in T; ln mu linear in 1/T "
+    "(T absolute), E. N. da C. Andrade, Nature 125 (1930) 309",
+    "solve_ivp": "the march's differential equations solved by SciPy: `solve_ivp` (DOP853, "
+    "Hairer, Norsett and Wanner, Solving Ordinary Differential Equations I, 1993) with "
+    "rtol = atol = 1e-11, the counter-current shell outlet by `brentq` (Brent 1973)",
 }
 
 
@@ -94,3 +107,17 @@ def effectiveness_counter(NTU, Cr):
         return NTU / (1.0 + NTU)
     e = math.exp(-NTU * (1.0 - Cr))
     return (1.0 - e) / (1.0 - Cr * e)
+
+
+def table_properties(rows, T):
+    """(rho, mu, k, cp) at T (degC) between the rows (T_K, rho, cp, mu, k) of
+    a property table: rho, k and cp linear in T, ln mu linear in 1/T."""
+    K = T + 273.15
+    if not rows[0][0] <= K <= rows[-1][0]:
+        raise ValueError(f"{T} degC is outside the table")
+    a, b = next((a, b) for a, b in zip(rows, rows[1:]) if K <= b[0])
+    w = (K - a[0]) / (b[0] - a[0])
+    s = (1.0 / K - 1.0 / a[0]) / (1.0 / b[0] - 1.0 / a[0])
+    rho, cp, k = (a[i] + w * (b[i] - a[i]) for i in (1, 2, 4))
+    mu = math.exp(math.log(a[3]) + s * (math.log(b[3]) - math.log(a[3])))
+    return rho, mu, k, cp

@@ -1,6 +1,7 @@
 """Runs the validation under pytest for CTest. Exits 77 (a skip to CTest)
-naming what is missing: the Python module, pytest, or python3-fluids (the
-checks that need no reference library still run first and must pass)."""
+naming what is missing: the Python module, pytest, or a reference library
+(python3-fluids, python3-scipy, python3-iapws; the checks that need none
+still run first and must pass)."""
 
 import argparse
 import os
@@ -44,10 +45,13 @@ def main():
     if status != 0:
         return status
     missing = []
-    try:
-        import fluids  # noqa: F401
-    except ImportError:
-        missing.append("python3-fluids (the comparisons with fluids and the page)")
+    for module, what in (("fluids", "the comparisons with fluids and the page"),
+                         ("scipy", "the independent solution of the march"),
+                         ("iapws", "the water model against IAPWS")):
+        try:
+            __import__(module)
+        except ImportError:
+            missing.append(f"python3-{module} ({what})")
     if not args.report:
         missing.append("hxrate-report (the pressure drops)")
     if missing:
