@@ -279,9 +279,8 @@ void bindDesign(py::module_& m) {
             return py::dict("tubes"_a = n.tubes, "lattice_tubes"_a = n.latticeTubes,
                             "outer_tube_limit"_a = n.outerTubeLimit,
                             "centre_limit"_a = n.centreLimit, "pass_tubes"_a = n.passTubes,
-                            "correlation_tubes"_a = n.correlationTubes
-                                                        ? py::cast(*n.correlationTubes)
-                                                        : py::none());
+                            "correlation_tubes"_a =
+                                n.correlationTubes ? py::cast(*n.correlationTubes) : py::none());
         },
         "shell_diameter"_a, "tube_outer_diameter"_a, "tube_pitch"_a, "layout_angle"_a = 30,
         "tube_passes"_a = 1, "bundle_to_shell_clearance"_a = 0.0, "pass_lane_width"_a = 0.0,

@@ -84,7 +84,8 @@ py::dict resultDict(const DesignResult& r) {
     for (const Design& d : r.designs) designs.append(designDict(d));
     out["designs"] = designs;
     py::dict refused;
-    for (const auto& [why, n] : r.refused) refused[py::str(std::string(designRefusalName(why)))] = n;
+    for (const auto& [why, n] : r.refused)
+        refused[py::str(std::string(designRefusalName(why)))] = n;
     out["refused"] = refused;
     out["tube_front"] = r.tubeFront;
     out["shell_front"] = r.shellFront;
@@ -100,12 +101,14 @@ DesignResult resultFrom(py::handle part) {
     DesignResult r;
     r.duty = d["duty"].cast<double>();
     r.candidates = d["candidates"].cast<std::uint64_t>();
-    for (py::handle x : d["designs"]) r.designs.push_back(designFrom(py::reinterpret_borrow<py::dict>(x)));
+    for (py::handle x : d["designs"])
+        r.designs.push_back(designFrom(py::reinterpret_borrow<py::dict>(x)));
     const auto refused = d["refused"].cast<py::dict>();
     for (std::size_t k = 0; k <= static_cast<std::size_t>(DesignRefusal::ratingError); ++k) {
         const auto why = static_cast<DesignRefusal>(k);
         const py::str name(std::string(designRefusalName(why)));
-        if (refused.contains(name)) r.refused.emplace_back(why, refused[name].cast<std::uint64_t>());
+        if (refused.contains(name))
+            r.refused.emplace_back(why, refused[name].cast<std::uint64_t>());
     }
     return r;
 }

@@ -399,6 +399,15 @@ void bindExchanger(py::module_& m) {
                            : py::object(py::none());
             },
             "The name of the check that rejected the case, as CaseRejected.check; None.")
+        .def_property_readonly(
+            "rejection_message",
+            [](const ExchangerRatingObject& x) {
+                return x.result->rejectedBy
+                           ? py::object(
+                                 py::str(std::string(hxrate::checkMessage(*x.result->rejectedBy))))
+                           : py::object(py::none());
+            },
+            "The message of the check that rejected the case, as CaseRejected.message; None.")
         .def_property_readonly("rating", &ratingOf,
                                "The Rating: whole, or what was formed before the rejection.")
         .def_property_readonly(

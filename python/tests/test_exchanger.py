@@ -39,6 +39,7 @@ def test_a_list_of_documents_keeps_each_outcome_in_its_place(example):
     results = hxrate.rate_many([good, rejected, odd])
     assert results[0].solved and results[0].assessment.discretisation_estimate is None
     assert not results[1].solved and results[1].rejected_by is not None
+    assert results[1].rejection_message and results[0].rejection_message is None
     assert "slow-shooting" in [w.code for w in results[1].warnings]
     assert isinstance(results[2], hxrate.InvalidArgument), "41 tubes in two passes"
 
