@@ -15,7 +15,7 @@
 namespace hxrate {
 namespace {
 
-// The SI units of the case document and what each measures.
+// The SI units of the documents and what each measures.
 constexpr std::pair<std::string_view, std::string_view> dimensions[] = {
     {"m", "length"},
     {"kg/m3", "density"},
@@ -27,6 +27,8 @@ constexpr std::pair<std::string_view, std::string_view> dimensions[] = {
     {"degC", "temperature"},
     {"m2 K/W", "thermal resistance per area"},
     {"Pa", "pressure"},
+    {"W", "power"},
+    {"m/s", "velocity"},
 };
 
 // Longest unit text parsed: a unit is a few symbols, never a paragraph.

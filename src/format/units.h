@@ -15,9 +15,9 @@ struct UnitConversion {
     std::string reason;      // "not a unit of length", "not a unit this library knows"
 };
 
-// Converts `value`, given in `unit`, into `siUnit` (one of the case
-// document's SI units: "m", "kg/m3", "Pa s", "W/(m K)", "J/(kg K)", "m3/s",
-// "degC", "m2 K/W"). A unit spelt exactly as `siUnit` keeps the value as it
+// Converts `value`, given in `unit`, into `siUnit` (one of the documents'
+// SI units: "m", "kg/m3", "Pa s", "W/(m K)", "J/(kg K)", "m3/s", "kg/s",
+// "degC", "m2 K/W", "Pa", "W", "m/s"). A unit spelt exactly as `siUnit` keeps the value as it
 // is, so a document in SI reads bit for bit as before. Temperatures convert
 // as temperatures (degF to degC with its offset); a temperature inside a
 // compound unit (Btu/(h ft2 degF)) is a difference. Safe on several threads.
