@@ -13,3 +13,13 @@ def test_tube_counts_keep_to_their_bands_against_kerns_tables():
 
 def test_kerns_example_bundle_within_three_per_cent():
     assert abs(T.kern_example()["rel"]) <= 0.03
+
+
+def test_the_textbook_design_is_found_within_its_limits_and_smaller_than_the_book():
+    s = T.sinnott_search()
+    best = s.designs[0]
+    assert best["confirmed"] and best["area"] < T.BOOK["area"]
+    assert best["duty"] >= s.duty * (1 - 1e-9)
+    assert max(best["tube_pressure_drop"], best["shell_pressure_drop"]) <= 70e3
+    rated = T.sinnott_book_rated()
+    assert rated["solved"] and abs(rated["area"] / T.BOOK["area"] - 1) < 0.02
