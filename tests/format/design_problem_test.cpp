@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "support/expect_error.h"
@@ -68,6 +69,33 @@ TEST(DesignProblemDocument, WritingAndReadingBackKeepsEveryValue) {
     EXPECT_TRUE(back.problem.hot.properties == d.problem.hot.properties);
     EXPECT_TRUE(back.space.freeLength);
     EXPECT_EQ(back.space.tubes, d.space.tubes);
+}
+
+// Every field the writer writes is one the published schema describes, at
+// every level (streams, limits, space, a tube, a free length, a table row).
+TEST(DesignProblemDocument, WritesOnlyWhatTheSchemaDescribes) {
+    DesignProblemDocument d = parseDesignProblem(::readText(example.string()));
+    d.problem.cold.properties = {
+        PropertyModelKind::table,
+        {{10.0, {1000, 1.3e-3, 0.58, 4190}}, {60.0, {983, 4.7e-4, 0.65, 4185}}},
+        0};
+    d.space.freeLength = true;
+    const json schema = json::parse(::readText(
+        (std::filesystem::path(__FILE__).parent_path() / "../../docs/design-problem.schema.json")
+            .string()));
+    std::function<void(const json&, const json&, const std::string&)> check =
+        [&](const json& value, const json& described, const std::string& path) {
+            const json& node =
+                described.contains("$ref") ? schema["$defs"]["propertyPoint"] : described;
+            if (value.is_array() && node.contains("items"))
+                for (const json& item : value) check(item, node["items"], path + "[]");
+            if (!value.is_object() || !node.contains("properties")) return;
+            for (const auto& [key, member] : value.items()) {
+                ASSERT_TRUE(node["properties"].contains(key)) << path << "." << key;
+                check(member, node["properties"][key], path + "." + key);
+            }
+        };
+    check(json::parse(designProblemJson(d)), schema, "");
 }
 
 // A bad document is refused naming the field, whether the reader finds the

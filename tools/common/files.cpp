@@ -241,4 +241,17 @@ std::string OutputFolder::write(const std::string& name, std::string_view bytes)
     return problem;
 }
 
+std::string OutputFolder::remove(const std::string& name) const {
+    struct stat info {};
+    if (::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? std::string{}
+                               : "cannot remove \"" + pathOf(name) + "\": " + std::strerror(errno);
+    if (!S_ISREG(info.st_mode))
+        return "cannot remove \"" + pathOf(name) + "\": it is not a regular file";
+    // unlinkat() never follows a link: at worst it removes one planted since.
+    if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT)
+        return "cannot remove \"" + pathOf(name) + "\": " + std::strerror(errno);
+    return {};
+}
+
 }  // namespace hxrate::tools

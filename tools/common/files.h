@@ -73,6 +73,11 @@ class OutputFolder {
     std::string pathOf(const std::string& name) const;
     // writeOutputFile() for the file `name` in this folder.
     std::string write(const std::string& name, std::string_view bytes) const;
+    // Removes the regular file `name` from this folder, one an earlier run
+    // left that would now mislead; anything else of that name (a link, a
+    // device) is left alone. Returns an empty text when it is gone or never
+    // was, else what went wrong ("cannot remove \"PATH\": REASON").
+    std::string remove(const std::string& name) const;
 
   private:
     OutputFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

@@ -700,7 +700,7 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
     }
     writePropertyProfile(h, rep);
     writeNumerics(h, rep);
-    h << "</body>\n</html>\n";
+    h << header.appendix << "</body>\n</html>\n";
     // Every text of the case is escaped; this keeps the page valid UTF-8 whatever slips by.
     return tools::validUtf8(h.str());
 }

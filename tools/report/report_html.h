@@ -16,6 +16,9 @@ struct PageHeader {
     std::string sha256;    // of the case file's bytes
     std::string ratedAt;   // date and time of the rating, UTC
     std::string title, project, revision;
+    // Sections another tool adds after the report's own (HTML, escaped by
+    // that tool): hxrate-design's search beside the best design's rating.
+    std::string appendix;
 };
 
 std::string reportHtml(const Report& r, const PageHeader& header = {});
