@@ -112,6 +112,9 @@ struct DesignOptions {
     // Called now and then from one thread: candidates done, of all, and
     // feasible found so far. May be empty.
     std::function<void(std::uint64_t done, std::uint64_t total, std::uint64_t feasible)> progress;
+    // Keep the area and drops of every candidate a limit refused after its
+    // rating (DesignResult::refusedDesigns), for a picture of the trade-off.
+    bool keepRefused = false;
     // The candidates searched, in the space's order: [first, first + count).
     // Anything less than the whole space is a chunk of a split search: its
     // result is neither ranked nor confirmed, for mergeDesigns().
@@ -140,7 +143,9 @@ std::string_view designRefusalName(DesignRefusal r);
 
 // One candidate that meets every limit.
 struct Design {
-    CaseDocument document;  // what rate() rates: the exchanger designed
+    CaseDocument document;     // what rate() rates: the exchanger designed
+    TubeSize tube;             // of the space's list
+    double baffleSpacing = 0;  // the space's fraction of Ds (the case's spacing is L/(Nb+1))
     bool hotInTubes = false;
     int layoutAngle = 30;
     double pitchRatio = 1.25;
@@ -160,6 +165,15 @@ struct Design {
     std::optional<ExchangerRating> rating;
 };
 
+// A candidate rated and then refused by a limit: where it lies.
+struct RefusedDesign {
+    double area = 0;               // m2
+    double tubePressureDrop = 0;   // Pa
+    double shellPressureDrop = 0;  // Pa
+    DesignRefusal refusal = DesignRefusal::duty;
+    std::uint64_t candidate = 0;
+};
+
 struct DesignResult {
     double duty = 0;  // W, what the problem asks
     std::uint64_t candidates = 0;
@@ -169,6 +183,9 @@ struct DesignResult {
     std::vector<Design> designs;
     // Candidates refused, by the first limit each broke (DesignRefusal order).
     std::vector<std::pair<DesignRefusal, std::uint64_t>> refused;
+    // With DesignOptions::keepRefused: the candidates refused after their
+    // rating (duty to shell-side drop), in the space's order.
+    std::vector<RefusedDesign> refusedDesigns;
     // Indexes into `designs` of the Pareto fronts: no other design has both
     // a smaller area and a smaller drop of that side. Smallest area first.
     std::vector<std::size_t> tubeFront, shellFront;

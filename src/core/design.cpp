@@ -243,6 +243,7 @@ Candidate candidateAt(const Axes& a, std::uint64_t index) {
 struct Outcome {
     std::optional<Design> design;
     DesignRefusal refusal = DesignRefusal::notRated;
+    std::optional<RefusedDesign> refused;  // where a limit refused it after its rating
 };
 
 class Search {
@@ -447,6 +448,8 @@ class Search {
         d.layoutAngle = s_.layoutAngles[c.layout];
         d.pitchRatio = s_.pitchRatios[c.pitch];
         d.baffleCut = s_.baffleCuts[c.cut];
+        d.tube = s_.tubes[c.tube];
+        d.baffleSpacing = s_.baffleSpacings[c.spacing];
         d.candidate = index;
         if (!measure(d)) return refused(DesignRefusal::notRated);
         return judge(std::move(d));
@@ -527,7 +530,10 @@ class Search {
             o.design = std::move(d);
             return o;
         }
-        return refused(why);
+        Outcome o = refused(why);
+        o.refused =
+            RefusedDesign{d.area, d.tubePressureDrop, d.shellPressureDrop, why, d.candidate};
+        return o;
     }
 
     // A free length: the shortest in the range whose over-surface reaches
@@ -699,6 +705,12 @@ DesignSpace defaultDesignSpace() {
 
 namespace {
 
+void sortByCandidate(std::vector<RefusedDesign>& v) {
+    std::sort(v.begin(), v.end(), [](const RefusedDesign& a, const RefusedDesign& b) {
+        return a.candidate < b.candidate;
+    });
+}
+
 // The refusal counts of a result as a fixed array, and back.
 using RefusalCounts = std::array<std::uint64_t, 12>;
 
@@ -732,6 +744,7 @@ DesignResult searchRange(const Search& search, std::uint64_t first, std::uint64_
     std::exception_ptr failure;
     std::vector<std::vector<Design>> found(threads);
     std::vector<RefusalCounts> counts(threads, RefusalCounts{});
+    std::vector<std::vector<RefusedDesign>> kept(threads);
 
     auto work = [&](unsigned t) {
         try {
@@ -748,6 +761,7 @@ DesignResult searchRange(const Search& search, std::uint64_t first, std::uint64_
                         feasible.fetch_add(1, std::memory_order_relaxed);
                     } else {
                         ++counts[t][static_cast<std::size_t>(o.refusal)];
+                        if (options.keepRefused && o.refused) kept[t].push_back(*o.refused);
                     }
                 }
                 done.fetch_add(to - from);
@@ -774,6 +788,9 @@ DesignResult searchRange(const Search& search, std::uint64_t first, std::uint64_
     setCounts(result, total_);
     for (auto& f : found)
         for (Design& d : f) result.designs.push_back(std::move(d));
+    for (auto& k : kept)
+        result.refusedDesigns.insert(result.refusedDesigns.end(), k.begin(), k.end());
+    sortByCandidate(result.refusedDesigns);
     return result;
 }
 
@@ -826,7 +843,10 @@ DesignResult mergeDesigns(const DesignProblem& problem, const DesignSpace& space
         all.candidates += p.candidates;
         addCounts(counts, p);
         for (Design& d : p.designs) all.designs.push_back(std::move(d));
+        all.refusedDesigns.insert(all.refusedDesigns.end(), p.refusedDesigns.begin(),
+                                  p.refusedDesigns.end());
     }
+    sortByCandidate(all.refusedDesigns);
     if (all.candidates != search.axes().total())
         throw InvalidArgument("parts", "parts: they hold " + std::to_string(all.candidates) +
                                            " candidates, the space " +

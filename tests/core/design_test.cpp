@@ -168,7 +168,15 @@ TEST(DesignSearch, EachLimitRefusesItsOwnCandidate) {
         DesignProblem p = oilCooler();
         DesignSpace s = one;
         row.change(p, s);
-        const DesignResult r = design(p, s);
+        DesignOptions keep;
+        keep.keepRefused = true;
+        const DesignResult r = design(p, s, keep);
+        // Refused after its rating: where it lay is kept.
+        const bool rated = row.refusal >= DesignRefusal::duty;
+        ASSERT_EQ(r.refusedDesigns.size(), rated ? 1u : 0u) << designRefusalName(row.refusal);
+        if (rated) {
+            EXPECT_EQ(r.refusedDesigns.front().area, d.area);
+        }
         EXPECT_TRUE(r.designs.empty()) << designRefusalName(row.refusal);
         ASSERT_EQ(r.refused.size(), 1u) << designRefusalName(row.refusal);
         EXPECT_EQ(r.refused.front().first, row.refusal)

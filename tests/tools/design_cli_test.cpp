@@ -79,6 +79,9 @@ TEST(DesignTool, TheExampleGivesItsDesignsAndTheBestRatesToItsRow) {
     for (const char* part : {"id=\"design-search\"", "id=\"tube-front-chart\"",
                              "id=\"shell-front-chart\"", "id=\"summary\"", "</html>"})
         EXPECT_NE(page.find(part), std::string::npos) << part;
+    // The refused candidates beside the feasible ones.
+    EXPECT_EQ(page.find("data-refused=\"0\""), std::string::npos);
+    EXPECT_NE(page.find("class=\"refused\""), std::string::npos);
 }
 
 // Limits nothing meets: status 1, the refusals and the advice, a table with

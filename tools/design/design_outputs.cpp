@@ -172,6 +172,24 @@ std::string frontChartSvg(const DesignResult& r, const DesignProblem& p, Side si
         yMin = std::min(yMin, r.designs[i].area);
         yMax = std::max(yMax, r.designs[i].area);
     }
+    // The refused candidates near the feasible ones: drops up to twice the
+    // allowed, areas up to twice the largest feasible; at most 4000 of them,
+    // evenly taken.
+    auto refusedDrop = [&](const hxrate::RefusedDesign& d) {
+        return (tube ? d.tubePressureDrop : d.shellPressureDrop) / 1000;
+    };
+    std::vector<const hxrate::RefusedDesign*> near;
+    const double dropLimit = 2 * xMax, areaLimit = 2 * yMax;
+    for (const hxrate::RefusedDesign& d : r.refusedDesigns)
+        if (refusedDrop(d) <= dropLimit && d.area <= areaLimit && d.area > 0) near.push_back(&d);
+    const std::size_t step = near.size() / 4000 + 1;
+    std::vector<const hxrate::RefusedDesign*> refusedShown;
+    for (std::size_t i = 0; i < near.size(); i += step) refusedShown.push_back(near[i]);
+    for (const hxrate::RefusedDesign* d : refusedShown) {
+        xMax = std::max(xMax, refusedDrop(*d));
+        yMin = std::min(yMin, d->area);
+        yMax = std::max(yMax, d->area);
+    }
     ch.xTicks = ticks(0, xMax, 6);
     ch.yTicks = ticks(yMin, yMax, 6);
     ch.x0 = ch.xTicks.front();
@@ -185,7 +203,8 @@ std::string frontChartSvg(const DesignResult& r, const DesignProblem& p, Side si
     s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << Chart::width << ' '
       << Chart::height << "\" role=\"img\" aria-label=\"area against the "
       << (tube ? "tube" : "shell") << "-side pressure drop\" font-size=\"12\" id=\"" << id
-      << "\" data-points=\"" << shown.size() << "\" data-front=\"" << front.size() << "\">\n"
+      << "\" data-points=\"" << shown.size() << "\" data-front=\"" << front.size()
+      << "\" data-refused=\"" << refusedShown.size() << "\">\n"
       << "<rect x=\"0\" y=\"0\" width=\"" << Chart::width << "\" height=\"" << Chart::height
       << "\" fill=\"white\"/>\n";
     for (double t : ch.xTicks)
@@ -206,6 +225,11 @@ std::string frontChartSvg(const DesignResult& r, const DesignProblem& p, Side si
     s << "<line id=\"" << id << "-allowed\" x1=\"" << svgNumber(ch.X(allowed)) << "\" y1=\""
       << Chart::top << "\" x2=\"" << svgNumber(ch.X(allowed)) << "\" y2=\"" << Chart::bottom
       << "\" stroke=\"#b3261e\" stroke-dasharray=\"6 4\"/>\n";
+    s << "<g class=\"refused\" fill=\"#e8a29c\" fill-opacity=\"0.5\">\n";
+    for (const hxrate::RefusedDesign* d : refusedShown)
+        s << "<circle cx=\"" << svgNumber(ch.X(refusedDrop(*d))) << "\" cy=\""
+          << svgNumber(ch.Y(d->area)) << "\" r=\"2\"/>\n";
+    s << "</g>\n";
     s << "<g class=\"feasible\" fill=\"#9aa3ad\" fill-opacity=\"0.6\">\n";
     for (std::size_t i : shown)
         s << "<circle cx=\"" << svgNumber(ch.X(drop(r.designs[i]))) << "\" cy=\""
@@ -241,7 +265,9 @@ std::string frontChartSvg(const DesignResult& r, const DesignProblem& p, Side si
       << Chart::left + 278 << "\" y=\"" << ly + 4 << "\">best (smallest area)</text>\n<line x1=\""
       << Chart::left + 420 << "\" y1=\"" << ly << "\" x2=\"" << Chart::left + 444 << "\" y2=\""
       << ly << "\" stroke=\"#b3261e\" stroke-dasharray=\"6 4\"/><text x=\"" << Chart::left + 450
-      << "\" y=\"" << ly + 4 << "\">allowable drop</text>\n</svg>\n";
+      << "\" y=\"" << ly + 4 << "\">allowable drop</text>\n<circle cx=\"" << Chart::left + 560
+      << "\" cy=\"" << ly << "\" r=\"3\" fill=\"#e8a29c\"/><text x=\"" << Chart::left + 568
+      << "\" y=\"" << ly + 4 << "\">refused</text>\n</svg>\n";
     return s.str();
 }
 
@@ -264,8 +290,9 @@ std::string searchSectionHtml(const DesignResult& r, const DesignProblem& p,
         h << "<tr><td>" << esc(std::string(designRefusalName(why))) << "</td><td class=\"num\">"
           << n << "</td></tr>\n";
     h << "</table>\n<p class=\"note\">Each refused candidate is counted by the first limit it "
-         "breaks. The search keeps no figures of refused candidates, so the charts show the "
-         "feasible designs only.</p>\n";
+         "breaks. The charts show the feasible designs and, in red, the candidates a limit "
+         "refused after their rating, with drops up to twice and areas up to twice the "
+         "feasible ones'.</p>\n";
     h << "<h2>Designs rated in full</h2>\n<table id=\"ranked\">\n<tr><th>rank</th><th>area "
          "(m²)</th><th>tube Δp (Pa)</th><th>shell Δp (Pa)</th><th>tubes</th><th>Do (m)</th>"
          "<th>Ds (m)</th><th>L (m)</th><th>passes</th><th>shells</th><th>layout</th>"

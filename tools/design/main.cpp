@@ -247,6 +247,7 @@ int designMain(int argc, char** argv) {
     options.shellSide = doc.shellSide;
     options.threads = threads;
     options.designsReported = reported;
+    options.keepRefused = true;
     ProgressLine progress;
     std::mutex progressLock;
     if (::isatty(STDERR_FILENO))
