@@ -1,7 +1,7 @@
 // hxrate/hxrate.h: the public API of the hxrate rating engine (hxrate::hxrate):
 // the case, reading it from text, rating and assessing it, the fluids' property models, the
-// arrangements' closed forms and the shell-side methods, the results report, the errors and the
-// version. The program's run in a folder and its files are hxrate::program's: <hxrate/program.h>,
+// arrangements' closed forms and the shell-side methods, design mode and the fouling of an
+// exchanger in service, the results report, the errors and the version. The program's run in a folder and its files are hxrate::program's: <hxrate/program.h>,
 // which includes <hxrate/output_file.h>, <hxrate/files.h> and <hxrate/case_files.h> (readCase,
 // readCaseDocument: reading from disk).
 #pragma once
@@ -11,10 +11,13 @@
 #include "hxrate/case.h"
 #include "hxrate/case_document.h"
 #include "hxrate/case_fields.h"
+#include "hxrate/design.h"
+#include "hxrate/design_problem.h"
 #include "hxrate/errors.h"
 #include "hxrate/exchanger.h"
 #include "hxrate/extensions.h"
 #include "hxrate/fluid_properties.h"
+#include "hxrate/measured_exchanger.h"
 #include "hxrate/monitoring.h"
 #include "hxrate/numerics.h"
 #include "hxrate/pressure_drop.h"
