@@ -7,24 +7,12 @@
 #include <cstdint>
 
 #include "hxrate/design.h"
+#include "support/example_streams.h"
 
 namespace hxrate {
 namespace {
 
-// Engine oil cooled by water at the shipped example's flows and inlets.
-DesignProblem oilCooler() {
-    DesignProblem p;
-    p.hot.fluid = {"EngineOil", 870.0, 0.08, 0.14, 2000.0, 0};
-    p.hot.volumetricFlow = 0.003;
-    p.hot.inletTemperature = 90;
-    p.hot.allowablePressureDrop = 70e3;
-    p.cold.fluid = {"Water", 998.0, 0.001, 0.6, 4180.0, 0};
-    p.cold.volumetricFlow = 0.002;
-    p.cold.inletTemperature = 20;
-    p.cold.allowablePressureDrop = 70e3;
-    p.duty = 20e3;
-    return p;
-}
+using testing::oilCooler;
 
 void search(benchmark::State& state, const DesignSpace& space) {
     const DesignProblem p = oilCooler();

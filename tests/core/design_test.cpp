@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/example_streams.h"
 #include "support/expect_error.h"
 
 namespace hxrate {
@@ -15,22 +16,7 @@ namespace {
 
 using testing::errorOf;
 
-// The streams of the shipped example: engine oil cooled by water, at the
-// example's flows and inlets, a duty of 20 kW.
-DesignProblem oilCooler() {
-    DesignProblem p;
-    p.hot.fluid = {"EngineOil", 870.0, 0.08, 0.14, 2000.0, 0};
-    p.hot.volumetricFlow = 0.003;
-    p.hot.inletTemperature = 90;
-    p.hot.allowablePressureDrop = 70e3;
-    p.cold.fluid = {"Water", 998.0, 0.001, 0.6, 4180.0, 0};
-    p.cold.volumetricFlow = 0.002;
-    p.cold.inletTemperature = 20;
-    p.cold.allowablePressureDrop = 70e3;
-    p.duty = 20e3;
-    p.tubeStream = TubeStream::cold;
-    return p;
-}
+using testing::oilCooler;
 
 // A space small enough to search candidate by candidate.
 DesignSpace smallSpace() {

@@ -15,6 +15,7 @@
 #include "hxrate/exchanger.h"
 #include "hxrate/fluid_properties.h"
 #include "hxrate/numerics.h"
+#include "support/example_streams.h"
 #include "support/expect_error.h"
 
 namespace hxrate {
@@ -33,22 +34,7 @@ PropertyModel sameEverywhere(const Fluid& f) {
     return {PropertyModelKind::table, {{-273, p}, {20, p}, {1e300, p}}, 0};
 }
 
-// Engine oil (unused), saturated liquid, at 273-370 K; illustrative values
-// after Incropera and DeWitt (2002), Fundamentals of Heat and Mass Transfer,
-// table A.5 (cp in J/(kg K), mu in Pa s).
-PropertyModel engineOil() {
-    struct Row {
-        double kelvin, rho, cp, mu, k;
-    } rows[] = {{273, 899.1, 1796, 3.85, 0.147},   {280, 895.3, 1827, 2.17, 0.144},
-                {290, 890.0, 1868, 0.999, 0.145},  {300, 884.1, 1909, 0.486, 0.145},
-                {310, 877.9, 1951, 0.253, 0.145},  {320, 871.8, 1993, 0.141, 0.143},
-                {330, 865.8, 2035, 0.0836, 0.141}, {340, 859.9, 2076, 0.0531, 0.139},
-                {350, 853.9, 2118, 0.0356, 0.138}, {360, 847.8, 2161, 0.0252, 0.138},
-                {370, 841.8, 2206, 0.0186, 0.137}};
-    PropertyModel m{PropertyModelKind::table, {}, 0};
-    for (const Row& r : rows) m.table.push_back({r.kelvin - 273.15, {r.rho, r.mu, r.k, r.cp}});
-    return m;
-}
+using testing::engineOil;
 
 Case example() {
     std::ifstream in(HXRATE_EXAMPLE_CASE, std::ios::binary);
