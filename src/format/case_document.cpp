@@ -188,14 +188,7 @@ CaseDocument readCaseDocument(const Reader& r, const Json& doc, const std::strin
     CaseDocument out;
     r.object(doc, top == "(top level)" ? "the document" : top);
     r.onlyKnown(doc, top, {"$schema", "format", "version", "case", "extensions", "properties_at"});
-    const Json& format = r.member(doc, top, "format", 0);
-    if (format != documentFormat)
-        r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
-    const Json& version = r.member(doc, top, "version", 0);
-    if (!version.is_number_integer() || version != caseDocumentVersion)
-        r.refuse("version",
-                 "this library reads version " + std::to_string(caseDocumentVersion) + ", not " +
-                     (version.is_primitive() ? shown(version.dump()) : Reader::typeOf(version)));
+    r.requireFormat(doc, top, documentFormat, caseDocumentVersion);
     const Json& values = r.member(doc, top, "case", 0);
     out.input = readCaseValues(r, values);
     out.tubeProperties = readModel(r, values, "tube_fluid");

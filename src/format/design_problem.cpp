@@ -329,14 +329,7 @@ DesignProblemDocument parseDesignProblem(std::string_view json, std::string_view
                     {"$schema", "format", "version", "hot", "cold", "tube_stream", "duty",
                      "hot_outlet_temperature", "cold_outlet_temperature", "limits", "wall",
                      "inner_roughness", "properties_at", "shell_side", "space"});
-        if (r.member(doc, "(top level)", "format") != documentFormat)
-            r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
-        const Json& version = r.member(doc, "(top level)", "version");
-        if (!version.is_number_integer() || version != documentVersion)
-            r.refuse("version", "this library reads version " + std::to_string(documentVersion) +
-                                    ", not " +
-                                    (version.is_primitive() ? document::shown(version.dump())
-                                                            : Reader::typeOf(version)));
+        r.requireFormat(doc, "(top level)", documentFormat, documentVersion);
         DesignProblemDocument d;
         DesignProblem& p = d.problem;
         p.hot = readStream(r, doc, "hot");

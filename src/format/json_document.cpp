@@ -356,6 +356,16 @@ double Reader::quantity(const Json& j, const std::string& path, std::string_view
     return si;
 }
 
+void Reader::requireFormat(const Json& doc, const std::string& top, std::string_view format,
+                           int version) const {
+    if (member(doc, top, "format", 0) != format)
+        refuse("format", "must be \"" + std::string(format) + "\"");
+    const Json& given = member(doc, top, "version", 0);
+    if (!given.is_number_integer() || given != version)
+        refuse("version", "this library reads version " + std::to_string(version) + ", not " +
+                              (given.is_primitive() ? shown(given.dump()) : typeOf(given)));
+}
+
 std::vector<double> Reader::quantities(const Json& j, const std::string& path,
                                        std::string_view unit) const {
     if (!j.is_object())

@@ -117,6 +117,11 @@ class Reader {
     std::vector<double> quantities(const Json& j, const std::string& path,
                                    std::string_view unit) const;
 
+    // The document's "format" and "version" members of `doc` (at `top`):
+    // exactly `format` and `version`, else refused naming them.
+    void requireFormat(const Json& doc, const std::string& top, std::string_view format,
+                       int version) const;
+
     // The quantities given in units other than SI, so far.
     std::vector<GivenQuantity>& given() const { return *given_; }
 

@@ -29,14 +29,7 @@ MeasuredExchanger parseMeasuredExchanger(std::string_view json, std::string_view
                     {"$schema", "format", "version", "exchanger", "tube_outlet_temperature",
                      "shell_outlet_temperature", "inside_share", "heat_balance_tolerance",
                      "relative_tolerance"});
-        if (r.member(doc, "(top level)", "format") != documentFormat)
-            r.refuse("format", "must be \"" + std::string(documentFormat) + "\"");
-        const Json& version = r.member(doc, "(top level)", "version");
-        if (!version.is_number_integer() || version != documentVersion)
-            r.refuse("version", "this library reads version " + std::to_string(documentVersion) +
-                                    ", not " +
-                                    (version.is_primitive() ? document::shown(version.dump())
-                                                            : Reader::typeOf(version)));
+        r.requireFormat(doc, "(top level)", documentFormat, documentVersion);
         MeasuredExchanger m;
         std::vector<GivenQuantity> exchangerGiven;
         const Reader inside(kind, source, "version 1 of the case document", exchangerGiven,

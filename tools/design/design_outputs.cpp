@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "chart_scale.h"
 #include "colours.h"
 #include "markup.h"
 #include "report_html.h"
@@ -15,6 +16,8 @@ namespace hxrate::design_tool {
 namespace {
 
 using report::formatNumber;
+using tools::svgNumber;
+using tools::ticks;
 
 // A number of the table: the shortest decimal that reads back the same;
 // empty where there is none (the table never holds an infinity or NaN).
@@ -37,35 +40,6 @@ bool onFront(const std::vector<std::size_t>& front, std::size_t i) {
 }
 
 // ---- the charts -------------------------------------------------------------
-
-// Round steps for an axis: 1, 2 or 5 times a power of ten, from at or below
-// `low` to at or above `high`.
-std::vector<double> ticks(double low, double high, int wanted) {
-    if (!(high > low)) {
-        const double pad = std::max(std::fabs(low) * 0.05, 0.5);
-        low -= pad;
-        high += pad;
-    }
-    const double raw = (high - low) / wanted;
-    const double power = std::pow(10, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw) break;
-    }
-    std::vector<double> out;
-    for (double k = std::floor(low / step); k * step < high + step * 0.999; ++k) {
-        out.push_back(std::fabs(k * step) < step * 1e-9 ? 0 : k * step);
-        if (k * step >= high) break;
-    }
-    return out;
-}
-
-std::string svgNumber(double x) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", x);
-    return buffer;
-}
 
 struct Chart {
     static constexpr double left = 70, right = 700, top = 20, bottom = 300;

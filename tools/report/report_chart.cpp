@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "chart_scale.h"
 #include "colours.h"
 #include "markup.h"
 #include "report_html.h"
@@ -16,33 +17,8 @@
 namespace hxrate::report {
 namespace {
 
-// Round steps for an axis: 1, 2 or 5 times a power of ten.
-std::vector<double> ticks(double low, double high, int wanted) {
-    if (!(high > low)) {
-        double pad = std::max(std::fabs(low) * 0.05, 0.5);
-        low -= pad;
-        high += pad;
-    }
-    double raw = (high - low) / wanted;
-    double power = std::pow(10, std::floor(std::log10(raw)));
-    double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0}) {
-        step = m * power;
-        if (step >= raw) break;
-    }
-    std::vector<double> out;
-    for (double t = std::floor(low / step) * step; t <= high + step * 0.999; t += step) {
-        out.push_back(std::fabs(t) < step * 1e-9 ? 0 : t);
-        if (t >= high) break;
-    }
-    return out;
-}
-
-std::string svgNumber(double x) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", x);
-    return buffer;
-}
+using tools::svgNumber;
+using tools::ticks;
 
 // The chart's page geometry, the values at the plot area's edges and the
 // nodes and ticks shown.
