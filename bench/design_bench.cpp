@@ -26,9 +26,9 @@ void search(benchmark::State& state, const DesignSpace& space) {
         feasible = r.designs.size();
         benchmark::DoNotOptimize(r.designs.data());
     }
-    state.counters["candidates_per_s"] =
-        benchmark::Counter(static_cast<double>(candidates) * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["candidates_per_s"] = benchmark::Counter(
+        static_cast<double>(candidates) * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate);
     state.counters["candidates"] = static_cast<double>(candidates);
     state.counters["feasible"] = static_cast<double>(feasible);
 }

@@ -1,9 +1,10 @@
 // hxrate/hxrate.h: the public API of the hxrate rating engine (hxrate::hxrate):
 // the case, reading it from text, rating and assessing it, the fluids' property models, the
 // arrangements' closed forms and the shell-side methods, design mode and the fouling of an
-// exchanger in service, the results report, the errors and the version. The program's run in a folder and its files are hxrate::program's: <hxrate/program.h>,
-// which includes <hxrate/output_file.h>, <hxrate/files.h> and <hxrate/case_files.h> (readCase,
-// readCaseDocument: reading from disk).
+// exchanger in service, the results report, the errors and the version. The program's run in a
+// folder and its files are hxrate::program's: <hxrate/program.h>, which includes
+// <hxrate/output_file.h>, <hxrate/files.h> and <hxrate/case_files.h> (readCase, readCaseDocument:
+// reading from disk).
 #pragma once
 
 #include "hxrate/arrangements.h"
