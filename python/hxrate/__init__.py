@@ -159,6 +159,6 @@ from ._hxrate import FoulingEstimate, find_fouling  # noqa: E402
 __all__ += ["FoulingEstimate", "find_fouling"]
 
 # Design mode: the exchangers of a design space that meet a duty, ranked.
-from ._design import DesignResult, design  # noqa: E402
+from .design_search import DesignResult, design  # noqa: E402
 
 __all__ += ["DesignResult", "design"]

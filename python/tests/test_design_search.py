@@ -64,3 +64,21 @@ def test_a_local_cluster_gives_the_same_ranking():
     assert [d["candidate"] for d in there.designs] == [d["candidate"] for d in here.designs]
     assert there.refused == here.refused
     assert [d["confirmed"] for d in there.designs[:3]] == [True, True, False]
+
+
+def test_the_program_writes_the_ranked_designs_and_the_best_document(tmp_path):
+    import subprocess
+    import sys
+
+    out = tmp_path / "out"
+    done = subprocess.run([sys.executable, "-m", "hxrate.design_search", str(PROBLEM), "-o",
+                           str(out), "--reported", "1"], capture_output=True, text=True,
+                          timeout=120)
+    assert done.returncode == 0, done.stderr
+    rows = (out / "designs.csv").read_text().splitlines()
+    assert rows[0].startswith("rank,area,duty,") and len(rows) > 100
+    best = hxrate.rate(hxrate.read_case_document(str(out / "best.case.json")))
+    assert float(rows[1].split(",")[1]) == best.rating.area
+    bad = subprocess.run([sys.executable, "-m", "hxrate.design_search", str(tmp_path / "none")],
+                         capture_output=True, text=True, timeout=60)
+    assert bad.returncode == 2 and "none" in bad.stderr

@@ -1,8 +1,24 @@
 """hxrate.design(): the exchangers of a design space that meet a duty, on
-this machine's cores or split over a Dask cluster."""
+this machine's cores or split over a Dask cluster.
 
+As a program, the search of a design problem document on this machine or on
+a Dask cluster, writing what hxrate-design writes but the page:
+
+    python3 -m hxrate.design_search PROBLEM.json -o DIR [--dask tcp://HOST:8786]
+        [--chunks N] [--reported N]
+
+DIR/designs.csv holds the feasible designs ranked, DIR/best.case.json the
+best one's case document (rate it with hxrate-report for its page). Exit
+status: 0 designs found, 1 none feasible (the refusals and the advice on
+stderr), 2 a document or an argument that cannot be used.
+"""
+
+import argparse
+import csv
 import json
 import os
+import sys
+import tempfile
 
 from . import _hxrate
 
@@ -117,3 +133,77 @@ def design(problem, space=None, *, client=None, chunks=None, designs_reported=10
     futures = client.map(_search_chunk, [text] * len(firsts), firsts, counts, pure=False)
     parts = client.gather(futures)
     return DesignResult(_hxrate._merge_designs(text, parts, threads, designs_reported))
+
+
+def _write_whole(path, text):
+    """Writes `text` to `path` through a temporary file in its folder and a
+    rename, so that no reader ever sees half of it."""
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, temporary = tempfile.mkstemp(dir=folder, prefix=".design-", suffix=".tmp")
+    try:
+        with os.fdopen(fd, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise
+
+
+def _csv_text(result):
+    import io
+
+    out = io.StringIO()
+    writer = csv.writer(out, lineterminator="\n")
+    names = [name for name, _ in _COLUMNS]
+    writer.writerow(["rank"] + names)
+    for rank, d in enumerate(result.designs, 1):
+        writer.writerow([rank] + [repr(d[n]) if isinstance(d[n], float) else d[n] for n in names])
+    return out.getvalue()
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(
+        prog="python3 -m hxrate.design_search",
+        description="Search a design problem's space for the exchangers that meet its duty "
+                    "within its limits, on this machine or a Dask cluster.")
+    parser.add_argument("problem", help="the design problem document (JSON)")
+    parser.add_argument("-o", "--output", default=".", help="folder for designs.csv and "
+                        "best.case.json (default: the working folder)")
+    parser.add_argument("--dask", metavar="ADDRESS", help="a Dask scheduler to split the "
+                        "search over (tcp://HOST:8786)")
+    parser.add_argument("--chunks", type=int, help="tasks of a Dask search (default: four a "
+                        "worker thread)")
+    parser.add_argument("--reported", type=int, default=10, help="the best designs rated again "
+                        "in full (default 10)")
+    args = parser.parse_args(argv)
+    if args.reported < 0 or (args.chunks is not None and args.chunks < 1):
+        parser.error("--reported must be at least 0 and --chunks at least 1")
+    try:
+        if args.dask:
+            import distributed
+
+            with distributed.Client(args.dask) as client:
+                result = design(args.problem, client=client, chunks=args.chunks,
+                                designs_reported=args.reported)
+        else:
+            result = design(args.problem, designs_reported=args.reported)
+    except (_hxrate.InputError, _hxrate.InvalidArgument, OSError) as e:
+        print(f"python3 -m hxrate.design_search: {e}", file=sys.stderr)
+        return 2
+    for name, n in result.refused.items():
+        print(f"refused by {name}: {n}")
+    os.makedirs(args.output, exist_ok=True)
+    _write_whole(os.path.join(args.output, "designs.csv"), _csv_text(result))
+    if not result.designs:
+        print(f"no feasible design: {result.advice}", file=sys.stderr)
+        return 1
+    _write_whole(os.path.join(args.output, "best.case.json"), result.designs[0]["document"])
+    best = result.designs[0]
+    print(f"{len(result)} feasible of {result.candidates} candidates; best: "
+          f"{best['area']:.6g} m2, {best['tube_count']} tubes, {best['tube_passes']} passes, "
+          f"{best['shells']} shells")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
