@@ -106,7 +106,10 @@ DesignSpace defaultDesignSpace();
 // What a design search is told besides the problem and the space.
 struct DesignOptions {
     ShellSideMethod shellSide = ShellSideMethod::bellDelaware;
-    std::size_t designsReported = 10;           // the best, re-rated in full with the assessment
+    // Every feasible design is rated again in full with the assessment (one
+    // whose warnings carry an error is no design); the best designsReported
+    // keep that rating (Design::rating).
+    std::size_t designsReported = 10;
     unsigned threads = 0;                       // 0: every core the machine has
     const std::atomic<bool>* cancel = nullptr;  // set by another thread: Cancelled
     // Called now and then from one thread: candidates done, of all, and
@@ -179,7 +182,7 @@ struct DesignResult {
     std::uint64_t candidates = 0;
     std::uint64_t feasibleCount = 0;
     // The feasible designs, smallest area first (ties: the space's order);
-    // the first designsReported carry their full rating.
+    // each was rated again in full, the first designsReported keep that rating.
     std::vector<Design> designs;
     // Candidates refused, by the first limit each broke (DesignRefusal order).
     std::vector<std::pair<DesignRefusal, std::uint64_t>> refused;

@@ -41,7 +41,9 @@ class DesignResult:
     designs: a list of dicts, smallest area first, each with area (m2), duty (W),
     tube_pressure_drop and shell_pressure_drop (Pa), velocities, the geometry, and
     document: its case document as JSON text, which hxrate.read_case_document() and
-    hxrate.rate() take. The first designs_reported are confirmed (rated again in full).
+    hxrate.rate() take. Every design was rated again in full with the assessment (one
+    whose warnings carry an error is dropped); the first designs_reported keep that
+    rating (confirmed True).
     refused: candidates refused, by the first limit each broke.
     tube_front, shell_front: indexes into designs of the Pareto fronts of area against
     each side's pressure drop. advice: what to relax when nothing is feasible.
@@ -116,7 +118,8 @@ def design(problem, space=None, *, client=None, chunks=None, designs_reported=10
     dict) narrows or widens its "space". On this machine the search runs on `threads`
     cores (0: all). With a Dask `client` the space is split into `chunks` tasks (by
     default four per worker thread) and merged: the same ranking either way. The best
-    `designs_reported` are rated again in full with the assessment. Raises
+    `designs_reported` keep the full rating with the assessment that every design is
+    given again (one whose warnings carry an error is no design). Raises
     hxrate.InputError for a document that cannot be read and InvalidArgument for a
     problem or space outside its domain; Ctrl-C stops the local search.
     """

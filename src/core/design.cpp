@@ -705,6 +705,12 @@ DesignSpace defaultDesignSpace() {
 
 namespace {
 
+// The threads a search runs on: the options' count, or every core.
+unsigned threadsOf(const DesignOptions& options) {
+    unsigned n = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+    return std::max(1u, std::min<unsigned>(n, 64));
+}
+
 void sortByCandidate(std::vector<RefusedDesign>& v) {
     std::sort(v.begin(), v.end(), [](const RefusedDesign& a, const RefusedDesign& b) {
         return a.candidate < b.candidate;
@@ -735,8 +741,7 @@ DesignResult searchRange(const Search& search, std::uint64_t first, std::uint64_
     const std::uint64_t end = total - begin < count ? total : begin + count;
     result.candidates = end - begin;
 
-    unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
-    threads = std::max(1u, std::min<unsigned>(threads, 64));
+    const unsigned threads = threadsOf(options);
     constexpr std::uint64_t chunk = 256;
     std::atomic<std::uint64_t> next{begin}, done{0}, feasible{0};
     std::atomic<bool> stop{false};
@@ -800,16 +805,45 @@ DesignResult finish(const Search& search, DesignResult result, const DesignOptio
     std::sort(result.designs.begin(), result.designs.end(), smaller);
     RefusalCounts counts{};
     addCounts(counts, result);
-    std::size_t confirmed = 0;
-    for (std::size_t i = 0; i < result.designs.size() && confirmed < options.designsReported;) {
-        if (search.confirm(result.designs[i])) {
-            ++confirmed;
-            ++i;
-        } else {
-            result.designs.erase(result.designs.begin() + static_cast<std::ptrdiff_t>(i));
-            ++counts[static_cast<std::size_t>(DesignRefusal::ratingError)];
+    // Every feasible design is rated again in full, on the options' threads;
+    // the best designsReported keep that rating.
+    std::vector<Design>& designs = result.designs;
+    std::vector<char> good(designs.size(), 0);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::exception_ptr failure;
+    auto work = [&] {
+        try {
+            for (std::size_t i = next++; i < designs.size() && !stop; i = next++) {
+                if (options.cancel && options.cancel->load(std::memory_order_relaxed))
+                    throw Cancelled();
+                good[i] = search.confirm(designs[i]) ? 1 : 0;
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> g(lock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
         }
+    };
+    {
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threadsOf(options); ++t) pool.emplace_back(work);
+        work();
+        for (std::thread& th : pool) th.join();
     }
+    if (failure) std::rethrow_exception(failure);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < designs.size(); ++i) {
+        if (!good[i]) {
+            ++counts[static_cast<std::size_t>(DesignRefusal::ratingError)];
+            continue;
+        }
+        if (kept >= options.designsReported) designs[i].rating.reset();
+        if (kept != i) designs[kept] = std::move(designs[i]);
+        ++kept;
+    }
+    designs.resize(kept);
     setCounts(result, counts);
     result.feasibleCount = result.designs.size();
     result.tubeFront =

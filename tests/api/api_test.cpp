@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "hxrate/program.h"
+#include "support/example_streams.h"
 #include "support/expect_error.h"
 
 namespace hxrate {
@@ -111,6 +112,30 @@ TEST(Api, RatingsOnEightThreadsEqualSerialOnesBitForBit) {
     }
     for (std::thread& t : threads) t.join();
     for (int t = 0; t < threadCount; ++t) EXPECT_EQ(parallel[t], serial) << "thread " << t;
+}
+
+// The design search on four threads: the same designs, refusals and full
+// ratings as on one.
+TEST(Api, DesignOnFourThreadsEqualsOneThread) {
+    DesignSpace s = defaultDesignSpace();
+    s.tubePasses = {1, 2, 4};
+    s.shells = {1};
+    s.shellDiameters = {8 * 0.0254, 10 * 0.0254};
+    s.tubeLengths = {2.4384};
+    DesignOptions one, four;
+    one.threads = 1;
+    four.threads = 4;
+    const DesignResult a = design(testing::oilCooler(), s, one);
+    const DesignResult b = design(testing::oilCooler(), s, four);
+    ASSERT_FALSE(a.designs.empty());
+    ASSERT_EQ(a.designs.size(), b.designs.size());
+    for (std::size_t i = 0; i < a.designs.size(); ++i) {
+        EXPECT_EQ(a.designs[i].candidate, b.designs[i].candidate);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(a.designs[i].area),
+                  std::bit_cast<std::uint64_t>(b.designs[i].area));
+        EXPECT_EQ(a.designs[i].rating.has_value(), b.designs[i].rating.has_value());
+    }
+    EXPECT_EQ(a.refused, b.refused);
 }
 
 TEST(Api, ExactShootingMeetsTheSameOutletsInAFewPasses) {
