@@ -21,7 +21,6 @@
 namespace hxrate {
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr double inch = 0.0254;
 
 [[noreturn]] void refuse(const std::string& field, const std::string& why) {

@@ -110,11 +110,11 @@ void readLimits(const Reader& r, const Json& j, DesignLimits& l) {
     r.onlyKnown(j, path,
                 {"tube_velocity_min", "tube_velocity_max", "shell_velocity_max", "minimum_f",
                  "minimum_over_surface"});
-    for (auto [name, member] : {std::pair{"tube_velocity_min", &DesignLimits::tubeVelocityMin},
-                                std::pair{"tube_velocity_max", &DesignLimits::tubeVelocityMax},
-                                std::pair{"shell_velocity_max", &DesignLimits::shellVelocityMax}})
-        optionalField(j, path, name, [&](const Json& v, const std::string& p) {
-            l.*member = r.quantity(v, p, "m/s");
+    for (const auto& entry : {std::pair{"tube_velocity_min", &DesignLimits::tubeVelocityMin},
+                              std::pair{"tube_velocity_max", &DesignLimits::tubeVelocityMax},
+                              std::pair{"shell_velocity_max", &DesignLimits::shellVelocityMax}})
+        optionalField(j, path, entry.first, [&](const Json& v, const std::string& p) {
+            l.*(entry.second) = r.quantity(v, p, "m/s");
         });
     optionalField(j, path, "minimum_f",
                   [&](const Json& v, const std::string& p) { l.minimumF = r.real(v, p); });
@@ -174,21 +174,22 @@ void readSpace(const Reader& r, const Json& j, DesignSpace& s) {
             s.tubes.push_back(t);
         }
     });
-    for (auto [name, member] : {std::pair{"layout_angles", &DesignSpace::layoutAngles},
-                                std::pair{"tube_passes", &DesignSpace::tubePasses},
-                                std::pair{"shells", &DesignSpace::shells}})
-        optionalField(j, path, name, [&](const Json& v, const std::string& at) {
-            s.*member = integers(r, v, at);
+    for (const auto& entry : {std::pair{"layout_angles", &DesignSpace::layoutAngles},
+                              std::pair{"tube_passes", &DesignSpace::tubePasses},
+                              std::pair{"shells", &DesignSpace::shells}})
+        optionalField(j, path, entry.first, [&](const Json& v, const std::string& at) {
+            s.*(entry.second) = integers(r, v, at);
         });
-    for (auto [name, member] : {std::pair{"pitch_ratios", &DesignSpace::pitchRatios},
-                                std::pair{"baffle_cuts", &DesignSpace::baffleCuts},
-                                std::pair{"baffle_spacings", &DesignSpace::baffleSpacings}})
-        optionalField(j, path, name,
-                      [&](const Json& v, const std::string& at) { s.*member = reals(r, v, at); });
-    for (auto [name, member] : {std::pair{"shell_diameters", &DesignSpace::shellDiameters},
-                                std::pair{"tube_lengths", &DesignSpace::tubeLengths}})
-        optionalField(j, path, name, [&](const Json& v, const std::string& at) {
-            s.*member = r.quantities(v, at, "m");
+    for (const auto& entry : {std::pair{"pitch_ratios", &DesignSpace::pitchRatios},
+                              std::pair{"baffle_cuts", &DesignSpace::baffleCuts},
+                              std::pair{"baffle_spacings", &DesignSpace::baffleSpacings}})
+        optionalField(j, path, entry.first, [&](const Json& v, const std::string& at) {
+            s.*(entry.second) = reals(r, v, at);
+        });
+    for (const auto& entry : {std::pair{"shell_diameters", &DesignSpace::shellDiameters},
+                              std::pair{"tube_lengths", &DesignSpace::tubeLengths}})
+        optionalField(j, path, entry.first, [&](const Json& v, const std::string& at) {
+            s.*(entry.second) = r.quantities(v, at, "m");
         });
     if (j.contains("tube_lengths") && j.contains("free_length"))
         r.refuse("space.free_length", "give tube_lengths or a free length, not both");
@@ -199,11 +200,11 @@ void readSpace(const Reader& r, const Json& j, DesignSpace& s) {
         s.minimumLength = r.quantity(r.member(v, at, "minimum"), at + ".minimum", "m");
         s.maximumLength = r.quantity(r.member(v, at, "maximum"), at + ".maximum", "m");
     });
-    for (auto [name, member] :
+    for (const auto& entry :
          {std::pair{"bundle_to_shell_clearance", &DesignSpace::bundleToShellClearance},
           std::pair{"pass_lane_width", &DesignSpace::passLaneWidth}})
-        optionalField(j, path, name, [&](const Json& v, const std::string& at) {
-            s.*member = r.quantity(v, at, "m");
+        optionalField(j, path, entry.first, [&](const Json& v, const std::string& at) {
+            s.*(entry.second) = r.quantity(v, at, "m");
         });
     optionalField(j, path, "elements_per_length", [&](const Json& v, const std::string& at) {
         s.elementsPerLength = r.integer(v, at);
