@@ -14,6 +14,7 @@
 #include "hxrate/extensions.h"
 #include "hxrate/fluid_properties.h"
 #include "hxrate/rating.h"
+#include "hxrate/vibration.h"
 #include "hxrate/warnings.h"
 
 namespace hxrate {
@@ -61,6 +62,9 @@ struct CaseDocument {
     PropertyModel tubeProperties{};
     PropertyModel shellProperties{};
     PropertiesAt propertiesAt = PropertiesAt::inlet;  // where the models are evaluated
+    // The tube material and the constants of the vibration screening of a
+    // cross-flow case; the defaults where the document gives none.
+    VibrationInput vibration{};
 };
 
 // How a case document is rated.
@@ -132,6 +136,10 @@ struct ExchangerRating {
     // (one pass, one shell), unless its nodes would take more than the
     // rating's storage limit.
     std::optional<PropertyProfile> propertyProfile;
+    // The flow-induced vibration screening of a solved cross-flow case (its
+    // warnings are among `warnings`); absent for the other types, and where
+    // the bundle cannot be screened (a note "vibration-not-screened" says why).
+    std::optional<VibrationScreening> vibration;
 
     bool solved() const { return !rejectedBy; }
 };
@@ -143,7 +151,7 @@ struct ExchangerRating {
 // case's, at the stream's inlet mass flow; the assessment re-rates with
 // those properties. A rejected case is a result (rejectedBy, the partial rating
 // and its assessment), not an exception. Throws InvalidArgument for
-// extensions or property models outside their domain, PropertyRangeError
+// extensions, property models or vibration input outside their domain, PropertyRangeError
 // where a model gives no properties at a temperature asked, MeanNotSettled, ArithmeticError and
 // ResourceError as rate() does, and Cancelled when options.rating.cancel is set.
 ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options = {});

@@ -113,5 +113,48 @@ inline constexpr double spacingFitTolerance = sp(1e-9f);
 // exact double, as the program never had it.
 inline constexpr double meanTemperatureTolerance = 1e-6;
 
+// Flow-induced vibration screening (docs/vibration.md). First-mode roots
+// lambda L of a uniform beam: clamped-pinned and clamped-clamped (Blevins
+// 1979, Formulas for Natural Frequency and Mode Shape, table 8-1); pinned-
+// pinned is pi.
+inline constexpr double clampedPinnedRoot = sp(3.92660231f);
+inline constexpr double clampedClampedRoot = sp(4.73004074f);
+// Equivalent confinement diameter De/Do = (a + b P/Do) P/Do of the added
+// mass; Pettigrew and Taylor (2003), J. Fluids Struct. 18, 469-483, eq. 3
+// (from Rogers, Taylor and Pettigrew 1984), triangular and square layouts.
+inline constexpr double confinementTriangularA = sp(0.96f);
+inline constexpr double confinementTriangularB = sp(0.5f);
+inline constexpr double confinementSquareA = sp(1.07f);
+inline constexpr double confinementSquareB = sp(0.56f);
+// Connors' constant K of the fluid-elastic instability criterion: the
+// design value Pettigrew and Taylor (2003, 469-483, sec. 5.4) recommend for
+// every layout.
+inline constexpr double connorsDesignConstant = sp(3.0f);
+// Logarithmic decrement of tube damping in the bundle, screening defaults
+// at the low end of what Pettigrew and Taylor (2003, sec. 4) report: about
+// 0.5 % of critical damping in liquids, less in gases.
+inline constexpr double liquidLogDecrement = sp(0.03f);
+inline constexpr double gasLogDecrement = sp(0.01f);
+// Strouhal number of a cylinder in subcritical cross flow, 300 < Re < 2e5
+// (Lienhard 1966, Synopsis of lift, drag and vortex frequency data for
+// rigid circular cylinders, Washington State Univ. Bull. 300).
+inline constexpr double strouhalNumber = sp(0.2f);
+// Periodic lift coefficient and normalised turbulent force spectrum:
+// screening defaults (docs/vibration.md), to be replaced by measured values.
+inline constexpr double liftCoefficient = sp(0.1f);
+inline constexpr double buffetingSpectrum = sp(0.01f);
+// Allowed mid-span amplitude, fraction of the tube's outer diameter: TEMA
+// (9th ed., 2007), V-11.2 and V-11.3.
+inline constexpr double allowedAmplitudeFraction = sp(0.02f);
+// Lock-in band of vortex shedding on a span's frequency, and of an
+// excitation on an acoustic mode: within 20 % (TEMA, 9th ed., 2007, V-12.2).
+inline constexpr double resonanceBand = sp(0.2f);
+// Turbulent buffeting frequency, Owen (1965), as TEMA (9th ed.) V-12.2
+// gives it: f_tb = V/(Do XL XT) (3.05 (1 - 1/XT)^2 + 0.28).
+inline constexpr double owenFactor = sp(3.05f);
+inline constexpr double owenOffset = sp(0.28f);
+// Transverse acoustic modes of the shell screened.
+inline constexpr int acousticModes = 4;
+
 }  // namespace k
 }  // namespace hxrate

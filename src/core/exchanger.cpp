@@ -38,6 +38,26 @@ void addArrangementWarnings(const std::vector<Warning>& arrangement,
                      [](const Warning& x, const Warning& y) { return x.severity > y.severity; });
 }
 
+// The vibration screening of the case as rated; a bundle it cannot
+// describe leaves a note instead, as the screening never ends a rating.
+void screenRatedVibration(const Case& c, const Extensions& ext, const CaseDocument& document,
+                          ExchangerRating& out) {
+    try {
+        out.vibration = screenVibration(c, ext, document.vibration);
+        addArrangementWarnings(out.vibration->warnings, out.warnings);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (const Error& e) {
+        addArrangementWarnings({{"vibration-not-screened",
+                                 Severity::info,
+                                 std::string("vibration not screened: ") + e.what(),
+                                 0,
+                                 {},
+                                 "vibration"}},
+                               out.warnings);
+    }
+}
+
 }  // namespace
 
 std::string_view propertiesAtName(PropertiesAt mode) {
@@ -86,6 +106,7 @@ DocumentRating rateOnce(const Case& c, const Extensions& ext, const RateOptions&
 }  // namespace detail
 
 ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& options) {
+    validateVibrationInput(document.vibration);
     validatePropertyModel(document.tubeProperties, "tube");
     validatePropertyModel(document.shellProperties, "shell");
     const bool constant = document.tubeProperties.kind == PropertyModelKind::constant &&
@@ -131,6 +152,7 @@ ExchangerRating rate(const CaseDocument& document, const ExchangerOptions& optio
         out.assessment = std::move(a);
     }
     addArrangementWarnings(f.rated.arrangementWarnings, out.warnings);
+    if (out.solved() && isCrossFlow(c.exchangerType)) screenRatedVibration(c, ext, document, out);
     return out;
 }
 
