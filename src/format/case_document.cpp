@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "hxrate/case_fields.h"
 #include "hxrate/errors.h"
 #include "hxrate/fluid_properties.h"
+#include "hxrate/vibration.h"
 
 namespace hxrate {
 
@@ -125,6 +127,41 @@ void massFlowThroughModel(const Reader& r, std::string_view record, const Proper
     }
 }
 
+// The vibration object's fields with a unit, and those without one.
+struct VibrationQuantity {
+    const char* name;
+    std::optional<double> VibrationInput::*member;
+    const char* unit;
+};
+constexpr VibrationQuantity vibrationQuantities[] = {
+    {"elastic_modulus", &VibrationInput::elasticModulus, "Pa"},
+    {"tube_density", &VibrationInput::tubeDensity, "kg/m3"},
+    {"speed_of_sound", &VibrationInput::speedOfSound, "m/s"},
+    {"pressure", &VibrationInput::pressure, "Pa"},
+};
+constexpr std::pair<const char*, std::optional<double> VibrationInput::*> vibrationNumbers[] = {
+    {"log_decrement", &VibrationInput::logDecrement},
+    {"connors_constant", &VibrationInput::connorsConstant},
+    {"strouhal_number", &VibrationInput::strouhalNumber},
+    {"lift_coefficient", &VibrationInput::liftCoefficient},
+    {"buffeting_spectrum", &VibrationInput::buffetingSpectrum},
+    {"allowed_gap_fraction", &VibrationInput::allowedGapFraction},
+};
+const std::vector<std::string_view> vibrationFields = {"material",
+                                                       "shell_phase",
+                                                       "elastic_modulus",
+                                                       "tube_density",
+                                                       "speed_of_sound",
+                                                       "pressure",
+                                                       "log_decrement",
+                                                       "connors_constant",
+                                                       "strouhal_number",
+                                                       "lift_coefficient",
+                                                       "buffeting_spectrum",
+                                                       "allowed_gap_fraction",
+                                                       "velocity_ratio_limit",
+                                                       "heat_capacity_ratio"};
+
 BaffleGeometry readBaffles(const Reader& r, const Json& j) {
     const std::string path = "extensions.baffles";
     r.object(j, path);
@@ -182,12 +219,56 @@ Extensions readExtensions(const Reader& r, const Json& j) {
     return e;
 }
 
+// The vibration screening's inputs: each field left out keeps its default.
+VibrationInput readVibration(const Reader& r, const Json& j) {
+    const std::string path = "vibration";
+    r.object(j, path);
+    r.onlyKnown(j, path, vibrationFields);
+    VibrationInput v;
+    auto at = [&](std::string_view name) { return Reader::join(path, name); };
+    if (j.contains("material")) {
+        const std::string name = r.text(j["material"], at("material"));
+        const std::optional<TubeMaterial> m = tubeMaterialFromName(name);
+        if (!m)
+            r.refuse(at("material"), "\"" + name +
+                                         "\" is not a tube material of the table: carbon-steel, "
+                                         "stainless-steel, copper, admiralty-brass or titanium "
+                                         "(give elastic_modulus and tube_density for another)");
+        v.material = *m;
+    }
+    if (j.contains("shell_phase")) {
+        const Json& p = j["shell_phase"];
+        if (p == "gas")
+            v.shellPhase = ShellPhase::gas;
+        else if (p == "liquid")
+            v.shellPhase = ShellPhase::liquid;
+        else
+            r.refuse(at("shell_phase"), "must be \"liquid\" or \"gas\"");
+    }
+    for (auto [name, member, unit] : vibrationQuantities)
+        if (j.contains(name)) v.*member = r.quantity(j[name], at(name), unit, 0);
+    for (auto [name, member] : vibrationNumbers)
+        if (j.contains(name)) v.*member = r.real(j[name], at(name), 0);
+    if (j.contains("velocity_ratio_limit"))
+        v.velocityRatioLimit = r.real(j["velocity_ratio_limit"], at("velocity_ratio_limit"), 0);
+    if (j.contains("heat_capacity_ratio"))
+        v.heatCapacityRatio = r.real(j["heat_capacity_ratio"], at("heat_capacity_ratio"), 0);
+    try {
+        validateVibrationInput(v);
+    } catch (const InvalidArgument& e) {
+        r.refuse(e.argument(), e.what());
+    }
+    return v;
+}
+
 }  // namespace
 
 CaseDocument readCaseDocument(const Reader& r, const Json& doc, const std::string& top) {
     CaseDocument out;
     r.object(doc, top == "(top level)" ? "the document" : top);
-    r.onlyKnown(doc, top, {"$schema", "format", "version", "case", "extensions", "properties_at"});
+    r.onlyKnown(
+        doc, top,
+        {"$schema", "format", "version", "case", "extensions", "properties_at", "vibration"});
     r.requireFormat(doc, top, documentFormat, caseDocumentVersion);
     const Json& values = r.member(doc, top, "case", 0);
     out.input = readCaseValues(r, values);
@@ -200,6 +281,7 @@ CaseDocument readCaseDocument(const Reader& r, const Json& doc, const std::strin
     if (doc.contains("extensions")) out.extensions = readExtensions(r, doc["extensions"]);
     if (doc.contains("properties_at"))
         out.propertiesAt = readPropertiesAt(r, doc["properties_at"], "properties_at");
+    if (doc.contains("vibration")) out.vibration = readVibration(r, doc["vibration"]);
     out.given = r.given();
     return out;
 }
@@ -271,6 +353,29 @@ Json extensionsJson(const Extensions& e) {
     return j;
 }
 
+// The vibration inputs that differ from their defaults.
+Json vibrationJson(const VibrationInput& v) {
+    Json j = Json::object();
+    const std::string path = "vibration";
+    auto number = [&](const char* name, double x) {
+        if (!std::isfinite(x)) cannotWrite(kind, path + "." + name, "JSON has no infinity or NaN");
+        j[name] = x;
+    };
+    if (v.material != TubeMaterial::carbonSteel)
+        j["material"] = std::string(tubeMaterialName(v.material));
+    if (v.shellPhase) j["shell_phase"] = std::string(shellPhaseName(*v.shellPhase));
+    for (auto [name, member, unit] : vibrationQuantities)
+        if (v.*member) j[name] = quantityJson(*(v.*member), unit, path + "." + name, kind);
+    for (auto [name, member] : vibrationNumbers)
+        if (v.*member) number(name, *(v.*member));
+    const VibrationInput defaults;
+    if (v.velocityRatioLimit != defaults.velocityRatioLimit)
+        number("velocity_ratio_limit", v.velocityRatioLimit);
+    if (v.heatCapacityRatio != defaults.heatCapacityRatio)
+        number("heat_capacity_ratio", v.heatCapacityRatio);
+    return j;
+}
+
 }  // namespace
 }  // namespace document
 
@@ -301,6 +406,8 @@ std::string caseDocumentJson(const CaseDocument& document) {
     doc["extensions"] = extensionsJson(document.extensions);
     if (document.propertiesAt != PropertiesAt::inlet)
         doc["properties_at"] = std::string(propertiesAtName(document.propertiesAt));
+    if (!(document.vibration == VibrationInput{}))
+        doc["vibration"] = vibrationJson(document.vibration);
     return doc.dump(2) + "\n";
 }
 
