@@ -50,6 +50,11 @@ struct DesignLimits {
     double shellVelocityMax = 1.0;  // m/s, at the bundle's cross-flow area
     double minimumF = 0.75;         // LMTD correction of several passes
     double minimumOverSurface = 0;  // per cent of area beyond what the duty needs
+    // Refuse a design whose tubes the flow-induced vibration screening finds
+    // at risk (any of its warnings: fluid-elastic instability, vortex
+    // shedding, turbulent buffeting, acoustic resonance). Off, those
+    // warnings are kept on the design's rating but refuse nothing.
+    bool vibration = true;
 };
 
 // What is to be designed.
@@ -70,6 +75,9 @@ struct DesignProblem {
     double innerRoughness = 4.5e-5;  // m, commercial steel: Moody (1944)
     // Where the models are evaluated (several passes or shells: the mean).
     PropertiesAt propertiesAt = PropertiesAt::mean;
+    // The tube material and the constants of the vibration screening, for
+    // every candidate.
+    VibrationInput vibration{};
 };
 
 // A tube size: outer diameter and wall thickness, m.
@@ -138,6 +146,7 @@ enum class DesignRefusal {
     correctionFactor,  // F below the minimum
     tubePressureDrop,
     shellPressureDrop,
+    vibration,    // the vibration screening's warnings (DesignLimits::vibration)
     ratingError,  // the full rating of a design carries an error warning
 };
 
@@ -163,7 +172,10 @@ struct Design {
     double shellVelocity = 0;              // m/s
     std::optional<double> lmtdCorrection;  // F, several passes
     double overallCoefficient = 0;         // service U, W/(m2 K)
-    std::uint64_t candidate = 0;           // its index in the space's order
+    // V/V_crit of the worst span, and whether any vibration limit is passed.
+    double velocityRatio = 0;
+    bool vibrates = false;
+    std::uint64_t candidate = 0;  // its index in the space's order
     // The full rating with its assessment, for the designs reported.
     std::optional<ExchangerRating> rating;
 };

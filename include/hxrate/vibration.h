@@ -80,15 +80,22 @@ struct VibrationInput {
 enum class SpanEnd { clamped, pinned };
 std::string_view spanEndName(SpanEnd e);  // "clamped", "pinned"
 
-// One kind of unsupported span of a tube that passes through every baffle.
+// One kind of unsupported span. A tube in the baffles' overlap passes
+// through every baffle; a tube in a window through every other one, so its
+// spans run over two spacings.
 struct VibrationSpan {
-    std::string name;   // "inlet", "central", "outlet", "whole"
-    int count = 1;      // spans of this kind along one tube
-    double length = 0;  // m
+    // "inlet", "central", "outlet", "whole"; "window inlet", "window
+    // central", "window outlet", "window whole"
+    std::string name;
+    bool inWindow = false;  // a span of the tubes in a window
+    int count = 1;          // spans of this kind along the tubes (of both windows)
+    double length = 0;      // m
     SpanEnd startEnd = SpanEnd::pinned, endEnd = SpanEnd::pinned;
-    double frequencyFactor = 0;     // (lambda L)^2 of the end conditions
-    double naturalFrequency = 0;    // f_n, Hz, first mode
-    double velocity = 0;            // V, m/s, through the gaps of its compartment
+    double frequencyFactor = 0;   // (lambda L)^2 of the end conditions
+    double naturalFrequency = 0;  // f_n, Hz, first mode
+    // V, m/s: through the gaps of its compartment, or for a window span
+    // through the window's net flow area
+    double velocity = 0;
     double criticalVelocity = 0;    // V_crit, m/s, fluid-elastic instability
     double velocityRatio = 0;       // V/V_crit
     double vortexFrequency = 0;     // f_vs = St V/Do, Hz

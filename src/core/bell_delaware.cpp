@@ -255,6 +255,18 @@ void checkBellDelawareGeometry(const BellDelawareGeometry& g, const BellDelaware
     }
 }
 
+double windowFlowArea(const BellDelawareGeometry& g) {
+    checkBellDelawareGeometry(g, BellDelawareNames{});
+    const double Ds = g.shellDiameter, Do = g.tubeOuterDiameter;
+    clearArithmeticFlags();
+    const Window w = windowOf(Ds, g.baffleCut, Ds - g.bundleToShellClearance - Do);
+    // Swg = Ds^2/8 (theta_Ds - sin theta_Ds), Swt = Ntw pi Do^2/4: the gross
+    // window less its tubes; Taborek, HEDH (1983) 3.3.5.
+    double Swg = Ds * Ds / 8 * (w.thetaDs - std::sin(w.thetaDs));
+    double Swt = w.fraction * g.tubeCount * pi * Do * Do / 4;
+    return checked(Swg - Swt, "window flow area");
+}
+
 // The longest length a tube runs between two supports. A tube in a window
 // passes every other segmental baffle, so it spans two spacings: the two
 // central ones, or an end spacing and the central one beside it (with one

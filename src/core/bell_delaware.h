@@ -37,6 +37,10 @@ struct BellDelawareNames {
 // (0: the central spacing), and tubes that leave the window a flow area.
 void checkBellDelawareGeometry(const BellDelawareGeometry& g, const BellDelawareNames& names);
 
+// The net flow area of one baffle window, Sw = Swg - Swt, m2 (as
+// bellDelawareShellSide forms it). Throws as checkBellDelawareGeometry().
+double windowFlowArea(const BellDelawareGeometry& g);
+
 // The longest length a tube of a segmentally baffled bundle runs between two
 // supports, from the baffle count and the inlet, central and outlet spacings.
 double longestUnsupportedSpan(int baffles, double Lbi, double Lbc, double Lbo);

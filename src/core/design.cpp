@@ -249,6 +249,7 @@ class Search {
   public:
     Search(const DesignProblem& p, const DesignSpace& s, const DesignOptions& o)
         : p_(p), s_(s), o_(o) {
+        validateVibrationInput(p.vibration);
         hot_ = stateOf(p.hot, "hot");
         cold_ = stateOf(p.cold, "cold");
         duty_ = requiredDuty(p, hot_, cold_);
@@ -306,8 +307,11 @@ class Search {
         try {
             ExchangerRating r = rate(d.document, o);
             if (!r.solved()) return false;
+            // With the vibration limit off, its warnings refuse nothing.
             for (const Warning& w : r.warnings)
-                if (w.severity == Severity::error) return false;
+                if (w.severity == Severity::error &&
+                    (p_.limits.vibration || w.field.rfind("vibration", 0) != 0))
+                    return false;
             d.rating = std::move(r);
             return true;
         } catch (const Cancelled&) {
@@ -436,6 +440,7 @@ class Search {
         d.tubeProperties = inTubes.properties;
         d.shellProperties = inShell.properties;
         d.propertiesAt = p_.propertiesAt;
+        d.vibration = p_.vibration;
         return d;
     }
 
@@ -498,6 +503,10 @@ class Search {
             d.requiredArea = std::numeric_limits<double>::max();
         }
         d.overSurface = (d.area / d.requiredArea - 1) * 100;
+        if (r.vibration) {
+            d.velocityRatio = r.vibration->worstVelocityRatio;
+            d.vibrates = !r.vibration->passes();
+        }
         return std::isfinite(d.area) && std::isfinite(d.shellPressureDrop) &&
                std::isfinite(d.tubePressureDrop) && std::isfinite(d.shellVelocity);
     }
@@ -524,6 +533,8 @@ class Search {
             why = DesignRefusal::tubePressureDrop;
         else if (d.shellPressureDrop > shellAllowed)
             why = DesignRefusal::shellPressureDrop;
+        else if (l.vibration && d.vibrates)
+            why = DesignRefusal::vibration;
         else {
             Outcome o;
             o.design = std::move(d);
@@ -640,6 +651,11 @@ std::string adviceFor(const std::vector<std::pair<DesignRefusal, std::uint64_t>>
         case DesignRefusal::shellPressureDrop:
             what = "allow a larger shell-side pressure drop or wider baffle spacings";
             break;
+        case DesignRefusal::vibration:
+            what =
+                "the tubes would vibrate: allow closer baffle spacings, larger tubes or a "
+                "lower shell velocity";
+            break;
         case DesignRefusal::ratingError:
             what = "the full ratings carry errors: refine the elements";
             break;
@@ -674,6 +690,8 @@ std::string_view designRefusalName(DesignRefusal r) {
             return "tube-pressure-drop";
         case DesignRefusal::shellPressureDrop:
             return "shell-pressure-drop";
+        case DesignRefusal::vibration:
+            return "vibration";
         case DesignRefusal::ratingError:
             break;
     }
@@ -717,7 +735,8 @@ void sortByCandidate(std::vector<RefusedDesign>& v) {
 }
 
 // The refusal counts of a result as a fixed array, and back.
-using RefusalCounts = std::array<std::uint64_t, 12>;
+using RefusalCounts =
+    std::array<std::uint64_t, static_cast<std::size_t>(DesignRefusal::ratingError) + 1>;
 
 void addCounts(RefusalCounts& to, const DesignResult& r) {
     for (const auto& [why, n] : r.refused) to[static_cast<std::size_t>(why)] += n;

@@ -8,6 +8,7 @@
 #include "hxrate/extensions.h"
 #include "hxrate/fluid_properties.h"
 #include "hxrate/rating.h"
+#include "hxrate/shell_side.h"
 
 namespace hxrate::detail {
 
@@ -33,6 +34,10 @@ void describeCaseRating(const Case& c, const RateOptions& options, ExtendedRatin
 
 // analyseShooting() of the arrangement's march (one pass, one shell).
 ShootingMap analyseShooting(const Case& c, const Extensions& ext, const RateOptions& options);
+
+// The Bell-Delaware geometry of the case's bundle with the baffles' values,
+// each one left unset at its default (what a Bell-Delaware rating uses).
+BellDelawareGeometry bellDelawareGeometryOf(const Case& c, const BaffleGeometry& baffles);
 
 // Throws InvalidArgument unless `ext` suits `c`, as rateExtended() checks.
 void validateExtensions(const Case& c, const Extensions& ext);

@@ -453,6 +453,12 @@ ExtendedRating rateExtended(const Case& c, const Extensions& ext, const RateOpti
 
 namespace detail {
 
+BellDelawareGeometry bellDelawareGeometryOf(const Case& c, const BaffleGeometry& b) {
+    const double Do = c.wallThickness * 2 + c.tubeInnerDiameter;
+    const double Lbc = c.tubeLength / static_cast<double>(std::int64_t{c.baffleCount} + 1);
+    return bellGeometry(c, Do, Lbc, b);
+}
+
 void rateModelSteps(CaseRecords& r, const Extensions& ext, const RateOptions& options,
                     ExtendedQuantities& out) {
     rateModel(r, ext, options, out);

@@ -10,7 +10,9 @@
 
 #include "core/arithmetic.h"
 #include "core/assessment_warnings.h"
+#include "core/bell_delaware.h"
 #include "core/constants.h"
+#include "core/extended_rating.h"
 #include "core/refuse.h"
 
 namespace hxrate {
@@ -72,16 +74,22 @@ double gapVelocity(const Case& c, double Do, double spacing) {
 
 // The spans of a tube that passes through every baffle: the inlet and
 // outlet spans end in the tubesheets (clamped), the others in baffle holes
-// (pinned). Without baffles the tube spans its whole length.
-std::vector<VibrationSpan> spansOf(const Case& c, const Extensions& ext) {
+// (pinned). Without baffles the tube spans its whole length. The tubes in
+// the windows rest in every other baffle: their longest spans run over an
+// end spacing and the central one beside it, or over two central spacings
+// (with one baffle, from tubesheet to tubesheet); TEMA (9th ed., 2007)
+// RCB-4.52 counts a window tube's span so.
+std::vector<VibrationSpan> spansOf(const Case& c, const Extensions& ext, bool windows) {
     const std::int64_t compartments = std::int64_t{c.baffleCount} + 1;
     const double Lbc =
         checked(c.tubeLength / static_cast<double>(compartments), "vibration: baffle spacing");
     const double Lbi = ext.baffles.inletBaffleSpacing.value_or(Lbc);
     const double Lbo = ext.baffles.outletBaffleSpacing.value_or(Lbc);
-    auto span = [](const char* name, std::int64_t count, double length, SpanEnd a, SpanEnd b) {
+    auto span = [](const char* name, bool window, std::int64_t count, double length, SpanEnd a,
+                   SpanEnd b) {
         VibrationSpan s;
         s.name = name;
+        s.inWindow = window;
         s.count = static_cast<int>(count);
         s.length = length;
         s.startEnd = a;
@@ -89,10 +97,20 @@ std::vector<VibrationSpan> spansOf(const Case& c, const Extensions& ext) {
         return s;
     };
     const SpanEnd clamped = SpanEnd::clamped, pinned = SpanEnd::pinned;
-    if (c.baffleCount == 0) return {span("whole", 1, c.tubeLength, clamped, clamped)};
-    std::vector<VibrationSpan> spans{span("inlet", 1, Lbi, clamped, pinned)};
-    if (c.baffleCount > 1) spans.push_back(span("central", compartments - 2, Lbc, pinned, pinned));
-    spans.push_back(span("outlet", 1, Lbo, pinned, clamped));
+    if (c.baffleCount == 0) return {span("whole", false, 1, c.tubeLength, clamped, clamped)};
+    std::vector<VibrationSpan> spans{span("inlet", false, 1, Lbi, clamped, pinned)};
+    if (c.baffleCount > 1)
+        spans.push_back(span("central", false, compartments - 2, Lbc, pinned, pinned));
+    spans.push_back(span("outlet", false, 1, Lbo, pinned, clamped));
+    if (!windows) return spans;
+    if (c.baffleCount == 1) {
+        spans.push_back(span("window whole", true, 1, Lbi + Lbo, clamped, clamped));
+        return spans;
+    }
+    spans.push_back(span("window inlet", true, 1, Lbi + Lbc, clamped, pinned));
+    if (c.baffleCount > 2)
+        spans.push_back(span("window central", true, compartments - 3, 2 * Lbc, pinned, pinned));
+    spans.push_back(span("window outlet", true, 1, Lbc + Lbo, pinned, clamped));
     return spans;
 }
 
@@ -112,7 +130,8 @@ std::string spanLabel(const VibrationSpan& s) {
 
 // ---- the screening of each span
 
-void screenSpan(const Case& c, const VibrationScreening& s, VibrationSpan& span) {
+void screenSpan(const Case& c, const VibrationScreening& s, double windowArea,
+                VibrationSpan& span) {
     const double Do = s.outerDiameter, L = span.length;
     span.frequencyFactor = frequencyFactor(span.startEnd, span.endEnd);
     // f_n = (lambda L)^2/(2 pi L^2) sqrt(E I/m), Euler-Bernoulli beam;
@@ -121,7 +140,11 @@ void screenSpan(const Case& c, const VibrationScreening& s, VibrationSpan& span)
         checked(span.frequencyFactor / (2 * pi * (L * L)) *
                     std::sqrt(s.elasticModulus * s.momentOfInertia / s.effectiveMass),
                 "vibration: natural frequency");
-    span.velocity = gapVelocity(c, Do, L);
+    // In a window the flow turns through the net window area Sw (Taborek,
+    // HEDH 1983, 3.3.5); Q/Sw, the window velocity, crosses its tubes.
+    span.velocity = span.inWindow ? checked(c.shellFluid.volumetricFlow / windowArea,
+                                            "vibration: window velocity")
+                                  : gapVelocity(c, Do, L);
     // V_crit = K f_n Do sqrt(m delta/(rho Do^2)); Connors (1970), as
     // Pettigrew and Taylor (2003, 469-483, eq. 12) give it, for the
     // mass-damping parameters of heat-exchanger bundles.
@@ -184,7 +207,10 @@ void screenAcoustics(const Case& c, const VibrationInput& in, VibrationScreening
     for (int n = 1; n <= k::acousticModes; ++n)
         a.modes.push_back(checked(n * a.effectiveSpeedOfSound / (2 * c.shellInnerDiameter),
                                   "vibration: acoustic frequency"));
-    const VibrationSpan& central = s.spans[s.spans.size() / 2];
+    // The bundle's cross-flow velocity: that of the central spans, or of the
+    // inlet span where there are none.
+    const VibrationSpan& central =
+        s.spans.size() > 2 && !s.spans[1].inWindow ? s.spans[1] : s.spans[0];
     const double XT = ST / Do, XL = SL / Do;
     // Owen (1965), TEMA (9th ed.) V-12.2: the turbulent buffeting frequency.
     a.buffetingFrequency =
@@ -419,12 +445,29 @@ VibrationScreening screenVibration(const Case& c, const Extensions& ext, const V
     s.allowedAmplitude =
         in.allowedGapFraction ? *in.allowedGapFraction * s.gap : k::allowedAmplitudeFraction * Do;
     s.velocityRatioLimit = in.velocityRatioLimit;
-    s.spans = spansOf(c, ext);
+    // The window's flow area from the bundle's Bell-Delaware geometry (its
+    // baffle cut and clearances, given or the defaults).
+    double windowArea = 0;
+    if (c.baffleCount > 0) {
+        try {
+            windowArea = windowFlowArea(detail::bellDelawareGeometryOf(c, ext.baffles));
+        } catch (const InvalidArgument& e) {
+            s.warnings.push_back(
+                {"vibration-not-screened",
+                 Severity::info,
+                 std::string("the tubes in the baffle windows are not screened: ") + e.what(),
+                 0,
+                 {},
+                 "extensions.baffles"});
+        }
+        clearArithmeticFlags();
+    }
+    s.spans = spansOf(c, ext, windowArea > 0);
     for (VibrationSpan& span : s.spans) {
         if (!(span.length > 0))
             refuse("extensions.baffles", "vibration: the " + span.name + " span " +
                                              shortNumber(span.length) + " m must be above 0");
-        screenSpan(c, s, span);
+        screenSpan(c, s, windowArea, span);
         if (span.velocityRatio > s.worstVelocityRatio) {
             s.worstVelocityRatio = span.velocityRatio;
             s.worstSpan = static_cast<std::size_t>(&span - s.spans.data());

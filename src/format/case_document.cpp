@@ -219,6 +219,8 @@ Extensions readExtensions(const Reader& r, const Json& j) {
     return e;
 }
 
+}  // namespace
+
 // The vibration screening's inputs: each field left out keeps its default.
 VibrationInput readVibration(const Reader& r, const Json& j) {
     const std::string path = "vibration";
@@ -260,8 +262,6 @@ VibrationInput readVibration(const Reader& r, const Json& j) {
     }
     return v;
 }
-
-}  // namespace
 
 CaseDocument readCaseDocument(const Reader& r, const Json& doc, const std::string& top) {
     CaseDocument out;
@@ -353,8 +353,9 @@ Json extensionsJson(const Extensions& e) {
     return j;
 }
 
-// The vibration inputs that differ from their defaults.
-Json vibrationJson(const VibrationInput& v) {
+}  // namespace
+
+Json vibrationJson(const VibrationInput& v, std::string_view kind) {
     Json j = Json::object();
     const std::string path = "vibration";
     auto number = [&](const char* name, double x) {
@@ -376,7 +377,6 @@ Json vibrationJson(const VibrationInput& v) {
     return j;
 }
 
-}  // namespace
 }  // namespace document
 
 using document::Json;
@@ -407,7 +407,7 @@ std::string caseDocumentJson(const CaseDocument& document) {
     if (document.propertiesAt != PropertiesAt::inlet)
         doc["properties_at"] = std::string(propertiesAtName(document.propertiesAt));
     if (!(document.vibration == VibrationInput{}))
-        doc["vibration"] = vibrationJson(document.vibration);
+        doc["vibration"] = vibrationJson(document.vibration, kind);
     return doc.dump(2) + "\n";
 }
 

@@ -109,7 +109,7 @@ void readLimits(const Reader& r, const Json& j, DesignLimits& l) {
     r.object(j, path);
     r.onlyKnown(j, path,
                 {"tube_velocity_min", "tube_velocity_max", "shell_velocity_max", "minimum_f",
-                 "minimum_over_surface"});
+                 "minimum_over_surface", "vibration"});
     for (const auto& entry : {std::pair{"tube_velocity_min", &DesignLimits::tubeVelocityMin},
                               std::pair{"tube_velocity_max", &DesignLimits::tubeVelocityMax},
                               std::pair{"shell_velocity_max", &DesignLimits::shellVelocityMax}})
@@ -120,6 +120,10 @@ void readLimits(const Reader& r, const Json& j, DesignLimits& l) {
                   [&](const Json& v, const std::string& p) { l.minimumF = r.real(v, p); });
     optionalField(j, path, "minimum_over_surface", [&](const Json& v, const std::string& p) {
         l.minimumOverSurface = r.real(v, p);
+    });
+    optionalField(j, path, "vibration", [&](const Json& v, const std::string& p) {
+        if (!v.is_boolean()) r.refuse(p, "must be true or false");
+        l.vibration = v.get<bool>();
     });
 }
 
@@ -329,7 +333,7 @@ DesignProblemDocument parseDesignProblem(std::string_view json, std::string_view
         r.onlyKnown(doc, "(top level)",
                     {"$schema", "format", "version", "hot", "cold", "tube_stream", "duty",
                      "hot_outlet_temperature", "cold_outlet_temperature", "limits", "wall",
-                     "inner_roughness", "properties_at", "shell_side", "space"});
+                     "inner_roughness", "properties_at", "shell_side", "space", "vibration"});
         r.requireFormat(doc, "(top level)", documentFormat, documentVersion);
         DesignProblemDocument d;
         DesignProblem& p = d.problem;
@@ -353,6 +357,7 @@ DesignProblemDocument parseDesignProblem(std::string_view json, std::string_view
                               : ShellSideMethod::program;
         });
         if (doc.contains("space")) readSpace(r, doc["space"], d.space);
+        if (doc.contains("vibration")) p.vibration = document::readVibration(r, doc["vibration"]);
         checkDomain(r, d);
         return d;
     });
@@ -381,13 +386,16 @@ std::string designProblemJson(const DesignProblemDocument& d) {
         {"tube_velocity_max", quantity(l.tubeVelocityMax, "m/s", "limits.tube_velocity_max")},
         {"shell_velocity_max", quantity(l.shellVelocityMax, "m/s", "limits.shell_velocity_max")},
         {"minimum_f", number(l.minimumF, "limits.minimum_f")},
-        {"minimum_over_surface", number(l.minimumOverSurface, "limits.minimum_over_surface")}};
+        {"minimum_over_surface", number(l.minimumOverSurface, "limits.minimum_over_surface")},
+        {"vibration", l.vibration}};
     doc["wall"] = {{"material", document::textJson(p.wallMaterial, "wall.material", kind)},
                    {"conductivity", quantity(p.wallConductivity, "W/(m K)", "wall.conductivity")}};
     doc["inner_roughness"] = quantity(p.innerRoughness, "m", "inner_roughness");
     doc["properties_at"] = std::string(propertiesAtName(p.propertiesAt));
     doc["shell_side"] = d.shellSide == ShellSideMethod::bellDelaware ? "bell-delaware" : "program";
     doc["space"] = spaceJson(d.space);
+    if (!(p.vibration == VibrationInput{}))
+        doc["vibration"] = document::vibrationJson(p.vibration, kind);
     return doc.dump(2) + "\n";
 }
 

@@ -155,6 +155,9 @@ PropertiesAt readPropertiesAt(const Reader& r, const Json& j, const std::string&
 // messages, "(top level)" for a document of its own.
 CaseDocument readCaseDocument(const Reader& r, const Json& doc, const std::string& top);
 
+// The vibration screening's inputs of the object `j` at "vibration".
+VibrationInput readVibration(const Reader& r, const Json& j);
+
 // ---- writing ----------------------------------------------------------------
 
 // A value a document of kind `kind` cannot carry: InvalidArgument naming
@@ -169,5 +172,7 @@ Json textJson(const std::string& s, const std::string& path, std::string_view ki
 // A fluid's property model beside its other fields in `fluid`, at `path`;
 // nothing for a constant one.
 void modelJson(const PropertyModel& m, const std::string& path, Json& fluid, std::string_view kind);
+// The vibration inputs that differ from their defaults, as an object.
+Json vibrationJson(const VibrationInput& v, std::string_view kind);
 
 }  // namespace hxrate::document

@@ -295,5 +295,39 @@ TEST(CaseDocument, RefusesABadPropertyModelNamingTheField) {
     }
 }
 
+// The vibration object: what differs from its defaults is written and read
+// back, a modulus in GPa is read in Pa, and a bad value is named.
+TEST(CaseDocument, VibrationInputRoundTripsAndIsChecked) {
+    CaseDocument d{example(), {}, {}};
+    d.vibration.material = TubeMaterial::admiraltyBrass;
+    d.vibration.shellPhase = ShellPhase::gas;
+    d.vibration.speedOfSound = 340;
+    d.vibration.logDecrement = 0.02;
+    d.vibration.velocityRatioLimit = 0.8;
+    const std::string text = caseDocumentJson(d);
+    EXPECT_EQ(parseCaseDocument(text).vibration, d.vibration);
+    EXPECT_EQ(parseCaseDocument(caseDocumentJson(example())).vibration, VibrationInput{});
+    nlohmann::json doc = nlohmann::json::parse(text);
+    doc["vibration"]["elastic_modulus"] = {{"value", 110}, {"unit", "GPa"}};
+    EXPECT_DOUBLE_EQ(*parseCaseDocument(doc.dump()).vibration.elasticModulus, 110e9);
+    struct Row {
+        const char* key;
+        nlohmann::json value;
+    } rows[] = {{"material", "steel"},
+                {"shell_phase", "plasma"},
+                {"log_decrement", -1},
+                {"speed_of_sound", {{"value", 340}, {"unit", "m"}}},
+                {"velocity_ratio_limit", "high"},
+                {"damping", 0.1}};
+    for (const Row& row : rows) {
+        nlohmann::json bad = doc;
+        bad["vibration"][row.key] = row.value;
+        auto failure = testing::errorOf<InputError>([&] { parseCaseDocument(bad.dump()); });
+        ASSERT_TRUE(failure) << row.key;
+        EXPECT_NE(failure->reason().find(std::string("vibration.") + row.key), std::string::npos)
+            << failure->what();
+    }
+}
+
 }  // namespace
 }  // namespace hxrate

@@ -80,13 +80,17 @@ TEST(DesignProblemDocument, WritesOnlyWhatTheSchemaDescribes) {
         {{10.0, {1000, 1.3e-3, 0.58, 4190}}, {60.0, {983, 4.7e-4, 0.65, 4185}}},
         0};
     d.space.freeLength = true;
+    d.problem.vibration.material = TubeMaterial::titanium;
+    d.problem.vibration.speedOfSound = 340;
+    d.problem.vibration.logDecrement = 0.05;
     const json schema = json::parse(::readText(
         (std::filesystem::path(__FILE__).parent_path() / "../../docs/design-problem.schema.json")
             .string()));
     std::function<void(const json&, const json&, const std::string&)> check =
         [&](const json& value, const json& described, const std::string& path) {
-            const json& node =
-                described.contains("$ref") ? schema["$defs"]["propertyPoint"] : described;
+            const json& node = described.contains("$ref")
+                                   ? schema["$defs"][described["$ref"].get<std::string>().substr(8)]
+                                   : described;
             if (value.is_array() && node.contains("items"))
                 for (const json& item : value) check(item, node["items"], path + "[]");
             if (!value.is_object() || !node.contains("properties")) return;
