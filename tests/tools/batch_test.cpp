@@ -26,7 +26,7 @@ namespace {
 using namespace testing;
 
 // The columns of summary.csv: new ones are only ever added at the end.
-constexpr std::size_t summaryColumns = 36;
+constexpr std::size_t summaryColumns = 39;
 
 std::vector<std::string> csvLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -165,8 +165,16 @@ TEST(BatchCsv, RowsHoldTheReportValuesOrNothing) {
         "0.001546",   "9.38", "112.25",  "", "12",    "",      "",      "",
         "",           "",     "",        "", "",      "",      "",      "",
         "",           "",     "",        "", "",      "",      "",      "decimal-comma coarse-grid",
-        "",           "",     "",        ""};
+        "",           "",     "",        "", "",      "",      ""};
     EXPECT_EQ(f, expected);
+    // A cross-flow case's screening: its worst ratio in full, the span, each code.
+    ok.vibration = VibrationValues{
+        1.2273482357818137, "inlet", {"fluid-elastic-instability", "acoustic-not-screened"}};
+    f = csvFields(csvRow(ok).substr(0, csvRow(ok).size() - 1));
+    ASSERT_EQ(f.size(), columns);
+    EXPECT_EQ(std::vector<std::string>(f.end() - 3, f.end()),
+              (std::vector<std::string>{"1.2273482357818137", "inlet",
+                                        "fluid-elastic-instability acoustic-not-screened"}));
     CaseSummary rejected = notRun("x", "no such folder");
     EXPECT_EQ(csvFields(csvRow(rejected).substr(0, csvRow(rejected).size() - 1)).size(), columns);
 }
@@ -418,7 +426,7 @@ TEST_P(BatchModes, RatesCaseDocumentsWithPropertyModels) {
     ASSERT_EQ(lines.size(), std::size(rows) + 2);
     std::vector<std::string> file = csvFields(lines[1]);
     ASSERT_EQ(file.size(), summaryColumns);
-    EXPECT_EQ(std::vector<std::string>(file.begin() + 32, file.end()),
+    EXPECT_EQ(std::vector<std::string>(file.begin() + 32, file.begin() + 36),
               (std::vector<std::string>{"inlet", "", "", ""}));
     auto temperature = [](const std::optional<double>& t) {
         return t ? shortestDecimal(*t) : std::string();
@@ -439,6 +447,70 @@ TEST_P(BatchModes, RatesCaseDocumentsWithPropertyModels) {
     // The oil's properties at its inlet, not the document's constants: a U
     // of its own.
     EXPECT_NE(csvFields(lines[2])[13], shortestDecimal(rate(shipped.input).overallCoefficient));
+}
+
+// The last three columns hold the vibration screening of a cross-flow case,
+// a document's and a case file's rated again alike; a case along the tubes,
+// and a bundle whose tubes touch, leave them empty.
+TEST_P(BatchModes, ListsTheVibrationOfCrossFlowCases) {
+    ScratchFolder work;
+    const std::string examples = HXRATE_VIBRATION_EXAMPLES;
+    const struct {
+        std::string argument, source;
+        const char* worstSpan;  // empty cells where null
+        const char* codes;      // of the last column; with no screening, one column 32 holds
+    } rows[] = {
+        {"vibrating.json", examples + "/vibrating.json", "inlet", "fluid-elastic-instability"},
+        {"supported.json", examples + "/supported.json", "central", ""},
+        {"cross", sampleCase("success-branch_t3_055"), "central", ""},
+        {"touching", sampleCase("success-branch_t2_006"), nullptr, "vibration-not-screened"},
+        {"along", sampleCase("success-branch_t1_007"), nullptr, ""},
+    };
+    std::vector<std::string> arguments;
+    if (GetParam()) arguments.push_back("--processes");
+    for (const auto& row : rows) {
+        if (row.argument.ends_with(".json")) {
+            writeFile(work / row.argument, readFile(row.source));
+        } else {
+            copyCase(row.source, work.path(), row.argument);
+        }
+        arguments.push_back(row.argument);
+    }
+    ProgramRun run = runProgram(HXRATE_BATCH_EXE, arguments, work.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.standardError;
+    std::vector<std::string> lines = csvLines(readFile(work / "summary.csv"));
+    ASSERT_EQ(lines.size(), std::size(rows) + 1);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(row.argument);
+        std::vector<std::string> f = csvFields(lines[i + 1]);
+        ASSERT_EQ(f.size(), summaryColumns);
+        EXPECT_EQ(f[2], "success") << f[3];
+        if (!row.worstSpan) {
+            EXPECT_EQ(std::vector<std::string>(f.end() - 3, f.end()),
+                      (std::vector<std::string>{"", "", ""}));
+            if (*row.codes) {
+                EXPECT_NE((" " + f[31] + " ").find(std::string(" ") + row.codes + " "),
+                          std::string::npos);
+            }
+            continue;
+        }
+        const CaseDocument document =
+            row.argument.ends_with(".json")
+                ? parseCaseDocument(readFile(row.source))
+                : CaseDocument{readCase(row.source + "/" + caseName), {}, {}};
+        const ExchangerRating x = rate(document);
+        ASSERT_TRUE(x.vibration);
+        EXPECT_EQ(f[36], shortestDecimal(x.vibration->worstVelocityRatio));
+        EXPECT_EQ(f[37], row.worstSpan);
+        std::string codes;
+        for (const Warning& w : x.vibration->warnings) codes += (codes.empty() ? "" : " ") + w.code;
+        EXPECT_EQ(f[38], codes);
+        EXPECT_EQ(f[38], row.codes);
+        // Each code is among the warnings of column 32 too.
+        for (const Warning& w : x.vibration->warnings)
+            EXPECT_NE((" " + f[31] + " ").find(" " + w.code + " "), std::string::npos) << w.code;
+    }
 }
 
 // The codes of the warnings hxrate-report --json lists for a case, in its

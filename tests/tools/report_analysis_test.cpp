@@ -13,6 +13,7 @@
 
 #include <hxrate/case.h>
 #include <hxrate/case_document.h>
+#include <hxrate/exchanger.h>
 #include <hxrate/rating.h>
 
 #include "analysis.h"
@@ -281,6 +282,114 @@ TEST(CrossFlow, ShellPressureDropIsKernsEstimate) {
     // As = Ds (P - Do) B / P from the case: 0.3 * 0.007 * (3/11) / 0.025.
     EXPECT_NEAR(r.shellPressureDrop->flowArea, 0.3 * 0.007 * (3.0 / 11) / 0.025, 1e-12);
     EXPECT_GT(r.shellPressureDrop->pressureDrop, 0);
+}
+
+// The vibration screening of the shipped bundles, varied: the figures the
+// JSON carries are the library's, the page shows them with the chart's
+// limit line, and a case that is not cross flow has none.
+TEST(Vibration, ReportCarriesTheScreening) {
+    const std::string examples = HXRATE_VIBRATION_EXAMPLES;
+    const nlohmann::json schema = nlohmann::json::parse(readText(HXRATE_REPORT_SCHEMA));
+    using Vary = void (*)(nlohmann::json&);
+    const struct {
+        const char* why;
+        std::string file;
+        Vary vary;
+        const char* worstSpan;  // null: no screening
+        double worstRatio;      // as the example documents state it, to 4 digits
+        const char* code;       // a code the warnings must hold, or null
+        bool acoustic;
+        int overBars;  // bars at or above the limit
+        const char* limitLabel;
+    } rows[] = {
+        {"two 1.5 m spans vibrate", examples + "/vibrating.json", [](nlohmann::json&) {}, "inlet",
+         1.227, "fluid-elastic-instability", false, 2, "limit 1"},
+        {"five baffles pass", examples + "/supported.json", [](nlohmann::json&) {}, "central",
+         0.6391, nullptr, false, 0, "limit 1"},
+        {"a limit above the ratio passes", examples + "/vibrating.json",
+         [](nlohmann::json& d) { d["vibration"]["velocity_ratio_limit"] = 1.3; }, "inlet", 1.227,
+         nullptr, false, 0, "limit 1.3"},
+        {"a gas with its speed of sound is screened for acoustic resonance",
+         examples + "/vibrating.json",
+         [](nlohmann::json& d) {
+             d["vibration"]["shell_phase"] = "gas";
+             d["vibration"]["speed_of_sound"] = {{"value", 340}, {"unit", "m/s"}};
+         },
+         "inlet", 0, nullptr, true, 2, "limit 1"},
+        {"a gas without it is not", examples + "/vibrating.json",
+         [](nlohmann::json& d) { d["vibration"]["shell_phase"] = "gas"; }, "inlet", 0,
+         "acoustic-not-screened", false, 2, "limit 1"},
+        {"along the tubes: no screening", dataCase("clean"), nullptr, nullptr, 0, nullptr, false, 0,
+         ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.why);
+        std::string text = readText(row.file);
+        if (row.vary) {
+            nlohmann::json document = nlohmann::json::parse(text);
+            row.vary(document);
+            text = document.dump();
+        }
+        const Report rep = buildReport(text, row.file, "case");
+        const nlohmann::json j = nlohmann::json::parse(reportJson(rep).dump());
+        std::vector<std::string> errors;
+        validate(j, schema, schema, "", errors);
+        for (const std::string& e : errors) ADD_FAILURE() << e;
+        const std::string page = reportHtml(rep);
+        ASSERT_TRUE(j.contains("vibration"));
+        if (!row.worstSpan) {
+            EXPECT_TRUE(j["vibration"].is_null());
+            EXPECT_EQ(page.find("id=\"vibration\""), std::string::npos);
+            continue;
+        }
+        const nlohmann::json& v = j["vibration"];
+        ASSERT_TRUE(v.is_object());
+        const ExchangerRating x = rate(parseCaseDocument(text));
+        ASSERT_TRUE(x.vibration);
+        // The library's figures, bit for bit; the examples' stated ratios to 4 digits.
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(v["worst_velocity_ratio"].get<double>()),
+                  std::bit_cast<std::uint64_t>(x.vibration->worstVelocityRatio));
+        if (row.worstRatio > 0) {
+            EXPECT_NEAR(v["worst_velocity_ratio"].get<double>(), row.worstRatio, 5e-4);
+        }
+        EXPECT_EQ(v["worst_span"], row.worstSpan);
+        EXPECT_EQ(v["passes"], x.vibration->passes());
+        ASSERT_EQ(v["spans"].size(), x.vibration->spans.size());
+        for (std::size_t i = 0; i < v["spans"].size(); ++i)
+            EXPECT_EQ(v["spans"][i]["critical_velocity"].get<double>(),
+                      x.vibration->spans[i].criticalVelocity);
+        EXPECT_EQ(v["acoustic"].is_object(), row.acoustic);
+        if (row.acoustic) {
+            EXPECT_FALSE(v["acoustic"]["modes"].empty());
+        }
+        std::set<std::string> codes;
+        for (const nlohmann::json& w : j["warnings"]) codes.insert(w["code"]);
+        EXPECT_EQ(codes.contains("fluid-elastic-instability"), !v["passes"].get<bool>());
+        if (row.code) {
+            EXPECT_TRUE(codes.contains(row.code)) << row.code;
+        }
+
+        // The section, its tables, and the chart: one bar per kind of span, those
+        // at or above the limit red, and the limit's line labelled.
+        for (const char* id :
+             {"id=\"vibration\"", "id=\"vibration-spans\"", "id=\"vibration-inputs\"",
+              "id=\"vibration-chart\"", "id=\"vibration-limit\""})
+            EXPECT_NE(page.find(id), std::string::npos) << id;
+        EXPECT_EQ(page.find("id=\"vibration-acoustic\"") != std::string::npos, row.acoustic);
+        auto count = [&](const std::string& what) {
+            int n = 0;
+            for (std::size_t at = page.find(what); at != std::string::npos;
+                 at = page.find(what, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(count("<rect id=\"vibration-bar-"), static_cast<int>(v["spans"].size()));
+        EXPECT_EQ(count("class=\"over\""), row.overBars);
+        EXPECT_NE(page.find(std::string("id=\"vibration-limit-label\"")), std::string::npos);
+        const std::size_t label = page.find("id=\"vibration-limit-label\"");
+        EXPECT_EQ(page.substr(page.find('>', label) + 1, std::string(row.limitLabel).size() + 1),
+                  std::string(row.limitLabel) + "<");
+    }
 }
 
 }  // namespace

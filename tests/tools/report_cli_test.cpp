@@ -333,8 +333,10 @@ TEST(ReportPage, RendersInARealBrowser) {
     Scratch s;
     fs::copy_file(HXRATE_EXAMPLE_CASE, s / fixedName);
     fs::copy_file(dataCase("decimal-comma"), s / "comma.txt");
+    fs::copy_file(std::string(HXRATE_VIBRATION_EXAMPLES) + "/vibrating.json", s / "vibrating.json");
     ASSERT_EQ(report({}, s.path()).status, 0);
     ASSERT_EQ(report({"comma.txt"}, s.path()).status, 0);
+    ASSERT_EQ(report({"vibrating.json"}, s.path()).status, 0);
     writeText(s / "blank.html", "<!DOCTYPE html><html><body></body></html>\n");
     const std::vector<std::string> common = {"--headless",
                                              "--no-sandbox",
@@ -372,6 +374,17 @@ TEST(ReportPage, RendersInARealBrowser) {
     ProgramRun comma = dumpDom("comma.report.html");
     EXPECT_NE(comma.out.find("class=\"error\" data-code=\"decimal-comma\""), std::string::npos);
     EXPECT_NE(comma.out.find("\"3,5\" was read as 3"), std::string::npos);
+
+    // The vibration section as the browser parsed it: the unstable spans'
+    // bars red, the limit's line and its label, the instability listed.
+    ProgramRun vibrating = dumpDom("vibrating.report.html");
+    ASSERT_EQ(vibrating.status, 0) << vibrating.err;
+    EXPECT_EQ(elementText(vibrating.out, "vibration-limit-label"), "limit 1");
+    for (const char* part : {"<h2>Flow-induced vibration</h2>", "id=\"vibration-limit\"",
+                             "<rect id=\"vibration-bar-inlet\" class=\"over\"",
+                             "<rect id=\"vibration-bar-outlet\" class=\"over\"",
+                             "class=\"error\" data-code=\"fluid-elastic-instability\""})
+        EXPECT_NE(vibrating.out.find(part), std::string::npos) << part;
 
     for (const char* name : {"48230007640350000606.report", "blank"}) {
         std::vector<std::string> args = common;
@@ -520,7 +533,8 @@ TEST(ReportPage, IsADatasheet) {
 }
 
 // Printed to PDF by headless Chromium, each page of an A4 report takes one
-// to three sheets; with the fluids' section and charts of real fluids, four.
+// to three sheets; with the fluids' section and charts of real fluids, or a
+// document's inputs with the vibration section, four.
 TEST(ReportPage, PrintsToOneToThreeSheets) {
     const std::string chromium = "/usr/bin/chromium";
     if (!fs::exists(chromium))
@@ -528,13 +542,12 @@ TEST(ReportPage, PrintsToOneToThreeSheets) {
     Scratch s;
     fs::copy_file(HXRATE_EXAMPLE_CASE, s / fixedName);
     fs::copy_file(HXRATE_REAL_FLUIDS, s / "real-fluids.json");
+    fs::copy_file(std::string(HXRATE_VIBRATION_EXAMPLES) + "/vibrating.json", s / "vibrating.json");
     for (const char* name : {"rejected-tube-reynolds", "decimal-comma", "cross-flow"})
         fs::copy_file(dataCase(name), s / (std::string(name) + ".txt"));
-    const std::pair<std::string, int> pages[] = {{fixedName, 3},
-                                                 {"rejected-tube-reynolds.txt", 3},
-                                                 {"decimal-comma.txt", 3},
-                                                 {"cross-flow.txt", 3},
-                                                 {"real-fluids.json", 4}};
+    const std::pair<std::string, int> pages[] = {
+        {fixedName, 3},        {"rejected-tube-reynolds.txt", 3}, {"decimal-comma.txt", 3},
+        {"cross-flow.txt", 3}, {"real-fluids.json", 4},           {"vibrating.json", 4}};
     for (const auto& [file, most] : pages) {
         SCOPED_TRACE(file);
         ASSERT_EQ(report({file}, s.path()).status, 0);

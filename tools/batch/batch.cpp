@@ -130,6 +130,15 @@ PropertyValues propertyValues(const ExchangerRating& x) {
             x.shellPropertyTemperature, x.wallTemperature};
 }
 
+std::optional<VibrationValues> vibrationValues(const ExchangerRating& x) {
+    if (!x.vibration) return std::nullopt;
+    const VibrationScreening& v = *x.vibration;
+    VibrationValues out{v.worstVelocityRatio, {}, {}};
+    if (v.worstSpan < v.spans.size()) out.worstSpan = v.spans[v.worstSpan].name;
+    for (const Warning& w : v.warnings) out.codes.push_back(w.code);
+    return out;
+}
+
 // The codes of the result's warnings, in its order.
 std::vector<std::string> warningCodesOf(const ExchangerRating& x) {
     std::vector<std::string> codes;
@@ -194,6 +203,7 @@ RatingColumns fullPrecision(std::string_view caseBytes, std::string_view results
         if (x->extended) columns.extended = extendedValues(c, {}, *x);
         columns.warningCodes = warningCodesOf(*x);
         columns.properties = propertyValues(*x);
+        columns.vibration = vibrationValues(*x);
         return columns;
     } catch (...) {
         // Out of memory, or a case that no longer rates: the columns stay empty.
@@ -232,6 +242,7 @@ void addLibraryColumns(CaseSummary& summary, const std::string& folder,
     summary.extended = std::move(columns.extended);
     summary.warningCodes = std::move(columns.warningCodes);
     summary.properties = std::move(columns.properties);
+    summary.vibration = std::move(columns.vibration);
 }
 
 std::optional<std::string> caseDocumentPath(const std::string& argument) {
@@ -282,6 +293,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
             s.full = ratedValues(document.input, x.rating);
             if (x.extended) s.extended = extendedValues(document.input, document.extensions, x);
             s.properties = propertyValues(x);
+            s.vibration = vibrationValues(x);
         } else {
             s.outcome = Outcome::rejected;
             s.message = std::string(checkMessage(*x.rejectedBy));
@@ -300,6 +312,7 @@ CaseSummary rateCaseDocument(const std::string& argument, const std::string& pat
         s.full.reset();
         s.extended.reset();
         s.properties.reset();
+        s.vibration.reset();
     }
     if (s.outcome != Outcome::success && s.outcome != Outcome::rejected) s.warningCodes.clear();
     return s;
@@ -527,7 +540,7 @@ std::string csvHeader() {
            "LMTD correction factor,tube passes,shells in series,shell-side method,"
            "tube-side pressure drop,shell-side pressure drop,duty,duty direction,warnings,"
            "properties at,tube property temperature,shell property temperature,"
-           "wall temperature\n";
+           "wall temperature,worst V/V_crit,worst vibration span,vibration warnings\n";
 }
 
 namespace {
@@ -595,6 +608,15 @@ std::string csvRow(const CaseSummary& s) {
                full(p.shellPropertyTemperature) + ',' + full(p.wallTemperature);
     } else {
         row += ",,,,";
+    }
+    if (s.vibration) {
+        const VibrationValues& v = *s.vibration;
+        std::string codes;
+        for (const std::string& code : v.codes) codes += (codes.empty() ? "" : " ") + code;
+        row +=
+            ',' + full(v.worstVelocityRatio) + ',' + csvField(v.worstSpan) + ',' + csvField(codes);
+    } else {
+        row += ",,,";
     }
     return row + '\n';
 }

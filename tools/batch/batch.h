@@ -91,6 +91,15 @@ struct PropertyValues {
     std::optional<double> wallTemperature;  // the shell-side wall, degC, where a model is used
 };
 
+// The flow-induced vibration screening of a rated cross-flow case
+// (hxrate::ExchangerRating::vibration).
+struct VibrationValues {
+    double worstVelocityRatio = 0;  // V/V_crit of the worst span
+    std::string worstSpan;          // its name: "inlet", "central", "outlet", "whole"
+    // The codes of the screening's warnings and notes, in its order.
+    std::vector<std::string> codes;
+};
+
 struct CaseSummary {
     std::string folder;
     std::string exchangerType;  // as case line 1 gives it; empty when unreadable
@@ -109,6 +118,8 @@ struct CaseSummary {
     std::size_t tableRows = 0;
     // With `full`: where the rating took the properties.
     std::optional<PropertyValues> properties = std::nullopt;
+    // With `full`, for the cross-flow types: the vibration screening.
+    std::optional<VibrationValues> vibration = std::nullopt;
 };
 
 // The message of a success whose results file cannot be read.
@@ -160,6 +171,7 @@ struct RatingColumns {
     std::optional<ExtendedValues> extended;
     std::vector<std::string> warningCodes;
     std::optional<PropertyValues> properties = std::nullopt;
+    std::optional<VibrationValues> vibration = std::nullopt;
 };
 RatingColumns fullPrecision(std::string_view caseBytes, std::string_view resultsFile,
                             std::uint64_t storageLimitBytes);

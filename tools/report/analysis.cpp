@@ -54,6 +54,7 @@ Report buildReport(std::string_view text, const std::string& casePath,
     rep.wallTemperature = result.wallTemperature;
     rep.shellWallViscosity = result.shellWallViscosity;
     rep.propertyProfile = std::move(result.propertyProfile);
+    rep.vibration = std::move(result.vibration);
     rep.rating = std::move(result.rating);
     rep.rejectedBy = result.rejectedBy;
     rep.outcome = result.rejectedBy ? Outcome::rejected : Outcome::solved;

@@ -17,6 +17,7 @@
 #include <hxrate/extensions.h>
 #include <hxrate/fluid_properties.h>
 #include <hxrate/rating.h>
+#include <hxrate/vibration.h>
 
 namespace hxrate::report {
 
@@ -52,6 +53,9 @@ struct Report : Assessment {
     std::optional<double> wallTemperature;            // shell-side wall, degC
     std::optional<double> shellWallViscosity;         // Pa s, of the (mu/mu_w)^0.14 corrections
     std::optional<PropertyProfile> propertyProfile;   // along the tubes, at the profile's nodes
+    // The flow-induced vibration screening of a solved cross-flow case;
+    // absent for the other types and where the bundle could not be screened.
+    std::optional<VibrationScreening> vibration;
 
     // Whether a stream's properties came from a model that is not constant.
     bool fromModels() const {

@@ -1,6 +1,7 @@
-// The profiles of the page as inline SVG line charts along the tube: both
-// streams' temperatures with the inlets and the directions of flow, and the
-// viscosities and the wall temperature the property models gave.
+// The charts of the page as inline SVG: line charts along the tube of both
+// streams' temperatures with the inlets and the directions of flow, and of
+// the viscosities and the wall temperature the property models gave; a bar
+// chart of each span's V/V_crit against the screening's limit.
 #include "report_chart.h"
 
 #include <algorithm>
@@ -19,6 +20,9 @@ namespace {
 
 using tools::svgNumber;
 using tools::ticks;
+
+// A span at or above the limit, as the page's errors are drawn.
+constexpr const char* errorColour = "#b3261e";
 
 // The chart's page geometry, the values at the plot area's edges and the
 // nodes and ticks shown.
@@ -223,6 +227,72 @@ std::string wallTemperatureSvg(const Report& rep) {
          {&p.shell, "wall-chart-shell", tools::shellColour,
           passInlet ? "shell-pass inlet" : "shell fluid"}},
         "temperature (°C)");
+}
+
+std::string vibrationSvg(const VibrationScreening& v) {
+    // Wider than tall, and room right of the plot area for the limit's label.
+    constexpr double left = 70, right = 600, top = 16, bottom = 180, width = 720, height = 220;
+    // The value axis from 0 to above both the largest ratio and the limit,
+    // so that the limit's line is always drawn.
+    const bool limitShown = std::isfinite(v.velocityRatioLimit);
+    double highest = limitShown ? v.velocityRatioLimit : 0;
+    for (const VibrationSpan& span : v.spans)
+        if (std::isfinite(span.velocityRatio)) highest = std::max(highest, span.velocityRatio);
+    const std::vector<double> yTicks = ticks(0, highest > 0 ? highest * 1.05 : 1, 5);
+    const double y1 = yTicks.back();
+    auto Y = [&](double y) { return bottom - y / y1 * (bottom - top); };
+    std::ostringstream s;
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << ' ' << height
+      << "\" role=\"img\" aria-label=\"V/V_crit of each span\" font-size=\"12\" "
+         "id=\"vibration-chart\" data-y-max=\""
+      << formatNumber(y1, 9) << "\">\n<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\""
+      << height << "\" fill=\"white\"/>\n";
+    for (double t : yTicks)
+        s << "<line x1=\"" << left << "\" y1=\"" << svgNumber(Y(t)) << "\" x2=\"" << right
+          << "\" y2=\"" << svgNumber(Y(t)) << "\" stroke=\"#e3e6ea\"/><text x=\"" << left - 6
+          << "\" y=\"" << svgNumber(Y(t) + 4) << "\" text-anchor=\"end\">"
+          << tools::xmlEscape(formatNumber(t, 6)) << "</text>\n";
+    s << "<rect x=\"" << left << "\" y=\"" << top << "\" width=\"" << right - left << "\" height=\""
+      << bottom - top << "\" fill=\"none\" stroke=\"#5b6470\"/>\n";
+    // One slot per kind of span, inlet to outlet.
+    const double slot =
+        (right - left) / static_cast<double>(std::max<std::size_t>(v.spans.size(), 1));
+    for (std::size_t i = 0; i < v.spans.size(); ++i) {
+        const VibrationSpan& span = v.spans[i];
+        const double ratio = std::isfinite(span.velocityRatio) ? span.velocityRatio : 0;
+        // At or above the limit the span is unstable: its bar is drawn as an error.
+        const bool over = span.velocityRatio >= v.velocityRatioLimit;
+        const double x = left + slot * (static_cast<double>(i) + 0.25), y = Y(ratio);
+        const double mid = x + slot * 0.25;
+        s << "<rect id=\"vibration-bar-" << tools::xmlEscape(span.name) << "\" class=\""
+          << (over ? "over" : "under") << "\" x=\"" << svgNumber(x) << "\" y=\"" << svgNumber(y)
+          << "\" width=\"" << svgNumber(slot * 0.5) << "\" height=\"" << svgNumber(bottom - y)
+          << "\" fill=\"" << (over ? errorColour : tools::shellColour) << "\"><title>"
+          << tools::xmlEscape(span.name)
+          << " span: V/V_crit = " << tools::xmlEscape(formatNumber(span.velocityRatio))
+          << "</title></rect>\n"
+          << "<text x=\"" << svgNumber(mid) << "\" y=\"" << svgNumber(y - 5)
+          << "\" text-anchor=\"middle\"" << (over ? " font-weight=\"bold\"" : "") << ">"
+          << tools::xmlEscape(formatNumber(span.velocityRatio)) << "</text>\n"
+          << "<text x=\"" << svgNumber(mid) << "\" y=\"" << bottom + 16
+          << "\" text-anchor=\"middle\">" << tools::xmlEscape(span.name)
+          << (span.count > 1 ? " ×" + std::to_string(span.count) : std::string()) << ", "
+          << tools::xmlEscape(formatNumber(span.length)) << " m</text>\n";
+    }
+    if (limitShown) {
+        const double yLimit = Y(v.velocityRatioLimit);
+        s << "<line id=\"vibration-limit\" x1=\"" << left << "\" y1=\"" << svgNumber(yLimit)
+          << "\" x2=\"" << right << "\" y2=\"" << svgNumber(yLimit) << "\" stroke=\"" << errorColour
+          << "\" stroke-width=\"2\" stroke-dasharray=\"8 4\"/>"
+          << "<text id=\"vibration-limit-label\" x=\"" << right + 6 << "\" y=\""
+          << svgNumber(yLimit + 4) << "\" fill=\"" << errorColour << "\">limit "
+          << tools::xmlEscape(formatNumber(v.velocityRatioLimit)) << "</text>\n";
+    }
+    s << "<text x=\"" << (left + right) / 2 << "\" y=\"" << bottom + 34
+      << "\" text-anchor=\"middle\">span kind, inlet to outlet</text>\n"
+      << "<text transform=\"translate(16," << (top + bottom) / 2
+      << ") rotate(-90)\" text-anchor=\"middle\">V/V_crit</text>\n</svg>\n";
+    return s.str();
 }
 
 }  // namespace hxrate::report

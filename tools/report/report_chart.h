@@ -1,5 +1,5 @@
-// The profiles of the report page as inline SVG charts: the temperatures,
-// and the properties the models gave along the tube.
+// The charts of the report page as inline SVG: the temperatures and the
+// properties the models gave along the tube, and the vibration screening.
 #pragma once
 
 #include <string>
@@ -19,5 +19,10 @@ std::string profileSvg(const Report& r);
 // streams' temperatures.
 std::string viscositySvg(const Report& r, bool tube);
 std::string wallTemperatureSvg(const Report& r);
+
+// The bar chart of each kind of span's V/V_crit (at most one bar a kind,
+// inlet to outlet) with the screening's limit as a dashed line, labelled;
+// a bar at or above the limit is drawn in the errors' red.
+std::string vibrationSvg(const VibrationScreening& v);
 
 }  // namespace hxrate::report

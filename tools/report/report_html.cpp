@@ -74,6 +74,7 @@ header.titleblock table { font-size: 9pt; }
 header.titleblock th { width: 22%; }
 tr.flagged td { background: #fde7e6; font-weight: 600; }
 tr.flagged td:first-child { border-left: 4px solid var(--error); }
+td.over { color: var(--error); font-weight: 600; }
 .note { color: var(--muted); font-size: 9pt; }
 svg { width: 100%; height: auto; }
 @page { size: A4; margin: 14mm 12mm; }
@@ -638,6 +639,122 @@ void writePressureDrops(std::ostringstream& h, const Report& rep) {
     h << "</section>\n";
 }
 
+// The value a warning of the vibration screening names, if it is among them.
+std::optional<double> warningValue(const VibrationScreening& v, std::string_view code,
+                                   std::string_view name) {
+    for (const Warning& w : v.warnings)
+        if (w.code == code)
+            for (const WarningValue& x : w.values)
+                if (x.name == name) return x.value;
+    return std::nullopt;
+}
+
+// Writes the flow-induced vibration screening: each kind of span against
+// its limits, the tube and fluids the screening took, the chart of
+// V/V_crit and, for a gas, the shell's acoustic check.
+void writeVibration(std::ostringstream& h, const Report& rep) {
+    if (!rep.vibration) return;
+    const VibrationScreening& v = *rep.vibration;
+    h << "<section id=\"vibration\">\n<h2>Flow-induced vibration</h2>\n<p "
+         "id=\"vibration-verdict\">";
+    if (v.worstSpan < v.spans.size()) {
+        const VibrationSpan& worst = v.spans[v.worstSpan];
+        h << "Worst span: " << tools::xmlEscape(worst.name)
+          << ", V/V<sub>crit</sub> = " << tools::xmlEscape(formatNumber(worst.velocityRatio))
+          << " against the limit " << tools::xmlEscape(formatNumber(v.velocityRatioLimit)) << ". ";
+    }
+    h << (v.passes() ? "The screening passes."
+                     : "<strong>The screening fails</strong>: see the warnings.")
+      << "</p>\n<table id=\"vibration-spans\">\n<tr><th>span</th><th class=\"num\">L (m)</th>"
+         "<th>ends</th><th class=\"num\">f<sub>n</sub> (Hz)</th><th class=\"num\">f<sub>vs</sub> "
+         "(Hz)</th><th class=\"num\">V (m/s)</th><th class=\"num\">V<sub>crit</sub> "
+         "(m/s)</th><th class=\"num\">V/V<sub>crit</sub></th><th class=\"num\">vortex "
+         "(mm)</th><th class=\"num\">buffeting rms (mm)</th></tr>\n";
+    auto millimetres = [](double x) { return tools::xmlEscape(formatNumber(x * 1000, 3)); };
+    // An amplitude is red where its warning names it: vortex shedding only
+    // where it locks in near the span's frequency, buffeting wherever it
+    // passes the allowed amplitude.
+    const std::optional<double> vortexNamed = warningValue(v, "vortex-shedding", "amplitude");
+    const bool buffets = warningValue(v, "turbulent-buffeting", "amplitude").has_value();
+    auto amplitude = [&](double x, bool over) {
+        return std::string(over ? "<td class=\"num over\">" : "<td class=\"num\">") +
+               millimetres(x) + "</td>";
+    };
+    for (const VibrationSpan& span : v.spans) {
+        const bool over = span.velocityRatio >= v.velocityRatioLimit;
+        h << (over ? "<tr class=\"flagged\" title=\"at or above the limit of V/V_crit\">" : "<tr>")
+          << "<td>" << tools::xmlEscape(span.name)
+          << (span.count > 1 ? " ×" + std::to_string(span.count) : std::string())
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.length)) << "</td><td>"
+          << spanEndName(span.startEnd) << "–" << spanEndName(span.endEnd)
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.naturalFrequency))
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.vortexFrequency))
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.velocity))
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.criticalVelocity))
+          << "</td><td class=\"num\">" << tools::xmlEscape(formatNumber(span.velocityRatio))
+          << "</td>" << amplitude(span.vortexAmplitude, vortexNamed == span.vortexAmplitude)
+          << amplitude(span.buffetingAmplitude,
+                       buffets && span.buffetingAmplitude > v.allowedAmplitude)
+          << "</tr>\n";
+    }
+    h << "</table>\n<p class=\"note\">Amplitudes at mid-span; allowed "
+      << millimetres(v.allowedAmplitude)
+      << " mm. Vortex shedding counts only where f<sub>vs</sub> is within 20 % of the span's "
+         "f<sub>n</sub>.</p>\n";
+    // Two quantities a row, so that the section prints on one sheet.
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"tube material", tools::xmlEscape(v.material)},
+        {"elastic modulus E", withUnit(v.elasticModulus, "Pa")},
+        {"tube density", withUnit(v.tubeDensity, "kg/m³")},
+        {"moment of inertia I", withUnit(v.momentOfInertia, "m⁴")},
+        {"pitch", withUnit(v.pitch, "m") + " (" + std::to_string(v.layoutAngle) + "° layout)"},
+        {"smallest gap", withUnit(v.gap, "m")},
+        {"shell fluid",
+         withUnit(v.shellDensity, "kg/m³") + ", " + std::string(shellPhaseName(v.shellPhase))},
+        {"limit of V/V_crit", withUnit(v.velocityRatioLimit, "")},
+        {"tube metal", withUnit(v.tubeMass, "kg/m")},
+        {"tube fluid inside", withUnit(v.insideMass, "kg/m")},
+        {"added mass", withUnit(v.addedMass, "kg/m") + " (C<sub>m</sub> = " +
+                           tools::xmlEscape(formatNumber(v.addedMassCoefficient)) + ")"},
+        {"effective mass m", withUnit(v.effectiveMass, "kg/m")},
+        {"log decrement δ", withUnit(v.logDecrement, "")},
+        {"Connors constant K", withUnit(v.connorsConstant, "")},
+        {"mass-damping m δ/(ρ Do²)", withUnit(v.massDampingParameter, "")},
+        {"Strouhal number St", withUnit(v.strouhalNumber, "")},
+        {"lift coefficient C<sub>L</sub>", withUnit(v.liftCoefficient, "")},
+        {"buffeting spectrum", withUnit(v.buffetingSpectrum, "")},
+    };
+    h << "<table id=\"vibration-inputs\">\n";
+    for (std::size_t i = 0; i < inputs.size(); i += 2) {
+        h << "<tr><th>" << inputs[i].first << "</th><td class=\"num\">" << inputs[i].second
+          << "</td>";
+        if (i + 1 < inputs.size())
+            h << "<th>" << inputs[i + 1].first << "</th><td class=\"num\">" << inputs[i + 1].second
+              << "</td>";
+        h << "</tr>\n";
+    }
+    h << "</table>\n<figure style=\"margin: 6px 0 0\">\n" << vibrationSvg(v) << "</figure>\n";
+    if (const std::optional<AcousticCheck>& a = v.acoustic) {
+        std::string modes;
+        for (double f : a->modes) modes += (modes.empty() ? "" : ", ") + formatNumber(f);
+        table(h,
+              {{"speed of sound c", withUnit(a->speedOfSound, "m/s"),
+                "through the bundle " + formatNumber(a->effectiveSpeedOfSound) + " m/s"},
+               {"acoustic modes f_a", tools::xmlEscape(modes + " Hz"),
+                "transverse, across the shell"},
+               {"turbulent buffeting f_tb", withUnit(a->buffetingFrequency, "Hz"),
+                "of the central span's velocity"},
+               {"nearest to a mode", withUnit(a->closestMargin * 100, "%", 3),
+                a->closestSource + " and mode " + std::to_string(a->closestMode) +
+                    "; within 20 % it may resonate"}},
+              "vibration-acoustic");
+    } else if (v.shellPhase == ShellPhase::gas) {
+        h << "<p class=\"note\">The shell's acoustic resonance is not screened: give the gas's "
+             "speed of sound or its pressure.</p>\n";
+    }
+    h << "</section>\n";
+}
+
 // Writes the grid, the discretisation estimate and the shooting.
 void writeNumerics(std::ostringstream& h, const Report& rep) {
     const Case& c = rep.input;
@@ -694,6 +811,7 @@ std::string reportHtml(const Report& rep, const PageHeader& header) {
     writeResistance(h, rep);
     writeExtensions(h, rep);
     writePressureDrops(h, rep);
+    writeVibration(h, rep);
     if (solved && !r.profile.location.empty()) {
         h << "<section id=\"profile\">\n<h2>Temperature profile</h2>\n<figure>\n"
           << profileSvg(rep) << "</figure>\n</section>\n";

@@ -123,6 +123,67 @@ json fluidPropertiesJson(const Report& rep) {
             {"shell_wall_viscosity", number(rep.shellWallViscosity)}};
 }
 
+// The vibration screening: the inputs it took, each kind of span and, for a
+// gas, the shell's acoustic check.
+json vibrationJson(const VibrationScreening& v) {
+    json spans = json::array();
+    for (const VibrationSpan& s : v.spans)
+        spans.push_back({{"name", s.name},
+                         {"count", s.count},
+                         {"length", number(s.length)},
+                         {"start_end", std::string(spanEndName(s.startEnd))},
+                         {"end_end", std::string(spanEndName(s.endEnd))},
+                         {"frequency_factor", number(s.frequencyFactor)},
+                         {"natural_frequency", number(s.naturalFrequency)},
+                         {"velocity", number(s.velocity)},
+                         {"critical_velocity", number(s.criticalVelocity)},
+                         {"velocity_ratio", number(s.velocityRatio)},
+                         {"vortex_frequency", number(s.vortexFrequency)},
+                         {"vortex_amplitude", number(s.vortexAmplitude)},
+                         {"buffeting_amplitude", number(s.buffetingAmplitude)}});
+    json acoustic = nullptr;
+    if (const std::optional<AcousticCheck>& a = v.acoustic) {
+        json modes = json::array();
+        for (double f : a->modes) modes.push_back(number(f));
+        acoustic = {{"speed_of_sound", number(a->speedOfSound)},
+                    {"effective_speed_of_sound", number(a->effectiveSpeedOfSound)},
+                    {"modes", modes},
+                    {"buffeting_frequency", number(a->buffetingFrequency)},
+                    {"closest_margin", number(a->closestMargin)},
+                    {"closest_source", a->closestSource},
+                    {"closest_mode", a->closestMode}};
+    }
+    return {{"worst_velocity_ratio", number(v.worstVelocityRatio)},
+            {"worst_span",
+             v.worstSpan < v.spans.size() ? json(v.spans[v.worstSpan].name) : json(nullptr)},
+            {"passes", v.passes()},
+            {"material", v.material},
+            {"elastic_modulus", number(v.elasticModulus)},
+            {"tube_density", number(v.tubeDensity)},
+            {"outer_diameter", number(v.outerDiameter)},
+            {"moment_of_inertia", number(v.momentOfInertia)},
+            {"layout_angle", v.layoutAngle},
+            {"pitch", number(v.pitch)},
+            {"gap", number(v.gap)},
+            {"shell_density", number(v.shellDensity)},
+            {"shell_phase", std::string(shellPhaseName(v.shellPhase))},
+            {"tube_mass", number(v.tubeMass)},
+            {"inside_mass", number(v.insideMass)},
+            {"added_mass_coefficient", number(v.addedMassCoefficient)},
+            {"added_mass", number(v.addedMass)},
+            {"effective_mass", number(v.effectiveMass)},
+            {"log_decrement", number(v.logDecrement)},
+            {"connors_constant", number(v.connorsConstant)},
+            {"mass_damping_parameter", number(v.massDampingParameter)},
+            {"strouhal_number", number(v.strouhalNumber)},
+            {"lift_coefficient", number(v.liftCoefficient)},
+            {"buffeting_spectrum", number(v.buffetingSpectrum)},
+            {"allowed_amplitude", number(v.allowedAmplitude)},
+            {"velocity_ratio_limit", number(v.velocityRatioLimit)},
+            {"spans", spans},
+            {"acoustic", acoustic}};
+}
+
 // Replaces ill-formed UTF-8 in every string and key of `j`, in place.
 void makeValidUtf8(json& j) {
     if (j.is_string()) {
@@ -272,6 +333,7 @@ json reportJson(const Report& rep) {
 
     if (rep.extensions) j["extensions"] = extensionsJson(rep);
     j["fluid_properties"] = fluidPropertiesJson(rep);
+    j["vibration"] = rep.vibration ? vibrationJson(*rep.vibration) : json(nullptr);
 
     const Discretisation& d = rep.discretisation;
     json numerics = {
