@@ -86,7 +86,11 @@ def test_a_gas_gives_its_acoustic_modes_as_a_read_only_view():
 
 
 def test_materials_are_the_documents():
+    d = document("vibrating")
     for m in hxrate.TubeMaterial.__members__.values():
         by_name = hxrate.tube_material_properties(m.document_name)
         assert by_name.elastic_modulus == hxrate.tube_material_properties(m).elastic_modulus
-        assert hxrate.VibrationInput(material=m.document_name).material == m
+        d.vibration = hxrate.VibrationInput(material=m.document_name)
+        assert d.vibration.material == m
+        # Short names ("copper") too read back from the document.
+        assert hxrate.read_case_document(hxrate.case_document_json(d)).vibration == d.vibration
