@@ -110,16 +110,18 @@ CaseDocument readDocument(py::handle pathOrText) {
 
 const char* const rateDocumentDoc =
     R"(rate(document: CaseDocument, *, shooting: str = "case", pass_limit: int = 10000, assess: bool = True, grids: int = 2, shooting_analysis: str = "when-slow") -> ExchangerRating
-rate(case: Case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, shell_side="program", baffles=None, shell_wall_viscosity=None, tube_properties=None, shell_properties=None, properties_at="inlet", shooting="case", pass_limit=10000, assess=True, grids=2, shooting_analysis="when-slow") -> ExchangerRating
+rate(case: Case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, shells=1, shell_side="program", baffles=None, shell_wall_viscosity=None, tube_properties=None, shell_properties=None, properties_at="inlet", vibration=None, shooting="case", pass_limit=10000, assess=True, grids=2, shooting_analysis="when-slow") -> ExchangerRating
 
 Rates a case with its extensions and returns the one result: the Rating,
 what the arrangement adds ('extended'), the assessment of that arrangement
-(when `assess`) and every warning in one list. Without extensions the
+(when `assess`), the vibration screening of a cross-flow case
+('vibration') and every warning in one list. Without extensions the
 Rating is rate(case)'s, bit for bit. A case given with extension keywords
 or property keywords is rated as CaseDocument(case, **keywords). A
 rejected case is a result
 (solved False, rejected_by the check, the partial Rating), not an
 exception. Raises InvalidArgument for extensions outside their domain,
+or a vibration input outside its own,
 ArithmeticFault and ResourceError as rate(case) does. Ctrl-C stops it:
 KeyboardInterrupt within a second.)";
 
@@ -224,13 +226,16 @@ hxrate::PropertiesAt propertiesAtFrom(const std::string& mode) {
     throw py::value_error("properties_at must be \"inlet\", \"mean\" or \"incremental\"");
 }
 
-// The document of a case, its extensions and its property models.
+// The document of a case, its extensions, its property models and its
+// vibration input (None: the defaults).
 CaseDocument documentFrom(const hxrate::Case& c, hxrate::Extensions ext, py::handle tube,
-                          py::handle shell, const std::string& propertiesAt) {
+                          py::handle shell, const std::string& propertiesAt,
+                          py::handle vibration = {}) {
     CaseDocument d{c, std::move(ext), {}};
     d.tubeProperties = modelFrom(tube, "tube_properties", "tube");
     d.shellProperties = modelFrom(shell, "shell_properties", "shell");
     d.propertiesAt = propertiesAtFrom(propertiesAt);
+    d.vibration = vibrationFrom(vibration, "vibration");
     return d;
 }
 
@@ -249,20 +254,21 @@ void bindExchanger(py::module_& m) {
         .def(py::init([](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
                          py::handle passes, py::handle shells, const std::string& shellSide,
                          py::handle baffles, py::handle wallViscosity, py::handle tube,
-                         py::handle shell, const std::string& propertiesAt) {
+                         py::handle shell, const std::string& propertiesAt, py::handle vibration) {
                  return documentFrom(c,
                                      extensionsFrom(foulingInside, foulingOutside, passes, shells,
                                                     shellSide, baffles, wallViscosity),
-                                     tube, shell, propertiesAt);
+                                     tube, shell, propertiesAt, vibration);
              }),
              "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
              "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program",
              "baffles"_a = py::none(), "shell_wall_viscosity"_a = py::none(),
              "tube_properties"_a = py::none(), "shell_properties"_a = py::none(),
-             "properties_at"_a = "inlet",
+             "properties_at"_a = "inlet", "vibration"_a = py::none(),
              "CaseDocument(case, *, fouling_inside=0.0, fouling_outside=0.0, tube_passes=1, "
              "shells=1, shell_side='program', baffles=None, shell_wall_viscosity=None, "
-             "tube_properties=None, shell_properties=None, properties_at='inlet')\n\n"
+             "tube_properties=None, shell_properties=None, properties_at='inlet', "
+             "vibration=None)\n\n"
              "Fouling in m2 K/W on the inner and outer tube surface, tube passes (1, 2, 4, 6, "
              "8), identical shells in series, the shell side ('program' or 'bell-delaware', "
              "baffles: dict of baffle_cut, clearances, sealing_strip_pairs, end spacings, "
@@ -271,8 +277,10 @@ void bindExchanger(py::module_& m) {
              "[{'temperature': "
              "degC, 'density', 'viscosity', 'conductivity', 'heat_capacity': SI}, ...]} or "
              "{'model': 'water', 'pressure': Pa}; properties_at 'inlet', 'mean' or 'incremental' "
-             "(element by element). ValueError or TypeError naming a keyword outside its domain; "
-             "InvalidArgument for a model that gives no properties.")
+             "(element by element). vibration: the VibrationInput of the vibration screening of a "
+             "cross-flow case (None: its defaults, a carbon-steel tube). ValueError or TypeError "
+             "naming a keyword outside its domain; InvalidArgument for a model that gives no "
+             "properties.")
         .def_property(
             "case", [](const CaseDocument& d) { return d.input; },
             [](CaseDocument& d, const hxrate::Case& c) { d.input = c; },
@@ -301,6 +309,11 @@ void bindExchanger(py::module_& m) {
                 d.propertiesAt = propertiesAtFrom(mode);
             },
             "Where the models are evaluated: 'inlet', 'mean' or 'incremental'.")
+        .def_property(
+            "vibration", [](const CaseDocument& d) { return d.vibration; },
+            [](CaseDocument& d, py::handle v) { d.vibration = vibrationFrom(v, "vibration"); },
+            "The VibrationInput of the vibration screening (a copy; None assigns the "
+            "defaults).")
         .def_property_readonly(
             "given", [](const CaseDocument& d) { return givenList(d.given); },
             "The quantities the document gave in units other than SI: dicts of field, value, "
@@ -331,8 +344,11 @@ void bindExchanger(py::module_& m) {
             "The old (case, extensions) pair by index; deprecated.")
         .def("__repr__",
              [](const CaseDocument& d) {
+                 std::string vibration;
+                 if (!(d.vibration == hxrate::VibrationInput{}))
+                     vibration = ", vibration=" + std::string(py::repr(py::cast(d.vibration)));
                  return "CaseDocument(" + std::string(py::repr(py::cast(d.input))) + ", " +
-                        std::string(py::repr(extensionsDict(d.extensions))) + ")";
+                        std::string(py::repr(extensionsDict(d.extensions))) + vibration + ")";
              })
         .def(py::pickle(
             [](const CaseDocument& d) {
@@ -341,17 +357,18 @@ void bindExchanger(py::module_& m) {
                     given.append(py::make_tuple(g.field, g.value, g.unit, g.si, g.siUnit));
                 return py::make_tuple(d.input, extensionsDict(d.extensions), given,
                                       modelDict(d.tubeProperties), modelDict(d.shellProperties),
-                                      std::string(propertiesAtName(d.propertiesAt)));
+                                      std::string(propertiesAtName(d.propertiesAt)), d.vibration);
             },
             [](const py::tuple& t) {
-                // 3 values before the property models.
-                if (t.size() != 3 && t.size() != 6)
-                    throw py::value_error("a CaseDocument pickles as 6 values");
+                // 3 values before the property models, 6 before the vibration input.
+                if (t.size() != 3 && t.size() != 6 && t.size() != 7)
+                    throw py::value_error("a CaseDocument pickles as 7 values");
                 CaseDocument d =
                     t.size() == 3
                         ? CaseDocument{t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), {}}
                         : documentFrom(t[0].cast<hxrate::Case>(), extensionsFrom(t[1]), t[3], t[4],
-                                       t[5].cast<std::string>());
+                                       t[5].cast<std::string>(),
+                                       t.size() == 7 ? py::handle(t[6]) : py::handle());
                 for (py::handle g : t[2].cast<py::list>()) {
                     auto q = g.cast<py::tuple>();
                     if (q.size() != 5)
@@ -489,6 +506,15 @@ void bindExchanger(py::module_& m) {
             },
             "The shell fluid's wall viscosity the (mu/mu_w)^0.14 corrections used, Pa s: the "
             "document's, or the shell model's at the wall temperature; None.")
+        .def_property_readonly(
+            "vibration",
+            [](const ExchangerRatingObject& x) -> py::object {
+                if (!x.result->vibration) return py::none();
+                return py::cast(*x.result->vibration);
+            },
+            "The VibrationScreening of a solved cross-flow case, as rated (its warnings are "
+            "among `warnings`); None for the other types, a rejected case, or a bundle the "
+            "screening cannot describe (a note 'vibration-not-screened' says why).")
         .def("__repr__", [](const ExchangerRatingObject& x) {
             std::string codes;
             for (const hxrate::Warning& w : x.result->warnings)
@@ -514,21 +540,22 @@ void bindExchanger(py::module_& m) {
         [](const hxrate::Case& c, py::handle foulingInside, py::handle foulingOutside,
            py::handle passes, py::handle shells, const std::string& shellSide, py::handle baffles,
            py::handle wallViscosity, py::handle tube, py::handle shell,
-           const std::string& propertiesAt, const std::string& shooting, py::handle passLimit,
-           bool assess, int grids, const std::string& analysis) {
+           const std::string& propertiesAt, py::handle vibration, const std::string& shooting,
+           py::handle passLimit, bool assess, int grids, const std::string& analysis) {
             const CaseDocument d =
                 documentFrom(c,
                              extensionsFrom(foulingInside, foulingOutside, passes, shells,
                                             shellSide, baffles, wallViscosity),
-                             tube, shell, propertiesAt);
+                             tube, shell, propertiesAt, vibration);
             return rateDocument(d, exchangerOptions(shooting, passLimit, assess, grids, analysis));
         },
         "case"_a, py::kw_only(), "fouling_inside"_a = 0.0, "fouling_outside"_a = 0.0,
         "tube_passes"_a = 1, "shells"_a = 1, "shell_side"_a = "program", "baffles"_a = py::none(),
         "shell_wall_viscosity"_a = py::none(), "tube_properties"_a = py::none(),
-        "shell_properties"_a = py::none(), "properties_at"_a = "inlet", "shooting"_a = "case",
-        "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true, "grids"_a = 2,
-        "shooting_analysis"_a = "when-slow", "The same for a Case with extension keywords.");
+        "shell_properties"_a = py::none(), "properties_at"_a = "inlet", "vibration"_a = py::none(),
+        "shooting"_a = "case", "pass_limit"_a = hxrate::defaultPassLimit, "assess"_a = true,
+        "grids"_a = 2, "shooting_analysis"_a = "when-slow",
+        "The same for a Case with extension keywords.");
 
     m.def(
         "rate_many",

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hxrate/program.h"
+#include "hxrate/vibration.h"
 
 namespace hxrate_python {
 
@@ -135,6 +136,11 @@ py::dict extensionsDict(const hxrate::Extensions& e);
 py::dict resultDict(const hxrate::BellDelawareResult& r);
 py::dict extendedDict(const hxrate::ExtendedQuantities& x);
 
+// ---- Vibration (bind_vibration.cpp) ---------------------------------------------
+// The VibrationInput of a keyword: None (every default) or a
+// hxrate.VibrationInput; TypeError naming `keyword` for another type.
+hxrate::VibrationInput vibrationFrom(py::handle value, const char* keyword);
+
 // ---- One per topic file, called by the module init in this order ----------------
 
 void bindErrors(py::module_& m);      // Error and its subclasses
@@ -144,6 +150,7 @@ void bindProgram(py::module_& m);     // exchanger_title and other program facts
 void bindAssessment(py::module_& m);  // Warning, Assessment, assess
 void bindDesign(py::module_& m);      // P-NTU, F and Bell-Delaware closed forms
 void bindVariants(py::module_& m);    // rate_variants: many variants of one case as columns
+void bindVibration(py::module_& m);   // TubeMaterial, VibrationInput, screen_vibration
 void bindExchanger(py::module_& m);   // CaseDocument, ExchangerRating, rate(document)
 void bindMonitoring(py::module_& m);  // FoulingEstimate, find_fouling(document, outlets)
 void bindDesignSearch(py::module_& m);  // _design_search, _merge_designs (hxrate.design())

@@ -70,6 +70,7 @@ def _restore(kind, *state):
              m.attr("__dict__"));
     bindDesign(m);
     bindVariants(m);
+    bindVibration(m);
     bindExchanger(m);
     bindMonitoring(m);
     bindDesignSearch(m);

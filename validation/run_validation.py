@@ -46,7 +46,7 @@ def main():
         return status
     missing = []
     for module, what in (("fluids", "the comparisons with fluids and the page"),
-                         ("scipy", "the independent solution of the march"),
+                         ("scipy", "the independent solution of the march, the beam roots"),
                          ("iapws", "the water model against IAPWS")):
         try:
             __import__(module)

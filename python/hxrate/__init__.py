@@ -158,6 +158,29 @@ from ._hxrate import FoulingEstimate, find_fouling  # noqa: E402
 
 __all__ += ["FoulingEstimate", "find_fouling"]
 
+# Flow-induced vibration screening of a cross-flow bundle.
+from ._hxrate import (  # noqa: E402
+    AcousticCheck,
+    MaterialProperties,
+    TubeMaterial,
+    VibrationInput,
+    VibrationScreening,
+    VibrationSpan,
+    screen_vibration,
+    tube_material_properties,
+)
+
+__all__ += [
+    "AcousticCheck",
+    "MaterialProperties",
+    "TubeMaterial",
+    "VibrationInput",
+    "VibrationScreening",
+    "VibrationSpan",
+    "screen_vibration",
+    "tube_material_properties",
+]
+
 # Design mode: the exchangers of a design space that meet a duty, ranked.
 from .design_search import DesignResult, design  # noqa: E402
 

@@ -403,6 +403,7 @@ def rate(
     tube_properties: Optional[dict[str, Any]] = None,
     shell_properties: Optional[dict[str, Any]] = None,
     properties_at: Literal["inlet", "mean", "incremental"] = "inlet",
+    vibration: Optional[VibrationInput] = None,
     shooting: Literal["case", "exact"] = "case",
     pass_limit: int = 10000,
     assess: bool = True,
@@ -446,16 +447,22 @@ class CaseDocument:
         tube_properties: Optional[dict[str, Any]] = None,
         shell_properties: Optional[dict[str, Any]] = None,
         properties_at: Literal["inlet", "mean", "incremental"] = "inlet",
+        vibration: Optional[VibrationInput] = None,
     ) -> None:
         """Each stream's property model: None (the case's constant values),
         {"model": "table", "table": [{"temperature": degC, "density", "viscosity",
         "conductivity", "heat_capacity": SI}, ...]} or {"model": "water", "pressure": Pa};
-        properties_at: where the models are evaluated ("incremental": element by element)."""
+        properties_at: where the models are evaluated ("incremental": element by element);
+        vibration: the input of the vibration screening (None: its defaults)."""
     case: Case
     extensions: dict[str, Any]
     tube_properties: Optional[dict[str, Any]]
     shell_properties: Optional[dict[str, Any]]
     properties_at: Literal["inlet", "mean", "incremental"]
+    @property
+    def vibration(self) -> VibrationInput: ...
+    @vibration.setter
+    def vibration(self, value: Optional[VibrationInput]) -> None: ...
     @property
     def given(self) -> list[dict[str, Any]]: ...
     def __iter__(self) -> Iterator[Any]:
@@ -505,6 +512,9 @@ class ExchangerRating:
     def property_profile(self) -> Optional[PropertyProfile]:
         """Viscosities, wall temperature and U along the tubes, where a model is used and
         one pass in one shell was marched to its end."""
+    @property
+    def vibration(self) -> Optional[VibrationScreening]:
+        """The vibration screening of a solved cross-flow case, as rated; None otherwise."""
 
 class PropertyProfile:
     """The streams' properties at the rating's profile nodes (read-only numpy arrays)."""
@@ -807,3 +817,203 @@ def design(
 ) -> DesignResult:
     """The exchangers of the design space that meet the problem's duty within its limits,
     ranked by area; with a Dask client, split over the cluster to the same ranking."""
+
+class TubeMaterial:
+    """Tube materials with a published room-temperature elastic modulus and density."""
+
+    carbon_steel: TubeMaterial
+    stainless_steel: TubeMaterial
+    copper: TubeMaterial
+    admiralty_brass: TubeMaterial
+    titanium: TubeMaterial
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+    @property
+    def document_name(self) -> str:
+        """The case document's name: "carbon-steel", ..."""
+
+class MaterialProperties:
+    """A tube material's elastic modulus (Pa) and density (kg/m3)."""
+
+    @property
+    def elastic_modulus(self) -> float: ...
+    @property
+    def density(self) -> float: ...
+
+def tube_material_properties(material: Union[TubeMaterial, str]) -> MaterialProperties:
+    """Room-temperature E and density of a tube material (ASME BPVC II-D at 21 degC)."""
+
+class VibrationInput:
+    """What the vibration screening needs beyond the case (the document's "vibration")."""
+
+    def __init__(
+        self,
+        *,
+        material: Union[TubeMaterial, str] = ...,
+        elastic_modulus: Optional[float] = None,
+        tube_density: Optional[float] = None,
+        shell_phase: Optional[Literal["liquid", "gas"]] = None,
+        log_decrement: Optional[float] = None,
+        connors_constant: Optional[float] = None,
+        velocity_ratio_limit: float = 1.0,
+        strouhal_number: Optional[float] = None,
+        lift_coefficient: Optional[float] = None,
+        buffeting_spectrum: Optional[float] = None,
+        allowed_gap_fraction: Optional[float] = None,
+        speed_of_sound: Optional[float] = None,
+        pressure: Optional[float] = None,
+        heat_capacity_ratio: float = 1.4,
+    ) -> None:
+        """None: the default of each constant. Raises InvalidArgument naming the field
+        ("vibration.log_decrement") for a value outside its domain."""
+    @property
+    def material(self) -> TubeMaterial: ...
+    @property
+    def elastic_modulus(self) -> Optional[float]: ...
+    @property
+    def tube_density(self) -> Optional[float]: ...
+    @property
+    def shell_phase(self) -> Optional[Literal["liquid", "gas"]]: ...
+    @property
+    def log_decrement(self) -> Optional[float]: ...
+    @property
+    def connors_constant(self) -> Optional[float]: ...
+    @property
+    def velocity_ratio_limit(self) -> float: ...
+    @property
+    def strouhal_number(self) -> Optional[float]: ...
+    @property
+    def lift_coefficient(self) -> Optional[float]: ...
+    @property
+    def buffeting_spectrum(self) -> Optional[float]: ...
+    @property
+    def allowed_gap_fraction(self) -> Optional[float]: ...
+    @property
+    def speed_of_sound(self) -> Optional[float]: ...
+    @property
+    def pressure(self) -> Optional[float]: ...
+    @property
+    def heat_capacity_ratio(self) -> float: ...
+
+class VibrationSpan:
+    """One kind of unsupported span of a tube and its screening (SI)."""
+
+    @property
+    def name(self) -> Literal["inlet", "central", "outlet", "whole"]: ...
+    @property
+    def count(self) -> int: ...
+    @property
+    def length(self) -> float: ...
+    @property
+    def start_end(self) -> Literal["clamped", "pinned"]: ...
+    @property
+    def end_end(self) -> Literal["clamped", "pinned"]: ...
+    @property
+    def frequency_factor(self) -> float:
+        """(lambda L)^2 of the first mode."""
+    @property
+    def natural_frequency(self) -> float: ...
+    @property
+    def velocity(self) -> float: ...
+    @property
+    def critical_velocity(self) -> float: ...
+    @property
+    def velocity_ratio(self) -> float: ...
+    @property
+    def vortex_frequency(self) -> float: ...
+    @property
+    def vortex_amplitude(self) -> float: ...
+    @property
+    def buffeting_amplitude(self) -> float: ...
+
+class AcousticCheck:
+    """The shell's acoustic resonance, screened for a gas."""
+
+    @property
+    def speed_of_sound(self) -> float: ...
+    @property
+    def effective_speed_of_sound(self) -> float: ...
+    @property
+    def modes(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def buffeting_frequency(self) -> float: ...
+    @property
+    def closest_margin(self) -> float: ...
+    @property
+    def closest_source(self) -> str: ...
+    @property
+    def closest_mode(self) -> int: ...
+
+class VibrationScreening:
+    """The flow-induced vibration screening of a bundle (SI)."""
+
+    @property
+    def material(self) -> str: ...
+    @property
+    def elastic_modulus(self) -> float: ...
+    @property
+    def tube_density(self) -> float: ...
+    @property
+    def outer_diameter(self) -> float: ...
+    @property
+    def moment_of_inertia(self) -> float: ...
+    @property
+    def layout_angle(self) -> int: ...
+    @property
+    def pitch(self) -> float: ...
+    @property
+    def gap(self) -> float: ...
+    @property
+    def shell_density(self) -> float: ...
+    @property
+    def shell_phase(self) -> Literal["liquid", "gas"]: ...
+    @property
+    def tube_mass(self) -> float: ...
+    @property
+    def inside_mass(self) -> float: ...
+    @property
+    def added_mass_coefficient(self) -> float: ...
+    @property
+    def added_mass(self) -> float: ...
+    @property
+    def effective_mass(self) -> float: ...
+    @property
+    def log_decrement(self) -> float: ...
+    @property
+    def connors_constant(self) -> float: ...
+    @property
+    def mass_damping_parameter(self) -> float: ...
+    @property
+    def strouhal_number(self) -> float: ...
+    @property
+    def lift_coefficient(self) -> float: ...
+    @property
+    def buffeting_spectrum(self) -> float: ...
+    @property
+    def allowed_amplitude(self) -> float: ...
+    @property
+    def velocity_ratio_limit(self) -> float: ...
+    @property
+    def spans(self) -> list[VibrationSpan]: ...
+    @property
+    def worst_span(self) -> int: ...
+    @property
+    def worst_velocity_ratio(self) -> float: ...
+    @property
+    def acoustic(self) -> Optional[AcousticCheck]: ...
+    @property
+    def warnings(self) -> list[AssessmentWarning]: ...
+    @property
+    def passes(self) -> bool:
+        """Whether no limit is passed (notes aside)."""
+
+def screen_vibration(
+    case: Union[Case, CaseDocument],
+    extensions: Optional[dict[str, Any]] = None,
+    input: Optional[VibrationInput] = None,
+) -> VibrationScreening:
+    """Screens a cross-flow bundle for flow-induced vibration, span by span (a CaseDocument
+    brings its own extensions and input). Raises InvalidArgument for a bundle it cannot
+    describe or input outside its domain."""

@@ -87,10 +87,22 @@ EVERY_CLASS = textwrap.dedent("""
         "PropertyProfile": hxrate.rate(hxrate.CaseDocument(
             case, tube_properties={"model": "water", "pressure": 3e5})).property_profile,
     }
+    vibrating = hxrate.read_case_document(sys.argv[1].replace(
+        "water-oil/48230007640350000606.txt", "vibration/vibrating.json"))
+    gas = hxrate.VibrationInput(shell_phase="gas", speed_of_sound=340.0)
+    screening = hxrate.screen_vibration(vibrating.case, vibrating.extensions, gas)
+    objects.update({
+        "TubeMaterial": hxrate.TubeMaterial.copper,
+        "MaterialProperties": hxrate.tube_material_properties("copper"),
+        "VibrationInput": gas, "VibrationScreening": screening,
+        "VibrationSpan": screening.spans[0], "AcousticCheck": screening.acoustic,
+    })
 
     def state(obj):
         if isinstance(obj, BaseException):
             return type(obj), str(obj), getattr(obj, "code", None)
+        if hasattr(obj, "__members__"):  # an enum: its members name each other
+            return type(obj), int(obj)
         if hasattr(obj, "tolist"):
             return obj.tolist()
         if isinstance(obj, (int, float, str, type(None), list, tuple, dict)):

@@ -229,7 +229,11 @@ VibrationInput readVibration(const Reader& r, const Json& j) {
     VibrationInput v;
     auto at = [&](std::string_view name) { return Reader::join(path, name); };
     if (j.contains("material")) {
-        const std::string name = r.text(j["material"], at("material"));
+        // The name as written: Reader::text pads a case's names to their
+        // field width, which would refuse "copper" and "titanium".
+        const Json& given = j["material"];
+        const std::string name =
+            given.is_string() ? given.get<std::string>() : r.text(given, at("material"));
         const std::optional<TubeMaterial> m = tubeMaterialFromName(name);
         if (!m)
             r.refuse(at("material"), "\"" + name +

@@ -72,6 +72,16 @@ TEST(CaseDocument, ExtensionsRoundTrip) {
     EXPECT_TRUE(back.extensions == e);
 }
 
+// Every tube material reads back from its name, the short ones too.
+TEST(CaseDocument, VibrationMaterialsRoundTrip) {
+    for (TubeMaterial m : tubeMaterials()) {
+        CaseDocument d{example(), {}, {}};
+        d.vibration.material = m;
+        CaseDocument back = parseCaseDocument(caseDocumentJson(d));
+        EXPECT_TRUE(back.vibration == d.vibration) << tubeMaterialName(m);
+    }
+}
+
 // A document that states another unit, leaves a field out, gives a wrong
 // type or is not JSON is refused, naming the field.
 TEST(CaseDocument, RefusesABadDocumentNamingTheField) {
