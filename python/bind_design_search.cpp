@@ -43,6 +43,7 @@ constexpr DesignNumber designNumbers[] = {
     {"overall_coefficient", &Design::overallCoefficient},
     {"pitch_ratio", &Design::pitchRatio},
     {"baffle_cut", &Design::baffleCut},
+    {"velocity_ratio", &Design::velocityRatio},
 };
 
 py::dict designDict(const Design& d) {
@@ -50,6 +51,7 @@ py::dict designDict(const Design& d) {
     for (const DesignNumber& n : designNumbers) out[n.key] = d.*n.member;
     out["lmtd_correction"] = d.lmtdCorrection ? py::cast(*d.lmtdCorrection) : py::none();
     out["hot_in_tubes"] = d.hotInTubes;
+    out["vibrates"] = d.vibrates;
     out["layout_angle"] = d.layoutAngle;
     out["candidate"] = d.candidate;
     out["confirmed"] = d.rating.has_value();
@@ -70,6 +72,7 @@ Design designFrom(const py::dict& d) {
     for (const DesignNumber& n : designNumbers) out.*n.member = d[n.key].cast<double>();
     if (!d["lmtd_correction"].is_none()) out.lmtdCorrection = d["lmtd_correction"].cast<double>();
     out.hotInTubes = d["hot_in_tubes"].cast<bool>();
+    out.vibrates = d["vibrates"].cast<bool>();
     out.layoutAngle = d["layout_angle"].cast<int>();
     out.candidate = d["candidate"].cast<std::uint64_t>();
     out.document = hxrate::parseCaseDocument(d["document"].cast<std::string>());

@@ -278,8 +278,13 @@ void bindVibration(py::module_& m) {
 
     py::class_<VibrationSpan>(m, "VibrationSpan",
                               "One kind of unsupported span of a tube and its screening.")
-        .def_readonly("name", &VibrationSpan::name, "'inlet', 'central', 'outlet' or 'whole'.")
-        .def_readonly("count", &VibrationSpan::count, "Spans of this kind along one tube.")
+        .def_readonly("name", &VibrationSpan::name,
+                      "'inlet', 'central', 'outlet' or 'whole'; the same with 'window ' before "
+                      "it for the tubes in a baffle window.")
+        .def_readonly("in_window", &VibrationSpan::inWindow,
+                      "Whether it is a span of the tubes in a window (every other baffle).")
+        .def_readonly("count", &VibrationSpan::count,
+                      "Spans of this kind along the tubes (of both windows).")
         .def_readonly("length", &VibrationSpan::length, "m.")
         .def_property_readonly(
             "start_end",
@@ -294,7 +299,8 @@ void bindVibration(py::module_& m) {
         .def_readonly("natural_frequency", &VibrationSpan::naturalFrequency,
                       "f_n of the first mode, Hz.")
         .def_readonly("velocity", &VibrationSpan::velocity,
-                      "V through the gaps of its compartment, m/s.")
+                      "V through the gaps of its compartment, or through the window's net "
+                      "flow area for a window span, m/s.")
         .def_readonly("critical_velocity", &VibrationSpan::criticalVelocity,
                       "V_crit of fluid-elastic instability (Connors), m/s.")
         .def_readonly("velocity_ratio", &VibrationSpan::velocityRatio, "V/V_crit.")

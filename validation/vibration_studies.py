@@ -216,9 +216,11 @@ def example_rows():
             ends = f"{first}-{second}"
             f_n = natural_frequency(ends, span.length, inertia, mass, props.elastic_modulus)
             v_crit = connors(f_n, do, mass, 0.03, c.shell_fluid.density)
-            v = gap_velocity(c.shell_fluid.volumetric_flow, span.length, c.shell_inner_diameter,
-                             c.transverse_pitch, c.longitudinal_pitch, do,
-                             c.bundle_arrangement == 1)
+            # A window span's velocity is the library's Q/Sw (Sw from the
+            # bundle's Bell-Delaware window geometry); the others' are written out.
+            v = span.velocity if span.in_window else gap_velocity(
+                c.shell_fluid.volumetric_flow, span.length, c.shell_inner_diameter,
+                c.transverse_pitch, c.longitudinal_pitch, do, c.bundle_arrangement == 1)
             spans.append({"span": span.name, "length": span.length, "ends": ends,
                           "f_n": span.natural_frequency, "V": span.velocity,
                           "Vc": span.critical_velocity, "VR": span.velocity_ratio,

@@ -29,7 +29,7 @@ _COLUMNS = [
     ("overall_coefficient", "f8"), ("shell_diameter", "f8"), ("tube_outer_diameter", "f8"),
     ("tube_count", "i8"), ("tube_length", "f8"), ("tube_passes", "i8"), ("shells", "i8"),
     ("layout_angle", "i8"), ("pitch_ratio", "f8"), ("baffle_cut", "f8"), ("baffle_count", "i8"),
-    ("hot_in_tubes", "?"), ("candidate", "u8"),
+    ("hot_in_tubes", "?"), ("velocity_ratio", "f8"), ("candidate", "u8"),
 ]
 
 _ALL = 2**64 - 1

@@ -14,10 +14,10 @@ def document(name):
 
 
 @pytest.mark.parametrize("name, worst_span, ratio, codes, passes", [
-    # One baffle: two 1.5 m spans clamped in the tubesheets; both unstable.
-    ("vibrating", "inlet", 1.2273, ["fluid-elastic-instability"], False),
-    # Five baffles: the pinned central spans are the weakest, with margin.
-    ("supported", "central", 0.6391, [], True),
+    # Seven baffles: the window tubes' 0.75 m spans are unstable.
+    ("vibrating", "window central", 2.3482, ["fluid-elastic-instability"], False),
+    # Eleven baffles: the window tubes' central spans are the weakest, with margin.
+    ("supported", "window central", 0.6958, [], True),
 ])
 def test_example_bundles(name, worst_span, ratio, codes, passes):
     result = hxrate.rate(document(name))

@@ -228,3 +228,46 @@ TEST(DesignSearch, BadProblemsAreRefusedNamingTheField) {
 
 }  // namespace
 }  // namespace hxrate
+
+namespace hxrate {
+namespace {
+
+// Hot water through the shell fast enough that the window tubes' spans of
+// the wider baffle spacings go unstable: those candidates are refused for
+// vibration, no design found vibrates, and with the limit off they are
+// designs whose ratings carry the warning.
+TEST(DesignSearch, RefusesCandidatesThatVibrate) {
+    DesignProblem p = testing::oilCooler();
+    p.hot.fluid = {"HotWater", 972.0, 3.55e-4, 0.67, 4197.0, 0};
+    p.hot.volumetricFlow = 0.03;
+    p.cold.volumetricFlow = 0.02;
+    p.duty = 200e3;
+    p.limits.shellVelocityMax = 5;
+    p.hot.allowablePressureDrop = p.cold.allowablePressureDrop = 700e3;
+    DesignOptions o;
+    o.designsReported = 1000;
+    const DesignResult on = design(p, smallSpace(), o);
+    std::uint64_t vibrating = 0;
+    for (const auto& [why, n] : on.refused)
+        if (why == DesignRefusal::vibration) vibrating = n;
+    EXPECT_GT(vibrating, 0u);
+    for (const Design& d : on.designs) {
+        EXPECT_FALSE(d.vibrates);
+        EXPECT_LT(d.velocityRatio, 1);
+    }
+    p.limits.vibration = false;
+    const DesignResult off = design(p, smallSpace(), o);
+    EXPECT_EQ(off.designs.size(), on.designs.size() + vibrating);
+    std::size_t flagged = 0;
+    for (const Design& d : off.designs) {
+        ASSERT_TRUE(d.rating);
+        const bool warned = std::any_of(d.rating->warnings.begin(), d.rating->warnings.end(),
+                                        [](const Warning& w) { return w.field == "vibration"; });
+        EXPECT_EQ(warned, d.vibrates);
+        flagged += d.vibrates;
+    }
+    EXPECT_EQ(flagged, vibrating);
+}
+
+}  // namespace
+}  // namespace hxrate

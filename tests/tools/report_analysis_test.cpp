@@ -302,23 +302,23 @@ TEST(Vibration, ReportCarriesTheScreening) {
         int overBars;  // bars at or above the limit
         const char* limitLabel;
     } rows[] = {
-        {"two 1.5 m spans vibrate", examples + "/vibrating.json", [](nlohmann::json&) {}, "inlet",
-         1.227, "fluid-elastic-instability", false, 2, "limit 1"},
-        {"five baffles pass", examples + "/supported.json", [](nlohmann::json&) {}, "central",
-         0.6391, nullptr, false, 0, "limit 1"},
+        {"the window tubes' spans vibrate", examples + "/vibrating.json", [](nlohmann::json&) {},
+         "window central", 2.348, "fluid-elastic-instability", false, 3, "limit 1"},
+        {"eleven baffles pass", examples + "/supported.json", [](nlohmann::json&) {},
+         "window central", 0.6958, nullptr, false, 0, "limit 1"},
         {"a limit above the ratio passes", examples + "/vibrating.json",
-         [](nlohmann::json& d) { d["vibration"]["velocity_ratio_limit"] = 1.3; }, "inlet", 1.227,
-         nullptr, false, 0, "limit 1.3"},
+         [](nlohmann::json& d) { d["vibration"]["velocity_ratio_limit"] = 2.5; }, "window central",
+         2.348, nullptr, false, 0, "limit 2.5"},
         {"a gas with its speed of sound is screened for acoustic resonance",
          examples + "/vibrating.json",
          [](nlohmann::json& d) {
              d["vibration"]["shell_phase"] = "gas";
              d["vibration"]["speed_of_sound"] = {{"value", 340}, {"unit", "m/s"}};
          },
-         "inlet", 0, nullptr, true, 2, "limit 1"},
+         "window central", 0, nullptr, true, 3, "limit 1"},
         {"a gas without it is not", examples + "/vibrating.json",
-         [](nlohmann::json& d) { d["vibration"]["shell_phase"] = "gas"; }, "inlet", 0,
-         "acoustic-not-screened", false, 2, "limit 1"},
+         [](nlohmann::json& d) { d["vibration"]["shell_phase"] = "gas"; }, "window central", 0,
+         "acoustic-not-screened", false, 3, "limit 1"},
         {"along the tubes: no screening", dataCase("clean"), nullptr, nullptr, 0, nullptr, false, 0,
          ""},
     };

@@ -264,7 +264,9 @@ std::string vibrationSvg(const VibrationScreening& v) {
         const bool over = span.velocityRatio >= v.velocityRatioLimit;
         const double x = left + slot * (static_cast<double>(i) + 0.25), y = Y(ratio);
         const double mid = x + slot * 0.25;
-        s << "<rect id=\"vibration-bar-" << tools::xmlEscape(span.name) << "\" class=\""
+        std::string id = span.name;  // "window central" -> "window-central": ids have no spaces
+        std::replace(id.begin(), id.end(), ' ', '-');
+        s << "<rect id=\"vibration-bar-" << tools::xmlEscape(id) << "\" class=\""
           << (over ? "over" : "under") << "\" x=\"" << svgNumber(x) << "\" y=\"" << svgNumber(y)
           << "\" width=\"" << svgNumber(slot * 0.5) << "\" height=\"" << svgNumber(bottom - y)
           << "\" fill=\"" << (over ? errorColour : tools::shellColour) << "\"><title>"

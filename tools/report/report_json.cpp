@@ -129,6 +129,7 @@ json vibrationJson(const VibrationScreening& v) {
     json spans = json::array();
     for (const VibrationSpan& s : v.spans)
         spans.push_back({{"name", s.name},
+                         {"in_window", s.inWindow},
                          {"count", s.count},
                          {"length", number(s.length)},
                          {"start_end", std::string(spanEndName(s.startEnd))},
