@@ -28,4 +28,5 @@
 #include "hxrate/thermal_summary.h"
 #include "hxrate/tube_count.h"
 #include "hxrate/version.h"
+#include "hxrate/vibration.h"
 #include "hxrate/warnings.h"

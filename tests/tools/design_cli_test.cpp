@@ -71,6 +71,8 @@ TEST(DesignTool, TheExampleGivesItsDesignsAndTheBestRatesToItsRow) {
               r.extended->tubePressureDrop);
     EXPECT_EQ(std::stoi(column(rows, 1, "tube_count")), best.input.tubeCount);
     EXPECT_EQ(column(rows, 1, "tube_stream"), "cold");  // as the problem asks
+    EXPECT_EQ(std::strtod(column(rows, 1, "velocity_ratio").c_str(), nullptr),
+              r.vibration->worstVelocityRatio);
     for (std::size_t i = 2; i < rows.size(); ++i)
         ASSERT_LE(std::strtod(column(rows, i - 1, "area").c_str(), nullptr),
                   std::strtod(column(rows, i, "area").c_str(), nullptr))

@@ -69,7 +69,7 @@ std::string designsCsvHeader() {
            "shell_pressure_drop,tube_velocity,shell_velocity,lmtd_correction,tube_stream,"
            "shell_diameter,tube_outer_diameter,tube_wall_thickness,tube_count,tube_passes,"
            "shells,tube_length,layout_angle,pitch_ratio,baffle_cut,baffle_spacing,baffle_count,"
-           "tube_front,shell_front,candidate\n";
+           "tube_front,shell_front,velocity_ratio,candidate\n";
 }
 
 std::string designsCsv(const DesignResult& r) {
@@ -104,6 +104,7 @@ std::string designsCsv(const DesignResult& r) {
                                       std::to_string(k.baffleCount),
                                       onFront(r.tubeFront, i) ? "yes" : "no",
                                       onFront(r.shellFront, i) ? "yes" : "no",
+                                      csvNumber(d.velocityRatio),
                                       std::to_string(d.candidate)};
         for (const std::string& f : fields) out += f + ',';
         out.back() = '\n';
