@@ -7,7 +7,6 @@
 #include <cmath>
 #include <exception>
 #include <limits>
-#include <map>
 #include <mutex>
 #include <thread>
 #include <tuple>

@@ -106,9 +106,8 @@ constexpr ResidualTerm conductivity1[] = {
     {4, 2, -3.18369245},   {4, 3, 1.1168348},     {4, 4, -0.19268305},  {4, 5, 0.012913842},
 };
 // R15-11 section 2: the gas constant of IAPWS-95 that reduces cp, kJ/(kg K)
-// taken as J/(kg K), and the reducing conductivity, mW/(m K) per W/(m K).
+// taken as J/(kg K).
 constexpr double conductivityGasConstant = 461.51805;
-constexpr double conductivityPerUnit = 1e3;
 // R15-11 table 3: the critical-region constants Lambda, qD^-1 (nm), nu,
 // gamma, xi0 (nm), Gamma0 and the reference temperature T_R / Tc.
 constexpr double enhancementAmplitude = 177.8514;
