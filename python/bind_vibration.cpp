@@ -78,13 +78,7 @@ hxrate::TubeMaterial materialFrom(py::handle value) {
     if (!PyUnicode_Check(value.ptr()))
         throw py::type_error("vibration.material must be a TubeMaterial or its name, not " +
                              typeName(value));
-    const std::string name = value.cast<std::string>();
-    if (auto m = hxrate::tubeMaterialFromName(name)) return *m;
-    throw hxrate::InvalidArgument("vibration.material",
-                                  "vibration.material \"" + name +
-                                      "\" is not a tube material of the table: carbon-steel, "
-                                      "stainless-steel, copper, admiralty-brass or titanium "
-                                      "(give elastic_modulus and tube_density for another)");
+    return hxrate::tubeMaterialNamed(value.cast<std::string>());
 }
 
 std::optional<hxrate::ShellPhase> phaseFrom(py::handle value) {

@@ -37,6 +37,9 @@ MaterialProperties tubeMaterialProperties(TubeMaterial m);
 // "carbon-steel", "stainless-steel", "copper", "admiralty-brass", "titanium".
 std::string_view tubeMaterialName(TubeMaterial m);
 std::optional<TubeMaterial> tubeMaterialFromName(std::string_view name);
+// The same, refusing a name not in the table: InvalidArgument naming
+// "vibration.material" and the names there are.
+TubeMaterial tubeMaterialNamed(std::string_view name);
 // Every material, in the order above.
 std::vector<TubeMaterial> tubeMaterials();
 

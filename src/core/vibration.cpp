@@ -36,27 +36,6 @@ void requireNonNegative(const char* field, const std::optional<double>& v) {
 
 // ---- the bundle
 
-// The layout angle and tube pitch of the case's bank: inline is square (90);
-// staggered with SL = ST/2 rotated square (45, P = ST/sqrt 2); else
-// triangular (30, P = ST). A layout angle the extensions give stands.
-void bundleLayout(const Case& c, const Extensions& ext, VibrationScreening& s) {
-    const double ST = c.transversePitch, SL = c.longitudinalPitch;
-    int angle = c.bundleArrangement == BundleArrangement::Inline ? 90 : 30;
-    if (c.bundleArrangement != BundleArrangement::Inline && std::fabs(SL - ST / 2) <= 0.02 * ST)
-        angle = 45;
-    s.layoutAngle = ext.baffles.layoutAngle.value_or(angle);
-    switch (s.layoutAngle) {
-        case 45:
-            s.pitch = ST / std::sqrt(2.0);
-            break;
-        case 60:
-            s.pitch = ST / std::sqrt(3.0);
-            break;
-        default:
-            s.pitch = ST;
-    }
-}
-
 // The velocity through the narrowest gaps of a compartment `spacing` long:
 // the upstream velocity Q/(spacing Ds) times ST/(ST - Do), or for a
 // staggered bank whose diagonal gap is the narrower ST/2/(SD - Do): the
@@ -349,6 +328,14 @@ std::optional<TubeMaterial> tubeMaterialFromName(std::string_view name) {
     return std::nullopt;
 }
 
+TubeMaterial tubeMaterialNamed(std::string_view name) {
+    if (std::optional<TubeMaterial> m = tubeMaterialFromName(name)) return *m;
+    refuse("vibration.material", "vibration.material \"" + std::string(name) +
+                                     "\" is not a tube material of the table: carbon-steel, "
+                                     "stainless-steel, copper, admiralty-brass or titanium "
+                                     "(give elastic_modulus and tube_density for another)");
+}
+
 std::string_view shellPhaseName(ShellPhase p) {
     return p == ShellPhase::gas ? "gas" : "liquid";
 }
@@ -406,14 +393,25 @@ VibrationScreening screenVibration(const Case& c, const Extensions& ext, const V
     const double Di = c.tubeInnerDiameter;
     const double Do = checked(c.wallThickness * 2 + Di, "vibration: tube outer diameter");
     s.outerDiameter = Do;
-    bundleLayout(c, ext, s);
+    // The layout and tube pitch the Bell-Delaware geometry takes from the
+    // case's bank (a rotated triangle's pitch is ST/sqrt 3).
+    const BellDelawareGeometry bundle = detail::bellDelawareGeometryOf(c, ext.baffles);
+    clearArithmeticFlags();  // a faulty Do or spacing is refused below by name
+    s.layoutAngle = bundle.layoutAngle;
+    s.pitch = s.layoutAngle == 60 ? c.transversePitch / std::sqrt(3.0) : bundle.tubePitch;
     s.gap = s.pitch - Do;
-    if (!(Di > 0) || !(Do > Di) || !(s.gap > 0) || !(c.transversePitch > Do))
+    if (!(Di > 0) || !(Do > Di))
+        refuse("case.wall_thickness", "vibration is screened for tubes with a bore: Di " +
+                                          shortNumber(Di) + " m, Do " + shortNumber(Do) + " m");
+    if (!(s.gap > 0) || !(c.transversePitch > Do))
         refuse("case.transverse_pitch",
-               "vibration is screened for tubes with a bore and a gap between them: Do " +
-                   shortNumber(Do) + " m, pitch " + shortNumber(s.pitch) + " m");
+               "vibration is screened for tubes with a gap between them: Do " + shortNumber(Do) +
+                   " m, pitch " + shortNumber(s.pitch) + " m");
+    if (!(c.shellInnerDiameter > 0) || !(c.tubeLength > 0))
+        refuse("case.shell_inner_diameter",
+               "vibration is screened for a shell with a diameter and tubes with a length");
     if (!(c.shellFluid.density > 0) || !(c.shellFluid.volumetricFlow > 0) ||
-        !(c.shellInnerDiameter > 0) || !(c.tubeLength > 0) || !(c.tubeFluid.density >= 0))
+        !(c.tubeFluid.density >= 0))
         refuse("case.shell_fluid", "vibration is screened for a shell stream that flows");
     s.shellDensity = c.shellFluid.density;
     s.shellPhase = in.shellPhase.value_or(s.shellDensity < gasDensityBelow ? ShellPhase::gas
@@ -450,7 +448,7 @@ VibrationScreening screenVibration(const Case& c, const Extensions& ext, const V
     double windowArea = 0;
     if (c.baffleCount > 0) {
         try {
-            windowArea = windowFlowArea(detail::bellDelawareGeometryOf(c, ext.baffles));
+            windowArea = windowFlowArea(bundle);
         } catch (const InvalidArgument& e) {
             s.warnings.push_back(
                 {"vibration-not-screened",

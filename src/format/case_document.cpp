@@ -234,13 +234,11 @@ VibrationInput readVibration(const Reader& r, const Json& j) {
         const Json& given = j["material"];
         const std::string name =
             given.is_string() ? given.get<std::string>() : r.text(given, at("material"));
-        const std::optional<TubeMaterial> m = tubeMaterialFromName(name);
-        if (!m)
-            r.refuse(at("material"), "\"" + name +
-                                         "\" is not a tube material of the table: carbon-steel, "
-                                         "stainless-steel, copper, admiralty-brass or titanium "
-                                         "(give elastic_modulus and tube_density for another)");
-        v.material = *m;
+        try {
+            v.material = tubeMaterialNamed(name);
+        } catch (const InvalidArgument& e) {
+            r.refuse(at("material"), e.what());
+        }
     }
     if (j.contains("shell_phase")) {
         const Json& p = j["shell_phase"];
